@@ -1,0 +1,181 @@
+#include "server/Procedures.h"
+
+#include "server/DemoData.h"
+#include "server/GoodsInfo.h"
+#include "server/Schema.h"
+#include "webrpc/SqlDialect.h"
+#include "webrpc/Statement.h"
+
+#include <QDate>
+
+namespace {
+
+QString QuoteIdent(const QString& name)
+{
+    QString n = name;
+    n.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + n + u'"';
+}
+
+// The real name of a table or view as the schema spells it, or empty when absent; names
+// arriving in packets are checked here before they go anywhere near SQL text.
+QString ExistingTable(TClientConnection& con, const QString& name)
+{
+    const QVariant v = con.ExecuteScalar(
+        QStringLiteral("select name from sqlite_master where type in ('table','view') and lower(name) = lower(:n)"),
+        {{QStringLiteral("n"), name.trimmed()}});
+    return v.toString();
+}
+
+bool HasColumn(TClientConnection& con, const QString& table, const QString& column)
+{
+    for (const auto& c : TableColumns(con.Handle(), table))
+        if (c.first.compare(column, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QString PrimaryKeyColumn(TClientConnection& con, const QString& table)
+{
+    TStatement st(con.Handle(), QStringLiteral("select name from pragma_table_info(:t) where pk = 1"));
+    st.Bind({{QStringLiteral("t"), table}});
+    return st.Step() ? st.Column(0).toString() : QString();
+}
+
+} // namespace
+
+QString GetClientDataSetMethod(TClientConnection& con, const QString& request)
+{
+    TPacketParams reply;
+    reply.Set(QStringLiteral("ErrMsg"), QString());
+    try {
+        TPacketParams req;
+        req.LoadFromString(request);
+        const int count = req.GetInt(QStringLiteral("Count"));
+        // A deferred transaction gives every select of one request the same snapshot.
+        const bool own = !con.InTransaction();
+        if (own)
+            con.ExecuteNative(QStringLiteral("begin"));
+        try {
+            for (int i = 1; i <= count; ++i) {
+                const QString sql = req.GetString(QStringLiteral("SQL%1").arg(i));
+                if (sql.trimmed().isEmpty())
+                    throw EDatabaseError(QStringLiteral("第 %1 个查询语句为空").arg(i));
+                QVector<TFieldDef> fields;
+                QVector<QVariantList> rows;
+                RunSelect(con.Handle(), NormaliseParams(TranslateSql(sql)), {}, fields, rows);
+                reply.Set(QStringLiteral("ClientDataSet%1").arg(i), BuildDataPacketXML(fields, rows));
+            }
+        } catch (...) {
+            if (own)
+                con.ExecuteNative(QStringLiteral("rollback"));
+            throw;
+        }
+        if (own)
+            con.ExecuteNative(QStringLiteral("commit"));
+        reply.Set(QStringLiteral("ErrNo"), 0);
+    } catch (const Exception& e) {
+        reply.Set(QStringLiteral("ErrNo"), 1);
+        reply.Set(QStringLiteral("ErrMsg"), e.Message());
+    }
+    return reply.ToString();
+}
+
+QString FormatBillCode(const QDate& date, int shopId, int seq)
+{
+    return QStringLiteral("%1-%2-%3")
+        .arg(date.toString(QStringLiteral("yyyyMMdd")))
+        .arg(shopId, 2, 10, QLatin1Char('0'))
+        .arg(seq, 4, 10, QLatin1Char('0'));
+}
+
+void GetNewBillCodeProc(TClientConnection& con, TProcParams& params, TClientDataSet*)
+{
+    const int shopId = params.Value(QStringLiteral("@shopid")).toInt();
+    const QString dateText = params.Value(QStringLiteral("@billdate")).toString().left(10);
+    QDate date = QDate::fromString(dateText, QStringLiteral("yyyy-MM-dd"));
+    if (!date.isValid())
+        throw EDatabaseError(QStringLiteral("单据日期 %1 不正确").arg(dateText));
+    const QString wanted = params.Value(QStringLiteral("@masttablename")).toString();
+    const QString table = ExistingTable(con, wanted);
+    if (table.isEmpty())
+        throw EDatabaseError(QStringLiteral("数据表 %1 不存在").arg(wanted));
+
+    const QString prefix = FormatBillCode(date, shopId, 0).chopped(4);
+    int last = con.ExecuteScalar(QStringLiteral("select lastno from sys_billcode where masttable = :t and shopid = :s and billdate = :d"),
+                                 {{QStringLiteral("t"), table.toLower()}, {QStringLiteral("s"), shopId}, {QStringLiteral("d"), date.toString(Qt::ISODate)}})
+                   .toInt();
+    if (HasColumn(con, table, QStringLiteral("code"))) {
+        // Codes typed by hand or restored from elsewhere must not be handed out again.
+        const QVariant maxCode = con.ExecuteScalar(
+            QStringLiteral("select max(code) from %1 where code like :p and length(code) = :len").arg(QuoteIdent(table)),
+            {{QStringLiteral("p"), prefix + u'%'}, {QStringLiteral("len"), int(prefix.size() + 4)}});
+        if (!maxCode.isNull())
+            last = qMax(last, maxCode.toString().right(4).toInt());
+    }
+    const int next = last + 1;
+    con.ExecuteNative(QStringLiteral("insert into sys_billcode (masttable, shopid, billdate, lastno) values (:t, :s, :d, :n) "
+                                     "on conflict (masttable, shopid, billdate) do update set lastno = excluded.lastno"),
+                      {{QStringLiteral("t"), table.toLower()}, {QStringLiteral("s"), shopId}, {QStringLiteral("d"), date.toString(Qt::ISODate)}, {QStringLiteral("n"), next}});
+    TProcParam* out = params.Find(QStringLiteral("@billcode"));
+    if (!out)
+        out = &params.Add(QStringLiteral("@billcode"), TFieldType::ftString, TParamDirection::pdInputOutput, 32);
+    out->Value = FormatBillCode(date, shopId, next);
+    if (TProcParam* rv = params.Find(QStringLiteral("@RETURN_VALUE")))
+        rv->Value = 0;
+}
+
+void GetKeyValueProc(TClientConnection& con, TProcParams& params, TClientDataSet*)
+{
+    const QString wanted = params.Value(QStringLiteral("@TableName")).toString().trimmed();
+    if (wanted.isEmpty())
+        throw EDatabaseError(QStringLiteral("没有指定取号的数据表"));
+    QString field = params.Value(QStringLiteral("@FieldName")).toString().trimmed();
+    const QString table = ExistingTable(con, wanted);
+    if (!table.isEmpty() && field.isEmpty())
+        field = PrimaryKeyColumn(con, table);
+
+    const TSqlParams keyParams{{QStringLiteral("t"), wanted.toLower()}, {QStringLiteral("f"), field.toLower()}};
+    qint64 last = con.ExecuteScalar(QStringLiteral("select keyvalue from sys_keyvalue where tablename = :t and fieldname = :f"), keyParams).toLongLong();
+    if (!table.isEmpty() && !field.isEmpty() && HasColumn(con, table, field)) {
+        // Rows written without the generator (demo data, imports) must not collide.
+        last = qMax(last, con.ExecuteScalar(QStringLiteral("select max(%1) from %2").arg(QuoteIdent(field), QuoteIdent(table))).toLongLong());
+    }
+    const qint64 next = last + 1;
+    TSqlParams upsert = keyParams;
+    upsert.append({QStringLiteral("v"), next});
+    con.ExecuteNative(QStringLiteral("insert into sys_keyvalue (tablename, fieldname, keyvalue) values (:t, :f, :v) "
+                                     "on conflict (tablename, fieldname) do update set keyvalue = excluded.keyvalue"),
+                      upsert);
+    TProcParam* out = params.Find(QStringLiteral("@R_KeyValue"));
+    if (!out)
+        out = &params.Add(QStringLiteral("@R_KeyValue"), TFieldType::ftInteger, TParamDirection::pdOutput);
+    out->Value = next;
+}
+
+void RegisterServerProcedures()
+{
+    TServerRegistry::RegisterMethod(QStringLiteral("GetClientDataSet"), GetClientDataSetMethod);
+    TServerRegistry::RegisterMethod(QStringLiteral("GetADODataSet"), GetClientDataSetMethod);
+    TServerRegistry::RegisterProcedure(QStringLiteral("getnewbillcodebydate"), GetNewBillCodeProc);
+    TServerRegistry::RegisterProcedure(QStringLiteral("GETKEYVALUE"), GetKeyValueProc);
+    RegisterGoodsInfoProcedure();
+}
+
+bool InitializeDatabase(TClientConnection& con, bool withDemoData)
+{
+    const bool empty = con.ExecuteScalar(QStringLiteral("select count(*) from sqlite_master where type = 'table'")).toInt() == 0;
+    if (!empty)
+        return false;
+    con.BeginTrans();
+    try {
+        CreateSchema(con.Handle());
+        if (withDemoData)
+            FillDemoData(con.Handle());
+        con.CommitTrans();
+    } catch (...) {
+        con.RollbackTrans();
+        throw;
+    }
+    return true;
+}

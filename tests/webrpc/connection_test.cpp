@@ -1,0 +1,202 @@
+#include "server/Procedures.h"
+#include "webrpc/Connection.h"
+#include "webrpc/Statement.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        con.Open(dir.filePath(QStringLiteral("t.db")));
+        con.ExecuteNative(QStringLiteral(
+            "create table item (id INTEGER primary key, name VARCHAR(40), price MONEY, qty FLOAT, made DATETIME, closed CHAR(1), printed BIT);"
+            "insert into item values (1, '绿茶', 12.5, 3, '2026-12-01 08:30:00', 'F', 0);"
+            "insert into item values (2, 'O''Brien tea', 0, 1.25, null, 'T', 1);"));
+    }
+    QTemporaryDir dir;
+    TClientConnection con;
+};
+
+TEST(PacketParamsTest, RoundTripsEveryTypeIncludingNullsAndNestedXml)
+{
+    TPacketParams p;
+    p.Set("ErrNo", 0).Set("Amount", 35.1).Set("Bind", true).Set("Caption", QStringLiteral("采购订单 <&> \"x\""));
+    p.Set("When", QDateTime(QDate(2026, 12, 6), QTime(9, 15, 30)));
+    p.Set("MasterDelta", QStringLiteral("<DELTA><ROW a=\"1\"/></DELTA>"));
+    p.CreatePacketParam(TFieldType::ftString, "Memo"); // null
+    p.CreatePacketParam(TFieldType::ftBlob, "Data")->Value = QByteArray("\x00\x01\xff", 3);
+
+    TPacketParams q;
+    q.LoadFromString(p.ToString());
+    EXPECT_EQ(q.Count(), p.Count());
+    EXPECT_EQ(q.GetInt("errno"), 0);
+    EXPECT_DOUBLE_EQ(q.GetFloat("Amount"), 35.1);
+    EXPECT_TRUE(q.GetBool("Bind"));
+    EXPECT_EQ(q.GetString("Caption"), QStringLiteral("采购订单 <&> \"x\""));
+    EXPECT_EQ(q.ParamByName("When")->AsDateTime(), QDateTime(QDate(2026, 12, 6), QTime(9, 15, 30)));
+    EXPECT_EQ(q.GetString("MasterDelta"), QStringLiteral("<DELTA><ROW a=\"1\"/></DELTA>"));
+    EXPECT_TRUE(q.ParamByName("Memo")->IsNull());
+    EXPECT_EQ(q.ParamByName("Data")->Value.toByteArray(), QByteArray("\x00\x01\xff", 3));
+}
+
+TEST(PacketParamsTest, MalformedPacketsAreClearErrorsAndLeaveTheOldContent)
+{
+    TPacketParams p;
+    p.Set("Keep", 7);
+    const char* bad[] = {"", "garbage", "<PACKET version=\"1\"><P n=\"a\" t=\"integer\">x1</P></PACKET>",
+                         "<PACKET version=\"9\"/>", "<PACKET version=\"1\"><P t=\"integer\">1</P></PACKET>",
+                         "<PACKET version=\"1\"><P n=\"a\" t=\"weird\">1</P></PACKET>",
+                         "<PACKET version=\"1\"><P n=\"a\" t=\"integer\">1</P>", "<PACKET version=\"1\"><Q/></PACKET>",
+                         "<PACKET version=\"1\"><P n=\"d\" t=\"datetime\">yesterday</P></PACKET>"};
+    for (const char* text : bad) {
+        EXPECT_THROW(p.LoadFromString(QString::fromUtf8(text)), EPacketError) << text;
+        EXPECT_EQ(p.GetInt("Keep"), 7) << text;
+    }
+}
+
+TEST(PacketParamsTest, RetypingAParameterKeepsOneEntry)
+{
+    TPacketParams p;
+    p.Set("CheckStep", 0);
+    p.Set("checkstep", 1502);
+    EXPECT_EQ(p.Count(), 1);
+    EXPECT_EQ(p.GetInt("CheckStep"), 1502);
+    EXPECT_THROW(p.ParamByName("Missing"), EPacketError);
+}
+
+TEST(StatementTest, ParameterSpellingsAndLiteralsAreKeptApart)
+{
+    QStringList names;
+    const QString out = NormaliseParams(QStringLiteral("select ':x', [a:b] from t where a = :'BillID' and b=:Code -- :c\n and c = :Code"), &names);
+    EXPECT_EQ(out, QStringLiteral("select ':x', [a:b] from t where a = :BillID and b=:Code -- :c\n and c = :Code"));
+    EXPECT_EQ(names, (QStringList{QStringLiteral("BillID"), QStringLiteral("Code")}));
+}
+
+TEST_F(ConnectionTest, SelectsTypeColumnsFromTheSchemaAndFromValues)
+{
+    TClientDataSet ds;
+    con.OpenDataSet(QStringLiteral("select id, name, price, qty, made, closed, printed, qty * 2 as dbl, isnull(price, 0) as p2 from item order by id"), &ds);
+    ASSERT_EQ(ds.RecordCount(), 2);
+    EXPECT_EQ(ds.FieldByName("price")->DataType(), TFieldType::ftCurrency);
+    EXPECT_EQ(ds.FieldByName("made")->DataType(), TFieldType::ftDateTime);
+    EXPECT_EQ(ds.FieldByName("printed")->DataType(), TFieldType::ftBoolean);
+    EXPECT_EQ(ds.FieldByName("closed")->DataType(), TFieldType::ftString);
+    // An expression column holding 0 in one row and 12.5 in another is a float, not an integer.
+    EXPECT_EQ(ds.FieldByName("p2")->DataType(), TFieldType::ftFloat);
+    EXPECT_EQ(ds.FieldByName("dbl")->DataType(), TFieldType::ftFloat);
+    EXPECT_EQ(ds.FieldByName("name")->AsString(), QStringLiteral("绿茶"));
+    EXPECT_EQ(ds.FieldByName("made")->AsDateTime(), QDateTime(QDate(2026, 12, 1), QTime(8, 30)));
+    EXPECT_EQ(ds.ChangeCount(), 0);
+    ds.Next();
+    EXPECT_TRUE(ds.FieldByName("made")->IsNull());
+    EXPECT_TRUE(ds.FieldByName("printed")->AsBoolean());
+}
+
+TEST_F(ConnectionTest, ParametersBindByNameAndMissingOnesAreRefused)
+{
+    TClientQuery q(nullptr, &con);
+    q.SQL = QStringLiteral("select name from item where id = :'BillID' or name = :Name");
+    q.SetParam("billid", 2);
+    EXPECT_THROW(q.OpenQuery(), EDatabaseError);
+    q.SetParam(":Name", QStringLiteral("x'; drop table item; --"));
+    q.OpenQuery();
+    ASSERT_EQ(q.RecordCount(), 1);
+    EXPECT_EQ(q.FieldByName("name")->AsString(), QStringLiteral("O'Brien tea"));
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select count(*) from item")).toInt(), 2);
+}
+
+TEST_F(ConnectionTest, NestedTransactionsRollBackOnlyTheirOwnWork)
+{
+    con.BeginTrans();
+    con.Execute(QStringLiteral("update item set qty = 10 where id = 1"));
+    con.BeginTrans();
+    con.Execute(QStringLiteral("update item set qty = 20 where id = 2"));
+    con.RollbackTrans();
+    EXPECT_EQ(con.TransactionDepth(), 1);
+    con.CommitTrans();
+    EXPECT_FALSE(con.InTransaction());
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select qty from item where id = 1")).toDouble(), 10.0);
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select qty from item where id = 2")).toDouble(), 1.25);
+    EXPECT_THROW(con.CommitTrans(), EDatabaseError);
+}
+
+TEST_F(ConnectionTest, CachedUpdatesWriteEveryPendingChangeOrNone)
+{
+    TClientQuery q(nullptr, &con);
+    q.SQL = QStringLiteral("select i.*, 'shown only' as caption from item i order by id");
+    q.UpdateTable = QStringLiteral("item");
+    q.KeyFields = QStringList{QStringLiteral("id")};
+    q.OpenQuery();
+    q.Edit();
+    q.FieldByName("name")->SetAsString(QStringLiteral("红茶"));
+    q.Post();
+    q.Append();
+    q.FieldByName("id")->SetAsInteger(3);
+    q.FieldByName("name")->SetAsString(QStringLiteral("花茶"));
+    q.FieldByName("caption")->SetAsString(QStringLiteral("not a table column"));
+    q.Post();
+    ASSERT_EQ(q.GetChangeCount(), 2);
+    q.UpdateBatch();
+    EXPECT_EQ(q.GetChangeCount(), 0);
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select name from item where id = 1")).toString(), QStringLiteral("红茶"));
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select name from item where id = 3")).toString(), QStringLiteral("花茶"));
+
+    // A row removed behind the query's back makes the whole batch fail and change nothing.
+    q.First();
+    q.Edit();
+    q.FieldByName("name")->SetAsString(QStringLiteral("改一"));
+    q.Post();
+    q.Last();
+    q.Delete();
+    con.Execute(QStringLiteral("delete from item where id = 3"));
+    EXPECT_THROW(q.UpdateBatch(), EDatabaseError);
+    EXPECT_EQ(q.GetChangeCount(), 2);
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select name from item where id = 1")).toString(), QStringLiteral("红茶"));
+}
+
+TEST_F(ConnectionTest, BatchIsAllOrNothing)
+{
+    TBatchSQL batch(&con);
+    batch.Add(QStringLiteral("update item set qty = 99 where id = 1"));
+    batch.Add(QStringLiteral("insert into item (id, name) values (1, 'duplicate key')"));
+    EXPECT_THROW(batch.Update(), EDatabaseError);
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select qty from item where id = 1")).toDouble(), 3.0);
+    batch.Clear();
+    batch.Add(QStringLiteral("update item set qty = 99 where id = 1"));
+    batch.Update();
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select qty from item where id = 1")).toDouble(), 99.0);
+}
+
+TEST_F(ConnectionTest, ProxyAndStoredProceduresReachTheRegisteredServerCode)
+{
+    RegisterServerProcedures();
+    TPacketParams req;
+    req.Set("Count", 2).Set("SQL1", QStringLiteral("select top 1 name from item order by id desc")).Set("SQL2", QStringLiteral("select * from nowhere"));
+    TPacketParams reply;
+    reply.LoadFromString(con.Proxy()->Invoke(QStringLiteral("GetClientDataSet"), req.ToString(), 30000));
+    EXPECT_FALSE(reply.GetString("ErrMsg").isEmpty()); // the second select names no table
+    req.Set("Count", 1);
+    reply.LoadFromString(con.Proxy()->Invoke(QStringLiteral("getclientdataset"), req.ToString(), 30000));
+    ASSERT_EQ(reply.GetString("ErrMsg"), QString());
+    std::unique_ptr<TClientDataSet> rows(RecordsetFromXMLString(reply.GetString("ClientDataSet1")));
+    ASSERT_EQ(rows->RecordCount(), 1);
+    EXPECT_EQ(rows->FieldByName("name")->AsString(), QStringLiteral("O'Brien tea"));
+    EXPECT_THROW(con.Proxy()->Invoke(QStringLiteral("NoSuchMethod"), req.ToString()), EDatabaseError);
+
+    TClientStoredProc sp(&con, QStringLiteral("GETKEYVALUE;1"));
+    sp.Params.Add("@TableName", TFieldType::ftString).Value = QStringLiteral("item");
+    sp.Params.Add("@R_KeyValue", TFieldType::ftInteger, TParamDirection::pdOutput);
+    sp.ExecProc();
+    EXPECT_EQ(sp.Params.Value("@R_KeyValue").toInt(), 3); // above the largest id already there
+    sp.ExecProc();
+    EXPECT_EQ(sp.Params.Value("@R_KeyValue").toInt(), 4);
+    TClientStoredProc missing(&con, QStringLiteral("nosuchproc;1"));
+    EXPECT_THROW(missing.ExecProc(), EDatabaseError);
+}
+
+} // namespace

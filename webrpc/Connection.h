@@ -1,0 +1,182 @@
+#pragma once
+// The database seam: the shared connection, queries, stored procedures, batches and the
+// proxy through which server procedures are called.
+#include "platform/DataSet.h"
+#include "webrpc/PacketParams.h"
+
+#include <QHash>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+struct sqlite3;
+class TClientConnection;
+
+// A server method: takes the request packet text, answers a packet text. Runs in-process
+// against the connection it is given, inside its own transaction.
+using TServerMethod = std::function<QString(TClientConnection& con, const QString& request)>;
+
+// Stored procedures: named, typed parameters in and out, optionally rows.
+enum class TParamDirection { pdInput, pdOutput, pdInputOutput, pdReturnValue };
+struct TProcParam {
+    QString Name; // "@billcode"
+    TFieldType DataType = TFieldType::ftInteger;
+    TParamDirection Direction = TParamDirection::pdInput;
+    int Size = 0;
+    QVariant Value;
+};
+class TProcParams {
+public:
+    TProcParam& Add(const QString& name, TFieldType t, TParamDirection dir = TParamDirection::pdInput, int size = 0);
+    TProcParam* Find(const QString& name); // case-insensitive
+    const TProcParam* Find(const QString& name) const;
+    TProcParam& ParamByName(const QString& name); // throws EDatabaseError
+    QVariant Value(const QString& name) const;     // null when absent
+    int Count() const { return FItems.size(); }
+    TProcParam& operator[](int i) { return FItems[i]; }
+    void Clear() { FItems.clear(); }
+
+private:
+    QVector<TProcParam> FItems;
+};
+// A stored procedure's body: reads and writes params; may fill rows (set fields and append).
+using TStoredProcedure = std::function<void(TClientConnection& con, TProcParams& params, TClientDataSet* rows)>;
+
+// Where server methods and stored procedures are found. The server registers into it at
+// start-up; names compare without regard to case, and a ";1" suffix is ignored.
+class TServerRegistry {
+public:
+    static void RegisterMethod(const QString& name, TServerMethod m);
+    static void RegisterProcedure(const QString& name, TStoredProcedure p);
+    static TServerMethod FindMethod(const QString& name);
+    static TStoredProcedure FindProcedure(const QString& name);
+};
+
+class TClientProxy {
+public:
+    explicit TClientProxy(TClientConnection* con) : FCon(con) {}
+    // Calls a server method and returns its reply packet text. An unknown method or a
+    // method that throws raises EDatabaseError to the caller.
+    QString Invoke(const QString& method, const QString& packet, int timeoutMs = 30000);
+
+private:
+    TClientConnection* FCon;
+};
+
+// A named value bound to ":name" or ":'name'" in SQL text.
+using TSqlParams = QList<QPair<QString, QVariant>>;
+
+class TClientConnection : public QObject {
+    Q_OBJECT
+public:
+    explicit TClientConnection(QObject* owner = nullptr);
+    ~TClientConnection() override;
+
+    // Opens (creating when absent) a SQLite database file; registers the SQL functions.
+    void Open(const QString& databaseFile);
+    void Close();
+    bool Connected() const;
+    QString DatabaseFile() const { return FFile; }
+    sqlite3* Handle() const;
+
+    // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const { return FTransDepth > 0; }
+    int TransactionDepth() const { return FTransDepth; }
+
+    // Runs statements without rows (several may be separated by ';'). Returns rows changed.
+    int Execute(const QString& sql, const TSqlParams& params = {});
+    // Runs a select and fills ds (fields replaced; dataset left open, clean).
+    void OpenDataSet(const QString& sql, TClientDataSet* ds, const TSqlParams& params = {});
+    // First column of the first row, or null.
+    QVariant ExecuteScalar(const QString& sql, const TSqlParams& params = {});
+    // Runs SQL already in the engine's dialect (server code and schema scripts).
+    int ExecuteNative(const QString& sql, const TSqlParams& params = {});
+    void OpenNative(const QString& sql, TClientDataSet* ds, const TSqlParams& params = {});
+
+    TClientProxy* Proxy() { return &FProxy; }
+
+    qint64 LastInsertRowId() const;
+
+private:
+    QString FConnectionName;
+    QString FFile;
+    int FTransDepth = 0;
+    TClientProxy FProxy{this};
+};
+
+// The shared connection of the host (set by the application or the test fixture).
+extern TClientConnection* g_DefaultCon;
+
+// A query dataset. Parameters are written ":name" or ":'name'" in the SQL text.
+class TClientQuery : public TClientDataSet {
+    Q_OBJECT
+public:
+    explicit TClientQuery(QObject* owner = nullptr, TClientConnection* con = nullptr);
+    TClientConnection* Connection() const;
+    void SetConnection(TClientConnection* con) { FCon = con; }
+
+    QString SQL;                  // text in the system's dialect
+    QString& GetSQL() { return SQL; }
+    void SetParam(const QString& name, const QVariant& v);
+    QVariant Param(const QString& name) const;
+    QStringList ParamNames() const; // names found in SQL, in order of first use
+    void ClearParams() { FParams.clear(); }
+
+    void OpenQuery();  // runs SQL and loads rows (clean)
+    int ExecSQL();     // runs SQL without rows
+
+    // Cached updates: the table the rows came from and its key columns, so that
+    // UpdateBatch can write the pending changes back.
+    QString UpdateTable;
+    QStringList KeyFields;
+    void UpdateBatch(); // writes every pending change in one transaction, then merges the log
+    int GetChangeCount() const { return ChangeCount(); }
+
+private:
+    TClientConnection* FCon;
+    QMap<QString, QVariant> FParams; // upper-cased names
+    TSqlParams BoundParams() const;
+};
+
+class TClientStoredProc {
+public:
+    explicit TClientStoredProc(TClientConnection* con = nullptr, QString name = QString());
+    QString ProcedureName; // "getnewbillcodebydate;1"
+    TProcParams Params;
+    TClientDataSet* Rows() { return &FRows; } // rows of the last Open
+    void ExecProc();
+    void Open();
+    void Close() { FRows.Close(); }
+    bool Active() const { return FRows.Active(); }
+
+private:
+    TClientConnection* FCon;
+    TClientDataSet FRows;
+    void Run(bool withRows);
+};
+
+enum class TBatchKind { bkSql, bkQueryChanges };
+class TBatchSQL {
+public:
+    explicit TBatchSQL(TClientConnection* con = nullptr);
+    void Add(const QString& sql);
+    void Add(TClientQuery* query, TBatchKind kind = TBatchKind::bkQueryChanges);
+    void Clear();
+    int Count() const { return FItems.size(); }
+    void Update(); // everything in one transaction; all or nothing
+
+private:
+    struct Item {
+        QString Sql;
+        TClientQuery* Query = nullptr;
+    };
+    TClientConnection* FCon;
+    QVector<Item> FItems;
+};

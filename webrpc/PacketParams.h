@@ -1,0 +1,66 @@
+#pragma once
+// A packet of named, typed values: the request and reply format of every server call.
+// ToString/LoadFromString round-trip any value (XML deltas, Chinese text, blobs).
+#include "platform/DataSet.h"
+
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+class TPacketParam {
+public:
+    TPacketParam(TFieldType t, QString name) : FType(t), FName(std::move(name)) {}
+    const QString& Name() const { return FName; }
+    TFieldType DataType() const { return FType; }
+    QVariant Value;
+    bool IsNull() const { return Value.isNull(); }
+    int AsInteger() const;
+    double AsFloat() const;
+    QString AsString() const;
+    bool AsBoolean() const;
+    QDateTime AsDateTime() const;
+    void SetAsInteger(int v) { Value = v; }
+    void SetAsString(const QString& v) { Value = v; }
+    void SetAsBoolean(bool v) { Value = v; }
+    void SetAsFloat(double v) { Value = v; }
+
+private:
+    TFieldType FType;
+    QString FName;
+};
+
+class TPacketParams {
+public:
+    TPacketParams() = default;
+    TPacketParams(const TPacketParams&);
+    TPacketParams& operator=(const TPacketParams&);
+    ~TPacketParams();
+
+    // Adds (or retypes and returns the existing) parameter of that name.
+    TPacketParam* CreatePacketParam(TFieldType t, const QString& name);
+    TPacketParam* FindParam(const QString& name) const; // case-insensitive; nullptr when absent
+    TPacketParam* ParamByName(const QString& name) const; // throws EPacketError
+    bool Contains(const QString& name) const { return FindParam(name) != nullptr; }
+    int Count() const { return FParams.size(); }
+    TPacketParam* Params(int i) const { return FParams.at(i); }
+    void Clear();
+
+    // Convenience setters that create the parameter with the matching type.
+    TPacketParams& Set(const QString& name, int v);
+    TPacketParams& Set(const QString& name, double v);
+    TPacketParams& Set(const QString& name, bool v);
+    TPacketParams& Set(const QString& name, const QString& v);
+    TPacketParams& Set(const QString& name, const char* v) { return Set(name, QString::fromUtf8(v)); }
+    TPacketParams& Set(const QString& name, const QDateTime& v);
+    // Readers that give a neutral value (0, "", false) when the parameter is absent.
+    int GetInt(const QString& name, int dflt = 0) const;
+    double GetFloat(const QString& name, double dflt = 0) const;
+    QString GetString(const QString& name, const QString& dflt = QString()) const;
+    bool GetBool(const QString& name, bool dflt = false) const;
+
+    QString ToString() const;
+    void LoadFromString(const QString& text); // throws EPacketError on malformed text
+
+private:
+    QVector<TPacketParam*> FParams;
+};

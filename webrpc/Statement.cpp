@@ -1,0 +1,467 @@
+#include "webrpc/Statement.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QRegularExpression>
+
+QString NormaliseParams(const QString& sql, QStringList* names)
+{
+    QString out;
+    out.reserve(sql.size());
+    const int n = sql.size();
+    auto isNameChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#'; };
+    for (int i = 0; i < n; ++i) {
+        const QChar c = sql[i];
+        if (c == u'\'') { // string literal, '' escapes
+            int j = i + 1;
+            while (j < n) {
+                if (sql[j] == u'\'') {
+                    if (j + 1 < n && sql[j + 1] == u'\'') {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            out += QStringView(sql).mid(i, qMin(j, n - 1) - i + 1);
+            i = j;
+            continue;
+        }
+        if (c == u'[') {
+            const int j = sql.indexOf(u']', i);
+            const int end = j < 0 ? n - 1 : j;
+            out += QStringView(sql).mid(i, end - i + 1);
+            i = end;
+            continue;
+        }
+        if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
+            int j = sql.indexOf(u'\n', i);
+            if (j < 0)
+                j = n - 1;
+            out += QStringView(sql).mid(i, j - i + 1);
+            i = j;
+            continue;
+        }
+        if (c == u':' && i + 1 < n && (i == 0 || sql[i - 1] != u':')) {
+            QString name;
+            int j = i + 1;
+            if (sql[j] == u'\'') {
+                const int close = sql.indexOf(u'\'', j + 1);
+                if (close > j + 1) {
+                    name = sql.mid(j + 1, close - j - 1);
+                    j = close + 1;
+                }
+            } else if (sql[j].isLetter() || sql[j] == u'_') {
+                while (j < n && isNameChar(sql[j]))
+                    ++j;
+                name = sql.mid(i + 1, j - i - 1);
+            }
+            if (!name.isEmpty()) {
+                if (names && !names->contains(name, Qt::CaseInsensitive))
+                    names->append(name);
+                out += u':';
+                out += name;
+                i = j - 1;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+TFieldType FieldTypeFromDeclType(const QString& decl, bool* known)
+{
+    const QString d = decl.trimmed().toUpper();
+    auto result = [&](TFieldType t, bool k) {
+        if (known)
+            *known = k;
+        return t;
+    };
+    if (d.isEmpty())
+        return result(TFieldType::ftString, false);
+    if (d.startsWith(QLatin1String("INT")) || d == QLatin1String("BIGINT") || d == QLatin1String("SMALLINT") || d == QLatin1String("TINYINT"))
+        return result(TFieldType::ftInteger, true);
+    if (d.startsWith(QLatin1String("MONEY")) || d.startsWith(QLatin1String("DECIMAL")) || d.startsWith(QLatin1String("SMALLMONEY")))
+        return result(TFieldType::ftCurrency, true);
+    if (d.startsWith(QLatin1String("FLOAT")) || d.startsWith(QLatin1String("REAL")) || d.startsWith(QLatin1String("DOUBLE")) || d.startsWith(QLatin1String("NUMERIC")))
+        return result(TFieldType::ftFloat, true);
+    if (d.startsWith(QLatin1String("DATE")) || d.startsWith(QLatin1String("SMALLDATETIME")) || d.startsWith(QLatin1String("TIMESTAMP")))
+        return result(TFieldType::ftDateTime, true);
+    if (d == QLatin1String("BIT") || d.startsWith(QLatin1String("BOOL")))
+        return result(TFieldType::ftBoolean, true);
+    if (d.startsWith(QLatin1String("BLOB")) || d.startsWith(QLatin1String("IMAGE")) || d.startsWith(QLatin1String("VARBINARY")))
+        return result(TFieldType::ftBlob, true);
+    return result(TFieldType::ftString, true);
+}
+
+QVariant ToEngineValue(const QVariant& v)
+{
+    if (v.isNull() || !v.isValid())
+        return QVariant();
+    switch (v.typeId()) {
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    case QMetaType::QDate:
+        return v.toDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
+    case QMetaType::Bool:
+        return v.toBool() ? 1 : 0;
+    default:
+        return v;
+    }
+}
+
+void ThrowSqliteError(sqlite3* db, const QString& sql)
+{
+    throw EDatabaseError(QStringLiteral("数据库错误：%1\nSQL: %2").arg(QString::fromUtf8(sqlite3_errmsg(db)), sql.simplified().left(500)));
+}
+
+TStatement::TStatement(sqlite3* db, const QString& engineSql) : FDb(db), FSql(engineSql)
+{
+    const QByteArray utf8 = engineSql.toUtf8();
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &FStmt, &tail) != SQLITE_OK) {
+        FStmt = nullptr;
+        ThrowSqliteError(db, engineSql);
+    }
+    if (tail && *tail)
+        FTail = QString::fromUtf8(tail);
+}
+
+TStatement::~TStatement()
+{
+    if (FStmt)
+        sqlite3_finalize(FStmt);
+}
+
+void TStatement::Bind(const TSqlParams& params)
+{
+    if (!FStmt)
+        return;
+    const int count = sqlite3_bind_parameter_count(FStmt);
+    for (int i = 1; i <= count; ++i) {
+        const char* raw = sqlite3_bind_parameter_name(FStmt, i);
+        const QString name = raw ? QString::fromUtf8(raw + 1) : QString();
+        const QVariant* value = nullptr;
+        for (const auto& p : params) {
+            QString key = p.first;
+            if (key.startsWith(u':'))
+                key.remove(0, 1);
+            if (key.compare(name, Qt::CaseInsensitive) == 0) {
+                value = &p.second;
+                break;
+            }
+        }
+        if (!value)
+            throw EDatabaseError(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, FSql.simplified().left(300)));
+        const QVariant v = ToEngineValue(*value);
+        int rc = SQLITE_OK;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(FStmt, i);
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+            case QMetaType::Long:
+            case QMetaType::Short:
+                rc = sqlite3_bind_int64(FStmt, i, v.toLongLong());
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                rc = sqlite3_bind_double(FStmt, i, v.toDouble());
+                break;
+            case QMetaType::QByteArray: {
+                const QByteArray b = v.toByteArray();
+                rc = sqlite3_bind_blob(FStmt, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            default: {
+                const QByteArray s = v.toString().toUtf8();
+                rc = sqlite3_bind_text(FStmt, i, s.constData(), int(s.size()), SQLITE_TRANSIENT);
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            ThrowSqliteError(FDb, FSql);
+    }
+}
+
+bool TStatement::Step()
+{
+    if (!FStmt)
+        return false;
+    const int rc = sqlite3_step(FStmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    ThrowSqliteError(FDb, FSql);
+}
+
+int TStatement::ColumnCount() const { return FStmt ? sqlite3_column_count(FStmt) : 0; }
+QString TStatement::ColumnName(int i) const { return QString::fromUtf8(sqlite3_column_name(FStmt, i)); }
+QString TStatement::DeclType(int i) const
+{
+    const char* d = sqlite3_column_decltype(FStmt, i);
+    return d ? QString::fromUtf8(d) : QString();
+}
+int TStatement::ColumnStorage(int i) const { return sqlite3_column_type(FStmt, i); }
+
+QVariant TStatement::Column(int i) const
+{
+    switch (sqlite3_column_type(FStmt, i)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(FStmt, i)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(FStmt, i));
+    case SQLITE_TEXT:
+        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(FStmt, i)), sqlite3_column_bytes(FStmt, i)));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(FStmt, i)), sqlite3_column_bytes(FStmt, i)));
+    default:
+        return QVariant();
+    }
+}
+
+namespace {
+
+QDateTime ParseEngineDate(const QString& s)
+{
+    static const QString formats[] = {QStringLiteral("yyyy-MM-dd hh:mm:ss"), QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"),
+                                      QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy-MM-ddThh:mm:ss"),
+                                      QStringLiteral("yyyy-MM-dd hh:mm")};
+    for (const QString& f : formats) {
+        const QDateTime dt = QDateTime::fromString(s, f);
+        if (dt.isValid())
+            return dt;
+    }
+    const QDateTime iso = QDateTime::fromString(s, Qt::ISODateWithMs);
+    return iso;
+}
+
+QVariant ConvertForField(TFieldType t, const QVariant& v)
+{
+    if (v.isNull())
+        return v;
+    switch (t) {
+    case TFieldType::ftInteger:
+        return v.toLongLong();
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
+        return v.toDouble();
+    case TFieldType::ftBoolean:
+        if (v.typeId() == QMetaType::QString) {
+            const QString s = v.toString().trimmed().toUpper();
+            return s == QLatin1String("1") || s == QLatin1String("T") || s == QLatin1String("TRUE");
+        }
+        return v.toLongLong() != 0;
+    case TFieldType::ftDateTime: {
+        if (v.typeId() == QMetaType::QString) {
+            const QDateTime dt = ParseEngineDate(v.toString());
+            return dt.isValid() ? QVariant(dt) : QVariant();
+        }
+        return QVariant();
+    }
+    case TFieldType::ftBlob:
+        return v.toByteArray();
+    case TFieldType::ftString:
+        if (v.typeId() == QMetaType::Double)
+            return QString::number(v.toDouble(), 'g', 15);
+        return v.toString();
+    }
+    return v;
+}
+
+} // namespace
+
+void RunSelect(sqlite3* db, const QString& engineSql, const TSqlParams& params,
+               QVector<TFieldDef>& fields, QVector<QVariantList>& rows)
+{
+    TStatement st(db, engineSql);
+    st.Bind(params);
+    const int cols = st.ColumnCount();
+    fields.clear();
+    rows.clear();
+    QVector<bool> known(cols, false);
+    QVector<int> storage(cols, SQLITE_NULL); // widest storage seen for untyped columns
+    QHash<QString, int> seen;
+    for (int i = 0; i < cols; ++i) {
+        TFieldDef f;
+        f.Name = st.ColumnName(i);
+        // A select may name a column twice (a.*, b.name): later ones get a suffix so the
+        // dataset can still hold them, as the engine's own clients do.
+        const QString key = f.Name.toLower();
+        if (int n = seen.value(key, 0)) {
+            f.Name += QStringLiteral("_%1").arg(n);
+        }
+        seen[key] = seen.value(key, 0) + 1;
+        bool k = false;
+        f.DataType = FieldTypeFromDeclType(st.DeclType(i), &k);
+        known[i] = k;
+        fields.append(f);
+    }
+    while (st.Step()) {
+        QVariantList row;
+        row.reserve(cols);
+        for (int i = 0; i < cols; ++i) {
+            row.append(st.Column(i));
+            if (!known[i]) {
+                const int s = st.ColumnStorage(i);
+                int& w = storage[i];
+                if (s == SQLITE_NULL || s == w)
+                    continue;
+                if (w == SQLITE_NULL)
+                    w = s;
+                else if ((w == SQLITE_INTEGER && s == SQLITE_FLOAT) || (w == SQLITE_FLOAT && s == SQLITE_INTEGER))
+                    w = SQLITE_FLOAT;
+                else
+                    w = SQLITE_TEXT;
+            }
+        }
+        rows.append(std::move(row));
+    }
+    for (int i = 0; i < cols; ++i) {
+        if (known[i])
+            continue;
+        switch (storage[i]) {
+        case SQLITE_INTEGER:
+            fields[i].DataType = TFieldType::ftInteger;
+            break;
+        case SQLITE_FLOAT:
+            fields[i].DataType = TFieldType::ftFloat;
+            break;
+        case SQLITE_BLOB:
+            fields[i].DataType = TFieldType::ftBlob;
+            break;
+        default:
+            fields[i].DataType = TFieldType::ftString;
+        }
+    }
+    for (QVariantList& row : rows)
+        for (int i = 0; i < cols; ++i)
+            row[i] = ConvertForField(fields[i].DataType, row[i]);
+}
+
+QVector<QPair<QString, QString>> TableColumns(sqlite3* db, const QString& table)
+{
+    QVector<QPair<QString, QString>> out;
+    TStatement st(db, QStringLiteral("select name, type from pragma_table_info(:t)"));
+    st.Bind({{QStringLiteral("t"), table}});
+    while (st.Step())
+        out.append({st.Column(0).toString().toLower(), st.Column(1).toString()});
+    return out;
+}
+
+namespace {
+
+QString QuoteIdent(const QString& name)
+{
+    QString n = name;
+    n.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + n + u'"';
+}
+
+} // namespace
+
+int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOptions& opt)
+{
+    sqlite3* db = con.Handle();
+    const auto columns = TableColumns(db, opt.Table);
+    if (columns.isEmpty())
+        throw EDatabaseError(QStringLiteral("数据表 %1 不存在").arg(opt.Table));
+    QHash<QString, QString> tableCols; // lower name -> declared type
+    for (const auto& c : columns)
+        tableCols.insert(c.first, c.second);
+    auto inTable = [&](const QString& f) { return tableCols.contains(f.toLower()); };
+    auto valueOf = [](const QVariantMap& m, const QString& field) -> QVariant {
+        for (auto it = m.cbegin(); it != m.cend(); ++it)
+            if (it.key().compare(field, Qt::CaseInsensitive) == 0)
+                return it.value();
+        return QVariant();
+    };
+
+    int affected = 0;
+    for (const TDeltaRow& row : delta.Rows) {
+        TSqlParams params;
+        QString sql;
+        auto whereByKey = [&](QString& where) {
+            QStringList keys = opt.KeyFields;
+            if (keys.isEmpty())
+                for (auto it = row.Old.cbegin(); it != row.Old.cend(); ++it)
+                    if (inTable(it.key()) && !it.value().isNull() && tableCols.value(it.key().toLower()).toUpper() != QLatin1String("BLOB"))
+                        keys.append(it.key());
+            QStringList parts;
+            for (int k = 0; k < keys.size(); ++k) {
+                const QVariant v = valueOf(row.Old, keys[k]);
+                if (v.isNull()) {
+                    parts << QStringLiteral("%1 is null").arg(QuoteIdent(keys[k]));
+                } else {
+                    parts << QStringLiteral("%1 = :k%2").arg(QuoteIdent(keys[k])).arg(k);
+                    params.append({QStringLiteral("k%1").arg(k), v});
+                }
+            }
+            if (parts.isEmpty())
+                throw EDatabaseError(QStringLiteral("无法确定要更新的记录（%1 没有关键字段）").arg(opt.Table));
+            where = parts.join(QStringLiteral(" and "));
+        };
+        if (row.Kind == TUpdateStatus::usInserted) {
+            QStringList cols, vals;
+            int n = 0;
+            QVariantMap values = row.New;
+            for (auto it = opt.InsertOverrides.cbegin(); it != opt.InsertOverrides.cend(); ++it) {
+                for (auto v = values.begin(); v != values.end();) {
+                    if (v.key().compare(it.key(), Qt::CaseInsensitive) == 0)
+                        v = values.erase(v);
+                    else
+                        ++v;
+                }
+                values.insert(it.key(), it.value());
+            }
+            for (auto it = values.cbegin(); it != values.cend(); ++it) {
+                if (!inTable(it.key()))
+                    continue;
+                cols << QuoteIdent(it.key());
+                vals << QStringLiteral(":v%1").arg(n);
+                params.append({QStringLiteral("v%1").arg(n), it.value()});
+                ++n;
+            }
+            if (cols.isEmpty())
+                continue;
+            sql = QStringLiteral("insert into %1 (%2) values (%3)").arg(QuoteIdent(opt.Table), cols.join(u','), vals.join(u','));
+        } else if (row.Kind == TUpdateStatus::usModified) {
+            QStringList sets;
+            int n = 0;
+            QStringList changed = row.Changed;
+            if (changed.isEmpty())
+                for (auto it = row.New.cbegin(); it != row.New.cend(); ++it)
+                    if (valueOf(row.Old, it.key()) != it.value())
+                        changed << it.key();
+            for (const QString& f : changed) {
+                if (!inTable(f))
+                    continue;
+                sets << QStringLiteral("%1 = :v%2").arg(QuoteIdent(f)).arg(n);
+                params.append({QStringLiteral("v%1").arg(n), valueOf(row.New, f)});
+                ++n;
+            }
+            if (sets.isEmpty())
+                continue;
+            QString where;
+            whereByKey(where);
+            sql = QStringLiteral("update %1 set %2 where %3").arg(QuoteIdent(opt.Table), sets.join(u','), where);
+        } else if (row.Kind == TUpdateStatus::usDeleted) {
+            QString where;
+            whereByKey(where);
+            sql = QStringLiteral("delete from %1 where %2").arg(QuoteIdent(opt.Table), where);
+        } else {
+            continue;
+        }
+        const int changedRows = con.ExecuteNative(sql, params);
+        if (row.Kind != TUpdateStatus::usInserted && changedRows == 0)
+            throw EDatabaseError(QStringLiteral("记录已被其他用户修改或删除，请刷新后再操作（%1）").arg(opt.Table));
+        affected += changedRows;
+    }
+    return affected;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// Thin RAII layer over sqlite3 statements shared by the connection, the delta writer and
+// the server procedures.
+#include "platform/DataSet.h"
+#include "webrpc/Connection.h"
+
+#include <sqlite3.h>
+
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+// Rewrites ":'name'" parameters to ":name" (the engine's form) outside string literals
+// and bracketed names, and returns the parameter names in order of first use.
+QString NormaliseParams(const QString& sql, QStringList* names = nullptr);
+
+// Maps a declared column type (INTEGER, MONEY, FLOAT, VARCHAR(n), CHAR(1), BIT,
+// DATETIME, BLOB ...) to a field type; unknown or empty gives ftString with known=false.
+TFieldType FieldTypeFromDeclType(const QString& decl, bool* known = nullptr);
+
+// Engine value for a QVariant: dates become 'yyyy-MM-dd hh:mm:ss' text, booleans 0/1.
+QVariant ToEngineValue(const QVariant& v);
+
+class TStatement {
+public:
+    TStatement(sqlite3* db, const QString& engineSql);
+    ~TStatement();
+    TStatement(const TStatement&) = delete;
+    TStatement& operator=(const TStatement&) = delete;
+
+    void Bind(const TSqlParams& params); // every parameter must have a value
+    bool Step();                          // true while a row is available
+    int ColumnCount() const;
+    QString ColumnName(int i) const;
+    QString DeclType(int i) const;
+    QVariant Column(int i) const;         // raw engine value (int64, double, text, blob, null)
+    int ColumnStorage(int i) const;       // SQLITE_INTEGER ...
+    bool Valid() const { return FStmt != nullptr; } // false for an empty statement
+    QString Tail() const { return FTail; }          // text after the first statement
+
+private:
+    sqlite3* FDb;
+    sqlite3_stmt* FStmt = nullptr;
+    QString FTail;
+    QString FSql;
+};
+
+[[noreturn]] void ThrowSqliteError(sqlite3* db, const QString& sql);
+
+// Runs a select in the engine's dialect and returns typed field definitions plus rows
+// whose values are already converted to the field types.
+void RunSelect(sqlite3* db, const QString& engineSql, const TSqlParams& params,
+               QVector<TFieldDef>& fields, QVector<QVariantList>& rows);
+
+// Writes a dataset delta to a table: inserts, updates (changed columns only, the row
+// found by its key's original values) and deletes. Columns the table lacks (display
+// columns joined in by the select) are left out. A modify or delete that finds no row
+// raises EDatabaseError: another user changed or removed it meanwhile.
+struct TApplyDeltaOptions {
+    QString Table;
+    QStringList KeyFields;          // empty: all original non-null columns identify the row
+    QVariantMap InsertOverrides;    // values forced into every inserted row (e.g. a new key)
+};
+int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOptions& opt);
+
+// Columns of a table or view as the engine knows them (lower-cased names, declared types).
+QVector<QPair<QString, QString>> TableColumns(sqlite3* db, const QString& table);
