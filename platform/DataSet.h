@@ -221,6 +221,10 @@ private:
     QString FFilter;
 };
 
+// Display text of a value of field f (any row): DisplayFormat for numbers, "是"/"否" for
+// booleans, "yyyy-MM-dd[ hh:mm:ss]" for datetimes.
+QString FormatFieldValue(const TField* f, const QVariant& v);
+
 // Free helpers with the host's names.
 QString GetDeltaXML(const TClientDataSet* ds);
 // Builds an open dataset from a data packet; caller owns it.

@@ -1,5 +1,6 @@
 #include "server/Procedures.h"
 
+#include "server/BillProcedures.h"
 #include "server/DemoData.h"
 #include "server/GoodsInfo.h"
 #include "server/Schema.h"
@@ -153,13 +154,47 @@ void GetKeyValueProc(TClientConnection& con, TProcParams& params, TClientDataSet
     out->Value = next;
 }
 
+QString ApplyUpdatesMethod(TClientConnection& con, const QString& request)
+{
+    TPacketParams reply;
+    try {
+        TPacketParams req;
+        req.LoadFromString(request);
+        const QString wanted = req.GetString(QStringLiteral("TableName"));
+        const QString table = ExistingTable(con, wanted);
+        if (table.isEmpty())
+            throw EDatabaseError(QStringLiteral("数据表 %1 不存在").arg(wanted));
+        TApplyDeltaOptions opt;
+        opt.Table = table;
+        opt.KeyFields = req.GetString(QStringLiteral("KeyFields")).split(u';', Qt::SkipEmptyParts);
+        const TDelta delta = ParseDeltaXML(req.GetString(QStringLiteral("Delta")));
+        con.BeginTrans();
+        try {
+            reply.Set(QStringLiteral("RowsAffected"), ApplyDelta(con, delta, opt));
+            con.CommitTrans();
+        } catch (...) {
+            con.RollbackTrans();
+            throw;
+        }
+        reply.Set(QStringLiteral("ErrNo"), 0);
+        reply.Set(QStringLiteral("ErrMsg"), QString());
+    } catch (const Exception& e) {
+        reply.Set(QStringLiteral("ErrNo"), 1);
+        reply.Set(QStringLiteral("ErrTitle"), QStringLiteral("保存失败"));
+        reply.Set(QStringLiteral("ErrMsg"), e.Message());
+    }
+    return reply.ToString();
+}
+
 void RegisterServerProcedures()
 {
+    TServerRegistry::RegisterMethod(QStringLiteral("ApplyUpdates"), ApplyUpdatesMethod);
     TServerRegistry::RegisterMethod(QStringLiteral("GetClientDataSet"), GetClientDataSetMethod);
     TServerRegistry::RegisterMethod(QStringLiteral("GetADODataSet"), GetClientDataSetMethod);
     TServerRegistry::RegisterProcedure(QStringLiteral("getnewbillcodebydate"), GetNewBillCodeProc);
     TServerRegistry::RegisterProcedure(QStringLiteral("GETKEYVALUE"), GetKeyValueProc);
     RegisterGoodsInfoProcedure();
+    RegisterBillProcedures();
 }
 
 bool InitializeDatabase(TClientConnection& con, bool withDemoData)

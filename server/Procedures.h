@@ -14,6 +14,10 @@ bool InitializeDatabase(TClientConnection& con, bool withDemoData = true);
 // (data packets) and "ErrMsg" out.
 QString GetClientDataSetMethod(TClientConnection& con, const QString& request);
 
+// "ApplyUpdates": "TableName", "KeyFields" ("a;b") and "Delta" (a dataset delta) in;
+// writes the delta in one transaction; "ErrNo" 0 with "RowsAffected", or 1 with "ErrMsg".
+QString ApplyUpdatesMethod(TClientConnection& con, const QString& request);
+
 // "getnewbillcodebydate": @shopid, @billdate ('yyyy-MM-dd'), @masttablename -> @billcode.
 void GetNewBillCodeProc(TClientConnection& con, TProcParams& params, TClientDataSet* rows);
 // Code format shared with the save procedures: yyyyMMdd-SS-NNNN (branch, sequence).

@@ -16,7 +16,8 @@ protected:
         con.ExecuteNative(QStringLiteral(
             "create table item (id INTEGER primary key, name VARCHAR(40), price MONEY, qty FLOAT, made DATETIME, closed CHAR(1), printed BIT);"
             "insert into item values (1, '绿茶', 12.5, 3, '2026-12-01 08:30:00', 'F', 0);"
-            "insert into item values (2, 'O''Brien tea', 0, 1.25, null, 'T', 1);"));
+            "insert into item values (2, 'O''Brien tea', 0, 1.25, null, 'T', 1);"
+            "create table sys_keyvalue (tablename VARCHAR(60), fieldname VARCHAR(60), keyvalue INTEGER, primary key (tablename, fieldname));"));
     }
     QTemporaryDir dir;
     TClientConnection con;

@@ -1,0 +1,76 @@
+// Printing a long bill: layout, painting and PDF writing with the embedded CJK font.
+#include "platform/report/ReportControl.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+TReportTemplate BenchTemplate()
+{
+    return MakeStandardBillTemplate(QStringLiteral("销售出货单"),
+                                    {{"M.Code", "单号"}, {"M.BillDate", "日期"}, {"M.ClientName", "客户"}},
+                                    {{"D.GoodsCode", "商品编码", 26, {}, false},
+                                     {"D.GoodsName", "商品名称", 0, {}, false},
+                                     {"D.Quantity", "数量", 18, "0.##", true},
+                                     {"D.Price", "单价", 20, "#,##0.00", false},
+                                     {"D.Amount", "金额", 26, "#,##0.00", true}});
+}
+
+void BindBill(TReportControl& rc, int lines)
+{
+    rc.SetTemplate(BenchTemplate());
+    rc.SetVarValue(QStringLiteral("企业名称"), QStringLiteral("北京星辰贸易有限公司"));
+    rc.SetMasterValues({{"Code", "XS-20240501-0001"}, {"BillDate", QDate(2024, 5, 1)}, {"ClientName", "上海华联超市"}});
+    QVector<QVariantMap> rows;
+    rows.reserve(lines);
+    for (int i = 0; i < lines; ++i)
+        rows.append({{"GoodsCode", QStringLiteral("G%1").arg(i, 6, 10, QLatin1Char('0'))},
+                     {"GoodsName", QStringLiteral("商品名称%1").arg(i)},
+                     {"Quantity", i % 7 + 1},
+                     {"Price", 9.9 + i % 13},
+                     {"Amount", (i % 7 + 1) * (9.9 + i % 13)}});
+    rc.SetDetailRows(rows);
+}
+
+void BM_PdfOfThousandLineBill(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("bill.pdf"));
+    TReportControl rc;
+    BindBill(rc, int(state.range(0)));
+    for (auto _ : state) {
+        rc.SetPrintTime(QDateTime::currentDateTime()); // forces a fresh layout each time
+        rc.PrintToPdf(file);
+    }
+    state.counters["pages"] = rc.PageCount();
+    state.counters["bytes"] = double(QFileInfo(file).size());
+}
+BENCHMARK(BM_PdfOfThousandLineBill)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void BM_LayoutOfThousandLineBill(benchmark::State& state)
+{
+    TReportControl rc;
+    BindBill(rc, 1000);
+    for (auto _ : state) {
+        rc.SetVarValue(QStringLiteral("打印人"), QStringLiteral("张三")); // invalidates the layout
+        benchmark::DoNotOptimize(rc.PageCount());
+    }
+}
+BENCHMARK(BM_LayoutOfThousandLineBill)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The host's public services (PK_Public) in one include.
+#include "host/DataServices.h"
+#include "host/KQParams.h"
+#include "host/Lookups.h"
+#include "host/MainWindow.h"
+#include "host/Messages.h"
+#include "host/Pinyin.h"
+#include "host/Privileges.h"
+#include "host/Registry.h"
+#include "host/Rounding.h"
+#include "host/Session.h"
+#include "platform/Exceptions.h"
+#include "webrpc/Connection.h"
+#include "webrpc/PacketParams.h"

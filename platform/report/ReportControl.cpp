@@ -1,0 +1,733 @@
+#include "platform/report/ReportControl.h"
+
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QtMath>
+
+#include <cmath>
+
+namespace {
+
+constexpr double Eps = 1e-6;
+constexpr double CellPadding = 1.0; // mm left and right of a cell's text
+
+std::function<QString(double)>& MoneyInWords()
+{
+    static std::function<QString(double)> fn;
+    return fn;
+}
+
+double Px(double mm, double dpi) { return mm * dpi / 25.4; }
+
+QRectF PxRect(double x, double y, double w, double h, double dpi)
+{
+    return QRectF(Px(x, dpi), Px(y, dpi), Px(w, dpi), Px(h, dpi));
+}
+
+QFont MakeFont(const TReportFont& f, double dpi)
+{
+    QFont font(f.Family);
+    font.setPixelSize(qMax(1, qRound(f.Size * dpi / 72.0)));
+    font.setBold(f.Bold);
+    font.setItalic(f.Italic);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+Qt::Alignment ToQt(TReportHAlign a)
+{
+    switch (a) {
+    case TReportHAlign::Left: return Qt::AlignLeft;
+    case TReportHAlign::Center: return Qt::AlignHCenter;
+    case TReportHAlign::Right: return Qt::AlignRight;
+    }
+    return Qt::AlignLeft;
+}
+
+// Draws text inside a box given in mm: vertically centred, elided unless wrapping.
+void DrawText(QPainter& p, const QRectF& box, double dpi, const QString& text, TReportHAlign align, bool wrap)
+{
+    if (text.isEmpty())
+        return;
+    const QRectF r = box.adjusted(Px(CellPadding, dpi), 0, -Px(CellPadding, dpi), 0);
+    if (r.width() <= 0)
+        return;
+    if (wrap) {
+        p.save();
+        p.setClipRect(box);
+        p.drawText(r, int(ToQt(align) | Qt::AlignVCenter | Qt::TextWordWrap), text);
+        p.restore();
+        return;
+    }
+    const QFontMetricsF fm(p.font(), p.device());
+    const QString shown = fm.horizontalAdvance(text) > r.width() ? fm.elidedText(text, Qt::ElideRight, r.width()) : text;
+    p.drawText(r, int(ToQt(align) | Qt::AlignVCenter | Qt::TextSingleLine), shown);
+}
+
+void DrawFrame(QPainter& p, const QRectF& r, const TReportFrame& f, double dpi)
+{
+    if (!f.Any())
+        return;
+    QPen pen(Qt::black);
+    pen.setWidthF(qMax(1.0, Px(f.Width, dpi)));
+    pen.setCapStyle(Qt::SquareCap);
+    p.setPen(pen);
+    if (f.Left) p.drawLine(r.topLeft(), r.bottomLeft());
+    if (f.Top) p.drawLine(r.topLeft(), r.topRight());
+    if (f.Right) p.drawLine(r.topRight(), r.bottomRight());
+    if (f.Bottom) p.drawLine(r.bottomLeft(), r.bottomRight());
+}
+
+QString FormatNumber(double v, int decimals, int optional, bool thousands)
+{
+    const double scale = std::pow(10.0, decimals);
+    // Half away from zero on the decimal value the user sees, not on the binary fraction.
+    const double scaled = std::round(v * scale + (v >= 0 ? 1e-7 : -1e-7));
+    const bool negative = scaled < 0;
+    const double mag = std::fabs(scaled);
+    QString digits = QString::number(mag, 'f', 0);
+    while (digits.size() <= decimals)
+        digits.prepend(QLatin1Char('0'));
+    QString intPart = digits.left(digits.size() - decimals);
+    QString frac = digits.right(decimals);
+    int strip = optional;
+    while (strip > 0 && frac.endsWith(QLatin1Char('0'))) {
+        frac.chop(1);
+        --strip;
+    }
+    if (thousands)
+        for (int i = intPart.size() - 3; i > 0; i -= 3)
+            intPart.insert(i, QLatin1Char(','));
+    QString s = negative ? QStringLiteral("-") + intPart : intPart;
+    if (!frac.isEmpty())
+        s += QLatin1Char('.') + frac;
+    return s;
+}
+
+bool IsNumeric(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
+    case QMetaType::Double: case QMetaType::Float: case QMetaType::Short: case QMetaType::UShort:
+    case QMetaType::Long: case QMetaType::ULong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A numeric mask: "0.00", "#,##0.00", "0.##".
+bool ParseMask(const QString& mask, int& decimals, int& optional, bool& thousands)
+{
+    if (mask.isEmpty() || !(mask.contains(QLatin1Char('0')) || mask.contains(QLatin1Char('#'))))
+        return false;
+    for (QChar c : mask)
+        if (!QStringLiteral("0#,.").contains(c))
+            return false;
+    const int dot = mask.indexOf(QLatin1Char('.'));
+    const QString intMask = dot < 0 ? mask : mask.left(dot);
+    const QString fracMask = dot < 0 ? QString() : mask.mid(dot + 1);
+    thousands = intMask.contains(QLatin1Char(','));
+    decimals = int(fracMask.count(QLatin1Char('0')) + fracMask.count(QLatin1Char('#')));
+    optional = int(fracMask.count(QLatin1Char('#')));
+    return true;
+}
+
+} // namespace
+
+void SetMoneyInWordsFunction(std::function<QString(double)> fn) { MoneyInWords() = std::move(fn); }
+
+QString FormatReportValue(const QVariant& value, const QString& format)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    const QString fmt = format.trimmed();
+    if (fmt.startsWith(QLatin1String("date:"), Qt::CaseInsensitive)) {
+        const QString pattern = fmt.mid(5);
+        if (value.typeId() == QMetaType::QDate)
+            return value.toDate().toString(pattern);
+        QDateTime dt = value.toDateTime();
+        if (!dt.isValid())
+            dt = QDateTime::fromString(value.toString(), Qt::ISODate);
+        return dt.isValid() ? dt.toString(pattern) : value.toString();
+    }
+    bool ok = false;
+    const double number = IsNumeric(value) ? value.toDouble(&ok) : value.toString().trimmed().toDouble(&ok);
+    if (fmt.compare(QLatin1String("chinese"), Qt::CaseInsensitive) == 0) {
+        if (!ok)
+            return value.toString();
+        return MoneyInWords() ? MoneyInWords()(number) : FormatNumber(number, 2, 0, true);
+    }
+    int decimals = 0, optional = 0;
+    bool thousands = false;
+    const QString mask = fmt.compare(QLatin1String("money"), Qt::CaseInsensitive) == 0 ? QStringLiteral("#,##0.00") : fmt;
+    if (ParseMask(mask, decimals, optional, thousands))
+        return ok ? FormatNumber(number, decimals, optional, thousands) : value.toString();
+
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("是") : QStringLiteral("否");
+    case QMetaType::QDate:
+        return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        return dt.time() == QTime(0, 0) ? dt.toString(QStringLiteral("yyyy-MM-dd"))
+                                        : dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    }
+    default:
+        break;
+    }
+    if (IsNumeric(value))
+        return FormatNumber(number, 4, 4, false);
+    return value.toString();
+}
+
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+class TMapRowSource : public TReportRowSource {
+public:
+    explicit TMapRowSource(const QVector<QVariantMap>& rows)
+    {
+        FRows.reserve(rows.size());
+        for (const auto& r : rows) {
+            QHash<QString, QVariant> h;
+            for (auto it = r.begin(); it != r.end(); ++it)
+                h.insert(it.key().toUpper(), it.value());
+            FRows.append(h);
+        }
+    }
+    int RowCount() const override { return int(FRows.size()); }
+    QVariant Value(int row, const QString& field) const override
+    {
+        if (row < 0 || row >= FRows.size())
+            return {};
+        return FRows.at(row).value(field.toUpper());
+    }
+
+private:
+    QVector<QHash<QString, QVariant>> FRows;
+};
+
+int IndexOfName(const QVector<TReportCatalogueEntry>& list, const QString& name)
+{
+    for (int i = 0; i < list.size(); ++i)
+        if (list.at(i).Name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QString StripPrefix(const QString& name, const char* prefix)
+{
+    return name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive) ? name.mid(int(strlen(prefix))) : QString();
+}
+
+} // namespace
+
+TReportControl::TReportControl() : FTemplate(TReportTemplate::Empty()) {}
+TReportControl::~TReportControl() = default;
+
+void TReportControl::LoadFromFile(const QString& fileName)
+{
+    SetTemplate(TReportTemplate::LoadFromFile(fileName));
+}
+
+void TReportControl::SaveToFile(const QString& fileName) const { FTemplate.SaveToFile(fileName); }
+
+void TReportControl::SetTemplate(const TReportTemplate& t)
+{
+    t.Validate();
+    FTemplate = t;
+    FValues.clear();
+    for (const auto& v : FTemplate.Variables)
+        if (!v.Value.isEmpty())
+            FValues.insert(v.Name.toUpper(), v.Value);
+    Invalidate();
+}
+
+void TReportControl::ClearCatalogue()
+{
+    ClearVariables();
+    ClearDetailFields();
+}
+
+void TReportControl::ClearVariables()
+{
+    FTemplate.Variables.clear();
+    FValues.clear();
+    Invalidate();
+}
+
+void TReportControl::ClearDetailFields()
+{
+    FTemplate.DetailFields.clear();
+    Invalidate();
+}
+
+void TReportControl::AddVariable(const QString& name, const QString& caption, const QVariant& value)
+{
+    if (name.trimmed().isEmpty())
+        return;
+    if (IndexOfName(FTemplate.Variables, name) < 0)
+        FTemplate.Variables.append({name, caption, {}});
+    if (value.isValid())
+        SetVarValue(name, value);
+}
+
+void TReportControl::AddDetailField(const QString& name, const QString& caption)
+{
+    if (name.trimmed().isEmpty() || IndexOfName(FTemplate.DetailFields, name) >= 0)
+        return;
+    FTemplate.DetailFields.append({name, caption, {}});
+}
+
+void TReportControl::SetVarValue(const QString& name, const QVariant& value)
+{
+    if (name.trimmed().isEmpty())
+        return;
+    int i = IndexOfName(FTemplate.Variables, name);
+    if (i < 0) {
+        FTemplate.Variables.append({name, name, {}});
+        i = int(FTemplate.Variables.size()) - 1;
+    }
+    FTemplate.Variables[i].Value = FormatReportValue(value, {});
+    FValues.insert(name.toUpper(), value);
+    Invalidate();
+}
+
+QVariant TReportControl::VarValue(const QString& name) const { return FValues.value(name.toUpper()); }
+
+void TReportControl::SetMasterValues(const QVariantMap& values)
+{
+    FMasterValues.clear();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        FMasterValues.insert(it.key().toUpper(), it.value());
+    FMasterReader = nullptr;
+    Invalidate();
+}
+
+void TReportControl::SetDetailRows(const QVector<QVariantMap>& rows)
+{
+    SetDetailSource(std::make_shared<TMapRowSource>(rows));
+}
+
+void TReportControl::SetDetailSource(std::shared_ptr<TReportRowSource> source)
+{
+    FDetail = std::move(source);
+    Invalidate();
+}
+
+int TReportControl::DetailRowCount() const { return FDetail ? FDetail->RowCount() : 0; }
+
+QVariant TReportControl::MasterValue(const QString& field) const
+{
+    if (FMasterReader)
+        return FMasterReader(field);
+    return FMasterValues.value(field.toUpper());
+}
+
+double TReportControl::ColumnTotal(const QString& field) const
+{
+    const QString key = field.toUpper();
+    auto it = FTotals.constFind(key);
+    if (it != FTotals.constEnd())
+        return it.value();
+    double sum = 0;
+    const int n = DetailRowCount();
+    for (int r = 0; r < n; ++r) {
+        const QVariant v = FDetail->Value(r, field);
+        if (!v.isNull())
+            sum += IsNumeric(v) ? v.toDouble() : v.toString().toDouble();
+    }
+    FTotals.insert(key, sum);
+    return sum;
+}
+
+QVariant TReportControl::Resolve(const QString& rawName, int pageIndex, int row) const
+{
+    const QString name = rawName.trimmed();
+    if (name.startsWith(QLatin1String("SUM("), Qt::CaseInsensitive) && name.endsWith(QLatin1Char(')'))) {
+        QString field = name.mid(4, name.size() - 5).trimmed();
+        const QString stripped = StripPrefix(field, "D.");
+        return ColumnTotal(stripped.isNull() ? field : stripped);
+    }
+    if (name.compare(QLatin1String("PageNum"), Qt::CaseInsensitive) == 0)
+        return pageIndex + 1;
+    if (name.compare(QLatin1String("PageCount"), Qt::CaseInsensitive) == 0)
+        return int(FPages.size());
+    if (name.compare(QLatin1String("RowNo"), Qt::CaseInsensitive) == 0)
+        return row >= 0 ? QVariant(row + 1) : QVariant();
+
+    const QString detailField = StripPrefix(name, "D.");
+    if (!detailField.isNull())
+        return (row >= 0 && FDetail) ? FDetail->Value(row, detailField) : QVariant();
+
+    const QVariant set = FValues.value(name.toUpper());
+    if (set.isValid() && !set.isNull())
+        return set;
+    const QString masterField = StripPrefix(name, "M.");
+    if (!masterField.isNull())
+        return MasterValue(masterField);
+
+    const QDateTime now = FPrintTime.isValid() ? FPrintTime : QDateTime::currentDateTime();
+    if (name.compare(QLatin1String("Date"), Qt::CaseInsensitive) == 0)
+        return now.date();
+    if (name.compare(QLatin1String("Time"), Qt::CaseInsensitive) == 0)
+        return now.time().toString(QStringLiteral("hh:mm:ss"));
+    if (name.compare(QLatin1String("DateTime"), Qt::CaseInsensitive) == 0)
+        return now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    return {};
+}
+
+QString TReportControl::Evaluate(const QString& expression, int pageIndex, int row)
+{
+    Layout(); // "PageCount" needs the page plan
+    QString out;
+    int i = 0;
+    const int n = int(expression.size());
+    while (i < n) {
+        const QChar c = expression.at(i);
+        if (c == QLatin1Char('[')) {
+            if (i + 1 < n && expression.at(i + 1) == QLatin1Char('[')) { // "[[" is a literal "["
+                out += c;
+                i += 2;
+                continue;
+            }
+            const int close = int(expression.indexOf(QLatin1Char(']'), i + 1));
+            if (close < 0) {
+                out += expression.mid(i);
+                break;
+            }
+            const QString token = expression.mid(i + 1, close - i - 1);
+            const int bar = int(token.indexOf(QLatin1Char('|')));
+            const QString name = bar < 0 ? token : token.left(bar);
+            const QString format = bar < 0 ? QString() : token.mid(bar + 1);
+            out += FormatReportValue(Resolve(name, pageIndex, row), format);
+            i = close + 1;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------
+// Layout
+
+QVector<double> TReportControl::TableColumnWidths() const
+{
+    QVector<double> w;
+    for (const auto& c : FTemplate.Columns)
+        w.append(c.Width);
+    return w;
+}
+
+void TReportControl::Layout()
+{
+    if (FLaidOut)
+        return;
+    FTotals.clear();
+    FPages.clear();
+    if (FDetail)
+        FDetail->Prepare();
+
+    const TReportTemplate& t = FTemplate;
+    const TReportPage& pg = t.Page;
+    const double top = pg.MarginTop;
+    const double bottom = pg.Height - pg.MarginBottom;
+    const TReportBand* pageHeader = t.Band(TReportBandKind::PageHeader);
+    const TReportBand* pageFooter = t.Band(TReportBandKind::PageFooter);
+    const TReportBand* title = t.Band(TReportBandKind::Title);
+    const TReportBand* masterHeader = t.Band(TReportBandKind::MasterHeader);
+    const TReportBand* summary = t.Band(TReportBandKind::Summary);
+    const double rowH = t.BandHeight(TReportBandKind::Detail);
+    const bool hasTable = t.Table.Visible && !t.Columns.isEmpty();
+    const double tableHeaderH = hasTable ? t.Table.HeaderHeight : 0;
+    bool anyTotal = false;
+    for (const auto& c : t.Columns)
+        anyTotal = anyTotal || c.Total;
+    const double totalsH = (hasTable && anyTotal) ? rowH : 0;
+    const double summaryH = summary ? summary->Height : 0;
+    const int rows = DetailRowCount();
+
+    using TPlaced = TReportPagePlan::TPlaced;
+    double y = 0, limit = 0;
+    bool rowsOnPage = false;
+
+    auto footerFor = [&](int page) {
+        return (pageFooter && (page > 0 || pageFooter->PrintOnFirstPage)) ? pageFooter->Height : 0.0;
+    };
+    auto newPage = [&]() {
+        const int page = int(FPages.size());
+        FPages.append(TReportPagePlan());
+        TReportPagePlan& plan = FPages.last();
+        y = top;
+        limit = bottom - footerFor(page);
+        if (pageHeader && (page > 0 || pageHeader->PrintOnFirstPage)) {
+            plan.Items.append({TPlaced::Band, TReportBandKind::PageHeader, -1, y});
+            y += pageHeader->Height;
+        }
+        if (page == 0) {
+            if (title) {
+                plan.Items.append({TPlaced::Band, TReportBandKind::Title, -1, y});
+                y += title->Height;
+            }
+            if (masterHeader) {
+                plan.Items.append({TPlaced::Band, TReportBandKind::MasterHeader, -1, y});
+                y += masterHeader->Height;
+            }
+        }
+        if (y > limit + Eps)
+            throw EReportError(QStringLiteral("页眉、标题和页脚的高度之和超过了纸张的可打印高度"));
+        rowsOnPage = false;
+    };
+    auto placeTableHeader = [&]() {
+        if (tableHeaderH > 0)
+            FPages.last().Items.append({TPlaced::TableHeader, TReportBandKind::Detail, -1, y});
+        y += tableHeaderH;
+    };
+
+    newPage();
+    FPages.last().FirstRow = 0;
+    for (int r = 0; r < rows; ++r) {
+        const double need = (rowsOnPage ? 0 : tableHeaderH) + rowH;
+        if (y + need > limit + Eps) {
+            if (!rowsOnPage && FPages.size() > 1)
+                throw EReportError(QStringLiteral("明细行高度超过了纸张的可打印高度"));
+            newPage();
+            FPages.last().FirstRow = r;
+            if (y + tableHeaderH + rowH > limit + Eps)
+                throw EReportError(QStringLiteral("明细行高度超过了纸张的可打印高度"));
+        }
+        if (!rowsOnPage)
+            placeTableHeader();
+        FPages.last().Items.append({TPlaced::DetailRow, TReportBandKind::Detail, r, y});
+        FPages.last().RowCount++;
+        y += rowH;
+        rowsOnPage = true;
+    }
+
+    // Totals and summary stay together after the last row, on a new page if they must.
+    auto closingHeight = [&]() { return (totalsH > 0 && !rowsOnPage ? tableHeaderH : 0) + totalsH + summaryH; };
+    if (y + closingHeight() > limit + Eps) {
+        newPage();
+        FPages.last().FirstRow = rows;
+        if (y + closingHeight() > limit + Eps)
+            throw EReportError(QStringLiteral("表尾汇总区域的高度超过了纸张的可打印高度"));
+    }
+    if (totalsH > 0) {
+        if (!rowsOnPage)
+            placeTableHeader();
+        FPages.last().Items.append({TPlaced::TotalsRow, TReportBandKind::Detail, -1, y});
+        y += totalsH;
+    }
+    if (summary) {
+        FPages.last().Items.append({TPlaced::Band, TReportBandKind::Summary, -1, y});
+        y += summaryH;
+    }
+
+    for (int page = 0; page < FPages.size(); ++page)
+        if (pageFooter && (page > 0 || pageFooter->PrintOnFirstPage))
+            FPages[page].Items.append({TPlaced::Band, TReportBandKind::PageFooter, -1, bottom - pageFooter->Height});
+    FLaidOut = true;
+}
+
+int TReportControl::PageCount()
+{
+    Layout();
+    return int(FPages.size());
+}
+
+const QVector<TReportPagePlan>& TReportControl::Pages()
+{
+    Layout();
+    return FPages;
+}
+
+// ---------------------------------------------------------------------------------------
+// Painting
+
+void TReportControl::PaintBand(QPainter& p, double dpi, const TReportBand& band, double top, int pageIndex, int row)
+{
+    const double left = FTemplate.Page.MarginLeft;
+    for (const TReportItem& it : band.Items) {
+        const QRectF box = PxRect(left + it.X, top + it.Y, it.Width, it.Height, dpi);
+        switch (it.Kind) {
+        case TReportItemKind::Line: {
+            QPen pen(Qt::black);
+            pen.setWidthF(qMax(1.0, Px(it.LineWidth, dpi)));
+            p.setPen(pen);
+            p.drawLine(box.topLeft(), box.bottomRight());
+            break;
+        }
+        case TReportItemKind::Rect: {
+            QPen pen(Qt::black);
+            pen.setWidthF(qMax(1.0, Px(it.LineWidth, dpi)));
+            p.setPen(pen);
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(box);
+            break;
+        }
+        case TReportItemKind::Text:
+            p.setFont(MakeFont(it.Font, dpi));
+            p.setPen(Qt::black);
+            DrawText(p, box, dpi, Evaluate(it.Text, pageIndex, row), it.Align, it.WordWrap);
+            DrawFrame(p, box, it.Frame, dpi);
+            break;
+        }
+    }
+}
+
+void TReportControl::PaintTableRow(QPainter& p, double dpi, double top, int pageIndex, int row, int what)
+{
+    using TPlaced = TReportPagePlan::TPlaced;
+    const TReportTemplate& t = FTemplate;
+    const bool header = what == TPlaced::TableHeader;
+    const bool totals = what == TPlaced::TotalsRow;
+    const double h = header ? t.Table.HeaderHeight : t.BandHeight(TReportBandKind::Detail);
+    double x = t.Page.MarginLeft;
+    const double width = t.TableWidth();
+    if (header) {
+        p.fillRect(PxRect(x, top, width, h, dpi), QColor(236, 236, 236));
+        p.setFont(MakeFont(t.Table.HeaderFont, dpi));
+    } else {
+        TReportFont f = t.Table.CellFont;
+        f.Bold = f.Bold || totals;
+        p.setFont(MakeFont(f, dpi));
+    }
+    TReportFrame frame{true, true, true, true, t.Table.LineWidth};
+    for (int i = 0; i < t.Columns.size(); ++i) {
+        const TReportColumn& c = t.Columns.at(i);
+        const QRectF box = PxRect(x, top, c.Width, h, dpi);
+        QString text;
+        TReportHAlign align = c.Align;
+        if (header) {
+            text = c.Caption;
+            align = TReportHAlign::Center;
+        } else if (totals) {
+            if (i == 0) {
+                text = t.Table.TotalCaption;
+                align = TReportHAlign::Center;
+            } else if (c.Total) {
+                text = FormatReportValue(Resolve(QStringLiteral("SUM(%1)").arg(c.Field), pageIndex, -1), c.Format);
+            }
+        } else {
+            text = FormatReportValue(Resolve(c.Field, pageIndex, row), c.Format);
+        }
+        p.setPen(Qt::black);
+        DrawText(p, box, dpi, text, align, false);
+        if (t.Table.LineWidth > 0)
+            DrawFrame(p, box, frame, dpi);
+        x += c.Width;
+    }
+}
+
+void TReportControl::PaintPage(QPainter& p, double dpi, int pageIndex)
+{
+    using TPlaced = TReportPagePlan::TPlaced;
+    Layout();
+    if (pageIndex < 0 || pageIndex >= FPages.size())
+        throw EReportError(QStringLiteral("报表没有第 %1 页").arg(pageIndex + 1));
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    const bool hasTable = FTemplate.Table.Visible && !FTemplate.Columns.isEmpty();
+    for (const TPlaced& it : FPages.at(pageIndex).Items) {
+        switch (it.What) {
+        case TPlaced::Band:
+            if (const TReportBand* b = FTemplate.Band(it.Kind))
+                PaintBand(p, dpi, *b, it.Top, pageIndex, -1);
+            break;
+        case TPlaced::TableHeader:
+        case TPlaced::TotalsRow:
+            PaintTableRow(p, dpi, it.Top, pageIndex, -1, it.What);
+            break;
+        case TPlaced::DetailRow:
+            if (hasTable)
+                PaintTableRow(p, dpi, it.Top, pageIndex, it.Row, it.What);
+            if (const TReportBand* b = FTemplate.Band(TReportBandKind::Detail))
+                PaintBand(p, dpi, *b, it.Top, pageIndex, it.Row);
+            break;
+        }
+    }
+}
+
+QImage TReportControl::RenderPage(int pageIndex, double dpi)
+{
+    Layout();
+    if (pageIndex < 0 || pageIndex >= FPages.size())
+        throw EReportError(QStringLiteral("报表没有第 %1 页").arg(pageIndex + 1));
+    const QSize size(qCeil(Px(FTemplate.Page.Width, dpi)), qCeil(Px(FTemplate.Page.Height, dpi)));
+    QImage img(size, QImage::Format_RGB32);
+    const int dpm = qRound(dpi / 0.0254);
+    img.setDotsPerMeterX(dpm);
+    img.setDotsPerMeterY(dpm);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    PaintPage(p, dpi, pageIndex);
+    return img;
+}
+
+namespace {
+QPageLayout MakePageLayout(const TReportPage& pg)
+{
+    const bool landscape = pg.Width > pg.Height;
+    const QSizeF portrait(qMin(pg.Width, pg.Height), qMax(pg.Width, pg.Height));
+    return QPageLayout(QPageSize(portrait, QPageSize::Millimeter), landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+} // namespace
+
+void TReportControl::PaintDocument(QPainter& p, QPagedPaintDevice* device, double dpi)
+{
+    for (int i = 0; i < FPages.size(); ++i) {
+        if (i > 0 && !device->newPage())
+            throw EReportError(QStringLiteral("打印时无法开始新的一页"));
+        PaintPage(p, dpi, i);
+    }
+}
+
+void TReportControl::PrintToPdf(const QString& fileName)
+{
+    Layout();
+    QPdfWriter writer(fileName);
+    writer.setCreator(QStringLiteral("Tradebill"));
+    writer.setTitle(FTemplate.Name);
+    writer.setResolution(600);
+    writer.setPageLayout(MakePageLayout(FTemplate.Page));
+    QPainter p;
+    if (!p.begin(&writer))
+        throw EReportError(QStringLiteral("无法写入文件 %1").arg(fileName));
+    PaintDocument(p, &writer, writer.resolution());
+    p.end();
+}
+
+void TReportControl::Print(QPrinter* printer)
+{
+    Layout();
+    printer->setFullPage(true);
+    printer->setPageLayout(MakePageLayout(FTemplate.Page));
+    printer->setDocName(FTemplate.Name);
+    QPainter p;
+    if (!p.begin(printer))
+        throw EReportError(QStringLiteral("无法开始打印"));
+    PaintDocument(p, printer, printer->resolution());
+    p.end();
+}
+
+std::unique_ptr<QPrintPreviewDialog> TReportControl::Preview(QWidget* parent)
+{
+    Layout();
+    auto dlg = std::make_unique<QPrintPreviewDialog>(parent);
+    dlg->setWindowTitle(QStringLiteral("打印预览 - %1").arg(FTemplate.Name));
+    dlg->printer()->setFullPage(true);
+    dlg->printer()->setPageLayout(MakePageLayout(FTemplate.Page));
+    QObject::connect(dlg.get(), &QPrintPreviewDialog::paintRequested, dlg.get(), [this](QPrinter* printer) { Print(printer); });
+    return dlg;
+}

@@ -1,0 +1,1093 @@
+// Saving, deleting and red-reversing bills.
+//
+// Which bills move stock, and how: the `billkind` table (schema/25_bill_kinds.sql) is the one
+// source of its stockdir; BillStockMoves below turns it into movements and is the only place
+// that reads it:
+//
+//   stockdir  bills (billtype)                          store column      movement of a line
+//   --------  ----------------------------------------  ----------------  ------------------------------
+//     +1      receipt 7, cash purchase 26, sales         insid, else       +quantity (reversing bills and
+//             return 4, valued receipt 22, material      storeid           write-backs carry negative
+//             return 11, finished goods 12                                 quantities: they issue)
+//     -1      invoice 2, cash sale 3, purchase return    outsid, else      -quantity
+//             8, material issue 10, consignment 27,      storeid
+//             POS day-close 24
+//      2      stocktaking 14                             balsid            +quantity (counted - booked)
+//      2      transfer 13                                outsid / insid    -quantity out, +quantity in
+//      2      assembly 16 (combinflag 0 / 1)             storeid           lines -q / +q, master goods +q / -q
+//      2      other movement 15                          storeid           sat.isin 'T' +q, else -q
+//      0      every other bill                           -                 none
+//
+// Goods whose kind is above 3 (services, fees, discount items) never move.
+#include "server/BillProcedures.h"
+
+#include "server/Procedures.h"
+#include "server/StockLedger.h"
+#include "webrpc/Statement.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <utility>
+
+namespace {
+
+constexpr double kEps = 0.0000001;
+constexpr int kNoBill = -99999;
+
+// ---------------------------------------------------------------- procedure names
+
+struct TProcName {
+    const char* Name; // between "Submit_" and "_Save"
+    int BillType;
+};
+
+// The bill forms' save procedures, in the order of the bill profile table.
+const TProcName kProcNames[] = {
+    {"Quotation", 44},       {"Sorder", 1},          {"Invoice", 2},          {"Charge", 5},          {"Csale", 3},
+    {"SReturn", 4},          {"POrder", 6},          {"Recieved", 7},         {"Pay", 9},             {"Preturn", 8},
+    {"Askdeliver", 41},      {"Deliver", 42},        {"Valuedrcvd", 22},      {"Valuedrcvdinit", 40}, {"PurchaseApp", 43},
+    {"Crecieved", 26},       {"DrawItem", 10},       {"BackDraw", 11},        {"Inproduct", 12},      {"BalItem", 14},
+    {"adjap", 19},           {"Allot", 13},          {"combin", 16},          {"InOut", 15},          {"Expense", 17},
+    {"Income", 18},          {"MoveMoney", 20},      {"Posbilldate", 23},     {"Deputesale", 27},     {"Deputesettlement", 28},
+    {"Deputesaleinit", 29},  {"Goodsdiscount", 30},  {"inoutcash", 25},       {"Posday", 24},         {"Dislaborage", 21},
+};
+
+// ---------------------------------------------------------------- follow-up quantities
+
+// A line that names a source line (refertype, referbillid, referitemno) raises the source line's
+// follow-up quantity by its own quantity in the source line's unit. ReferringType 0: any bill.
+struct TFollowUp {
+    int SourceType;
+    int ReferringType;
+    const char* MasterTable;
+    const char* DetailTable;
+    const char* Key;
+    const char* Column;
+    bool TracksFinished; // the source master's `finished` follows its lines
+};
+const TFollowUp kFollowUps[] = {
+    {6, 0, "porder", "orderdetail", "orderid", "rcvdqty", true},
+    {1, 0, "sorder", "sorderdetail", "sorderid", "takeqty", true},
+    {7, 0, "recieved", "rcvddetail", "recievedid", "returnqty", false},
+    {26, 0, "crecieved", "crcvddetail", "crecievedid", "returnqty", false},
+    {22, 0, "valuedrcvd", "valuedrcvddetail", "billid", "returnqty", false},
+    {40, 0, "valuedrcvd", "valuedrcvddetail", "billid", "returnqty", false},
+    {2, 0, "invoice", "saledetail", "invoiceid", "returnqty", false},
+    {3, 0, "csale", "csaledetail", "csaleid", "returnqty", false},
+    {27, 28, "deputesale", "deputesaledetail", "deputesaleid", "settledqty", false},
+    {27, 0, "deputesale", "deputesaledetail", "deputesaleid", "returnqty", false},
+    {29, 28, "deputesaleinit", "deputesaleinitdetail", "deputesaleinitid", "settledqty", false},
+    {29, 0, "deputesaleinit", "deputesaleinitdetail", "deputesaleinitid", "returnqty", false},
+    {28, 0, "deputesettlement", "deputesettlementdetail", "deputesettlementid", "returnqty", false},
+    {10, 0, "drawitem", "drawdetail", "drawitemid", "backqty", false},
+    {15, 0, "inout", "dinout", "inoutid", "backqty", false},
+    {41, 0, "askdeliver", "askdeliverdetail", "askid", "deliqty", true},
+    {42, 0, "deliver", "deliverdetail", "deliverid", "allotqty", true},
+};
+
+// Payment and collection lines settle whole bills: their amount goes into the bill's settled
+// total (returns count the other way round: their outstanding amount is negative).
+struct TSettlement {
+    int SourceType;
+    const char* MasterTable;
+    const char* Key;
+    const char* Column;
+    int Sign;
+};
+const TSettlement kSettlements[] = {
+    {7, "recieved", "recievedid", "totalpaid", 1},     {8, "preturn", "preturnid", "totalpaid", -1},
+    {43, "purchaseapp", "purchaseappid", "totalpaid", 1}, {2, "invoice", "invoiceid", "totalrcvd", 1},
+    {4, "sreturn", "returnid", "totalrcvd", -1},       {28, "deputesettlement", "deputesettlementid", "totalrcvd", 1},
+};
+constexpr int kPayBill = 9;
+constexpr int kChargeBill = 5;
+constexpr int kPosSaleBill = 23;
+constexpr int kPosDayBill = 24;
+
+// Columns a reversing bill starts from zero instead of copying: what later bills did to the original.
+const char* const kRedZeroColumns[] = {"rcvdqty", "takeqty", "returnqty", "backqty", "deliqty", "allotqty", "settledqty", "badqty",
+                                       "refercount", "returnamt", "purappamt", "totalpaid", "totalrcvd", "totalreturn"};
+// Quantity columns a reversing bill negates (besides every MONEY column).
+const char* const kRedNegatedFloats[] = {"unitqty", "quantity"};
+
+// ---------------------------------------------------------------- errors
+
+// A stock check that the user may accept; carries the reply number and the rows.
+class EStockCheck : public Exception {
+public:
+    EStockCheck(int errNo, const QString& msg, QString rows) : Exception(msg), ErrNo(errNo), Rows(std::move(rows)) {}
+    int ErrNo;
+    QString Rows;
+};
+
+// ---------------------------------------------------------------- small database helpers
+
+QString Q(const QString& ident)
+{
+    QString n = ident;
+    n.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + n + u'"';
+}
+
+QVector<QVariantMap> SelectMaps(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
+{
+    TStatement st(con.Handle(), sql);
+    st.Bind(params);
+    QVector<QVariantMap> rows;
+    while (st.Step()) {
+        QVariantMap r;
+        for (int i = 0; i < st.ColumnCount(); ++i)
+            r.insert(st.ColumnName(i).toLower(), st.Column(i));
+        rows << r;
+    }
+    return rows;
+}
+
+QVariant Scalar(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
+{
+    TStatement st(con.Handle(), sql);
+    st.Bind(params);
+    return st.Step() ? st.Column(0) : QVariant();
+}
+
+QVariant ValueCI(const QVariantMap& m, const QString& field)
+{
+    auto it = m.constFind(field);
+    if (it != m.cend())
+        return it.value();
+    for (it = m.cbegin(); it != m.cend(); ++it)
+        if (it.key().compare(field, Qt::CaseInsensitive) == 0)
+            return it.value();
+    return QVariant();
+}
+
+bool HasKeyCI(const QVariantMap& m, const QString& field)
+{
+    for (auto it = m.cbegin(); it != m.cend(); ++it)
+        if (it.key().compare(field, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+struct TTable {
+    QString Name;
+    QHash<QString, QString> Types; // lower-case column -> declared type
+    bool Has(const QString& col) const { return !Name.isEmpty() && Types.contains(col.toLower()); }
+    bool IsMoney(const QString& col) const { return Types.value(col.toLower()).toUpper().startsWith(QLatin1String("MONEY")); }
+};
+
+TTable ReadTable(TClientConnection& con, const QString& name)
+{
+    TTable t;
+    if (name.isEmpty())
+        return t;
+    for (const auto& c : TableColumns(con.Handle(), name))
+        t.Types.insert(c.first, c.second);
+    if (!t.Types.isEmpty())
+        t.Name = name.toLower();
+    return t;
+}
+
+QString DateTimeText(const QDateTime& dt)
+{
+    return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+// Dates compared at second precision whatever form they travel in.
+QString NormalDateText(const QVariant& v)
+{
+    if (v.isNull() || !v.isValid())
+        return QString();
+    if (v.typeId() == QMetaType::QDateTime)
+        return DateTimeText(v.toDateTime());
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
+    QString s = v.toString().trimmed();
+    s.replace(u'T', u' ');
+    if (s.size() == 10)
+        s += QStringLiteral(" 00:00:00");
+    return s.left(19);
+}
+
+QDate DateOf(const QVariant& v)
+{
+    const QDate d = QDate::fromString(NormalDateText(v).left(10), QStringLiteral("yyyy-MM-dd"));
+    return d.isValid() ? d : QDate::currentDate();
+}
+
+QString AccOption(TClientConnection& con, const QString& key)
+{
+    return Scalar(con, QStringLiteral("select optionvalue from accoption where lower(optionkey) = lower(:k)"), {{QStringLiteral("k"), key}})
+        .toString()
+        .trimmed();
+}
+
+qint64 NewKey(TClientConnection& con, const QString& table, const QString& keyField)
+{
+    TProcParams p;
+    p.Add(QStringLiteral("@TableName"), TFieldType::ftString).Value = table;
+    p.Add(QStringLiteral("@FieldName"), TFieldType::ftString).Value = keyField;
+    p.Add(QStringLiteral("@R_KeyValue"), TFieldType::ftInteger, TParamDirection::pdOutput);
+    GetKeyValueProc(con, p, nullptr);
+    return p.Value(QStringLiteral("@R_KeyValue")).toLongLong();
+}
+
+QString NewBillCode(TClientConnection& con, const QString& table, int shopId, const QDate& date)
+{
+    TProcParams p;
+    p.Add(QStringLiteral("@shopid"), TFieldType::ftInteger).Value = shopId;
+    p.Add(QStringLiteral("@billdate"), TFieldType::ftString, TParamDirection::pdInput, 10).Value = date.toString(QStringLiteral("yyyy-MM-dd"));
+    p.Add(QStringLiteral("@masttablename"), TFieldType::ftString, TParamDirection::pdInput, 30).Value = table;
+    p.Add(QStringLiteral("@billcode"), TFieldType::ftString, TParamDirection::pdInputOutput, 32);
+    GetNewBillCodeProc(con, p, nullptr);
+    return p.Value(QStringLiteral("@billcode")).toString();
+}
+
+// ---------------------------------------------------------------- the bill kind
+
+struct TBillKind {
+    int BillType = 0;
+    QString FormName, Caption;
+    int StockDir = 0, CVFlag = -1, DBBillType = -999;
+    TTable Master, Detail;
+    QString Key; // lower-case key column, shared by master and detail
+};
+
+TBillKind ReadKind(TClientConnection& con, int billType)
+{
+    const auto rows = SelectMaps(con, QStringLiteral("select * from billkind where billtype = :t"), {{QStringLiteral("t"), billType}});
+    if (rows.isEmpty())
+        throw EDatabaseError(QStringLiteral("单据类型 %1 没有登记").arg(billType));
+    const QVariantMap& r = rows.first();
+    TBillKind k;
+    k.BillType = billType;
+    k.FormName = r.value(QStringLiteral("formname")).toString();
+    k.Caption = r.value(QStringLiteral("caption")).toString();
+    k.StockDir = r.value(QStringLiteral("stockdir")).toInt();
+    k.CVFlag = r.value(QStringLiteral("cvflag")).toInt();
+    k.DBBillType = r.value(QStringLiteral("dbbilltype")).toInt();
+    k.Key = r.value(QStringLiteral("keyfield")).toString().toLower();
+    k.Master = ReadTable(con, r.value(QStringLiteral("mastertable")).toString());
+    if (k.Master.Name.isEmpty())
+        throw EDatabaseError(QStringLiteral("数据表 %1 不存在").arg(r.value(QStringLiteral("mastertable")).toString()));
+    k.Detail = ReadTable(con, r.value(QStringLiteral("detailtable")).toString());
+    return k;
+}
+
+// ---------------------------------------------------------------- the request
+
+struct TSubmit {
+    TClientConnection& Con;
+    TBillKind Kind;
+    TPacketParams Req;
+    TPacketParams Reply;
+    int CheckStep = 0;
+
+    TSubmit(TClientConnection& con, int billType, const QString& request) : Con(con), Kind(ReadKind(con, billType))
+    {
+        Req.LoadFromString(request);
+        CheckStep = Req.GetInt(QStringLiteral("CheckStep"));
+    }
+
+    QVariantMap StoredMaster(qint64 id) const
+    {
+        const auto rows = SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id").arg(Q(Kind.Master.Name), Q(Kind.Key)),
+                                     {{QStringLiteral("id"), id}});
+        return rows.isEmpty() ? QVariantMap() : rows.first();
+    }
+    QVector<QVariantMap> StoredLines(qint64 id) const
+    {
+        if (Kind.Detail.Name.isEmpty())
+            return {};
+        return SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id order by itemno").arg(Q(Kind.Detail.Name), Q(Kind.Key)),
+                          {{QStringLiteral("id"), id}});
+    }
+    bool CodeTaken(const QString& code, qint64 exceptId) const
+    {
+        return Scalar(Con, QStringLiteral("select count(*) from %1 where code = :c and %2 <> :id").arg(Q(Kind.Master.Name), Q(Kind.Key)),
+                      {{QStringLiteral("c"), code}, {QStringLiteral("id"), exceptId}})
+                   .toInt()
+            > 0;
+    }
+    bool HasFlag() const { return Kind.Master.Has(QStringLiteral("flag")) && Kind.BillType != kPosSaleBill; }
+    QString NowText() const { return DateTimeText(QDateTime::currentDateTime()); }
+    // A new update time that differs from the stored one even within the same second.
+    QString NextUpdateTime(const QVariant& stored) const
+    {
+        QDateTime now = QDateTime::currentDateTime();
+        now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+        const QDateTime old = QDateTime::fromString(NormalDateText(stored), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        if (old.isValid() && now <= old)
+            now = old.addSecs(1);
+        return DateTimeText(now);
+    }
+    int ShopId(const QVariantMap& master) const
+    {
+        if (Req.Contains(QStringLiteral("ShopID")))
+            return Req.GetInt(QStringLiteral("ShopID"));
+        return ValueCI(master, QStringLiteral("shopid")).toInt();
+    }
+};
+
+[[noreturn]] void Refuse(const QString& msg)
+{
+    throw EDatabaseError(msg);
+}
+
+// The master row of a delta (the client sends it in every save and delete).
+const TDeltaRow* MasterRowOf(const TDelta& d)
+{
+    for (const TDeltaRow& r : d.Rows)
+        if (r.Kind != TUpdateStatus::usUnmodified)
+            return &r;
+    return nullptr;
+}
+
+void CheckNotStale(const QVariantMap& stored, const TDeltaRow* row)
+{
+    if (!row || row->Kind != TUpdateStatus::usModified || !HasKeyCI(row->Old, QStringLiteral("updatetime")))
+        return;
+    if (NormalDateText(ValueCI(row->Old, QStringLiteral("updatetime"))) != NormalDateText(stored.value(QStringLiteral("updatetime"))))
+        Refuse(QStringLiteral("该单据已被其他用户修改，请刷新后重新操作！"));
+}
+
+void CheckExists(const QVariantMap& stored)
+{
+    if (stored.isEmpty())
+        Refuse(QStringLiteral("该单据已不存在，可能已被其他用户删除！"));
+}
+
+// ---------------------------------------------------------------- line quantities
+
+double UnitRate(TClientConnection& con, const QVariant& unitId)
+{
+    if (unitId.isNull())
+        return 1;
+    const QVariant r = Scalar(con, QStringLiteral("select rate from goodsunit where unitid = :u"), {{QStringLiteral("u"), unitId}});
+    return r.isNull() || r.toDouble() == 0 ? 1 : r.toDouble();
+}
+
+double BaseQty(TClientConnection& con, const QVariantMap& line)
+{
+    const double q = line.value(QStringLiteral("quantity")).toDouble();
+    if (std::abs(q) > kEps || !line.contains(QStringLiteral("unitqty")))
+        return q;
+    return line.value(QStringLiteral("unitqty")).toDouble() * UnitRate(con, line.value(QStringLiteral("unitid")));
+}
+
+// Cost per base unit of goods a line takes in: what the vendor charged before tax on purchases,
+// the cost price carried by the line elsewhere.
+double InCost(const TBillKind& kind, const QVariantMap& line, double qty)
+{
+    auto num = [&](const char* c) { return line.value(QLatin1String(c)).toDouble(); };
+    if (std::abs(qty) < kEps)
+        return 0;
+    if (kind.CVFlag == 2) {
+        if (std::abs(num("goodsamt")) > kEps)
+            return num("goodsamt") / qty;
+        if (std::abs(num("amount")) > kEps)
+            return num("amount") / qty;
+        return num("price");
+    }
+    if (num("aprice") > 0)
+        return num("aprice");
+    if (num("price") > 0)
+        return num("price");
+    return std::abs(num("amount")) > kEps ? num("amount") / qty : 0;
+}
+
+TStockMove LineMove(TClientConnection& con, const QVariantMap& line, int store, double signedQty, double price)
+{
+    TStockMove m;
+    m.ItemNo = line.value(QStringLiteral("itemno")).toInt();
+    m.StoreID = store;
+    m.GoodsID = line.value(QStringLiteral("goodsid")).toInt();
+    m.UnitID = line.value(QStringLiteral("unitid"));
+    m.Qty = signedQty;
+    m.Price = price;
+    m.BatchCode = line.value(QStringLiteral("batchcode")).toString().trimmed();
+    m.ProducedDate = line.value(QStringLiteral("produceddate"));
+    m.ValidDate = line.value(QStringLiteral("validdate"));
+    m.LotRef = line.value(QStringLiteral("batchrefid")).toLongLong();
+    Q_UNUSED(con);
+    return m;
+}
+
+int StoreOf(const QVariantMap& master, const char* preferred)
+{
+    const QVariant v = master.value(QLatin1String(preferred));
+    return !v.isNull() ? v.toInt() : master.value(QStringLiteral("storeid")).toInt();
+}
+
+// The stock movements of a stored bill (see the table at the top of this file).
+QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind, const QVariantMap& master, const QVector<QVariantMap>& lines)
+{
+    QVector<TStockMove> moves;
+    switch (kind.StockDir) {
+    case 1:
+    case -1: {
+        const int store = StoreOf(master, kind.StockDir > 0 ? "insid" : "outsid");
+        for (const QVariantMap& l : lines) {
+            const double q = BaseQty(con, l);
+            moves << LineMove(con, l, store, kind.StockDir * q, InCost(kind, l, q));
+        }
+        break;
+    }
+    case 2:
+        if (kind.BillType == 14) { // stocktaking
+            const int store = master.value(QStringLiteral("balsid")).toInt();
+            for (const QVariantMap& l : lines) {
+                const double q = BaseQty(con, l);
+                moves << LineMove(con, l, store, q, InCost(kind, l, q));
+            }
+        } else if (kind.BillType == 13) { // transfer: out at cost, in at the same cost
+            const int out = master.value(QStringLiteral("outsid")).toInt();
+            const int in = master.value(QStringLiteral("insid")).toInt();
+            for (const QVariantMap& l : lines) {
+                const double q = BaseQty(con, l);
+                TStockMove o = LineMove(con, l, out, -q, 0);
+                TStockMove i = LineMove(con, l, in, q, InCost(kind, l, q));
+                if (q < 0) { // a reversing transfer brings the goods back out of the receiving store first
+                    std::swap(o.StoreID, i.StoreID);
+                    o.Qty = q;
+                    i.Qty = -q;
+                }
+                i.LotRef = 0;
+                i.CostFromMove = int(moves.size());
+                moves << o << i;
+            }
+        } else if (kind.BillType == 16) { // assembly: components against the assembled goods
+            const int store = master.value(QStringLiteral("storeid")).toInt();
+            const int dir = master.value(QStringLiteral("combinflag")).toInt() == 0 ? 1 : -1;
+            for (const QVariantMap& l : lines) {
+                const double q = BaseQty(con, l);
+                moves << LineMove(con, l, store, -dir * q, InCost(kind, l, q));
+            }
+            QVariantMap head = master;
+            head.insert(QStringLiteral("itemno"), 0);
+            const double q = BaseQty(con, head);
+            double cost = InCost(kind, head, q);
+            if (cost <= 0 && std::abs(q) > kEps)
+                cost = master.value(QStringLiteral("totalamt")).toDouble() / q;
+            moves << LineMove(con, head, store, dir * q, cost);
+        } else if (kind.BillType == 15) { // other movement: the change type says in or out
+            const int store = master.value(QStringLiteral("storeid")).toInt();
+            const QString isin = Scalar(con, QStringLiteral("select isin from sat where satid = :s"), {{QStringLiteral("s"), master.value(QStringLiteral("satid"))}})
+                                     .toString();
+            const int dir = isin.compare(QLatin1String("F"), Qt::CaseInsensitive) == 0 ? -1 : 1;
+            for (const QVariantMap& l : lines) {
+                const double q = BaseQty(con, l);
+                moves << LineMove(con, l, store, dir * q, InCost(kind, l, q));
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return moves;
+}
+
+// ---------------------------------------------------------------- follow-ups and settlements
+
+const TFollowUp* FollowUpFor(int sourceType, int referringType)
+{
+    const TFollowUp* any = nullptr;
+    for (const TFollowUp& f : kFollowUps) {
+        if (f.SourceType != sourceType)
+            continue;
+        if (f.ReferringType == referringType)
+            return &f;
+        if (f.ReferringType == 0 && !any)
+            any = &f;
+    }
+    return any;
+}
+
+// Books (sign +1) or takes back (sign -1) what the lines of a bill do to the bills they name.
+void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector<QVariantMap>& lines, int sign)
+{
+    if (kind.BillType == kPayBill || kind.BillType == kChargeBill) {
+        for (const QVariantMap& l : lines) {
+            const int type = l.value(QStringLiteral("refertype")).toInt();
+            const QVariant id = l.value(QStringLiteral("referbillid"));
+            if (id.isNull())
+                continue;
+            for (const TSettlement& s : kSettlements) {
+                if (s.SourceType != type)
+                    continue;
+                con.ExecuteNative(QStringLiteral("update %1 set %2 = ifnull(%2, 0) + :a, refercount = ifnull(refercount, 0) + :n where %3 = :id")
+                                      .arg(Q(QLatin1String(s.MasterTable)), Q(QLatin1String(s.Column)), Q(QLatin1String(s.Key))),
+                                  {{QStringLiteral("a"), sign * s.Sign * l.value(QStringLiteral("amount")).toDouble()},
+                                   {QStringLiteral("n"), sign},
+                                   {QStringLiteral("id"), id}});
+            }
+        }
+        return;
+    }
+    QSet<QPair<const TFollowUp*, qint64>> touched;
+    for (const QVariantMap& l : lines) {
+        const QVariant id = l.value(QStringLiteral("referbillid"));
+        const QVariant item = l.value(QStringLiteral("referitemno"));
+        if (id.isNull() || item.isNull())
+            continue;
+        const TFollowUp* f = FollowUpFor(l.value(QStringLiteral("refertype")).toInt(), kind.BillType);
+        if (!f)
+            continue;
+        const auto src = SelectMaps(con, QStringLiteral("select unitqty, quantity from %1 where %2 = :id and itemno = :i")
+                                             .arg(Q(QLatin1String(f->DetailTable)), Q(QLatin1String(f->Key))),
+                                    {{QStringLiteral("id"), id}, {QStringLiteral("i"), item}});
+        if (src.isEmpty())
+            continue;
+        // the follow-up is kept in the source line's unit
+        const double srcUnit = src[0].value(QStringLiteral("unitqty")).toDouble();
+        const double srcBase = src[0].value(QStringLiteral("quantity")).toDouble();
+        double qty = l.value(QStringLiteral("unitqty")).toDouble();
+        const double base = l.value(QStringLiteral("quantity")).toDouble();
+        if (std::abs(srcBase) > kEps && std::abs(base) > kEps)
+            qty = base * srcUnit / srcBase;
+        con.ExecuteNative(QStringLiteral("update %1 set %2 = ifnull(%2, 0) + :q, refercount = ifnull(refercount, 0) + :n where %3 = :id and itemno = :i")
+                              .arg(Q(QLatin1String(f->DetailTable)), Q(QLatin1String(f->Column)), Q(QLatin1String(f->Key))),
+                          {{QStringLiteral("q"), sign * qty}, {QStringLiteral("n"), sign}, {QStringLiteral("id"), id}, {QStringLiteral("i"), item}});
+        con.ExecuteNative(QStringLiteral("update %1 set refercount = ifnull(refercount, 0) + :n where %2 = :id")
+                              .arg(Q(QLatin1String(f->MasterTable)), Q(QLatin1String(f->Key))),
+                          {{QStringLiteral("n"), sign}, {QStringLiteral("id"), id}});
+        touched.insert({f, id.toLongLong()});
+    }
+    for (const auto& t : touched) {
+        if (!t.first->TracksFinished)
+            continue;
+        con.ExecuteNative(QStringLiteral("update %1 set finished = case when exists (select 1 from %2 d where d.%3 = :id and "
+                                         "ifnull(d.%4, 0) < ifnull(d.unitqty, 0) - 0.0000001) then 'F' else 'T' end where %3 = :id")
+                              .arg(Q(QLatin1String(t.first->MasterTable)), Q(QLatin1String(t.first->DetailTable)), Q(QLatin1String(t.first->Key)),
+                                   Q(QLatin1String(t.first->Column))),
+                          {{QStringLiteral("id"), t.second}});
+    }
+}
+
+// The first bill whose lines name this one, as "caption code", or empty.
+QString ReferringBill(TClientConnection& con, int billType, qint64 id)
+{
+    const auto kinds = SelectMaps(con, QStringLiteral("select billtype, caption, mastertable, keyfield, detailtable from billkind where detailtable is not null"));
+    QSet<QString> seen;
+    for (const QVariantMap& k : kinds) {
+        const TTable detail = ReadTable(con, k.value(QStringLiteral("detailtable")).toString());
+        if (!detail.Has(QStringLiteral("refertype")) || !detail.Has(QStringLiteral("referbillid")) || seen.contains(detail.Name))
+            continue;
+        seen.insert(detail.Name);
+        const QString key = k.value(QStringLiteral("keyfield")).toString();
+        const QVariant code = Scalar(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.refertype = :t and d.referbillid = :id limit 1")
+                                              .arg(Q(detail.Name), Q(k.value(QStringLiteral("mastertable")).toString()), Q(key)),
+                                     {{QStringLiteral("t"), billType}, {QStringLiteral("id"), id}});
+        if (code.isValid())
+            return k.value(QStringLiteral("caption")).toString() + u' ' + code.toString();
+    }
+    return QString();
+}
+
+// ---------------------------------------------------------------- POS day-close
+
+// A day-close covers the store's POS sales of its day that no day-close covers yet; when it comes
+// without lines, the lines are the goods those sales moved (returns negative).
+void CoverPosSales(TClientConnection& con, qint64 closeId, const QVariantMap& master, bool buildLines)
+{
+    const QString day = NormalDateText(master.value(QStringLiteral("billdate"))).left(10);
+    const TSqlParams p{{QStringLiteral("s"), master.value(QStringLiteral("storeid"))}, {QStringLiteral("d"), day}, {QStringLiteral("c"), closeId}};
+    const QString covered = QStringLiteral("select billid from posbilldate where storeid = :s and substr(billdate, 1, 10) = :d and closeid is null");
+    if (buildLines) {
+        con.ExecuteNative(QStringLiteral("insert into posdaydetail (billid, itemno, goodsid, saledate, quantity, price, amount, aprice, batchrefid, batchcode, produceddate, validdate) "
+                                         "select :c, row_number() over (order by d.goodsid, d.batchrefid, d.batchcode), d.goodsid, :d || ' 00:00:00', "
+                                         "sum((1.5 - b.returntag) * 2 * d.quantity), "
+                                         "case when sum((1.5 - b.returntag) * 2 * d.quantity) = 0 then 0 else sum((1.5 - b.returntag) * 2 * d.amount) / sum((1.5 - b.returntag) * 2 * d.quantity) end, "
+                                         "sum((1.5 - b.returntag) * 2 * d.amount), max(d.aprice), d.batchrefid, d.batchcode, max(d.produceddate), max(d.validdate) "
+                                         "from posdetail d join posbilldate b on b.billid = d.billid where b.billid in (")
+                              + covered + QStringLiteral(") group by d.goodsid, d.batchrefid, d.batchcode"),
+                          p);
+        con.ExecuteNative(QStringLiteral("update posday set amount = (select ifnull(sum(amount), 0) from posdaydetail where billid = :c) where billid = :c"),
+                          {{QStringLiteral("c"), closeId}});
+    }
+    con.ExecuteNative(QStringLiteral("update posbilldate set closeid = :c, flag = 'T' where billid in (") + covered + u')', p);
+}
+
+void ReleasePosSales(TClientConnection& con, qint64 closeId)
+{
+    con.ExecuteNative(QStringLiteral("update posbilldate set closeid = null, flag = 'F' where closeid = :c"), {{QStringLiteral("c"), closeId}});
+}
+
+// ---------------------------------------------------------------- stock checks
+
+QString IssueRows(TClientConnection& con, const QVector<TStockIssue>& issues, bool limits, QString* text)
+{
+    const QVector<TFieldDef> fields{{QStringLiteral("storename"), TFieldType::ftString, 64},
+                                    {QStringLiteral("goodscode"), TFieldType::ftString, 32},
+                                    {QStringLiteral("goodsname"), TFieldType::ftString, 128},
+                                    {QStringLiteral("specs"), TFieldType::ftString, 64},
+                                    {QStringLiteral("unit"), TFieldType::ftString, 16},
+                                    {QStringLiteral("batchcode"), TFieldType::ftString, 64},
+                                    {QStringLiteral("oldonhand"), TFieldType::ftFloat},
+                                    {QStringLiteral("qty"), TFieldType::ftFloat},
+                                    {QStringLiteral("newonhand"), TFieldType::ftFloat},
+                                    {QStringLiteral("topqty"), TFieldType::ftFloat},
+                                    {QStringLiteral("downqty"), TFieldType::ftFloat}};
+    QVector<QVariantList> rows;
+    QStringList lines;
+    auto num = [](double v) { return QString::number(v, 'g', 12); };
+    for (const TStockIssue& i : issues) {
+        const auto g = SelectMaps(con, QStringLiteral("select code, name, specs, unit from goods where goodsid = :g"), {{QStringLiteral("g"), i.GoodsID}});
+        const QVariantMap goods = g.isEmpty() ? QVariantMap() : g.first();
+        const QString store = Scalar(con, QStringLiteral("select name from store where storeid = :s"), {{QStringLiteral("s"), i.StoreID}}).toString();
+        rows << QVariantList{store, goods.value(QStringLiteral("code")), goods.value(QStringLiteral("name")), goods.value(QStringLiteral("specs")),
+                             goods.value(QStringLiteral("unit")), i.BatchCode, i.OldOnHand, i.Qty, i.NewOnHand, i.TopQty, i.DownQty};
+        QString line = QStringLiteral("[%1] %2  仓库:%3").arg(goods.value(QStringLiteral("code")).toString(), goods.value(QStringLiteral("name")).toString(), store);
+        if (!i.BatchCode.isEmpty())
+            line += QStringLiteral("  批号:%1").arg(i.BatchCode);
+        line += QStringLiteral("  原库存:%1  变动数量:%2  新库存:%3").arg(num(i.OldOnHand), num(i.Qty), num(i.NewOnHand));
+        if (limits)
+            line += QStringLiteral("  库存上限:%1  库存下限:%2").arg(num(i.TopQty), num(i.DownQty));
+        lines << line;
+    }
+    *text = lines.join(u'\n');
+    return BuildDataPacketXML(fields, rows);
+}
+
+// The client answers an accepted warning N with CheckStep N + 1: the checks numbered below the
+// step were seen and accepted, those from the step on still run.
+void RunStockChecks(TSubmit& s, const TStockLedger& ledger, bool withLimits)
+{
+    QString text;
+    if (s.CheckStep <= 1501) {
+        const auto shortGoods = ledger.ShortGoods(AccOption(s.Con, QStringLiteral("WARNWHILEZEROONHAND")) == QLatin1String("1"));
+        if (!shortGoods.isEmpty()) {
+            const QString rows = IssueRows(s.Con, shortGoods, false, &text);
+            throw EStockCheck(1501, QStringLiteral("以下记录库存不足:\n") + text, rows);
+        }
+    }
+    if (s.CheckStep <= 1502) {
+        const auto shortBatches = ledger.ShortBatches();
+        if (!shortBatches.isEmpty()) {
+            const QString rows = IssueRows(s.Con, shortBatches, false, &text);
+            throw EStockCheck(1502, QStringLiteral("以下批次库存不足:\n") + text, rows);
+        }
+    }
+    if (withLimits && s.CheckStep <= 1503) {
+        const auto outside = ledger.GoodsOutsideLimits();
+        if (!outside.isEmpty()) {
+            const QString rows = IssueRows(s.Con, outside, true, &text);
+            throw EStockCheck(1503, QStringLiteral("以下货品的库存超出库存上限或低于库存下限:\n") + text, rows);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- one transaction per request
+
+template <class Body>
+QString RunSubmit(TClientConnection& con, int billType, const QString& request, const QString& title, Body body)
+{
+    TPacketParams reply;
+    bool began = false;
+    try {
+        TSubmit s(con, billType, request);
+        con.BeginTrans();
+        began = true;
+        body(s);
+        con.CommitTrans();
+        began = false;
+        reply = s.Reply;
+        reply.Set(QStringLiteral("ErrNo"), 0);
+        reply.Set(QStringLiteral("ErrMsg"), QString());
+    } catch (const EStockCheck& e) {
+        if (began)
+            con.RollbackTrans();
+        reply.Clear();
+        reply.Set(QStringLiteral("ErrNo"), e.ErrNo);
+        reply.Set(QStringLiteral("ErrTitle"), QStringLiteral("库存检查"));
+        reply.Set(QStringLiteral("ErrMsg"), e.Message());
+        reply.Set(QStringLiteral("ds1"), e.Rows);
+    } catch (const Exception& e) {
+        if (began)
+            con.RollbackTrans();
+        reply.Clear();
+        reply.Set(QStringLiteral("ErrNo"), 1);
+        reply.Set(QStringLiteral("ErrTitle"), title);
+        reply.Set(QStringLiteral("ErrMsg"), e.Message());
+    } catch (const std::exception& e) {
+        if (began)
+            con.RollbackTrans();
+        reply.Clear();
+        reply.Set(QStringLiteral("ErrNo"), 1);
+        reply.Set(QStringLiteral("ErrTitle"), title);
+        reply.Set(QStringLiteral("ErrMsg"), QString::fromUtf8(e.what()));
+    }
+    return reply.ToString();
+}
+
+bool MovesStock(const TBillKind& k)
+{
+    return k.StockDir != 0 && k.DBBillType != -999;
+}
+
+void RefuseFlagged(const TSubmit& s, const QVariantMap& stored, const QString& action, bool reversingAllowed)
+{
+    if (s.Kind.BillType == kPosSaleBill) {
+        if (stored.value(QStringLiteral("flag")).toString() == QLatin1String("T"))
+            Refuse(QStringLiteral("该POS单据已日结，不能%1！").arg(action));
+        return;
+    }
+    if (!s.HasFlag())
+        return;
+    const int flag = stored.value(QStringLiteral("flag")).toInt();
+    if (flag == 1)
+        Refuse(QStringLiteral("该单据已冲红，不能%1！").arg(action));
+    if (flag == 2 && !reversingAllowed)
+        Refuse(QStringLiteral("该单据是冲红单，不能%1！").arg(action));
+}
+
+// ---------------------------------------------------------------- save
+
+void SaveBill(TSubmit& s)
+{
+    TClientConnection& con = s.Con;
+    const TBillKind& k = s.Kind;
+    const TDelta masterDelta = ParseDeltaXML(s.Req.GetString(QStringLiteral("MasterDelta")));
+    const bool withLines = !k.Detail.Name.isEmpty() && s.Req.GetBool(QStringLiteral("MasterDetailBill"), !k.Detail.Name.isEmpty());
+    TDelta detailDelta;
+    const QString detailXml = s.Req.GetString(QStringLiteral("DetailDelta"));
+    if (withLines && !detailXml.trimmed().isEmpty())
+        detailDelta = ParseDeltaXML(detailXml);
+
+    const TDeltaRow* mrow = MasterRowOf(masterDelta);
+    if (mrow && mrow->Kind == TUpdateStatus::usDeleted)
+        Refuse(QStringLiteral("保存的数据中没有单据的主记录"));
+    const bool isNew = (mrow && mrow->Kind == TUpdateStatus::usInserted) || (!mrow && s.Req.GetBool(QStringLiteral("IsAddNew")));
+    if (isNew && !mrow)
+        Refuse(QStringLiteral("保存的数据中没有单据的主记录"));
+
+    qint64 id = 0;
+    QVariantMap stored;
+    if (isNew) {
+        id = NewKey(con, k.Master.Name, k.Key);
+    } else {
+        if (mrow)
+            id = ValueCI(mrow->Old, k.Key).toLongLong();
+        else if (!detailDelta.Rows.isEmpty()) {
+            const TDeltaRow& r = detailDelta.Rows.first();
+            id = ValueCI(r.Kind == TUpdateStatus::usInserted ? r.New : r.Old, k.Key).toLongLong();
+        }
+        if (id == 0 || id == kNoBill)
+            id = s.Req.GetInt(QStringLiteral("CurrBillID"), kNoBill);
+        stored = s.StoredMaster(id);
+        CheckExists(stored);
+        CheckNotStale(stored, mrow);
+        RefuseFlagged(s, stored, QStringLiteral("修改"), false);
+    }
+
+    // take back what the bill did so far
+    const bool stock = MovesStock(k);
+    TStockLedger ledger(con, k.DBBillType, id);
+    if (!isNew) {
+        BookReferences(con, k, s.StoredLines(id), -1);
+        if (stock)
+            ledger.RemoveBillFlow();
+    }
+
+    // the bill code: kept unless empty or another bill has it
+    const QVariantMap& sentMaster = mrow ? mrow->New : stored;
+    QString code = ValueCI(sentMaster, QStringLiteral("code")).toString().trimmed();
+    bool codeChanged = isNew;
+    if (mrow && mrow->Kind == TUpdateStatus::usModified)
+        for (const QString& c : mrow->Changed)
+            codeChanged |= c.compare(QLatin1String("code"), Qt::CaseInsensitive) == 0;
+    if (k.Master.Has(QStringLiteral("code")) && codeChanged) {
+        const QDate date = DateOf(ValueCI(sentMaster, QStringLiteral("billdate")));
+        if (code.isEmpty()) {
+            code = NewBillCode(con, k.Master.Name, s.ShopId(sentMaster), date);
+            s.Reply.Set(QStringLiteral("BillCodeTips"), QStringLiteral("单据编号为空，已自动生成为 %1").arg(code));
+        } else if (s.CodeTaken(code, id)) {
+            const QString taken = code;
+            do
+                code = NewBillCode(con, k.Master.Name, s.ShopId(sentMaster), date);
+            while (s.CodeTaken(code, id));
+            s.Reply.Set(QStringLiteral("BillCodeTips"), QStringLiteral("单据编号 %1 已被使用，已自动改为 %2").arg(taken, code));
+        }
+    }
+    const QString updateTime = s.NextUpdateTime(stored.value(QStringLiteral("updatetime")));
+
+    // the master row
+    TApplyDeltaOptions mo;
+    mo.Table = k.Master.Name;
+    mo.KeyFields = QStringList{k.Key};
+    if (isNew) {
+        mo.InsertOverrides.insert(k.Key, id);
+        if (k.Master.Has(QStringLiteral("code")))
+            mo.InsertOverrides.insert(QStringLiteral("code"), code);
+        if (k.Master.Has(QStringLiteral("updatetime")))
+            mo.InsertOverrides.insert(QStringLiteral("updatetime"), updateTime);
+        if (s.HasFlag())
+            mo.InsertOverrides.insert(QStringLiteral("flag"), 0);
+    }
+    ApplyDelta(con, masterDelta, mo);
+    if (!isNew) {
+        QStringList sets;
+        TSqlParams p{{QStringLiteral("id"), id}};
+        if (k.Master.Has(QStringLiteral("updatetime"))) {
+            sets << QStringLiteral("updatetime = :u");
+            p.append({QStringLiteral("u"), updateTime});
+        }
+        if (k.Master.Has(QStringLiteral("code")) && codeChanged) {
+            sets << QStringLiteral("code = :c");
+            p.append({QStringLiteral("c"), code});
+        }
+        if (!sets.isEmpty())
+            con.ExecuteNative(QStringLiteral("update %1 set %2 where %3 = :id").arg(Q(k.Master.Name), sets.join(QStringLiteral(", ")), Q(k.Key)), p);
+    }
+
+    // the lines
+    if (withLines && !detailDelta.Rows.isEmpty()) {
+        TApplyDeltaOptions d;
+        d.Table = k.Detail.Name;
+        d.KeyFields = QStringList{k.Key, QStringLiteral("itemno")};
+        d.InsertOverrides.insert(k.Key, id);
+        ApplyDelta(con, detailDelta, d);
+    }
+
+    const QString masterAmount = s.Req.GetString(QStringLiteral("MasterAmountFieldName")).trimmed();
+    const QString lineAmount = s.Req.GetString(QStringLiteral("AmountFieldName")).trimmed();
+    QVector<QVariantMap> lines = s.StoredLines(id);
+    if (!lines.isEmpty() && k.Master.Has(masterAmount) && k.Detail.Has(lineAmount)) {
+        con.ExecuteNative(QStringLiteral("update %1 set %2 = (select round(ifnull(sum(%3), 0), 4) from %4 where %5 = :id) where %5 = :id")
+                              .arg(Q(k.Master.Name), Q(masterAmount.toLower()), Q(lineAmount.toLower()), Q(k.Detail.Name), Q(k.Key)),
+                          {{QStringLiteral("id"), id}});
+    }
+
+    QVariantMap master = s.StoredMaster(id);
+    if (k.BillType == kPosDayBill && isNew) {
+        CoverPosSales(con, id, master, lines.isEmpty());
+        lines = s.StoredLines(id);
+        master = s.StoredMaster(id);
+    }
+
+    // what the bill does now
+    BookReferences(con, k, lines, 1);
+    if (stock) {
+        ledger.SetBillHeader(master.value(QStringLiteral("code")).toString(), master.value(QStringLiteral("billdate")), master.value(QStringLiteral("shopid")));
+        ledger.Apply(BillStockMoves(con, k, master, lines));
+        ledger.Finish();
+        RunStockChecks(s, ledger, true);
+    }
+    s.Reply.Set(QStringLiteral("NewBillID"), int(id));
+    s.Reply.Set(QStringLiteral("NewBillCode"), master.value(QStringLiteral("code")).toString());
+}
+
+// ---------------------------------------------------------------- delete
+
+void DeleteBill(TSubmit& s)
+{
+    TClientConnection& con = s.Con;
+    const TBillKind& k = s.Kind;
+    const qint64 id = s.Req.GetInt(QStringLiteral("CurrBillID"), kNoBill);
+    const QVariantMap stored = s.StoredMaster(id);
+    CheckExists(stored);
+    const QString masterXml = s.Req.GetString(QStringLiteral("MasterDelta"));
+    if (!masterXml.trimmed().isEmpty()) {
+        const TDelta d = ParseDeltaXML(masterXml);
+        CheckNotStale(stored, MasterRowOf(d));
+    }
+    // deleting a reversing bill is how a reversal is undone
+    RefuseFlagged(s, stored, QStringLiteral("删除"), true);
+    const QString referring = ReferringBill(con, k.BillType, id);
+    if (!referring.isEmpty())
+        Refuse(QStringLiteral("该单据已被 %1 引用，不能删除！").arg(referring));
+
+    BookReferences(con, k, s.StoredLines(id), -1);
+    if (MovesStock(k)) {
+        TStockLedger ledger(con, k.DBBillType, id);
+        ledger.RemoveBillFlow();
+        ledger.Finish();
+        RunStockChecks(s, ledger, false);
+    }
+    if (k.BillType == kPosDayBill)
+        ReleasePosSales(con, id);
+    if (s.HasFlag() && stored.value(QStringLiteral("flag")).toInt() == 2 && !stored.value(QStringLiteral("referbillid")).isNull()) {
+        // the bill this one reversed may be reversed again, or edited
+        con.ExecuteNative(QStringLiteral("update %1 set flag = 0, updatetime = :u where %2 = :id").arg(Q(k.Master.Name), Q(k.Key)),
+                          {{QStringLiteral("u"), s.NowText()}, {QStringLiteral("id"), stored.value(QStringLiteral("referbillid"))}});
+    }
+    if (!k.Detail.Name.isEmpty())
+        con.ExecuteNative(QStringLiteral("delete from %1 where %2 = :id").arg(Q(k.Detail.Name), Q(k.Key)), {{QStringLiteral("id"), id}});
+    con.ExecuteNative(QStringLiteral("delete from %1 where %2 = :id").arg(Q(k.Master.Name), Q(k.Key)), {{QStringLiteral("id"), id}});
+    s.Reply.Set(QStringLiteral("NewBillID"), int(id));
+}
+
+// ---------------------------------------------------------------- red reversal
+
+bool InList(const QString& col, const char* const* list, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (col == QLatin1String(list[i]))
+            return true;
+    return false;
+}
+
+// A copy of a stored row for the reversing bill: amounts and quantities negated, what later bills
+// did to the original cleared.
+QVariantMap Reversed(const TTable& t, const QVariantMap& row)
+{
+    QVariantMap out;
+    for (auto it = row.cbegin(); it != row.cend(); ++it) {
+        const QString col = it.key();
+        QVariant v = it.value();
+        if (InList(col, kRedZeroColumns, int(std::size(kRedZeroColumns)))) {
+            v = 0;
+        } else if (!v.isNull() && (t.IsMoney(col) || InList(col, kRedNegatedFloats, int(std::size(kRedNegatedFloats))))) {
+            v = -v.toDouble();
+        }
+        out.insert(col, v);
+    }
+    return out;
+}
+
+void InsertRow(TClientConnection& con, const TTable& t, const QVariantMap& row)
+{
+    QStringList cols, vals;
+    TSqlParams p;
+    int n = 0;
+    for (auto it = row.cbegin(); it != row.cend(); ++it) {
+        if (!t.Has(it.key()))
+            continue;
+        cols << Q(it.key());
+        vals << QStringLiteral(":v%1").arg(n);
+        p.append({QStringLiteral("v%1").arg(n), it.value()});
+        ++n;
+    }
+    con.ExecuteNative(QStringLiteral("insert into %1 (%2) values (%3)").arg(Q(t.Name), cols.join(u','), vals.join(u',')), p);
+}
+
+void RedBill(TSubmit& s)
+{
+    TClientConnection& con = s.Con;
+    const TBillKind& k = s.Kind;
+    const qint64 id = s.Req.GetInt(QStringLiteral("CurrBillID"), kNoBill);
+    const QVariantMap stored = s.StoredMaster(id);
+    CheckExists(stored);
+    if (!s.HasFlag() || !k.Master.Has(QStringLiteral("referbillid")))
+        Refuse(QStringLiteral("该单据不能冲红！"));
+    const QString masterXml = s.Req.GetString(QStringLiteral("MasterDelta"));
+    if (!masterXml.trimmed().isEmpty())
+        CheckNotStale(stored, MasterRowOf(ParseDeltaXML(masterXml)));
+    const int flag = stored.value(QStringLiteral("flag")).toInt();
+    if (flag == 1)
+        Refuse(QStringLiteral("此单已冲红，不能再做！"));
+    if (flag == 2)
+        Refuse(QStringLiteral("此单不能冲红，除非删除！"));
+
+    const qint64 redId = NewKey(con, k.Master.Name, k.Key);
+    const QDate today = QDate::currentDate();
+    QString code = s.Req.GetString(QStringLiteral("NewBillCode")).trimmed();
+    if (k.Master.Has(QStringLiteral("code")) && (code.isEmpty() || s.CodeTaken(code, redId))) {
+        const QString wanted = code;
+        do
+            code = NewBillCode(con, k.Master.Name, s.ShopId(stored), today);
+        while (s.CodeTaken(code, redId));
+        if (!wanted.isEmpty())
+            s.Reply.Set(QStringLiteral("BillCodeTips"), QStringLiteral("单据编号 %1 已被使用，已自动改为 %2").arg(wanted, code));
+    }
+
+    QVariantMap red = Reversed(k.Master, stored);
+    red.insert(k.Key, redId);
+    red.insert(QStringLiteral("code"), code);
+    red.insert(QStringLiteral("flag"), 2);
+    red.insert(QStringLiteral("referbillid"), id);
+    red.insert(QStringLiteral("billdate"), today.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
+    red.insert(QStringLiteral("updatetime"), s.NowText());
+    red.insert(QStringLiteral("printed"), 0);
+    red.insert(QStringLiteral("credid"), QVariant());
+    if (red.contains(QStringLiteral("sendemail")))
+        red.insert(QStringLiteral("sendemail"), QStringLiteral("F"));
+    const int opid = s.Req.GetInt(QStringLiteral("opid"), s.Req.GetInt(QStringLiteral("UserID")));
+    if (opid > 0 && red.contains(QStringLiteral("opid")))
+        red.insert(QStringLiteral("opid"), opid);
+    InsertRow(con, k.Master, red);
+
+    QVector<QVariantMap> redLines;
+    for (const QVariantMap& line : s.StoredLines(id)) {
+        QVariantMap r = Reversed(k.Detail, line);
+        r.insert(k.Key, redId);
+        InsertRow(con, k.Detail, r);
+        redLines << r;
+    }
+
+    BookReferences(con, k, redLines, 1);
+    if (MovesStock(k)) {
+        const QVariantMap master = s.StoredMaster(redId);
+        TStockLedger ledger(con, k.DBBillType, redId);
+        ledger.SetBillHeader(code, master.value(QStringLiteral("billdate")), master.value(QStringLiteral("shopid")));
+        ledger.ApplyMirrorOf(k.DBBillType, id);
+        RunStockChecks(s, ledger, false);
+    }
+    if (k.BillType == kPosDayBill)
+        ReleasePosSales(con, id);
+    con.ExecuteNative(QStringLiteral("update %1 set flag = 1, updatetime = :u where %2 = :id").arg(Q(k.Master.Name), Q(k.Key)),
+                      {{QStringLiteral("u"), s.NextUpdateTime(stored.value(QStringLiteral("updatetime")))}, {QStringLiteral("id"), id}});
+    s.Reply.Set(QStringLiteral("NewBillID"), int(redId));
+    s.Reply.Set(QStringLiteral("NewBillCode"), code);
+}
+
+} // namespace
+
+int BillTypeOfProcedure(const QString& procName)
+{
+    QString n = procName.trimmed();
+    const int semi = n.indexOf(u';');
+    if (semi >= 0)
+        n = n.left(semi);
+    for (const TProcName& p : kProcNames) {
+        const QString base = QStringLiteral("Submit_") + QLatin1String(p.Name);
+        for (const char* suffix : {"_Save", "_Del", "_Red"})
+            if (n.compare(base + QLatin1String(suffix), Qt::CaseInsensitive) == 0)
+                return p.BillType;
+    }
+    return -1;
+}
+
+QStringList BillProcedureNames()
+{
+    QStringList out;
+    for (const TProcName& p : kProcNames)
+        for (const char* suffix : {"_Save", "_Del", "_Red"})
+            out << QStringLiteral("Submit_") + QLatin1String(p.Name) + QLatin1String(suffix);
+    return out;
+}
+
+QString SubmitBillSave(TClientConnection& con, int billType, const QString& request)
+{
+    return RunSubmit(con, billType, request, QStringLiteral("保存失败"), SaveBill);
+}
+
+QString SubmitBillDelete(TClientConnection& con, int billType, const QString& request)
+{
+    return RunSubmit(con, billType, request, QStringLiteral("删除失败"), DeleteBill);
+}
+
+QString SubmitBillRed(TClientConnection& con, int billType, const QString& request)
+{
+    return RunSubmit(con, billType, request, QStringLiteral("冲红失败"), RedBill);
+}
+
+void RegisterBillProcedures()
+{
+    for (const TProcName& p : kProcNames) {
+        const int type = p.BillType;
+        const QString base = QStringLiteral("Submit_") + QLatin1String(p.Name);
+        TServerRegistry::RegisterMethod(base + QStringLiteral("_Save"),
+                                        [type](TClientConnection& con, const QString& req) { return SubmitBillSave(con, type, req); });
+        TServerRegistry::RegisterMethod(base + QStringLiteral("_Del"),
+                                        [type](TClientConnection& con, const QString& req) { return SubmitBillDelete(con, type, req); });
+        TServerRegistry::RegisterMethod(base + QStringLiteral("_Red"),
+                                        [type](TClientConnection& con, const QString& req) { return SubmitBillRed(con, type, req); });
+    }
+}

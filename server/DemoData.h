@@ -1,0 +1,31 @@
+#pragma once
+// Demo data of a small trading company: two shops, three stores, about two hundred goods
+// in a three-level goods-type tree, clients and vendors with contacts, employees, money
+// accounts, opening stock, account options, operators and rights, the standard window
+// template of every bill window and the standard print style rows. Deterministic.
+//
+// Expects an empty database on which CreateSchema has run; the caller brackets it in a
+// transaction.
+#include <QDate>
+#include <QString>
+
+struct sqlite3;
+
+void FillDemoData(sqlite3* db);
+// The same with a fixed "today" (periods, batch dates and discount windows follow it).
+void FillDemoData(sqlite3* db, const QDate& today);
+
+// Bill windows: the window id of a bill form is its bill type.
+struct TDemoBillWindow {
+    int WindowID;          // = bill type
+    const char* FormName;  // "PorderForm"
+    const char* Title;     // window title, the caption of the key field
+    int ReportType;        // print template type of the bill
+};
+// The 35 bill windows in registration order.
+const TDemoBillWindow* DemoBillWindows(int* count);
+
+// Whether a goods-unit bar code is a valid EAN-13 (13 digits, check digit right).
+bool IsValidEan13(const QString& code);
+// The EAN-13 check digit of 12 digits.
+int Ean13CheckDigit(const QString& twelveDigits);

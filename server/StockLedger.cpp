@@ -1,0 +1,403 @@
+#include "server/StockLedger.h"
+
+#include "webrpc/Statement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <utility>
+
+namespace {
+
+constexpr double kEps = 0.0000001;
+
+QVector<QVariantList> Select(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
+{
+    TStatement st(con.Handle(), sql);
+    st.Bind(params);
+    QVector<QVariantList> rows;
+    while (st.Step()) {
+        QVariantList r;
+        for (int i = 0; i < st.ColumnCount(); ++i)
+            r << st.Column(i);
+        rows << r;
+    }
+    return rows;
+}
+
+QVariant Scalar(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
+{
+    const auto rows = Select(con, sql, params);
+    return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
+}
+
+QVariant NullIfEmpty(const QVariant& v)
+{
+    return v.isNull() || v.toString().isEmpty() ? QVariant() : v;
+}
+
+QString BatchKey(int store, int goods, const QString& batch)
+{
+    return QStringLiteral("%1/%2/%3").arg(store).arg(goods).arg(batch);
+}
+
+QString LotKey(int item, int store, int goods)
+{
+    return QStringLiteral("%1/%2/%3").arg(item).arg(store).arg(goods);
+}
+
+} // namespace
+
+TStockLedger::TStockLedger(TClientConnection& con, int dbBillType, qint64 billId)
+    : FCon(con), FBillType(dbBillType), FBillId(billId)
+{
+}
+
+void TStockLedger::SetBillHeader(const QString& code, const QVariant& billDate, const QVariant& shopId)
+{
+    FCode = code;
+    FBillDate = billDate;
+    FShopId = shopId;
+}
+
+bool TStockLedger::KeepsStock(int goodsId)
+{
+    auto it = FGoodsKind.constFind(goodsId);
+    if (it == FGoodsKind.cend()) {
+        const QVariant k = Scalar(FCon, QStringLiteral("select kind from goods where goodsid = :g"), {{QStringLiteral("g"), goodsId}});
+        // unknown goods are booked: a line that names goods must move them
+        it = FGoodsKind.insert(goodsId, k.isNull() ? 1 : k.toInt());
+    }
+    return it.value() <= 3;
+}
+
+QVector<TStockLedger::TFlowRow> TStockLedger::ReadFlow(int billType, qint64 billId) const
+{
+    QVector<TFlowRow> out;
+    const auto rows = Select(FCon,
+                             QStringLiteral("select id, itemno, storeid, goodsid, unitid, inqty, outqty, inprice, outprice, batchcode, "
+                                            "produceddate, validdate, batchrefid from detailbillflow where billtype = :t and billid = :b order by id"),
+                             {{QStringLiteral("t"), billType}, {QStringLiteral("b"), billId}});
+    for (const auto& r : rows) {
+        TFlowRow f;
+        f.Id = r[0].toLongLong();
+        f.ItemNo = r[1].toInt();
+        f.StoreID = r[2].toInt();
+        f.GoodsID = r[3].toInt();
+        f.UnitID = r[4];
+        f.InQty = r[5].toDouble();
+        f.OutQty = r[6].toDouble();
+        f.InPrice = r[7].toDouble();
+        f.OutPrice = r[8].toDouble();
+        f.BatchCode = r[9].toString();
+        f.ProducedDate = r[10];
+        f.ValidDate = r[11];
+        f.BatchRefID = r[12].toLongLong();
+        out << f;
+    }
+    return out;
+}
+
+void TStockLedger::BookOnHand(int store, int goods, double qty, double amount)
+{
+    const QPair<int, int> key(store, goods);
+    if (!FGoods.contains(key)) {
+        TTouch t;
+        t.Old = Scalar(FCon, QStringLiteral("select onhand from onhand where storeid = :s and goodsid = :g"),
+                       {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}})
+                    .toDouble();
+        FGoods.insert(key, t);
+    }
+    FGoods[key].Change += qty;
+    // aprice follows the moving average while stock is left, and keeps the last cost otherwise
+    FCon.ExecuteNative(QStringLiteral("insert into onhand (storeid, goodsid, onhand, aprice, amount) values (:s, :g, :q, "
+                                      "case when :q > 0 then :a / :q else 0 end, :a) "
+                                      "on conflict (storeid, goodsid) do update set onhand = onhand + :q, amount = ifnull(amount, 0) + :a, "
+                                      "aprice = case when onhand + :q > 0.0000001 then (ifnull(amount, 0) + :a) / (onhand + :q) else aprice end"),
+                       {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}, {QStringLiteral("q"), qty}, {QStringLiteral("a"), amount}});
+    // an emptied store holds no value
+    FCon.ExecuteNative(QStringLiteral("update onhand set amount = 0 where storeid = :s and goodsid = :g and abs(onhand) < 0.0000001"),
+                       {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}});
+}
+
+void TStockLedger::BookBatch(int store, int goods, const QString& batch, double qty, const QVariant& produced, const QVariant& valid)
+{
+    if (batch.trimmed().isEmpty())
+        return;
+    const QString key = BatchKey(store, goods, batch);
+    if (!FBatches.contains(key)) {
+        TTouch t;
+        t.Old = Scalar(FCon, QStringLiteral("select onhand from batchcodeonhand where storeid = :s and goodsid = :g and batchcode = :b"),
+                       {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}, {QStringLiteral("b"), batch}})
+                    .toDouble();
+        FBatches.insert(key, t);
+    }
+    FBatches[key].Change += qty;
+    FCon.ExecuteNative(QStringLiteral("insert into batchcodeonhand (storeid, goodsid, batchcode, produceddate, validdate, onhand) "
+                                      "values (:s, :g, :b, :p, :v, :q) "
+                                      "on conflict (storeid, goodsid, batchcode) do update set onhand = onhand + :q, "
+                                      "produceddate = ifnull(produceddate, :p), validdate = ifnull(validdate, :v)"),
+                       {{QStringLiteral("s"), store},
+                        {QStringLiteral("g"), goods},
+                        {QStringLiteral("b"), batch},
+                        {QStringLiteral("p"), NullIfEmpty(ToEngineValue(produced))},
+                        {QStringLiteral("v"), NullIfEmpty(ToEngineValue(valid))},
+                        {QStringLiteral("q"), qty}});
+}
+
+void TStockLedger::BookLot(qint64 lot, double refChange)
+{
+    if (lot <= 0)
+        return;
+    FLotsTouched.insert(lot, 0);
+    FCon.ExecuteNative(QStringLiteral("update detailbillflow set refqty = ifnull(refqty, 0) + :r where id = :id"),
+                       {{QStringLiteral("r"), refChange}, {QStringLiteral("id"), lot}});
+}
+
+double TStockLedger::LotLeft(qint64 lot) const
+{
+    return Scalar(FCon, QStringLiteral("select inqty - ifnull(outqty, 0) - ifnull(refqty, 0) from detailbillflow where id = :id"),
+                  {{QStringLiteral("id"), lot}})
+        .toDouble();
+}
+
+double TStockLedger::CurrentCost(int store, int goods)
+{
+    const auto rows = Select(FCon, QStringLiteral("select onhand, amount, aprice from onhand where storeid = :s and goodsid = :g"),
+                             {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}});
+    if (!rows.isEmpty()) {
+        const double qty = rows[0][0].toDouble();
+        if (qty > kEps)
+            return rows[0][1].toDouble() / qty;
+        if (rows[0][2].toDouble() > 0)
+            return rows[0][2].toDouble();
+    }
+    return Scalar(FCon, QStringLiteral("select aprice from goods where goodsid = :g"), {{QStringLiteral("g"), goods}}).toDouble();
+}
+
+void TStockLedger::WriteRow(TFlowRow row)
+{
+    FCon.ExecuteNative(QStringLiteral("insert into detailbillflow (billtype, billid, itemno, billcode, billdate, shopid, storeid, goodsid, unitid, "
+                                      "inqty, outqty, refqty, inprice, outprice, batchcode, produceddate, validdate, batchrefid) values "
+                                      "(:t, :b, :i, :c, :d, :sh, :s, :g, :u, :iq, :oq, 0, :ip, :op, :bc, :pd, :vd, :br)"),
+                       {{QStringLiteral("t"), FBillType},
+                        {QStringLiteral("b"), FBillId},
+                        {QStringLiteral("i"), row.ItemNo},
+                        {QStringLiteral("c"), FCode},
+                        {QStringLiteral("d"), ToEngineValue(FBillDate)},
+                        {QStringLiteral("sh"), FShopId},
+                        {QStringLiteral("s"), row.StoreID},
+                        {QStringLiteral("g"), row.GoodsID},
+                        {QStringLiteral("u"), row.UnitID},
+                        {QStringLiteral("iq"), row.InQty},
+                        {QStringLiteral("oq"), row.OutQty},
+                        {QStringLiteral("ip"), row.InPrice},
+                        {QStringLiteral("op"), row.OutPrice},
+                        {QStringLiteral("bc"), NullIfEmpty(row.BatchCode)},
+                        {QStringLiteral("pd"), NullIfEmpty(ToEngineValue(row.ProducedDate))},
+                        {QStringLiteral("vd"), NullIfEmpty(ToEngineValue(row.ValidDate))},
+                        {QStringLiteral("br"), row.BatchRefID > 0 ? QVariant(row.BatchRefID) : QVariant()}});
+    row.Id = FCon.LastInsertRowId();
+    BookOnHand(row.StoreID, row.GoodsID, row.InQty - row.OutQty, row.InQty * row.InPrice - row.OutQty * row.OutPrice);
+    BookBatch(row.StoreID, row.GoodsID, row.BatchCode, row.InQty - row.OutQty, row.ProducedDate, row.ValidDate);
+    if (row.BatchRefID > 0)
+        BookLot(row.BatchRefID, row.OutQty - row.InQty);
+    else if (row.InQty > 0)
+        FLotsTouched.insert(row.Id, 0);
+}
+
+void TStockLedger::UndoRow(const TFlowRow& row)
+{
+    BookOnHand(row.StoreID, row.GoodsID, row.OutQty - row.InQty, row.OutQty * row.OutPrice - row.InQty * row.InPrice);
+    BookBatch(row.StoreID, row.GoodsID, row.BatchCode, row.OutQty - row.InQty, row.ProducedDate, row.ValidDate);
+    if (row.BatchRefID > 0)
+        BookLot(row.BatchRefID, row.InQty - row.OutQty);
+}
+
+void TStockLedger::RemoveBillFlow()
+{
+    for (const TFlowRow& row : ReadFlow(FBillType, FBillId)) {
+        UndoRow(row);
+        if (row.BatchRefID == 0 && row.InQty > 0) {
+            // an own lot: emptied, kept for the line that may book it again
+            FCon.ExecuteNative(QStringLiteral("update detailbillflow set inqty = 0, outqty = 0 where id = :id"), {{QStringLiteral("id"), row.Id}});
+            FKeptLots.insert(LotKey(row.ItemNo, row.StoreID, row.GoodsID), row.Id);
+            FLotsTouched.insert(row.Id, 0);
+        } else {
+            FCon.ExecuteNative(QStringLiteral("delete from detailbillflow where id = :id"), {{QStringLiteral("id"), row.Id}});
+        }
+    }
+}
+
+void TStockLedger::Apply(const QVector<TStockMove>& moves)
+{
+    QVector<double> issueCost(moves.size(), 0.0);
+    for (int i = 0; i < moves.size(); ++i) {
+        const TStockMove& m = moves[i];
+        if (std::abs(m.Qty) < kEps || m.GoodsID <= 0 || !KeepsStock(m.GoodsID))
+            continue;
+        TFlowRow row;
+        row.ItemNo = m.ItemNo;
+        row.StoreID = m.StoreID;
+        row.GoodsID = m.GoodsID;
+        row.UnitID = m.UnitID;
+        row.BatchCode = m.BatchCode;
+        row.ProducedDate = m.ProducedDate;
+        row.ValidDate = m.ValidDate;
+        if (m.Qty > 0) {
+            row.InQty = m.Qty;
+            row.InPrice = m.CostFromMove >= 0 && m.CostFromMove < i ? issueCost[m.CostFromMove] : m.Price;
+            if (m.LotRef > 0) {
+                // goods coming back into the lot they were issued from
+                row.BatchRefID = m.LotRef;
+                WriteRow(row);
+                continue;
+            }
+            const QString key = LotKey(m.ItemNo, m.StoreID, m.GoodsID);
+            const qint64 kept = FKeptLots.take(key);
+            if (kept > 0) {
+                FCon.ExecuteNative(QStringLiteral("update detailbillflow set inqty = :q, inprice = :p, unitid = :u, billcode = :c, billdate = :d, "
+                                                  "shopid = :sh, batchcode = :bc, produceddate = :pd, validdate = :vd where id = :id"),
+                                   {{QStringLiteral("q"), row.InQty},
+                                    {QStringLiteral("p"), row.InPrice},
+                                    {QStringLiteral("u"), row.UnitID},
+                                    {QStringLiteral("c"), FCode},
+                                    {QStringLiteral("d"), ToEngineValue(FBillDate)},
+                                    {QStringLiteral("sh"), FShopId},
+                                    {QStringLiteral("bc"), NullIfEmpty(row.BatchCode)},
+                                    {QStringLiteral("pd"), NullIfEmpty(ToEngineValue(row.ProducedDate))},
+                                    {QStringLiteral("vd"), NullIfEmpty(ToEngineValue(row.ValidDate))},
+                                    {QStringLiteral("id"), kept}});
+                BookOnHand(row.StoreID, row.GoodsID, row.InQty, row.InQty * row.InPrice);
+                BookBatch(row.StoreID, row.GoodsID, row.BatchCode, row.InQty, row.ProducedDate, row.ValidDate);
+                FLotsTouched.insert(kept, 0);
+            } else {
+                WriteRow(row);
+            }
+            continue;
+        }
+        // an issue
+        double need = -m.Qty;
+        const double cost = CurrentCost(m.StoreID, m.GoodsID);
+        issueCost[i] = cost;
+        if (m.LotRef > 0) {
+            row.OutQty = need;
+            row.OutPrice = cost;
+            row.BatchRefID = m.LotRef;
+            WriteRow(row);
+            continue;
+        }
+        QString lotSql = QStringLiteral("select id, inqty - ifnull(outqty, 0) - ifnull(refqty, 0), inprice from detailbillflow "
+                                        "where storeid = :s and goodsid = :g and batchrefid is null and inqty > 0 "
+                                        "and inqty - ifnull(outqty, 0) - ifnull(refqty, 0) > 0.0000001");
+        TSqlParams lotParams{{QStringLiteral("s"), m.StoreID}, {QStringLiteral("g"), m.GoodsID}};
+        if (!m.BatchCode.isEmpty()) {
+            lotSql += QStringLiteral(" and batchcode = :bc");
+            lotParams.append({QStringLiteral("bc"), m.BatchCode});
+        }
+        lotSql += QStringLiteral(" order by billdate, id");
+        for (const auto& lot : Select(FCon, lotSql, lotParams)) {
+            if (need < kEps)
+                break;
+            const double take = std::min(need, lot[1].toDouble());
+            TFlowRow part = row;
+            part.OutQty = take;
+            part.OutPrice = lot[2].toDouble() > 0 ? lot[2].toDouble() : cost;
+            part.BatchRefID = lot[0].toLongLong();
+            WriteRow(part);
+            need -= take;
+        }
+        if (need > kEps) {
+            row.OutQty = need;
+            row.OutPrice = cost;
+            WriteRow(row);
+        }
+    }
+}
+
+void TStockLedger::ApplyMirrorOf(int dbBillType, qint64 billId)
+{
+    for (const TFlowRow& orig : ReadFlow(dbBillType, billId)) {
+        TFlowRow row = orig;
+        row.InQty = orig.OutQty;
+        row.OutQty = orig.InQty;
+        row.InPrice = orig.OutPrice;
+        row.OutPrice = orig.InPrice;
+        // taking back a lot issues it again from the lot itself
+        row.BatchRefID = orig.BatchRefID > 0 ? orig.BatchRefID : (orig.InQty > 0 ? orig.Id : 0);
+        WriteRow(row);
+    }
+}
+
+void TStockLedger::Finish()
+{
+    for (auto it = FKeptLots.cbegin(); it != FKeptLots.cend(); ++it) {
+        // issues of other bills that drew on a lot that is gone keep their quantity without a lot
+        FCon.ExecuteNative(QStringLiteral("update detailbillflow set batchrefid = null where batchrefid = :id"), {{QStringLiteral("id"), it.value()}});
+        FCon.ExecuteNative(QStringLiteral("delete from detailbillflow where id = :id"), {{QStringLiteral("id"), it.value()}});
+        FLotsTouched.remove(it.value());
+    }
+    FKeptLots.clear();
+}
+
+QVector<TStockIssue> TStockLedger::ShortGoods(bool zeroIsShort) const
+{
+    QVector<TStockIssue> out;
+    for (auto it = FGoods.cbegin(); it != FGoods.cend(); ++it) {
+        const TTouch& t = it.value();
+        if (t.Change > -kEps)
+            continue;
+        const double now = t.Old + t.Change;
+        if (now < -kEps || (zeroIsShort && now < kEps))
+            out << TStockIssue{it.key().first, it.key().second, QString(), t.Old, t.Change, now, 0, 0};
+    }
+    return out;
+}
+
+QVector<TStockIssue> TStockLedger::ShortBatches() const
+{
+    QVector<TStockIssue> out;
+    for (auto it = FBatches.cbegin(); it != FBatches.cend(); ++it) {
+        const TTouch& t = it.value();
+        const double now = t.Old + t.Change;
+        if (t.Change < -kEps && now < -kEps) {
+            const QStringList parts = it.key().split(u'/');
+            out << TStockIssue{parts.value(0).toInt(), parts.value(1).toInt(), parts.mid(2).join(u'/'), t.Old, t.Change, now, 0, 0};
+        }
+    }
+    for (auto it = FLotsTouched.cbegin(); it != FLotsTouched.cend(); ++it) {
+        const auto rows = Select(FCon,
+                                 QStringLiteral("select storeid, goodsid, ifnull(batchcode, ''), inqty - ifnull(outqty, 0) - ifnull(refqty, 0), "
+                                                "billcode from detailbillflow where id = :id"),
+                                 {{QStringLiteral("id"), it.key()}});
+        if (rows.isEmpty() || rows[0][3].toDouble() > -kEps)
+            continue;
+        const QString name = rows[0][2].toString().isEmpty() ? QStringLiteral("%1 (%2)").arg(rows[0][4].toString()).arg(it.key())
+                                                             : rows[0][2].toString();
+        const double left = rows[0][3].toDouble();
+        out << TStockIssue{rows[0][0].toInt(), rows[0][1].toInt(), name, 0, left, left, 0, 0};
+    }
+    return out;
+}
+
+QVector<TStockIssue> TStockLedger::GoodsOutsideLimits() const
+{
+    QVector<TStockIssue> out;
+    for (auto it = FGoods.cbegin(); it != FGoods.cend(); ++it) {
+        const TTouch& t = it.value();
+        if (std::abs(t.Change) < kEps)
+            continue;
+        const auto rows = Select(FCon, QStringLiteral("select ifnull(upqty, 0), ifnull(downqty, 0) from goods where goodsid = :g"),
+                                 {{QStringLiteral("g"), it.key().second}});
+        if (rows.isEmpty())
+            continue;
+        const double top = rows[0][0].toDouble();
+        const double down = rows[0][1].toDouble();
+        const double now = t.Old + t.Change;
+        const bool over = top > 0 && t.Change > 0 && now > top + kEps;
+        const bool under = down > 0 && t.Change < 0 && now < down - kEps;
+        if (over || under)
+            out << TStockIssue{it.key().first, it.key().second, QString(), t.Old, t.Change, now, top, down};
+    }
+    return out;
+}
