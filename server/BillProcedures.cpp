@@ -402,7 +402,7 @@ double InCost(const TBillKind& kind, const QVariantMap& line, double qty)
     return std::abs(num("amount")) > kEps ? num("amount") / qty : 0;
 }
 
-TStockMove LineMove(TClientConnection& con, const QVariantMap& line, int store, double signedQty, double price)
+TStockMove LineMove(const QVariantMap& line, int store, double signedQty, double price)
 {
     TStockMove m;
     m.ItemNo = line.value(QStringLiteral("itemno")).toInt();
@@ -415,7 +415,6 @@ TStockMove LineMove(TClientConnection& con, const QVariantMap& line, int store, 
     m.ProducedDate = line.value(QStringLiteral("produceddate"));
     m.ValidDate = line.value(QStringLiteral("validdate"));
     m.LotRef = line.value(QStringLiteral("batchrefid")).toLongLong();
-    Q_UNUSED(con);
     return m;
 }
 
@@ -435,7 +434,7 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
         const int store = StoreOf(master, kind.StockDir > 0 ? "insid" : "outsid");
         for (const QVariantMap& l : lines) {
             const double q = BaseQty(con, l);
-            moves << LineMove(con, l, store, kind.StockDir * q, InCost(kind, l, q));
+            moves << LineMove(l, store, kind.StockDir * q, InCost(kind, l, q));
         }
         break;
     }
@@ -444,15 +443,15 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
             const int store = master.value(QStringLiteral("balsid")).toInt();
             for (const QVariantMap& l : lines) {
                 const double q = BaseQty(con, l);
-                moves << LineMove(con, l, store, q, InCost(kind, l, q));
+                moves << LineMove(l, store, q, InCost(kind, l, q));
             }
         } else if (kind.BillType == 13) { // transfer: out at cost, in at the same cost
             const int out = master.value(QStringLiteral("outsid")).toInt();
             const int in = master.value(QStringLiteral("insid")).toInt();
             for (const QVariantMap& l : lines) {
                 const double q = BaseQty(con, l);
-                TStockMove o = LineMove(con, l, out, -q, 0);
-                TStockMove i = LineMove(con, l, in, q, InCost(kind, l, q));
+                TStockMove o = LineMove(l, out, -q, 0);
+                TStockMove i = LineMove(l, in, q, InCost(kind, l, q));
                 if (q < 0) { // a reversing transfer brings the goods back out of the receiving store first
                     std::swap(o.StoreID, i.StoreID);
                     o.Qty = q;
@@ -467,7 +466,7 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
             const int dir = master.value(QStringLiteral("combinflag")).toInt() == 0 ? 1 : -1;
             for (const QVariantMap& l : lines) {
                 const double q = BaseQty(con, l);
-                moves << LineMove(con, l, store, -dir * q, InCost(kind, l, q));
+                moves << LineMove(l, store, -dir * q, InCost(kind, l, q));
             }
             QVariantMap head = master;
             head.insert(QStringLiteral("itemno"), 0);
@@ -475,7 +474,7 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
             double cost = InCost(kind, head, q);
             if (cost <= 0 && std::abs(q) > kEps)
                 cost = master.value(QStringLiteral("totalamt")).toDouble() / q;
-            moves << LineMove(con, head, store, dir * q, cost);
+            moves << LineMove(head, store, dir * q, cost);
         } else if (kind.BillType == 15) { // other movement: the change type says in or out
             const int store = master.value(QStringLiteral("storeid")).toInt();
             const QString isin = Scalar(con, QStringLiteral("select isin from sat where satid = :s"), {{QStringLiteral("s"), master.value(QStringLiteral("satid"))}})
@@ -483,7 +482,7 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
             const int dir = isin.compare(QLatin1String("F"), Qt::CaseInsensitive) == 0 ? -1 : 1;
             for (const QVariantMap& l : lines) {
                 const double q = BaseQty(con, l);
-                moves << LineMove(con, l, store, dir * q, InCost(kind, l, q));
+                moves << LineMove(l, store, dir * q, InCost(kind, l, q));
             }
         }
         break;

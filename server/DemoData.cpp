@@ -835,7 +835,7 @@ void FillDemoData(sqlite3* db, const QDate& today)
 
     const char* goodsCols = "goodsid,code,name,shortname,pyassist,specs,unit,goodstypeid,kind,inf_costingtypeid,batchctrl,validdates,closed,clientid,"
                             "aprice,upqty,downqty,taxrate,producer,memo,updatetime";
-    const char* unitCols = "unitid,goodsid,unitname,rate,unittype,barcode,weightcode,pprice,lastpprice,sprice,levprice1,levprice2,levprice3,vipprice,minsprice,maxpprice";
+    const char* unitCols = "unitid,goodsid,unitname,rate,unittype,barcode,weightcode,pprice,lastpprice,sprice,lprice1,lprice2,lprice3,vipprice,minsprice,maxpprice";
     int goodsId = 0;
     int unitId = 0;
     struct TStockGoods {

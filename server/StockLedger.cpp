@@ -154,13 +154,6 @@ void TStockLedger::BookLot(qint64 lot, double refChange)
                        {{QStringLiteral("r"), refChange}, {QStringLiteral("id"), lot}});
 }
 
-double TStockLedger::LotLeft(qint64 lot) const
-{
-    return Scalar(FCon, QStringLiteral("select inqty - ifnull(outqty, 0) - ifnull(refqty, 0) from detailbillflow where id = :id"),
-                  {{QStringLiteral("id"), lot}})
-        .toDouble();
-}
-
 double TStockLedger::CurrentCost(int store, int goods)
 {
     const auto rows = Select(FCon, QStringLiteral("select onhand, amount, aprice from onhand where storeid = :s and goodsid = :g"),

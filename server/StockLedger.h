@@ -104,5 +104,4 @@ private:
     void BookBatch(int store, int goods, const QString& batch, double qty, const QVariant& produced, const QVariant& valid);
     void BookLot(qint64 lot, double refChange);
     double CurrentCost(int store, int goods);
-    double LotLeft(qint64 lot) const;
 };

@@ -242,6 +242,7 @@ CREATE TABLE goods (
   closed CHAR(1) DEFAULT 'F',
   clientid INTEGER,
   aprice FLOAT DEFAULT 0,
+  onhand FLOAT DEFAULT 0,  -- book stock over all stores, kept by the triggers on onhand
   upqty FLOAT DEFAULT 0,
   downqty FLOAT DEFAULT 0,
   taxrate FLOAT DEFAULT 17,
@@ -258,7 +259,7 @@ CREATE UNIQUE INDEX ix_goods_code ON goods(code);
 
 -- Units of a goods item; unitid is unique over all goods. unittype 0 is the base unit
 -- (rate 1). Prices are per this unit: pprice reference purchase price, lastpprice last
--- purchase price, sprice retail (level 0), levprice1..3 the sales price levels, vipprice
+-- purchase price, sprice retail (level 0), lprice1..5 the wholesale price levels (1..3 used by the client price levels), vipprice
 -- member price, minsprice / maxpprice the price-check limits.
 CREATE TABLE goodsunit (
   unitid INTEGER PRIMARY KEY,
@@ -271,9 +272,11 @@ CREATE TABLE goodsunit (
   pprice FLOAT DEFAULT 0,
   lastpprice FLOAT DEFAULT 0,
   sprice FLOAT DEFAULT 0,
-  levprice1 FLOAT,
-  levprice2 FLOAT,
-  levprice3 FLOAT,
+  lprice1 FLOAT,
+  lprice2 FLOAT,
+  lprice3 FLOAT,
+  lprice4 FLOAT,
+  lprice5 FLOAT,
   vipprice FLOAT,
   minsprice FLOAT DEFAULT 0,
   maxpprice FLOAT DEFAULT 0
@@ -315,6 +318,27 @@ CREATE TABLE onhand (
   aprice FLOAT DEFAULT 0,
   amount MONEY DEFAULT 0,
   PRIMARY KEY (storeid, goodsid)
+);
+-- goods.onhand mirrors the stock of all stores, which the low-stock proposals compare with
+-- the goods' limits; triggers keep it whoever writes onhand.
+CREATE TRIGGER tr_onhand_ins AFTER INSERT ON onhand BEGIN
+  UPDATE goods SET onhand = (SELECT total(onhand) FROM onhand WHERE goodsid = NEW.goodsid) WHERE goodsid = NEW.goodsid;
+END;
+CREATE TRIGGER tr_onhand_upd AFTER UPDATE OF onhand, goodsid ON onhand BEGIN
+  UPDATE goods SET onhand = (SELECT total(onhand) FROM onhand WHERE goodsid = NEW.goodsid) WHERE goodsid = NEW.goodsid;
+  UPDATE goods SET onhand = (SELECT total(onhand) FROM onhand WHERE goodsid = OLD.goodsid) WHERE goodsid = OLD.goodsid AND OLD.goodsid <> NEW.goodsid;
+END;
+CREATE TRIGGER tr_onhand_del AFTER DELETE ON onhand BEGIN
+  UPDATE goods SET onhand = (SELECT total(onhand) FROM onhand WHERE goodsid = OLD.goodsid) WHERE goodsid = OLD.goodsid;
+END;
+
+-- Accounting vouchers are written by the general ledger; bills only show their numbers.
+CREATE TABLE cred (
+  credid INTEGER PRIMARY KEY,
+  code VARCHAR(32),
+  creddate DATETIME,
+  credtype INTEGER,
+  memo VARCHAR(255)
 );
 
 -- Stock per batch code of batch-controlled goods; sums to onhand per store and goods.

@@ -572,6 +572,85 @@ TEST_F(BillProcedures, TransferMovesStockAtCostBetweenStores)
     EXPECT_NEAR(Num(QStringLiteral("select inprice from detailbillflow where billtype = 13 and billid = %1 and inqty > 0").arg(r.GetInt("NewBillID"))), cost, 0.0001);
 }
 
+TEST_F(BillProcedures, ReversingAnInvoiceGivesBackTheLotsItDrewOn)
+{
+    const qint64 receipt = Receive(10, 2);
+    const double before = OnHand();
+    auto inv = Invoice(6);
+    TPacketParams r = inv->SaveAccepting();
+    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
+    ASSERT_DOUBLE_EQ(LotLeft(receipt), 4);
+    TBillClient b(con, 2);
+    b.OpenBill(r.GetInt("NewBillID"));
+    r = b.Red();
+    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
+    EXPECT_DOUBLE_EQ(LotLeft(receipt), 10);
+    EXPECT_DOUBLE_EQ(OnHand(), before);
+    EXPECT_DOUBLE_EQ(Num(QStringLiteral("select quantity from saledetail where invoiceid = %1").arg(r.GetInt("NewBillID"))), -6);
+}
+
+TEST_F(BillProcedures, ShrinkingAReceiptBelowWhatItsLotGaveOutIsABatchShortfall)
+{
+    const qint64 receipt = Receive(10, 2);
+    ASSERT_EQ(Invoice(8)->SaveAccepting().GetInt("ErrNo"), 0);
+    const double before = OnHand();
+    TBillClient b(con, 7);
+    b.OpenBill(receipt);
+    b.D.Edit();
+    b.D.FieldByName("quantity")->SetAsFloat(5);
+    b.D.FieldByName("unitqty")->SetAsFloat(5);
+    b.D.Post();
+    TPacketParams r = b.Save(0);
+    ASSERT_EQ(r.GetInt("ErrNo"), 1502) << r.GetString("ErrMsg").toStdString();
+    EXPECT_DOUBLE_EQ(OnHand(), before);
+    EXPECT_DOUBLE_EQ(LotLeft(receipt), 2);
+    r = b.Save(1503);
+    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
+    EXPECT_DOUBLE_EQ(OnHand(), before - 5);
+    EXPECT_DOUBLE_EQ(LotLeft(receipt), -3);
+}
+
+TEST_F(BillProcedures, PosDayCloseCoversTheDaysSalesAndBooksThemOutOfStock)
+{
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    const double before = OnHand();
+    // a sale of 3 and a return of 1 at the terminal of store 1, and a sale in store 2
+    con.ExecuteNative(QStringLiteral("insert into posbilldate (billid, code, billdate, shopid, storeid, returntag, amount, flag) values "
+                                     "(9001, 'P1', '%1 10:00:00', 1, 1, 1, 30, 'F'), (9002, 'P2', '%1 11:00:00', 1, 1, 2, 10, 'F'), "
+                                     "(9003, 'P3', '%1 11:00:00', 1, 2, 1, 10, 'F')").arg(today));
+    con.ExecuteNative(QStringLiteral("insert into posdetail (billid, itemno, goodsid, unitid, unitqty, quantity, unitprice, price, amount) values "
+                                     "(9001, 1, %1, %2, 3, 3, 10, 10, 30), (9002, 1, %1, %2, 1, 1, 10, 10, 10), (9003, 1, %1, %2, 1, 1, 10, 10, 10)")
+                          .arg(goods)
+                          .arg(unit));
+    TBillClient day(con, 24);
+    day.MasterAmount = QStringLiteral("amount");
+    day.NewBill();
+    day.SetMaster("storeid", 1);
+    TPacketParams r = day.SaveAccepting();
+    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
+    const int id = r.GetInt("NewBillID");
+    EXPECT_DOUBLE_EQ(Num(QStringLiteral("select sum(quantity) from posdaydetail where billid = %1").arg(id)), 2);
+    EXPECT_NEAR(Num(QStringLiteral("select amount from posday where billid = %1").arg(id)), 20, 0.0001);
+    EXPECT_DOUBLE_EQ(OnHand(), before - 2);
+    EXPECT_EQ(Int(QStringLiteral("select count(*) from posbilldate where closeid = %1 and flag = 'T'").arg(id)), 2);
+    EXPECT_TRUE(con.ExecuteScalar(QStringLiteral("select closeid from posbilldate where billid = 9003")).isNull());
+
+    // a covered sale is closed for editing
+    TBillClient sale(con, 23);
+    sale.MasterAmount = QStringLiteral("amount");
+    sale.OpenBill(9001);
+    sale.SetMaster("memo", "x");
+    r = sale.Save();
+    EXPECT_EQ(r.GetInt("ErrNo"), 1);
+    EXPECT_EQ(r.GetString("ErrMsg"), QStringLiteral("该POS单据已日结，不能修改！"));
+
+    day.OpenBill(id);
+    r = day.Delete();
+    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
+    EXPECT_DOUBLE_EQ(OnHand(), before);
+    EXPECT_EQ(Int("select count(*) from posbilldate where closeid is not null or flag = 'T'"), 0);
+}
+
 // ---------------------------------------------------------------- every bill
 
 class EveryBill : public BillProcedures, public ::testing::WithParamInterface<int> {};

@@ -209,7 +209,7 @@ TEST_F(CoreDemoData, PricesAreConsistent)
                                        " where g.kind <> 7 and (u.sprice <= 0 or u.pprice <= 0 or u.pprice >= u.sprice)")), 0);
     // price levels come down from retail
     EXPECT_EQ(Db->Count(QStringLiteral("select count(*) from goodsunit where sprice > 0 and"
-                                       " not (levprice1 <= sprice and levprice2 <= levprice1 and levprice3 <= levprice2)")), 0);
+                                       " not (lprice1 <= sprice and lprice2 <= lprice1 and lprice3 <= lprice2)")), 0);
     // every stock goods has its main vendor and a last purchase price from it
     EXPECT_EQ(Db->Count(QStringLiteral("select count(*) from goods g where g.kind in (1, 2) and not exists"
                                        " (select 1 from gvcprice p where p.cvid = g.clientid and p.goodsid = g.goodsid and p.cvflag = 2)")), 0);

@@ -112,7 +112,7 @@ TEST_F(GoodsInfo, ClientsGetTheirPriceLevelOrTheirAgreedPrice)
     Con.ExecuteNative(QStringLiteral("update client set pricelevel = 2 where clientid = 4"));
     Con.ExecuteNative(QStringLiteral("delete from gvcprice where cvid in (4, 5) and goodsid = 10"));
     ASSERT_TRUE(Run(3, 10, unit, 2, 1, 4));
-    const double level2 = Scalar(QStringLiteral("select levprice2 from goodsunit where unitid = %1").arg(unit));
+    const double level2 = Scalar(QStringLiteral("select lprice2 from goodsunit where unitid = %1").arg(unit));
     EXPECT_DOUBLE_EQ(DefaultPrice(), level2);
     EXPECT_DOUBLE_EQ(F("LevPrice")->AsFloat(), level2);
     EXPECT_DOUBLE_EQ(Proc->Params.Value(QStringLiteral("@DefaultPrice")).toDouble(), level2);
