@@ -50,6 +50,46 @@ void ResetSession()
     ReloadPrivileges();
 }
 
+namespace {
+
+bool TableExists(TClientConnection* c, const QString& table)
+{
+    return c->ExecuteScalar(QStringLiteral("select count(*) from sqlite_master where type = 'table' and lower(name) = lower(:t)"),
+                            {{QStringLiteral("t"), table}})
+               .toInt() > 0;
+}
+
+// The account set's own data: its name, whether it feeds the general ledger, whether it
+// runs several branches, and the working period (the current one, else the month of today).
+void LoadAccountSet(TClientConnection* c)
+{
+    if (TableExists(c, QStringLiteral("accinfo"))) {
+        TClientDataSet info;
+        c->OpenDataSet(QStringLiteral("select top 1 accname, bindledger, useshop from accinfo order by id"), &info);
+        if (!info.IsEmpty()) {
+            AccSetData.AccountName = info.FieldByName(QStringLiteral("accname"))->AsString();
+            AccSetData.Bind = info.FieldByName(QStringLiteral("bindledger"))->AsBoolean();
+            AccSetData.Online = info.FieldByName(QStringLiteral("useshop"))->AsBoolean() &&
+                                c->ExecuteScalar(QStringLiteral("select count(*) from shop")).toInt() > 1;
+        }
+    }
+    if (AccSetData.WorkDate.isValid())
+        return;
+    AccSetData.WorkDate = QDate::currentDate();
+    AccSetData.PeriodStart = QDate(AccSetData.WorkDate.year(), AccSetData.WorkDate.month(), 1);
+    AccSetData.PeriodEnd = AccSetData.PeriodStart.addMonths(1).addDays(-1);
+    if (TableExists(c, QStringLiteral("accperiod"))) {
+        TClientDataSet period;
+        c->OpenDataSet(QStringLiteral("select top 1 startdate, enddate from accperiod where iscurrent = 1 order by periodid desc"), &period);
+        if (!period.IsEmpty()) {
+            AccSetData.PeriodStart = period.FieldByName(QStringLiteral("startdate"))->AsDateTime().date();
+            AccSetData.PeriodEnd = period.FieldByName(QStringLiteral("enddate"))->AsDateTime().date();
+        }
+    }
+}
+
+} // namespace
+
 bool LoginAs(int opid, TClientConnection* con)
 {
     TClientConnection* c = Con(con);
@@ -76,11 +116,7 @@ bool LoginAs(int opid, TClientConnection* con)
             AccSetData.ShopName = shop.FieldByName(QStringLiteral("name"))->AsString();
         }
     }
-    if (!AccSetData.WorkDate.isValid()) {
-        AccSetData.WorkDate = QDate::currentDate();
-        AccSetData.PeriodStart = QDate(AccSetData.WorkDate.year(), AccSetData.WorkDate.month(), 1);
-        AccSetData.PeriodEnd = AccSetData.PeriodStart.addMonths(1).addDays(-1);
-    }
+    LoadAccountSet(c);
     ReloadAccOptions();
     ReloadPrivileges();
     return true;

@@ -251,3 +251,23 @@ TEST_F(DemoDbTest, ManagerHasEveryRightAndTheClerkOnlyHers)
         EXPECT_GT(ds->RecordCount(), 0) << name;
     }
 }
+
+TEST_F(DemoDbTest, LoginReadsTheAccountSetAndItsCurrentPeriod)
+{
+    FCon.Execute(QStringLiteral("update accperiod set iscurrent = 0"));
+    FCon.Execute(QStringLiteral("insert into accperiod (periodid, year, month, startdate, enddate, iscurrent) "
+                                "values (9999, 2031, 2, '2031-02-01 00:00:00', '2031-02-28 00:00:00', 1)"));
+    FCon.Execute(QStringLiteral("update accinfo set bindledger = 1, useshop = 1"));
+    ASSERT_TRUE(LoginAs(1));
+    EXPECT_TRUE(AccSetData.Bind);
+    EXPECT_TRUE(AccSetData.Online); // the demo company has two shops
+    EXPECT_FALSE(AccSetData.AccountName.isEmpty());
+    EXPECT_EQ(AccSetData.PeriodStart, QDate(2031, 2, 1));
+    EXPECT_EQ(AccSetData.PeriodEnd, QDate(2031, 2, 28));
+
+    ResetSession();
+    FCon.Execute(QStringLiteral("update accinfo set bindledger = 0, useshop = 0"));
+    ASSERT_TRUE(LoginAs(1));
+    EXPECT_FALSE(AccSetData.Bind);
+    EXPECT_FALSE(AccSetData.Online);
+}
