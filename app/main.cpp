@@ -8,10 +8,8 @@
 #include "platform/Exceptions.h"
 #include "webrpc/Connection.h"
 
-#if __has_include("package/Package.h")
-#include "package/Package.h"
-#define TB_HAS_PACKAGE 1
-#endif
+#include "package/BillPackage.h"
+#include "printing/PrintingSeams.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -39,9 +37,8 @@ int main(int argc, char** argv)
     TMainWindow window;
     // The host's own functions first, so the package may replace any of them.
     RegisterHostFunctions();
-#ifdef TB_HAS_PACKAGE
     BillLoad();
-#endif
+    RegisterPrintingSeams();
     window.resize(1200, 800);
     window.show();
     if (!options.Screenshot.isEmpty()) {
@@ -51,8 +48,6 @@ int main(int argc, char** argv)
         });
     }
     const int rc = app.exec();
-#ifdef TB_HAS_PACKAGE
     BillUnload();
-#endif
     return rc;
 }

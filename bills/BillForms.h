@@ -1,0 +1,18 @@
+#pragma once
+// Every concrete bill form of the package, for the code that registers and creates them.
+#include "bills/cash/DisLaborageForm.h"
+#include "bills/cash/IncomeForm.h"
+#include "bills/cash/PayForm.h"
+#include "bills/purchase/PorderForm.h"
+#include "bills/purchase/RecieveForm.h"
+#include "bills/purchase/ValuedRecieveForm.h"
+#include "bills/sales/DeliverForm.h"
+#include "bills/sales/DeputeSaleForm.h"
+#include "bills/sales/InvoiceForm.h"
+#include "bills/sales/SOrderForm.h"
+#include "bills/stock/AdjApForm.h"
+#include "bills/stock/AllotForm.h"
+#include "bills/stock/BalItemForm.h"
+#include "bills/stock/CombinForm.h"
+#include "pos/POSBillForm.h"
+#include "pos/SetGoodsDiscountForm.h"

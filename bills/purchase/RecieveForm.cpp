@@ -1,0 +1,108 @@
+#include "bills/purchase/RecieveForm.h"
+
+#include "bills/common/BillStatements.h"
+
+namespace {
+// What a line gave away against its list price, shown on vendor-side goods lines.
+const char* const kDiscAmt = "(d.unitprice/(d.disc/100.0)-d.unitprice)*d.unitqty as discamt";
+} // namespace
+
+TRecieveForm::TRecieveForm(QWidget* owner)
+    : TBillBaseForm(owner)
+{
+    setObjectName(QStringLiteral("RecieveForm"));
+    setWindowTitle(QStringLiteral("采购收货单"));
+    FormPrivilegeID = 39;
+    ReportType = 2;
+    BillType = 7;
+    CVFlag = 2;
+    DBBillType = 1;
+    RelevantCredType = 15;
+    MasterTable = QStringLiteral("recieved");
+    KeyField = QStringLiteral("recievedid");
+    DetailTable = QStringLiteral("rcvddetail");
+    MasterDetailBill = true;
+    SaveProcName = QStringLiteral("Submit_Recieved_Save");
+    DeleteProcName = QStringLiteral("Submit_Recieved_Del");
+    RedProcName = QStringLiteral("Submit_Recieved_Red");
+    MasterAmountFieldName = QStringLiteral("totalamt");
+    MasterSQL = QStringLiteral(
+        "select a.*,a.totalamt-a.totalpaid as spamt,b.opname,  dbo.getrefercredidcode(a.credid) as credcode,"
+        " c.name as shopname,  case d.clientkind when 2 then (d.balance - d.suramt )      when 1 then"
+        " (-(d.balance-d.suramt))       else 0      end as balamt, cast(billdate + termdays as datetime) CTermDays"
+        "    from recieved a   left outer join operator b on a.opid=b.opid   left outer join shop c on"
+        " a.shopid = c.shopid   left outer join client d on (a.clientid=d.clientid)    where a.recievedid = %s");
+    DetailSQL = GoodsDetailSQL(QStringLiteral("rcvddetail"), QStringLiteral("recievedid"), QString::fromLatin1(kDiscAmt),
+                               QString(), TGoodsJoin::Inner);
+    CopyExcludedMasterFields = QStringLiteral(
+        "recievedid,billdate,code,flag,referbillid,refercount,totalpaid,printed,credid,credcode,opid,opname,checkno,checkamt");
+    CopyExcludedDetailFields = QStringLiteral(
+        "recievedid,itemno,refercount,returnqty,returnamt,refertype,referbillid,referitemno,ispresent,purappamt");
+    RequiredDetailFields = QStringLiteral("goodsid,unitqty,disc,UNITPRICE,returnqty,purappamt");
+    InitBillForm();
+}
+
+TCashRecieveForm::TCashRecieveForm(QWidget* owner)
+    : TBillBaseForm(owner)
+{
+    setObjectName(QStringLiteral("CashRecieveForm"));
+    setWindowTitle(QStringLiteral("现款采购单"));
+    FormPrivilegeID = 208;
+    ReportType = 27;
+    BillType = 26;
+    CVFlag = 2;
+    DBBillType = 17;
+    RelevantCredType = 36;
+    MasterTable = QStringLiteral("crecieved");
+    KeyField = QStringLiteral("crecievedid");
+    DetailTable = QStringLiteral("crcvddetail");
+    MasterDetailBill = true;
+    SaveProcName = QStringLiteral("Submit_Crecieved_Save");
+    DeleteProcName = QStringLiteral("Submit_Crecieved_Del");
+    RedProcName = QStringLiteral("Submit_Crecieved_Red");
+    MasterAmountFieldName = QStringLiteral("totalamt");
+    MasterSQL = QStringLiteral(
+        "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
+        " from crecieved a left outer join operator b on a.opid=b.opid"
+        " left outer join shop c on a.shopid = c.shopid where a.crecievedid = %s");
+    DetailSQL = GoodsDetailSQL(QStringLiteral("crcvddetail"), QStringLiteral("crecievedid"), QString::fromLatin1(kDiscAmt),
+                               QString(), TGoodsJoin::Inner);
+    CopyExcludedMasterFields = QStringLiteral(
+        "crecievedid,billdate,code,flag,referbillid,refercount,printed,credid,credcode,opid,opname,checkno,checkamt");
+    CopyExcludedDetailFields = QStringLiteral(
+        "crecievedid,itemno,refercount,returnqty,returnamt,refertype,referbillid,referitemno,ispresent,purappamt");
+    RequiredDetailFields = QStringLiteral("goodsid,UNITQTY,disc,RETURNQTY,purappamt");
+    InitBillForm();
+}
+
+TPReturnForm::TPReturnForm(QWidget* owner)
+    : TBillBaseForm(owner)
+{
+    setObjectName(QStringLiteral("PReturnForm"));
+    setWindowTitle(QStringLiteral("采购退货单"));
+    FormPrivilegeID = 41;
+    ReportType = 3;
+    BillType = 8;
+    CVFlag = 2;
+    DBBillType = 2;
+    RelevantCredType = 21;
+    MasterTable = QStringLiteral("preturn");
+    KeyField = QStringLiteral("preturnid");
+    DetailTable = QStringLiteral("prdetail");
+    MasterDetailBill = true;
+    SaveProcName = QStringLiteral("Submit_Preturn_Save");
+    DeleteProcName = QStringLiteral("Submit_Preturn_Del");
+    RedProcName = QStringLiteral("Submit_Preturn_Red");
+    MasterAmountFieldName = QStringLiteral("totalamt");
+    MasterSQL = QStringLiteral(
+        "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
+        " from preturn a left outer join operator b on a.opid=b.opid"
+        " left outer join shop c on a.shopid = c.shopid where a.preturnid = %s");
+    DetailSQL = GoodsDetailSQL(QStringLiteral("prdetail"), QStringLiteral("preturnid"), QString::fromLatin1(kDiscAmt),
+                               QString(), TGoodsJoin::Inner);
+    CopyExcludedMasterFields = QStringLiteral(
+        "preturnid,billdate,code,totalpaid,flag,referbillid,refercount,printed,credid,credcode,opid,opname,checkno,checkamt");
+    CopyExcludedDetailFields = QStringLiteral("preturnid,itemno,refercount,refertype,referbillid,referitemno");
+    RequiredDetailFields = QStringLiteral("goodsid,unitqty,disc,UNITPRICE");
+    InitBillForm();
+}

@@ -1,0 +1,64 @@
+#include "bills/sales/DeliverForm.h"
+
+#include "bills/common/BillStatements.h"
+
+TAskDelieverForm::TAskDelieverForm(QWidget* owner)
+    : TBillBaseForm(owner)
+{
+    setObjectName(QStringLiteral("AskDelieverForm"));
+    setWindowTitle(QStringLiteral("请配单"));
+    FormPrivilegeID = 361;
+    ReportType = 32;
+    BillType = 41;
+    CVFlag = 3;
+    DBBillType = 33;
+    MasterTable = QStringLiteral("askdeliver");
+    KeyField = QStringLiteral("askid");
+    DetailTable = QStringLiteral("askdeliverdetail");
+    MasterDetailBill = true;
+    SaveProcName = QStringLiteral("Submit_Askdeliver_Save");
+    DeleteProcName = QStringLiteral("Submit_Askdeliver_Del");
+    RedProcName = QStringLiteral("Submit_Askdeliver_Red");
+    MasterSQL = QStringLiteral(
+        "select a.*,b.opname,c.name as shopname from askdeliver a  left outer join operator b on a.opid=b.opid"
+        " left outer join shop c on a.shopid = c.shopid where a.askid =%s");
+    DetailSQL = GoodsDetailSQL(QStringLiteral("askdeliverdetail"), QStringLiteral("askid"));
+    CopyExcludedMasterFields = QStringLiteral("askid,billdate,code,refercount,closed,finished,printed,opid,opname");
+    CopyExcludedDetailFields = QStringLiteral("askid,itemno,refercount,deliqty,closed");
+    RequiredDetailFields = QStringLiteral("goodsid,unitqty,deliqty");
+    InitBillForm();
+}
+
+TDeliverForm::TDeliverForm(QWidget* owner)
+    : TBillBaseForm(owner)
+{
+    setObjectName(QStringLiteral("DeliverForm"));
+    setWindowTitle(QStringLiteral("配送单"));
+    FormPrivilegeID = 362;
+    ReportType = 33;
+    BillType = 42;
+    CVFlag = -1;
+    DBBillType = -999;
+    MasterTable = QStringLiteral("deliver");
+    KeyField = QStringLiteral("deliverid");
+    DetailTable = QStringLiteral("deliverdetail");
+    MasterDetailBill = true;
+    SaveProcName = QStringLiteral("Submit_Deliver_Save");
+    DeleteProcName = QStringLiteral("Submit_Deliver_Del");
+    RedProcName = QStringLiteral("Submit_Deliver_Red");
+    MasterSQL = QStringLiteral(
+        "select a.*,b.opname,c.name as shopname from deliver a left outer join operator b on a.opid=b.opid"
+        " left outer join shop c on a.shopid = c.shopid where a.deliverid  = %s");
+    // Lines show the number of the request they were taken from.
+    DetailSQL = QStringLiteral(
+        "select d.*,a.code as referbillcode,g.name as goodsname,g.specs,g.code as goodscode,u.unitname as unit,"
+        "u.rate as unitrate,bu.unitname as baseunit,u.barcode from deliverdetail d left outer join askdeliver a on"
+        " d.referbillid = a.askid left outer join goods g on d.goodsid=g.goodsid left outer join goodsunit u on"
+        " d.goodsid=u.goodsid and d.unitid=u.unitid left outer join goodsunit bu on d.goodsid=bu.goodsid and"
+        " bu.unittype=0 where d.deliverid = %s order by d.itemno");
+    CopyExcludedMasterFields = QStringLiteral("deliverid,billdate,code,refercount,printed,opid,opname,finished,closed,printed");
+    CopyExcludedDetailFields = QStringLiteral(
+        "deliverid,itemno,refercount,refertype,referbillid,referitemno,referbillcode,allotqty,closed");
+    RequiredDetailFields = QStringLiteral("goodsid,UNITQTY,UNITID,ALLOTQTY");
+    InitBillForm();
+}

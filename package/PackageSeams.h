@@ -1,0 +1,44 @@
+#pragma once
+// Where the dispatcher reaches forms that other parts of the system build: the print
+// template editor, the POS batch dialog, the invoicing management list, the distribution
+// planning wizard and the goods and client pickers. Each part fills its slot when it is
+// linked in; a command whose slot is still empty tells the user that the module is not
+// installed instead of failing silently. The bill search is reached through
+// TBillBaseForm::ShowBillSearch (null form: every bill).
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+class TBillBaseForm;
+class TClientDataSet;
+
+struct TPackageSeams {
+    // Each creates its form (owner: the application, i.e. no parent); the dispatcher shows it
+    // and, for the modal ones, destroys it afterwards.
+    using TFormFactory = std::function<QWidget*()>;
+    static TFormFactory CreatePrintSamEdit; // TPrintSamEdit, modal
+    static TFormFactory CreateSetPosBatch;  // TSetPosBatchIDForm, modal
+    static TFormFactory CreateBillManage;   // TBillManageForm, non-modal, named "BillManageForm"
+    static TFormFactory CreateDRPForm;      // TDRPForm, modal
+
+    // The goods picker (ShowPickGoods): caption or typed text, the dataset the chosen goods go
+    // into, multi-add, store id, client id, extra filter, unit-and-quantity flag; true on OK.
+    static std::function<bool(const QString& text, TClientDataSet* target, bool multiAdd, int storeId, int clientId,
+                              const QString& filter, bool unitAndQty)>
+        PickGoods;
+    // The client/vendor picker (ShowPickClient): kind 1 client, 2 vendor; writes the chosen id.
+    static std::function<bool(int kind, int& clientId, const QString& filter)> PickClient;
+
+    // Whether a bill form is a goods bill form, with its current store and client ids (0 when
+    // the bill has no such field or it is null). The goods-bill layer fills it; while it is
+    // empty every bill form counts as a goods bill and the master's "storeid" and "clientid"
+    // columns are read.
+    static std::function<bool(TBillBaseForm* form, int& storeId, int& clientId)> GoodsBillIds;
+
+    // Empties every slot (tests).
+    static void Reset();
+};
+
+// The notice of a command whose module is not linked in.
+void ShowNotInstalled(const QString& what);

@@ -1,0 +1,22 @@
+#pragma once
+// The bills of the point of sale: POS sales as recorded by the terminals, day closings and
+// cashier cash-in/turn-in bills.
+#include "billcore/BillBaseForm.h"
+
+class TPOSBillForm : public TBillBaseForm {
+    Q_OBJECT
+public:
+    explicit TPOSBillForm(QWidget* owner = nullptr);
+};
+
+class TPOSCloseBillForm : public TBillBaseForm {
+    Q_OBJECT
+public:
+    explicit TPOSCloseBillForm(QWidget* owner = nullptr);
+};
+
+class TOperatorTurninForm : public TBillBaseForm {
+    Q_OBJECT
+public:
+    explicit TOperatorTurninForm(QWidget* owner = nullptr);
+};

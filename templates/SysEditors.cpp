@@ -1,0 +1,274 @@
+#include "templates/SysEditors.h"
+
+#include "host/Messages.h"
+#include "webrpc/Connection.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+QString TF(bool v) { return v ? QStringLiteral("T") : QStringLiteral("F"); }
+bool IsT(TClientDataSet* ds, const char* field)
+{
+    return ds->FieldByName(QString::fromLatin1(field))->AsString().trimmed().compare(QLatin1String("T"), Qt::CaseInsensitive) == 0;
+}
+template <class T> T* Named(T* w, const char* name)
+{
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+} // namespace
+
+// ---------------------------------------------------------------- system field
+
+TSysFieldInfoForm::TSysFieldInfoForm(int windowId, int itemId, QWidget* parent)
+    : QDialog(parent), FWindowID(windowId), FItemID(itemId)
+{
+    setObjectName(QStringLiteral("SysFieldInfoForm"));
+    setWindowTitle(QStringLiteral("系统字段"));
+    const QString win = QString::number(windowId);
+
+    qryField = new TClientQuery(this, g_DefaultCon);
+    qryField->UpdateTable = QStringLiteral("FIELDINFO");
+    qryField->KeyFields = QStringList{QStringLiteral("WINDOWID"), QStringLiteral("ITEMID")};
+    qryField->SQL = QStringLiteral(" select * from fieldinfo where windowid = ") + win + QStringLiteral(" and itemid =") + QString::number(itemId);
+    qryField->OpenQuery();
+    qryTemplated = new TClientQuery(this, g_DefaultCon);
+    qryTemplated->UpdateTable = QStringLiteral("TEMPLATED");
+    qryTemplated->KeyFields = QStringList{QStringLiteral("WINDOWID"), QStringLiteral("TEMPLATEID"), QStringLiteral("ITEMID")};
+    qryTemplated->SQL = QStringLiteral(" select * from templated where windowid = ") + win + QStringLiteral(" and itemid =")
+                        + QString::number(itemId) + QStringLiteral(" and templateid = 1");
+    qryTemplated->OpenQuery();
+    FNew = qryField->IsEmpty();
+
+    auto* root = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    cbTableType = Named(new QComboBox(this), "cbTableType");
+    cbTableType->addItems({QStringLiteral("单据标题"), QStringLiteral("单据体"), QStringLiteral("单据明细"), QStringLiteral("单据尾")});
+    form->addRow(QStringLiteral("所在位置"), cbTableType);
+    edtDataField = Named(new QLineEdit(this), "edtDataField");
+    form->addRow(QStringLiteral("数据字段"), edtDataField);
+    edtDefaultName = Named(new QLineEdit(this), "edtDefaultName");
+    form->addRow(QStringLiteral("缺省标题"), edtDefaultName);
+    chkAlwaysDisplay = Named(new QCheckBox(QStringLiteral("一定显示"), this), "chkAlwaysDisplay");
+    chkAlwaysPrint = Named(new QCheckBox(QStringLiteral("一定打印"), this), "chkAlwaysPrint");
+    chkVisible = Named(new QCheckBox(QStringLiteral("可见"), this), "chkVisible");
+    auto* flags = new QHBoxLayout;
+    flags->addWidget(chkAlwaysDisplay);
+    flags->addWidget(chkAlwaysPrint);
+    flags->addWidget(chkVisible);
+    form->addRow(QString(), flags);
+    spnWidth = Named(new QSpinBox(this), "spnWidth");
+    spnWidth->setRange(0, 2000);
+    form->addRow(QStringLiteral("宽度"), spnWidth);
+    cbSubType = Named(new QComboBox(this), "cbSubType");
+    cbSubType->addItems({QStringLiteral("编辑框"), QStringLiteral("复选框"), QStringLiteral("日期"), QStringLiteral("下拉框"),
+                         QStringLiteral("显示标签"), QStringLiteral("凭证科目下拉框"), QStringLiteral("带按钮的编辑框")});
+    form->addRow(QStringLiteral("编辑类型"), cbSubType);
+    spnTag = Named(new QSpinBox(this), "spnTag");
+    spnTag->setRange(-1000000, 1000000);
+    form->addRow(QStringLiteral("Tag"), spnTag);
+    root->addLayout(form);
+
+    grpList = Named(new QGroupBox(QStringLiteral("下拉列表"), this), "grpList");
+    auto* listForm = new QFormLayout(grpList);
+    edtListDataSetName = Named(new QLineEdit(grpList), "edtListDataSetName");
+    listForm->addRow(QStringLiteral("下拉列表对象名"), edtListDataSetName);
+    edtListField = Named(new QLineEdit(grpList), "edtListField");
+    listForm->addRow(QStringLiteral("显示字段"), edtListField);
+    edtListDataField = Named(new QLineEdit(grpList), "edtListDataField");
+    listForm->addRow(QStringLiteral("下拉显示字段"), edtListDataField);
+    edtDropDownFilter = Named(new QLineEdit(grpList), "edtDropDownFilter");
+    listForm->addRow(QStringLiteral("下拉过滤条件"), edtDropDownFilter);
+    edtKeyField = Named(new QLineEdit(grpList), "edtKeyField");
+    listForm->addRow(QStringLiteral("下拉表键值名"), edtKeyField);
+    root->addWidget(grpList);
+
+    auto* box = new QDialogButtonBox(this);
+    btnOK = Named(box->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole), "btnOK");
+    btnCancel = Named(box->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole), "btnCancel");
+    root->addWidget(box);
+    connect(btnOK, &QPushButton::clicked, this, &TSysFieldInfoForm::OKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(cbSubType, &QComboBox::currentIndexChanged, this, &TSysFieldInfoForm::SubTypeChanged);
+
+    if (FNew) {
+        cbTableType->setCurrentIndex(1);
+        chkVisible->setChecked(true);
+        spnWidth->setValue(80);
+        cbSubType->setCurrentIndex(0);
+    } else {
+        TClientQuery* q = qryField;
+        cbTableType->setCurrentIndex(qBound(0, q->FieldByName(QStringLiteral("TABLETYPE"))->AsInteger() - 1, 3));
+        edtDataField->setText(q->FieldByName(QStringLiteral("DATAFIELD"))->AsString());
+        edtDefaultName->setText(q->FieldByName(QStringLiteral("DEFAULTNAME"))->AsString());
+        chkAlwaysDisplay->setChecked(IsT(q, "ALWAYSDISPLAY"));
+        chkAlwaysPrint->setChecked(IsT(q, "ALWAYSPRINT"));
+        chkVisible->setChecked(IsT(q, "VISIBLE"));
+        spnWidth->setValue(q->FieldByName(QStringLiteral("WIDTH"))->AsInteger());
+        cbSubType->setCurrentIndex(qBound(0, q->FieldByName(QStringLiteral("SUBTYPE"))->AsInteger() - 1, 6));
+        spnTag->setValue(q->FieldByName(QStringLiteral("TAG"))->AsInteger());
+        edtListDataSetName->setText(q->FieldByName(QStringLiteral("LISTDATASETNAME"))->AsString());
+        edtListField->setText(q->FieldByName(QStringLiteral("LISTFIELD"))->AsString());
+        edtListDataField->setText(q->FieldByName(QStringLiteral("LISTDATAFIELD"))->AsString());
+        edtDropDownFilter->setText(q->FieldByName(QStringLiteral("DROPDOWNFILTER"))->AsString());
+        edtKeyField->setText(q->FieldByName(QStringLiteral("KEYFIELD"))->AsString());
+    }
+    SubTypeChanged();
+}
+
+TSysFieldInfoForm::~TSysFieldInfoForm() = default;
+
+void TSysFieldInfoForm::SubTypeChanged()
+{
+    const int subType = cbSubType->currentIndex() + 1;
+    grpList->setVisible(subType == 4 || subType == 6);
+}
+
+void TSysFieldInfoForm::OKClick()
+{
+    if (edtDataField->text().trimmed().isEmpty()) {
+        ShowInformation(QStringLiteral("请输入数据字段！"));
+        edtDataField->setFocus();
+        return;
+    }
+    try {
+        const int subType = cbSubType->currentIndex() + 1;
+        const bool list = subType == 4 || subType == 6;
+        auto text = [list](QLineEdit* e) { return list && !e->text().trimmed().isEmpty() ? QVariant(e->text().trimmed()) : QVariant(); };
+        int item = FItemID;
+        if (FNew) {
+            item = g_DefaultCon->ExecuteScalar(QStringLiteral(" select isnull(max(itemid),0)+1 as itemid from fieldinfo where windowid = ")
+                                               + QString::number(FWindowID)).toInt();
+            qryField->Append();
+            qryField->FieldByName(QStringLiteral("languageid"))->SetValue(1);
+            qryField->FieldByName(QStringLiteral("windowid"))->SetValue(FWindowID);
+            qryField->FieldByName(QStringLiteral("itemid"))->SetValue(item);
+            qryField->FieldByName(QStringLiteral("serial"))->SetValue(item);
+        } else {
+            qryField->Edit();
+        }
+        qryField->FieldByName(QStringLiteral("TABLETYPE"))->SetValue(cbTableType->currentIndex() + 1);
+        qryField->FieldByName(QStringLiteral("DATAFIELD"))->SetValue(edtDataField->text().trimmed());
+        qryField->FieldByName(QStringLiteral("DEFAULTNAME"))->SetValue(edtDefaultName->text().trimmed());
+        qryField->FieldByName(QStringLiteral("ALWAYSDISPLAY"))->SetValue(TF(chkAlwaysDisplay->isChecked()));
+        qryField->FieldByName(QStringLiteral("ALWAYSPRINT"))->SetValue(TF(chkAlwaysPrint->isChecked()));
+        qryField->FieldByName(QStringLiteral("VISIBLE"))->SetValue(TF(chkVisible->isChecked()));
+        qryField->FieldByName(QStringLiteral("WIDTH"))->SetValue(spnWidth->value());
+        qryField->FieldByName(QStringLiteral("SUBTYPE"))->SetValue(subType);
+        qryField->FieldByName(QStringLiteral("Tag"))->SetValue(spnTag->value());
+        qryField->FieldByName(QStringLiteral("LISTDATASETNAME"))->SetValue(text(edtListDataSetName));
+        qryField->FieldByName(QStringLiteral("LISTFIELD"))->SetValue(text(edtListField));
+        qryField->FieldByName(QStringLiteral("LISTDATAFIELD"))->SetValue(text(edtListDataField));
+        qryField->FieldByName(QStringLiteral("DROPDOWNFILTER"))->SetValue(text(edtDropDownFilter));
+        qryField->FieldByName(QStringLiteral("KEYFIELD"))->SetValue(text(edtKeyField));
+        qryField->Post();
+
+        // Every defined field has its row in the standard template.
+        if (qryTemplated->IsEmpty()) {
+            qryTemplated->Append();
+            qryTemplated->FieldByName(QStringLiteral("windowid"))->SetValue(FWindowID);
+            qryTemplated->FieldByName(QStringLiteral("templateid"))->SetValue(1);
+            qryTemplated->FieldByName(QStringLiteral("itemid"))->SetValue(item);
+            qryTemplated->FieldByName(QStringLiteral("bdisplay"))->SetValue(QStringLiteral("T"));
+            qryTemplated->FieldByName(QStringLiteral("bprint"))->SetValue(QStringLiteral("T"));
+            qryTemplated->FieldByName(QStringLiteral("displayname"))->SetValue(edtDefaultName->text().trimmed());
+            qryTemplated->FieldByName(QStringLiteral("serial"))->SetValue(item);
+            qryTemplated->FieldByName(QStringLiteral("width"))->SetValue(spnWidth->value());
+            qryTemplated->Post();
+        }
+
+        TBatchSQL batch(g_DefaultCon);
+        batch.Add(qryField);
+        batch.Add(qryTemplated);
+        batch.Update();
+        FItemID = item;
+        FNew = false;
+        accept();
+    } catch (const Exception& e) {
+        qryField->Cancel();
+        qryField->CancelUpdates();
+        qryTemplated->Cancel();
+        qryTemplated->CancelUpdates();
+        ShowError(e.Message());
+    }
+}
+
+bool ShowSysFieldInfoEdit(int windowId, int itemId, int* savedItemId)
+{
+    TSysFieldInfoForm form(windowId, itemId);
+    if (ExecModal(&form) != QDialog::Accepted || form.IsNew()) return false;
+    if (savedItemId) *savedItemId = form.ItemID();
+    return true;
+}
+
+// ---------------------------------------------------------------- template field
+
+TSysTemplatedForm::TSysTemplatedForm(int windowId, int templateId, QWidget* parent)
+    : QDialog(parent), FWindowID(windowId), FTemplateID(templateId)
+{
+    setObjectName(QStringLiteral("SysTemplatedForm"));
+    setWindowTitle(QStringLiteral("增加模板字段"));
+    auto* root = new QVBoxLayout(this);
+    lstFields = Named(new QListWidget(this), "lstFields");
+    root->addWidget(lstFields, 1);
+    TClientQuery q(nullptr, g_DefaultCon);
+    q.SQL = QStringLiteral(" select * from fieldinfo where windowid = ") + QString::number(windowId);
+    q.OpenQuery();
+    for (q.First(); !q.Eof(); q.Next()) {
+        auto* item = new QListWidgetItem(q.FieldByName(QStringLiteral("defaultname"))->AsString(), lstFields);
+        item->setData(Qt::UserRole, q.FieldByName(QStringLiteral("itemid"))->AsInteger());
+        item->setToolTip(q.FieldByName(QStringLiteral("datafield"))->AsString());
+    }
+    if (lstFields->count() > 0) lstFields->setCurrentRow(0);
+    auto* buttons = new QHBoxLayout;
+    btnAdd = Named(new QPushButton(QStringLiteral("增加(&A)"), this), "btnAdd");
+    btnClose = Named(new QPushButton(QStringLiteral("关闭(&C)"), this), "btnClose");
+    buttons->addStretch(1);
+    buttons->addWidget(btnAdd);
+    buttons->addWidget(btnClose);
+    root->addLayout(buttons);
+    connect(btnAdd, &QPushButton::clicked, this, [this] { AddClick(); });
+    connect(btnClose, &QPushButton::clicked, this, [this] { done(FAdded > 0 ? QDialog::Accepted : QDialog::Rejected); });
+}
+
+bool TSysTemplatedForm::AddClick()
+{
+    QListWidgetItem* item = lstFields->currentItem();
+    if (!item) return false;
+    const int itemId = item->data(Qt::UserRole).toInt();
+    try {
+        const QVariant there = g_DefaultCon->ExecuteScalar(
+            QString::asprintf("select count(*) from templated where windowid = %d and templateid = %d and itemid = %d", FWindowID,
+                              FTemplateID, itemId));
+        if (there.toInt() > 0) {
+            ShowInformation(QStringLiteral("该字段已经在模板中。"));
+            return false;
+        }
+        g_DefaultCon->Execute(QString::asprintf(
+            " insert into templated  (windowid,templateid,itemid,bdisplay,bprint, displayname,serial,width)  select windowid,%d,itemid, "
+            "visible,alwaysprint,  defaultname,serial,width  from fieldinfo  where windowid = %d and itemid = %d ",
+            FTemplateID, FWindowID, itemId));
+    } catch (const Exception& e) {
+        ShowError(e.Message());
+        return false;
+    }
+    ++FAdded;
+    return true;
+}
+
+int ShowSysTemplatedEdit(int windowId, int templateId)
+{
+    TSysTemplatedForm form(windowId, templateId);
+    ExecModal(&form);
+    return form.AddedCount();
+}
