@@ -2,6 +2,7 @@
 
 #include "host/Session.h"
 #include "platform/Exceptions.h"
+#include "printing/PrintTemplates.h"
 #include "server/Procedures.h"
 #include "webrpc/Connection.h"
 
@@ -10,7 +11,7 @@
 
 namespace {
 const char* kUsage =
-    "用法: tradebill [--demo-db FILE] [--database FILE] [--user OPID] [--screenshot FILE.png]";
+    "用法: tradebill [--demo-db FILE] [--database FILE] [--user OPID] [--open FORMNAME] [--screenshot FILE.png]";
 }
 
 TAppOptions ParseAppOptions(const QStringList& args, const QString& appDir)
@@ -35,6 +36,8 @@ TAppOptions ParseAppOptions(const QStringList& args, const QString& appDir)
                 throw Exception(QStringLiteral("--user 需要操作员编号\n%1").arg(QString::fromUtf8(kUsage)));
         } else if (a == QLatin1String("--screenshot"))
             o.Screenshot = value();
+        else if (a == QLatin1String("--open"))
+            o.OpenForms << value();
         else
             throw Exception(QStringLiteral("未知选项 %1\n%2").arg(a, QString::fromUtf8(kUsage)));
     }
@@ -51,7 +54,10 @@ TClientConnection* StartSession(const TAppOptions& options)
     auto con = std::make_unique<TClientConnection>();
     con->Open(file);
     RegisterServerProcedures();
-    InitializeDatabase(*con, demo);
+    // A new demo database gets its standard print templates written out, so that they can
+    // be opened in the designer like any other template.
+    if (InitializeDatabase(*con, demo) && demo)
+        FillStandardPrintTemplates(*con);
     g_DefaultCon = con.get();
     if (!LoginAs(options.UserID, con.get())) {
         g_DefaultCon = nullptr;

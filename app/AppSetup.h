@@ -10,6 +10,7 @@ struct TAppOptions {
     QString Database;       // another database file; wins over the demo one when set
     int UserID = 1;
     QString Screenshot;     // render the main window to this PNG and exit
+    QStringList OpenForms;  // bill forms to open at start ("PorderForm" ...)
 };
 
 // Reads the command line; throws Exception with a usage text on a bad option.

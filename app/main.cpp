@@ -39,8 +39,10 @@ int main(int argc, char** argv)
     RegisterHostFunctions();
     BillLoad();
     RegisterPrintingSeams();
-    window.resize(1200, 800);
+    window.resize(1280, 860);
     window.show();
+    for (const QString& form : options.OpenForms)
+        GlobalCall(QStringLiteral("SHOWBILLFORM"), form);
     if (!options.Screenshot.isEmpty()) {
         QTimer::singleShot(200, &window, [&] {
             window.RenderToPng(options.Screenshot);

@@ -21,12 +21,14 @@ TEST(AppOptions, DefaultsAndOverrides)
     EXPECT_EQ(d.UserID, 1);
     const TAppOptions o = ParseAppOptions({QStringLiteral("tradebill"), QStringLiteral("--demo-db"), QStringLiteral("/tmp/a.db"),
                                            QStringLiteral("--database"), QStringLiteral("/tmp/b.db"), QStringLiteral("--user"),
-                                           QStringLiteral("2"), QStringLiteral("--screenshot"), QStringLiteral("/tmp/s.png")},
+                                           QStringLiteral("2"), QStringLiteral("--screenshot"), QStringLiteral("/tmp/s.png"),
+                                           QStringLiteral("--open"), QStringLiteral("PorderForm"), QStringLiteral("--open"), QStringLiteral("InvoiceForm")},
                                           QStringLiteral("/opt/tb"));
     EXPECT_EQ(o.DemoDatabase, QStringLiteral("/tmp/a.db"));
     EXPECT_EQ(o.Database, QStringLiteral("/tmp/b.db"));
     EXPECT_EQ(o.UserID, 2);
     EXPECT_EQ(o.Screenshot, QStringLiteral("/tmp/s.png"));
+    EXPECT_EQ(o.OpenForms, (QStringList{QStringLiteral("PorderForm"), QStringLiteral("InvoiceForm")}));
     EXPECT_THROW(ParseAppOptions({QStringLiteral("tradebill"), QStringLiteral("--user")}, QString()), Exception);
     EXPECT_THROW(ParseAppOptions({QStringLiteral("tradebill"), QStringLiteral("--user"), QStringLiteral("x")}, QString()), Exception);
     EXPECT_THROW(ParseAppOptions({QStringLiteral("tradebill"), QStringLiteral("--bogus")}, QString()), Exception);
@@ -40,6 +42,9 @@ TEST(AppStart, DemoDatabaseIsCreatedOnceAndOtherFilesMustExist)
     std::unique_ptr<TClientConnection> con(StartSession(o));
     EXPECT_TRUE(QFileInfo::exists(o.DemoDatabase));
     EXPECT_EQ(g_iUserID, 1);
+    // The standard print templates are stored, not left for the first print to make up.
+    EXPECT_EQ(con->ExecuteScalar(QStringLiteral("select count(*) from report where data is null or length(data) = 0")).toInt(), 0);
+    EXPECT_GT(con->ExecuteScalar(QStringLiteral("select count(*) from report")).toInt(), 30);
     con->Execute(QStringLiteral("update goods set name = 'kept' where goodsid = (select min(goodsid) from goods)"));
     con.reset();
 
@@ -65,7 +70,8 @@ TEST(AppStart, ScreenshotRendersTheMainWindowHeadless)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TB_APP_EXE), {QStringLiteral("--demo-db"), dir.filePath(QStringLiteral("demo.db")), QStringLiteral("--screenshot"), png});
+    p.start(QStringLiteral(TB_APP_EXE), {QStringLiteral("--demo-db"), dir.filePath(QStringLiteral("demo.db")), QStringLiteral("--open"),
+                                         QStringLiteral("PorderForm"), QStringLiteral("--screenshot"), png});
     ASSERT_TRUE(p.waitForFinished(120000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     QImage img(png);
