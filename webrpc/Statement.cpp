@@ -4,6 +4,9 @@
 #include <QHash>
 #include <QRegularExpression>
 
+#include <map>
+#include <memory>
+
 QString NormaliseParams(const QString& sql, QStringList* names)
 {
     QString out;
@@ -186,6 +189,14 @@ void TStatement::Bind(const TSqlParams& params)
         }
         if (rc != SQLITE_OK)
             ThrowSqliteError(FDb, FSql);
+    }
+}
+
+void TStatement::Reset()
+{
+    if (FStmt) {
+        sqlite3_reset(FStmt);
+        sqlite3_clear_bindings(FStmt);
     }
 }
 
@@ -384,6 +395,7 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
     };
 
     int affected = 0;
+    std::map<QString, std::unique_ptr<TStatement>> prepared;
     for (const TDeltaRow& row : delta.Rows) {
         TSqlParams params;
         QString sql;
@@ -458,7 +470,17 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
         } else {
             continue;
         }
-        const int changedRows = con.ExecuteNative(sql, params);
+        // Rows of one kind touching the same columns share their statement: a bill of
+        // thousands of lines is then prepared a handful of times, not once per line.
+        std::unique_ptr<TStatement>& st = prepared[sql];
+        if (!st)
+            st = std::make_unique<TStatement>(db, sql);
+        else
+            st->Reset();
+        st->Bind(params);
+        while (st->Step()) {
+        }
+        const int changedRows = sqlite3_changes(db);
         if (row.Kind != TUpdateStatus::usInserted && changedRows == 0)
             throw EDatabaseError(QStringLiteral("记录已被其他用户修改或删除，请刷新后再操作（%1）").arg(opt.Table));
         affected += changedRows;

@@ -29,6 +29,7 @@ public:
     TStatement& operator=(const TStatement&) = delete;
 
     void Bind(const TSqlParams& params); // every parameter must have a value
+    void Reset();                         // ready to bind and step again
     bool Step();                          // true while a row is available
     int ColumnCount() const;
     QString ColumnName(int i) const;
