@@ -9,8 +9,9 @@ QString MoneyToChinese(double amount)
     static const QString Units = QStringLiteral("分角元拾佰仟万拾佰仟亿拾佰仟");
     static const QString Numerals = QStringLiteral("壹贰叁肆伍陆柒捌玖");
 
+    auto outOfRange = [amount] { return EConvertError(QStringLiteral("金额超出范围，无法转换为大写：%1").arg(amount, 0, 'f', 2)); };
     if (!std::isfinite(amount) || std::fabs(amount) >= 1e13)
-        throw EConvertError(QStringLiteral("金额超出范围，无法转换为大写：%1").arg(amount));
+        throw outOfRange();
 
     // Currency holds four decimals; the text is rounded half away from zero to the fen.
     const qint64 tenThousandths = std::llround(amount * 10000.0);
@@ -21,6 +22,9 @@ QString MoneyToChinese(double amount)
     QString digits = QString::number(fen);
     while (digits.size() < 3) // "#0.00": at least one integer digit
         digits.prepend(QLatin1Char('0'));
+    // The unit table ends at 仟亿: anything from a trillion yuan up has no units to write.
+    if (digits.size() > Units.size())
+        throw outOfRange();
 
     QString text;
     if (negative && fen != 0)

@@ -4,5 +4,5 @@
 #include <QString>
 
 // The amount is taken as a currency value (four decimals) and written to the fen.
-// Throws EConvertError for amounts of 10^13 yuan or more, which the unit table cannot name.
+// Throws EConvertError for amounts of 10^12 yuan or more, which the unit table cannot name.
 QString MoneyToChinese(double amount);

@@ -78,7 +78,10 @@ TEST(MoneyToChinese, RoundsLikeACurrencyValue)
 
 TEST(MoneyToChinese, AmountsBeyondTheUnitTableAreRefused)
 {
-    EXPECT_NO_THROW(MoneyToChinese(9999999999999.99 - 0.5));
+    EXPECT_EQ(MoneyToChinese(999999999999.99), QStringLiteral("玖仟玖佰玖拾玖亿玖仟玖佰玖拾玖万玖仟玖佰玖拾玖元玖角玖分"));
+    EXPECT_THROW(MoneyToChinese(999999999999.995), EConvertError); // rounds up to a trillion
+    EXPECT_THROW(MoneyToChinese(1e12), EConvertError);
+    EXPECT_THROW(MoneyToChinese(9999999999999.49), EConvertError);
     EXPECT_THROW(MoneyToChinese(1e13), EConvertError);
     EXPECT_THROW(MoneyToChinese(-1e13), EConvertError);
     EXPECT_THROW(MoneyToChinese(std::nan("")), EConvertError);
