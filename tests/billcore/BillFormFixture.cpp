@@ -1,25 +1,9 @@
 #include "BillFormFixture.h"
 
+#include "tests/support/DemoDb.h"
+
 #include <QCoreApplication>
 #include <QFile>
-
-namespace {
-
-QString TemplateDatabase()
-{
-    static QTemporaryDir dir;
-    static QString file;
-    if (file.isEmpty()) {
-        file = dir.filePath(QStringLiteral("template.db"));
-        TClientConnection con;
-        con.Open(file);
-        InitializeDatabase(con);
-        con.Close();
-    }
-    return file;
-}
-
-} // namespace
 
 TTestPorderForm::TTestPorderForm(QWidget* owner) : TBillBaseForm(owner)
 {
@@ -50,7 +34,7 @@ void TBillFormTest::SetUp()
 {
     ASSERT_TRUE(FDir.isValid());
     const QString file = FDir.filePath(QStringLiteral("bill.db"));
-    ASSERT_TRUE(QFile::copy(TemplateDatabase(), file));
+    ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), file));
     FCon = std::make_unique<TClientConnection>();
     FCon->Open(file);
     g_DefaultCon = FCon.get();

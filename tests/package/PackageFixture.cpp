@@ -1,33 +1,18 @@
 #include "PackageFixture.h"
 
+#include "tests/support/DemoDb.h"
+
 #include "package/PackageSeams.h"
 #include "server/Procedures.h"
 
 #include <QApplication>
 #include <QFile>
 
-namespace {
-// The demo database is built once; each test works on its own copy of the file.
-QString TemplateDatabase()
-{
-    static QTemporaryDir dir;
-    static QString file;
-    if (file.isEmpty()) {
-        file = dir.filePath(QStringLiteral("demo.db"));
-        TClientConnection con;
-        con.Open(file);
-        InitializeDatabase(con, true);
-        con.Close();
-    }
-    return file;
-}
-} // namespace
-
 void TPackageTest::SetUp()
 {
     ASSERT_TRUE(FDir.isValid());
     const QString file = FDir.filePath(QStringLiteral("bills.db"));
-    ASSERT_TRUE(QFile::copy(TemplateDatabase(), file));
+    ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), file));
     RegisterServerProcedures();
     FCon = std::make_unique<TClientConnection>();
     FCon->Open(file);

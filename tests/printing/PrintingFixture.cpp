@@ -1,32 +1,17 @@
 #include "PrintingFixture.h"
 
+#include "tests/support/DemoDb.h"
+
 #include "printing/PrintTemplateStore.h"
 #include "server/Procedures.h"
 
 #include <QFile>
 
-namespace {
-// The demo database is built once per run; each test copies the file.
-QString DemoDatabase()
-{
-    static QTemporaryDir dir;
-    static QString file;
-    if (file.isEmpty()) {
-        file = dir.filePath(QStringLiteral("demo.db"));
-        TClientConnection con;
-        con.Open(file);
-        InitializeDatabase(con);
-        con.Close();
-    }
-    return file;
-}
-} // namespace
-
 void TPrintingDbTest::SetUp()
 {
     RegisterServerProcedures();
     const QString db = FDir.filePath(QStringLiteral("printing.db"));
-    ASSERT_TRUE(QFile::copy(DemoDatabase(), db));
+    ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), db));
     FCon = std::make_unique<TClientConnection>();
     FCon->Open(db);
     g_DefaultCon = FCon.get();

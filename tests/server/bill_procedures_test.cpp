@@ -2,6 +2,8 @@
 // built the way the bill forms build them: datasets loaded from the bill's own tables, edited, and
 // sent as deltas.
 #include "server/BillProcedures.h"
+
+#include "tests/support/DemoDb.h"
 #include "server/Procedures.h"
 #include "webrpc/Connection.h"
 
@@ -16,21 +18,6 @@
 namespace {
 
 constexpr int kNoBill = -99999;
-
-// The demo database is built once; every test works on its own copy of the file.
-QString DemoTemplateFile()
-{
-    static QTemporaryDir dir;
-    static QString file;
-    if (file.isEmpty()) {
-        file = dir.filePath(QStringLiteral("template.db"));
-        TClientConnection con;
-        con.Open(file);
-        InitializeDatabase(con);
-        con.Close();
-    }
-    return file;
-}
 
 QString ProcName(int billType, const char* suffix)
 {
@@ -164,7 +151,7 @@ protected:
     void SetUp() override
     {
         RegisterServerProcedures();
-        ASSERT_TRUE(QFile::copy(DemoTemplateFile(), dir.filePath(QStringLiteral("bills.db"))));
+        ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), dir.filePath(QStringLiteral("bills.db"))));
         con.Open(dir.filePath(QStringLiteral("bills.db")));
         // goods kept in stock in store 1 with a base unit, no batches, no limits in the way
         goods = Int("select o.goodsid from onhand o join goods g on g.goodsid = o.goodsid "

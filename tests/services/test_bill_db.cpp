@@ -1,5 +1,5 @@
 // The data module's goods-price look-up and its cache.
-#include "DemoDb.h"
+#include "tests/support/DemoDb.h"
 
 #include "server/GoodsInfo.h"
 #include "services/BillDB.h"

@@ -1,6 +1,6 @@
 // Shared data functions: in-memory datasets, stock look-up, bill sides, writable fields,
 // small look-ups and the checked input box.
-#include "DemoDb.h"
+#include "tests/support/DemoDb.h"
 
 #include "services/BillServices.h"
 

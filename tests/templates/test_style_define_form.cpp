@@ -1,6 +1,6 @@
 // The template editor, driven as a user would: through its grids and buttons inside the
 // scripted modal seam.
-#include "DemoDb.h"
+#include "tests/support/DemoDb.h"
 
 #include "platform/DBControls.h"
 #include "templates/StyleDefineForm.h"

@@ -1,5 +1,5 @@
 // The template object: load, save, save as new, delete, copy and sort.
-#include "DemoDb.h"
+#include "tests/support/DemoDb.h"
 
 #include "templates/StyleInfo.h"
 

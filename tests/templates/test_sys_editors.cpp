@@ -1,5 +1,5 @@
 // The maintenance editors of field definitions and template fields.
-#include "DemoDb.h"
+#include "tests/support/DemoDb.h"
 
 #include "templates/SysEditors.h"
 

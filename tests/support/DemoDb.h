@@ -1,7 +1,6 @@
 #pragma once
-// A test database with the schema and the demo data, logged in as the manager. The demo
-// database is built once per test run and copied for each test, so that every test starts
-// from the same rows.
+// The demo database for tests: built once per test run, then copied for each test so that
+// every test starts from the same rows.
 #include "host/Host.h"
 
 #include <QTemporaryDir>
@@ -9,6 +8,11 @@
 
 #include <memory>
 
+// The file of the demo database built for this run (schema and demo data).
+QString DemoDatabaseTemplate();
+
+// A fixture on a fresh copy of the demo database, set as the shared connection and logged
+// in as the manager.
 class TDemoDbTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -1,11 +1,10 @@
-#include "DemoDb.h"
+#include "tests/support/DemoDb.h"
 
 #include "server/Procedures.h"
 
 #include <QFile>
 
-namespace {
-QString DemoTemplateFile()
+QString DemoDatabaseTemplate()
 {
     static QTemporaryDir dir;
     static QString file;
@@ -19,14 +18,13 @@ QString DemoTemplateFile()
     }
     return file;
 }
-} // namespace
 
 void TDemoDbTest::SetUp()
 {
     RegisterServerProcedures();
     ASSERT_TRUE(FDir.isValid());
     const QString path = FDir.filePath(QStringLiteral("test.db"));
-    ASSERT_TRUE(QFile::copy(DemoTemplateFile(), path));
+    ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), path));
     FCon = std::make_unique<TClientConnection>();
     FCon->Open(path);
     g_DefaultCon = FCon.get();
