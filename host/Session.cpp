@@ -48,6 +48,8 @@ void ResetSession()
     g_Options.clear();
     g_OptionsLoaded = false;
     ReloadPrivileges();
+    if (g_DefaultCon)
+        g_DefaultCon->SetSession(TServerSession());
 }
 
 namespace {
@@ -119,6 +121,12 @@ bool LoginAs(int opid, TClientConnection* con)
     LoadAccountSet(c);
     ReloadAccOptions();
     ReloadPrivileges();
+    TServerSession session;
+    session.OpID = g_iUserID;
+    session.OpName = g_asUserName;
+    session.ShopID = AccSetData.ShopID;
+    session.SysManager = g_iSysManager != 0;
+    c->SetSession(session);
     return true;
 }
 

@@ -67,6 +67,17 @@ private:
     TClientConnection* FCon;
 };
 
+// Who is calling the server procedures on this connection. It is set when an operator logs in
+// (the server's login method, or the host's LoginAs in the embedded mode) and the procedures
+// check rights against it, never against ids that a packet carries.
+struct TServerSession {
+    int OpID = 0;
+    QString OpName;
+    int ShopID = 0;
+    bool SysManager = false;
+    bool LoggedIn() const { return OpID > 0; }
+};
+
 // A named value bound to ":name" or ":'name'" in SQL text.
 using TSqlParams = QList<QPair<QString, QVariant>>;
 
@@ -102,6 +113,10 @@ public:
 
     TClientProxy* Proxy() { return &FProxy; }
 
+    // The operator the server procedures act for (empty until someone logs in).
+    const TServerSession& Session() const { return FSession; }
+    void SetSession(const TServerSession& s) { FSession = s; }
+
     qint64 LastInsertRowId() const;
 
 private:
@@ -109,6 +124,7 @@ private:
     QString FFile;
     int FTransDepth = 0;
     TClientProxy FProxy{this};
+    TServerSession FSession;
 };
 
 // The shared connection of the host (set by the application or the test fixture).

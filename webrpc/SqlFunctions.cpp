@@ -1,6 +1,8 @@
 // The server-side functions the system's SQL calls, registered on the embedded engine.
 #include "webrpc/SqlDialect.h"
 
+#include "platform/Decimal.h"
+
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QString>
@@ -282,36 +284,11 @@ QString NumberText(sqlite3_value* v)
     return ArgText(v);
 }
 
-// Rounds half away from zero at the given number of decimals after reducing the value to
-// 10 significant digits, so that 5.0999999999 (a binary artefact of 5.1) rounds as 5.1.
+// The SQL functions round as the host does (one step, half away from zero, on the value's
+// 15 significant digits).
 double RoundDecimal(double x, int decimals)
 {
-    if (!std::isfinite(x))
-        return x;
-    // Ten significant digits, but never fewer than three decimals, so large amounts keep
-    // the digit that decides the rounding.
-    int intDigits = 1;
-    for (double a = std::fabs(x); a >= 10.0 && intDigits < 17; a /= 10.0)
-        ++intDigits;
-    const int digits = std::min(15, std::max(10, intDigits + decimals + 1));
-    const double sig = QString::number(x, 'g', digits).toDouble();
-    if (std::fabs(sig) >= 1e15)
-        return sig;
-    const QString s = QString::number(std::fabs(sig), 'f', 12);
-    const int dot = s.indexOf(QLatin1Char('.'));
-    const QString intPart = s.left(dot);
-    const QString frac = s.mid(dot + 1);
-    qint64 scaled = intPart.toLongLong();
-    for (int i = 0; i < decimals; ++i)
-        scaled = scaled * 10 + (frac[i].unicode() - '0');
-    if (frac[decimals].unicode() >= '5')
-        ++scaled;
-    double r = static_cast<double>(scaled);
-    for (int i = 0; i < decimals; ++i)
-        r /= 10.0;
-    // Division by 10 repeated can leave noise; reparse the decimal text for the nearest double.
-    r = QString::number(r, 'f', decimals).toDouble();
-    return sig < 0 ? -r : r;
+    return DecimalRound(x, decimals);
 }
 
 void FnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv)

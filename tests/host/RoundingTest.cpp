@@ -50,3 +50,40 @@ TEST(Rounding, PlacesCarriesAndLargeValues)
     EXPECT_TRUE(std::isnan(Round(NAN, 2)));
     EXPECT_DOUBLE_EQ(Round(7.0, 2), 7.0);
 }
+
+// The decimal value of the double is rounded once: no digit is cut first and rounded again.
+TEST(Rounding, OneStepOnFifteenSignificantDigits)
+{
+    EXPECT_DOUBLE_EQ(Round(123456789.0446, 2), 123456789.04);
+    EXPECT_DOUBLE_EQ(TruncateCurrency(150000000.0049), 150000000.0);
+    EXPECT_DOUBLE_EQ(Round(11868.38764045, 8), 11868.38764045);
+    EXPECT_DOUBLE_EQ(Round(-11868.38764045, 8), -11868.38764045);
+    EXPECT_DOUBLE_EQ(Round(12345.678901235, 8), 12345.67890124); // half at the 9th decimal
+    EXPECT_DOUBLE_EQ(Round(123456789012.345, 2), 123456789012.35);
+    EXPECT_DOUBLE_EQ(TruncateCurrency(999999999999.995), 1000000000000.0);
+    EXPECT_DOUBLE_EQ(TruncateCurrency(123456789012.344), 123456789012.34);
+    EXPECT_DOUBLE_EQ(Round(999999999999999.0, 2), 999999999999999.0);
+    EXPECT_DOUBLE_EQ(Round(0.1 + 0.2, 8), 0.3);
+    EXPECT_TRUE(std::isinf(Round(INFINITY, 2)));
+    EXPECT_TRUE(std::isinf(TruncateCurrency(-INFINITY)));
+    EXPECT_DOUBLE_EQ(Round(4.9e-324, 8), 0.0);
+}
+
+// Prices divided out of amounts (amount ÷ quantity) round like the decimal quotient they
+// stand for: compare with exact integer arithmetic on a grid of amounts and quantities.
+TEST(Rounding, DividedPricesMatchExactDecimalQuotients)
+{
+    int mismatches = 0, cases = 0;
+    for (long long cents = 1; cents <= 200000; cents += 37) {
+        for (int qty : {3, 7, 9, 11, 13, 17, 19, 21, 23, 29, 31, 33, 37, 41, 43, 47, 49, 53, 57, 59}) {
+            // exact: cents / qty / 100 rounded half up at 8 decimals = floor((cents*1e6*2 + qty) / (2*qty))
+            const __int128 num = __int128(cents) * 1000000;
+            const long long exact = (long long)((num * 2 + qty) / (2 * qty)); // in 1e-8 units
+            const double got = Round(double(cents) / 100.0 / qty, 8);
+            ++cases;
+            if (std::llround(got * 1e8) != exact)
+                ++mismatches;
+        }
+    }
+    EXPECT_EQ(mismatches, 0) << "of " << cases;
+}
