@@ -208,8 +208,13 @@ void TBillDocument::RouteDataSetEvents()
     cdsDetail->AfterPost = [this](TClientDataSet* ds) { Hooks().DetailAfterPost(ds); };
     cdsDetail->OnCalcFields = [this](TClientDataSet* ds) { Hooks().DetailCalcFields(ds); };
     cdsDetail->OnNewRecord = [this](TClientDataSet* ds) {
-        TDepth inNew(FNewRecordDepth);
-        Hooks().DetailNewRecord(ds);
+        {
+            TDepth inNew(FNewRecordDepth);
+            Hooks().DetailNewRecord(ds);
+        }
+        // The new line is not in the count yet: its first edit adds its whole amount.
+        FTrackedLine = ds->GetBookmark();
+        FTrackedUnits = 0;
     };
     cdsDetail->AfterScroll = [this](TClientDataSet* ds) { Hooks().DetailAfterScroll(ds); };
     cdsDetail->AfterDelete = [this](TClientDataSet*) { LinesChanged(); };
