@@ -247,6 +247,25 @@ void BM_PorderNavigate(benchmark::State& state)
 }
 BENCHMARK(BM_PorderNavigate)->Arg(1)->Arg(100)->Arg(2000)->Unit(benchmark::kMillisecond);
 
+// The document alone: its datasets' views (grid, footer, editors) do not follow meanwhile.
+struct TWithoutViews {
+    explicit TWithoutViews(TBillDocument* d, bool on = true) : D(on ? d : nullptr)
+    {
+        if (D) {
+            D->cdsMaster->DisableControls();
+            D->cdsDetail->DisableControls();
+        }
+    }
+    ~TWithoutViews()
+    {
+        if (D) {
+            D->cdsMaster->EnableControls();
+            D->cdsDetail->EnableControls();
+        }
+    }
+    TBillDocument* D;
+};
+
 // Appending one line to a bill that has `lines` lines already: the new line's number and
 // defaults, and the events it raises. The time should not grow with the bill.
 void BM_DocumentAppendLine(benchmark::State& state)
@@ -257,14 +276,13 @@ void BM_DocumentAppendLine(benchmark::State& state)
     const int lines = int(state.range(0));
     b.EnterBill(lines);
     TBillDocument* d = b.Form->Document();
-    d->cdsDetail->DisableControls(); // the document alone, without the grid following
+    TWithoutViews quiet(d);
     for (auto _ : state) {
         d->AppendLine();
         state.PauseTiming();
         d->cdsDetail->Cancel();
         state.ResumeTiming();
     }
-    d->cdsDetail->EnableControls();
     state.counters["lines"] = lines;
 }
 BENCHMARK(BM_DocumentAppendLine)->Arg(100)->Arg(2000)->Arg(20000)->Unit(benchmark::kMicrosecond);
@@ -280,10 +298,7 @@ void BM_LineAmountEdit(benchmark::State& state)
     const bool window = state.range(1) != 0;
     b.EnterBill(lines);
     TBillDocument* d = b.Form->Document();
-    if (!window) {
-        d->cdsDetail->DisableControls();
-        d->cdsMaster->DisableControls();
-    }
+    TWithoutViews quiet(d, !window);
     d->cdsDetail->SetRecNo(lines / 2);
     TField* amount = d->cdsDetail->FieldByName(QStringLiteral("amount"));
     TField* total = d->cdsMaster->FieldByName(QStringLiteral("amount"));
@@ -295,10 +310,6 @@ void BM_LineAmountEdit(benchmark::State& state)
     d->cdsDetail->Post();
     if (std::abs(total->AsFloat() - d->cdsDetail->Sum(QStringLiteral("amount"))) > 0.005)
         state.SkipWithError("the master total did not follow the lines");
-    if (!window) {
-        d->cdsDetail->EnableControls();
-        d->cdsMaster->EnableControls();
-    }
     state.counters["lines"] = lines;
 }
 BENCHMARK(BM_LineAmountEdit)->Args({100, 0})->Args({2000, 0})->Args({20000, 0})->Args({2000, 1})->Unit(benchmark::kMicrosecond);
@@ -312,7 +323,7 @@ void BM_LineAmountEditAfterMove(benchmark::State& state)
     const int lines = int(state.range(0));
     b.EnterBill(lines);
     TBillDocument* d = b.Form->Document();
-    d->cdsDetail->DisableControls();
+    TWithoutViews quiet(d);
     TField* amount = d->cdsDetail->FieldByName(QStringLiteral("amount"));
     int row = 1;
     for (auto _ : state) {
@@ -322,7 +333,6 @@ void BM_LineAmountEditAfterMove(benchmark::State& state)
         state.ResumeTiming();
         amount->SetValue(2.5 + row);
     }
-    d->cdsDetail->EnableControls();
     state.counters["lines"] = lines;
 }
 BENCHMARK(BM_LineAmountEditAfterMove)->Arg(100)->Arg(2000)->Unit(benchmark::kMicrosecond);

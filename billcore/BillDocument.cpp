@@ -1013,12 +1013,17 @@ bool TBillDocument::ValidateDetail()
     return true;
 }
 
-void TBillDocument::BuildSavePacket(TPacketParams& p)
+void TBillDocument::AddPacketHead(TPacketParams& p) const
 {
     p.CreatePacketParam(TFieldType::ftString, QStringLiteral("SubmitType"))->SetAsString(QStringLiteral("BillSubmit"));
     p.CreatePacketParam(TFieldType::ftString, QStringLiteral("BillCaption"))->SetAsString(Caption);
     p.CreatePacketParam(TFieldType::ftBoolean, QStringLiteral("Bind"))->SetAsBoolean(FSession.Bind);
     p.CreatePacketParam(TFieldType::ftBoolean, QStringLiteral("IsAddNew"))->SetAsBoolean(IsNewBill);
+}
+
+void TBillDocument::BuildSavePacket(TPacketParams& p)
+{
+    AddPacketHead(p);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("RelevantBillType"))->SetAsInteger(BillType);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CVFlag"))->SetAsInteger(CVFlag);
     p.CreatePacketParam(TFieldType::ftBoolean, QStringLiteral("MasterDetailBill"))->SetAsBoolean(MasterDetailBill);
@@ -1034,10 +1039,7 @@ void TBillDocument::BuildSavePacket(TPacketParams& p)
 
 void TBillDocument::BuildDeletePacket(TPacketParams& p)
 {
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("SubmitType"))->SetAsString(QStringLiteral("BillSubmit"));
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("BillCaption"))->SetAsString(Caption);
-    p.CreatePacketParam(TFieldType::ftBoolean, QStringLiteral("Bind"))->SetAsBoolean(FSession.Bind);
-    p.CreatePacketParam(TFieldType::ftBoolean, QStringLiteral("IsAddNew"))->SetAsBoolean(IsNewBill);
+    AddPacketHead(p);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CurrBillID"))->SetAsInteger(CurrentBillID);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CVFlag"))->SetAsInteger(CVFlag);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("RelevantBillType"))->SetAsInteger(BillType);

@@ -304,6 +304,8 @@ protected:
     void WriteMasterTotal(TField* total);
     void DiscardPendingTouch();
     void ShowServerError(const TPacketParams& answer);
+    // "SubmitType", "BillCaption", "Bind" and "IsAddNew", which every packet begins with.
+    void AddPacketHead(TPacketParams& p) const;
     std::unique_ptr<TClientQuery> Query(const QString& sql) const;
 
 private:

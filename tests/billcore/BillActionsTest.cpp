@@ -1,6 +1,7 @@
 // The bill window: its action table, the names it keeps for its document, the read-only
 // view, closing, printing, the host edit menu, keys and the root form's window placement.
 #include "BillFormFixture.h"
+#include "ServerScripts.h"
 
 #include "billcore/BillActions.h"
 #include "platform/DBControls.h"
@@ -14,36 +15,6 @@
 #include <QSettings>
 #include <QToolButton>
 
-namespace {
-
-// Replaces the save procedure by one that answers from a list, then hands over to the real one.
-struct TScriptedServer {
-    QList<TPacketParams> Replies;
-    QList<int> CheckSteps;
-    void Install(const QString& name)
-    {
-        TServerMethod real = TServerRegistry::FindMethod(name);
-        TServerRegistry::RegisterMethod(name, [this, real](TClientConnection& con, const QString& request) {
-            TPacketParams p;
-            p.LoadFromString(request);
-            CheckSteps << p.GetInt("CheckStep");
-            if (!Replies.isEmpty())
-                return Replies.takeFirst().ToString();
-            return real(con, request);
-        });
-    }
-};
-
-TPacketParams Reply(int errNo, const QString& title, const QString& msg)
-{
-    TPacketParams p;
-    p.Set("ErrNo", errNo);
-    p.Set("ErrTitle", title);
-    p.Set("ErrMsg", msg);
-    return p;
-}
-
-} // namespace
 
 TEST_F(TBillFormTest, ActionsCarryTagsCaptionsAndShortcuts)
 {

@@ -2,39 +2,13 @@
 // copy, the unsaved-changes question and the server's answers, against the demo database and
 // the real save procedures.
 #include "DocumentFixture.h"
+#include "ServerScripts.h"
 
 #include <QApplication>
 
 namespace {
 const QDate kDay1(2024, 3, 1);
 const QDate kDay2(2024, 3, 2);
-
-// Answers the save procedure from a list, then hands over to the real one.
-struct TScriptedServer {
-    QList<TPacketParams> Replies;
-    QList<int> CheckSteps;
-    void Install(const QString& name)
-    {
-        TServerMethod real = TServerRegistry::FindMethod(name);
-        TServerRegistry::RegisterMethod(name, [this, real](TClientConnection& con, const QString& request) {
-            TPacketParams p;
-            p.LoadFromString(request);
-            CheckSteps << p.GetInt("CheckStep");
-            if (!Replies.isEmpty())
-                return Replies.takeFirst().ToString();
-            return real(con, request);
-        });
-    }
-};
-
-TPacketParams Reply(int errNo, const QString& title, const QString& msg)
-{
-    TPacketParams p;
-    p.Set("ErrNo", errNo);
-    p.Set("ErrTitle", title);
-    p.Set("ErrMsg", msg);
-    return p;
-}
 } // namespace
 
 TEST_F(TBillDocTest, ANewBillTakesItsDefaultsAndSavingReturnsIdAndCode)

@@ -113,31 +113,26 @@ TEST_F(TBillDocTest, AmountsABillsOwnHookWritesSilentlyAreCountedOnce)
 TEST_F(TBillDocTest, BillsThatMayStandAloneKeepATypedTotalAndALeadingTotalIsLeftAlone)
 {
     // A prepayment has no lines: its typed amount stays.
-    TBillDocument pay(FCon.get(), SessionOf(1));
-    pay.ApplyProfile(*BillProfileOfForm(QStringLiteral("PayForm")));
-    pay.MasterSQL = QStringLiteral("select a.* from pay a where a.payid = %s");
-    pay.DetailSQL = QStringLiteral("select d.* from paydetail d where d.payid = %s order by d.itemno");
-    pay.InitDocument();
-    pay.NewBill();
-    SetMaster(&pay, QStringLiteral("amount"), 500);
-    ASSERT_TRUE(pay.AppendLine());
-    EXPECT_TRUE(pay.DeleteLine());
-    EXPECT_DOUBLE_EQ(Total(&pay), 500);
-    ASSERT_TRUE(pay.AppendLine());
-    pay.cdsDetail->FieldByName("amount")->SetValue(120);
-    EXPECT_DOUBLE_EQ(Total(&pay), 120) << "once bills are settled, they make the amount";
+    TBillDocument* pay = NewDocumentOf(QStringLiteral("PayForm"), QStringLiteral("select a.* from pay a where a.payid = %s"),
+                                       QStringLiteral("select d.* from paydetail d where d.payid = %s order by d.itemno"));
+    pay->NewBill();
+    SetMaster(pay, QStringLiteral("amount"), 500);
+    ASSERT_TRUE(pay->AppendLine());
+    EXPECT_TRUE(pay->DeleteLine());
+    EXPECT_DOUBLE_EQ(Total(pay), 500);
+    ASSERT_TRUE(pay->AppendLine());
+    pay->cdsDetail->FieldByName("amount")->SetValue(120);
+    EXPECT_DOUBLE_EQ(Total(pay), 120) << "once bills are settled, they make the amount";
 
     // The purchase expense types its total and spreads it over the lines.
-    TBillDocument expense(FCon.get(), SessionOf(1));
-    expense.ApplyProfile(*BillProfileOfForm(QStringLiteral("PurchaseAppForm")));
-    expense.MasterSQL = QStringLiteral("select a.* from purchaseapp a where a.purchaseappid = %s");
-    expense.DetailSQL = QStringLiteral("select d.* from purchaseappdetail d where d.purchaseappid = %s order by d.itemno");
-    expense.InitDocument();
-    expense.NewBill();
-    SetMaster(&expense, QStringLiteral("totalamt"), 80);
-    ASSERT_TRUE(expense.AppendLine());
-    expense.cdsDetail->FieldByName("goodsamt")->SetValue(3000);
-    EXPECT_DOUBLE_EQ(Total(&expense), 80);
+    TBillDocument* expense =
+        NewDocumentOf(QStringLiteral("PurchaseAppForm"), QStringLiteral("select a.* from purchaseapp a where a.purchaseappid = %s"),
+                      QStringLiteral("select d.* from purchaseappdetail d where d.purchaseappid = %s order by d.itemno"));
+    expense->NewBill();
+    SetMaster(expense, QStringLiteral("totalamt"), 80);
+    ASSERT_TRUE(expense->AppendLine());
+    expense->cdsDetail->FieldByName("goodsamt")->SetValue(3000);
+    EXPECT_DOUBLE_EQ(Total(expense), 80);
 }
 
 TEST_F(TBillDocTest, NewLinesNumberOnFromTheHighestWithoutReusingANumber)

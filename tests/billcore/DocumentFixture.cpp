@@ -3,6 +3,7 @@
 #include "server/BillProcedures.h"
 #include "server/BillProfiles.h"
 #include "server/Procedures.h"
+#include "ServerScripts.h"
 #include "tests/support/DemoDb.h"
 
 #include <QFile>
@@ -63,18 +64,26 @@ TBillSession TBillDocTest::SessionOf(int opid)
     return s;
 }
 
-TBillDocument* TBillDocTest::NewDocument(int opid)
+TBillDocument* TBillDocTest::NewDocumentOf(const QString& formName, const QString& masterSql, const QString& detailSql, int opid)
 {
     auto d = std::make_unique<TBillDocument>(FCon.get(), SessionOf(opid));
-    d->ApplyProfile(*BillProfileOfForm(QStringLiteral("PorderForm")));
-    d->MasterSQL = QStringLiteral("select a.*, o.opname from Porder a left join operator o on o.opid = a.opid where a.OrderID = %s");
-    d->DetailSQL = QStringLiteral("select d.* from orderdetail d where d.OrderID = %s order by d.itemno");
-    d->CopyExcludedMasterFields = QStringLiteral("billdate,printed,flag,updatetime,referbillid,refercount,finished");
-    d->CopyExcludedDetailFields = QStringLiteral("rcvdqty,refercount");
+    d->ApplyProfile(*BillProfileOfForm(formName));
+    d->MasterSQL = masterSql;
+    d->DetailSQL = detailSql;
     d->InitDocument();
     d->LoadReportTemplates();
     FDocs.push_back(std::move(d));
     return FDocs.back().get();
+}
+
+TBillDocument* TBillDocTest::NewDocument(int opid)
+{
+    TBillDocument* d = NewDocumentOf(QStringLiteral("PorderForm"),
+                                     QStringLiteral("select a.*, o.opname from Porder a left join operator o on o.opid = a.opid where a.OrderID = %s"),
+                                     QStringLiteral("select d.* from orderdetail d where d.OrderID = %s order by d.itemno"), opid);
+    d->CopyExcludedMasterFields = QStringLiteral("billdate,printed,flag,updatetime,referbillid,refercount,finished");
+    d->CopyExcludedDetailFields = QStringLiteral("rcvdqty,refercount");
+    return d;
 }
 
 void TBillDocTest::Grant(int opid, int privilegeId, int action)
@@ -122,14 +131,5 @@ QVariant TBillDocTest::DbValue(const QString& sql)
 
 void TBillDocTest::WatchProcedure(const QString& name)
 {
-    TServerMethod inner = TServerRegistry::FindMethod(name);
-    ASSERT_TRUE(inner) << name.toStdString();
-    const QString key = name.toUpper();
-    TServerRegistry::RegisterMethod(name, [this, inner, key](TClientConnection& con, const QString& request) {
-        ++FCalls[key];
-        TPacketParams p;
-        p.LoadFromString(request);
-        FRequests.append(p);
-        return inner(con, request);
-    });
+    ::WatchProcedure(name, FCalls, FRequests);
 }

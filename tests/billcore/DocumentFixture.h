@@ -20,6 +20,8 @@ protected:
     TBillSession SessionOf(int opid);
     // A purchase order document of that operator (owned by the fixture), initialised.
     TBillDocument* NewDocument(int opid = 1);
+    // A document of the bill kind of that form, reading its bills with these statements.
+    TBillDocument* NewDocumentOf(const QString& formName, const QString& masterSql, const QString& detailSql, int opid = 1);
     // Logs the operator in on the connection (the server checks who is calling).
     void Login(int opid);
     void Grant(int opid, int privilegeId, int action);
