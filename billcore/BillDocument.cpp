@@ -7,6 +7,8 @@
 #include "services/BillDB.h"
 #include "services/BillServices.h"
 
+#include <QUuid>
+
 #include <cmath>
 
 namespace {
@@ -139,6 +141,8 @@ void TBillDocument::ApplyProfile(const TBillProfile& p)
     AmountFieldName = QString::fromUtf8(p.LineAmountField);
     TotalFromLines = p.TotalFromLines;
     NeedsLines = p.NeedsLines;
+    AloneField = p.AloneField ? QString::fromLatin1(p.AloneField) : QString();
+    AloneValues = p.AloneValues ? QString::fromLatin1(p.AloneValues).split(u',') : QStringList();
     RelevantCredType = p.RelevantCredType;
     DBBillType = p.DBBillType;
     FindCategory = qint8(p.FindCategory());
@@ -374,6 +378,7 @@ bool TBillDocument::OpenBill(int id)
     CurrentBillID = id;
     if (id != kNoBillID)
         IsNewBill = false;
+    RequestID.clear();
     return true;
 }
 
@@ -585,10 +590,18 @@ void TBillDocument::KeepMasterTotal()
     FollowLineEdit();
 }
 
+bool TBillDocument::MayStandAlone() const
+{
+    if (!NeedsLines)
+        return true;
+    const QVariant kind = AloneField.isEmpty() ? QVariant() : MasterValue(AloneField);
+    return !kind.isNull() && AloneValues.contains(kind.toString().trimmed());
+}
+
 void TBillDocument::WriteMasterTotal(TField* total)
 {
-    // Bills that may stand alone keep a typed total while they have no lines.
-    if (cdsDetail->IsEmpty() && !NeedsLines)
+    // A bill that may stand alone keeps a typed total while it has no lines.
+    if (cdsDetail->IsEmpty() && MayStandAlone())
         return;
     if (!total->IsNull() && MoneyUnits(total->Value()) == FLineUnits)
         return;
@@ -1035,6 +1048,8 @@ void TBillDocument::BuildSavePacket(TPacketParams& p)
     if (MasterDetailBill)
         p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(GetDeltaXML(cdsDetail));
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CheckStep"))->SetAsInteger(0);
+    if (IsNewBill && !RequestID.isEmpty())
+        p.CreatePacketParam(TFieldType::ftString, QStringLiteral("RequestID"))->SetAsString(RequestID);
 }
 
 void TBillDocument::BuildDeletePacket(TPacketParams& p)
@@ -1101,10 +1116,13 @@ bool TBillDocument::ExecuteSaveProc()
     SetDataSetPost(cdsMaster);
     if (MasterDetailBill)
         SetDataSetPost(cdsDetail);
+    if (IsNewBill && RequestID.isEmpty())
+        RequestID = QUuid::createUuid().toString(QUuid::WithoutBraces);
     TPacketParams request, answer;
     Hooks().BuildSavePacket(request);
     const int errNo = SubmitPacket(SaveProcName, request, answer);
     if (errNo == 0) {
+        RequestID.clear();
         if (IsNewBill)
             CurrentBillID = answer.GetInt(QStringLiteral("NewBillID"), kNoBillID);
         const QString tips = answer.GetString(QStringLiteral("BillCodeTips"));

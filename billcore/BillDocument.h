@@ -17,6 +17,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <memory>
@@ -139,8 +140,13 @@ public:
     QString Caption;         // "BillCaption" of the packets
     // The master total (MasterAmountFieldName) is the sum of the lines' AmountFieldName.
     bool TotalFromLines = true;
-    // A bill of this kind cannot stand without lines: no lines means a total of 0.
+    // A bill of this kind cannot stand without lines (no lines means a total of 0), unless its
+    // master AloneField holds one of AloneValues.
     bool NeedsLines = false;
+    QString AloneField;
+    QStringList AloneValues;
+    // Whether the bill as it stands now may be saved without lines.
+    bool MayStandAlone() const;
     int TradeSide = 0;
 
     // Takes every profile field from the bill kind's profile.
@@ -152,6 +158,9 @@ public:
     bool Modified = false;
     int SourceOrderID = 0;
     bool FromSourceOrder = false;
+    // The id of a new bill's save request ("RequestID"): the same for every try until the bill
+    // is saved, so that the server saves it once however often an answer is lost on the way.
+    QString RequestID;
     TBillRights Rights;
     // Whether stepping back and forth makes sense from the bill shown (the window's APrev, ANext).
     bool PriorEnabled = true;

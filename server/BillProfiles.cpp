@@ -7,12 +7,12 @@ namespace {
 // bills, valued-receipt write-backs and consignment take-backs are negative, so they move stock
 // the opposite way with the same direction.
 //
-// Bills that may stand without lines: payments and collections (a prepayment settles no bill),
-// the purchase expense (it may be entered before the receipts it is spread over), the POS day
-// close (the server gathers its lines from the day's sales) and the bills that have no lines.
+// Bills that may stand without lines: payments and collections of the kinds that settle no bill
+// (a prepayment, a payment without money) and the bills that have no lines.
 //
-// The master total follows the line amounts everywhere except on the purchase expense, whose
-// total with tax is typed and then spread over the receipt lines.
+// The window keeps the master total at the sum of the line amounts everywhere except on the
+// purchase expense, whose total with tax is typed and then spread over the receipt lines; there
+// the server keeps the expense part (appamt) at the sum of what the lines took of it.
 const QVector<TBillProfile> kProfiles = {
     // quotation: prices offered to a customer; nothing moves.
     {44, "QuotationForm", "销售报价单", 376, 36, 1, 36, 41, "quotation", "quotationid", "quotationdetail", "Quotation",
@@ -25,7 +25,7 @@ const QVector<TBillProfile> kProfiles = {
      "totalamt", "amount", true, "XK", -1, true, 1, 1},
     // collection: money only; its lines are receivable bills, not goods.
     {5, "ChargeForm", "销售收款", 35, 7, 1, -999, 12, "charge", "chargeid", "chargedetail", "Charge",
-     "amount", "amount", true, "XS", 0, false, 1, 2},
+     "amount", "amount", true, "XS", 0, true, 1, 2, "ispc", "1,3"},
     // cash sale: the goods sold leave storeid.
     {3, "CashSaleForm", "现款销售", 36, 8, 1, 4, 13, "csale", "csaleid", "csaledetail", "Csale",
      "totalamt", "amount", true, "XX", -1, true, 1, 3},
@@ -41,7 +41,7 @@ const QVector<TBillProfile> kProfiles = {
      "totalamt", "amount", true, "CS", 1, true, 2, 8},
     // payment: money only; its lines are payable bills.
     {9, "PayForm", "采购付款", 40, 4, 2, -999, 16, "pay", "payid", "paydetail", "Pay",
-     "amount", "amount", true, "CF", 0, false, 2, 9},
+     "amount", "amount", true, "CF", 0, true, 2, 9, "ispp", "1,3"},
     // purchase return: the goods sent back leave storeid.
     {8, "PReturnForm", "采购退货单", 41, 3, 2, 2, 21, "preturn", "preturnid", "prdetail", "Preturn",
      "totalamt", "amount", true, "CT", -1, true, 2, 10},
@@ -59,7 +59,7 @@ const QVector<TBillProfile> kProfiles = {
      "Valuedrcvdinit", "totalamt", "amount", true, "GR", 0, true, 2, -1},
     // purchase expense: adds cost to earlier receipt lines; no quantity moves.
     {43, "PurchaseAppForm", "采购费用单", 377, 34, 2, 35, 40, "purchaseapp", "purchaseappid", "purchaseappdetail",
-     "PurchaseApp", "totalamt", "goodsamt", false, "", 0, false, 2, 13},
+     "PurchaseApp", "totalamt", "goodsamt", false, "", 0, true, 2, 13, nullptr, nullptr, "appamt", "appamt"},
     // cash purchase: the goods bought enter storeid.
     {26, "CashRecieveForm", "现款采购单", 208, 27, 2, 17, 36, "crecieved", "crecievedid", "crcvddetail", "Crecieved",
      "totalamt", "amount", true, "XC", 1, true, 2, 11},
@@ -117,7 +117,7 @@ const QVector<TBillProfile> kProfiles = {
      "AMOUNT", "", false, "JK", 0, false, 5, 28},
     // POS day close: the day's POS sales leave storeid.
     {24, "POSCloseBillForm", "POS日结单", 178, 25, -1, 14, 34, "POSDAY", "BillID", "POSDAYDETAIL", "Posday",
-     "amount", "amount", true, "RJ", -1, false, 5, 29},
+     "amount", "amount", true, "RJ", -1, true, 5, 29},
     // wage payment: money only.
     {21, "DisLaborageForm", "支付工资", 96, 6, -1, 23, 33, "DisLaborage", "ID", nullptr, "Dislaborage",
      "", "", false, "DL", 0, false, 4, -1},
@@ -148,6 +148,19 @@ QString TBillProfile::RedProcName() const
 QString TBillProfile::ClassName() const
 {
     return QLatin1Char('T') + QLatin1String(FormName);
+}
+
+bool TBillProfile::StandsAloneWith(const QVariant& aloneValue) const
+{
+    if (!NeedsLines)
+        return true;
+    if (!AloneValues || aloneValue.isNull())
+        return false;
+    const QString value = aloneValue.toString().trimmed();
+    for (const QString& v : QString::fromLatin1(AloneValues).split(QLatin1Char(',')))
+        if (v.trimmed() == value)
+            return true;
+    return false;
 }
 
 const QVector<TBillProfile>& BillProfiles()
@@ -187,6 +200,10 @@ QVector<TBillKindColumn> BillKindRow(const TBillProfile& p)
         const QString name = Text(s).trimmed().toLower();
         return name.isEmpty() ? QVariant() : QVariant(name);
     };
+    // A total the server keeps needs both columns.
+    const char* sumTotal = p.SumTotalField ? p.SumTotalField : p.MasterTotalField;
+    const char* sumAmount = p.SumTotalField ? p.SumAmountField : p.LineAmountField;
+    const bool summed = !column(sumTotal).isNull() && !column(sumAmount).isNull();
     return {
         {"billtype", p.BillType},
         {"formname", Text(p.FormName)},
@@ -199,13 +216,15 @@ QVector<TBillKindColumn> BillKindRow(const TBillProfile& p)
         {"dbbilltype", p.DBBillType},
         {"privilegeid", p.PrivilegeId},
         {"codeprefix", Text(p.CodePrefix)},
+        {"needlines", p.NeedsLines ? 1 : 0},
+        {"alonefield", column(p.AloneField)},
+        {"alonevalues", p.AloneValues ? QVariant(Text(p.AloneValues)) : QVariant()},
+        {"totalfield", summed ? column(sumTotal) : QVariant()},
+        {"amountfield", summed ? column(sumAmount) : QVariant()},
         {"reporttype", p.ReportType},
         {"credtype", p.RelevantCredType},
         {"procstem", Text(p.ProcStem)},
-        {"totalfield", column(p.MasterTotalField)},
-        {"amountfield", column(p.LineAmountField)},
         {"totalfromlines", p.TotalFromLines ? 1 : 0},
-        {"needslines", p.NeedsLines ? 1 : 0},
         {"tradeside", p.TradeSide},
     };
 }

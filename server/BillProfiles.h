@@ -25,12 +25,20 @@ struct TBillProfile {
     const char* ProcStem;     // "POrder": Submit_POrder_Save, _Del, _Red
     const char* MasterTotalField; // master total column as the bill names it ("" none)
     const char* LineAmountField;  // line amount column summed into it ("" none)
-    bool TotalFromLines;      // the master total is the sum of the line amounts
+    bool TotalFromLines;      // the window keeps the master total at the sum of the line amounts
     const char* CodePrefix;   // prefix of new bill numbers ("" none)
     int StockDirection;       // +1 in, -1 out, 0 none, 2 per bill or per line
-    bool NeedsLines;          // a bill of this kind cannot be saved without lines
+    bool NeedsLines;          // a bill of this kind cannot be saved without lines...
     int TradeSide;            // 1 sales, 2 purchase, 3 stock, 4 cash, 5 POS, 8 distribution
     int FindIndex;            // type of the bill search, -1 when it has none
+    // ...unless its master AloneField holds one of AloneValues (comma-separated); its total is
+    // then its own figure.
+    const char* AloneField = nullptr;
+    const char* AloneValues = nullptr;
+    // The master column the server stores as the sum of a line column, when that is not the
+    // master total above (nullptr: the master total and the line amount).
+    const char* SumTotalField = nullptr;
+    const char* SumAmountField = nullptr;
 
     bool MasterDetailBill() const { return DetailTable != nullptr; }
     // The search area is the trade side.
@@ -39,6 +47,8 @@ struct TBillProfile {
     QString DeleteProcName() const;
     QString RedProcName() const;
     QString ClassName() const; // "T" + FormName
+    // Whether a bill of this kind with this value in AloneField may be saved without lines.
+    bool StandsAloneWith(const QVariant& aloneValue) const;
 };
 
 // The 35 profiles in the order the package registers the forms.

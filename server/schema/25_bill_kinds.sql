@@ -15,12 +15,18 @@
 --                posted to the stock flow under a type of its own
 --   privilegeid  the privilege id the form is registered under
 --   codeprefix   the prefix of new bill numbers ('' when the bill has none)
+--   needlines    1: a saved bill must have at least one line; 0: it may stand alone
+--   alonefield, alonevalues
+--                when needlines is 1, a bill whose master alonefield holds one of alonevalues
+--                (comma-separated) may still stand alone, and its master total is then its own
+--                figure rather than the sum of its lines (a prepayment, a payment without money)
+--   totalfield, amountfield
+--                the master total column and the line column it sums; the save procedures store
+--                the sum of the lines, whatever the change set says (NULL: no such total)
 --   reporttype   the print template type (report.rpttype)
 --   credtype     the voucher type of the bill (0 and -999: none of its own)
 --   procstem     the name between "Submit_" and "_Save"/"_Del"/"_Red" of its procedures
---   totalfield   the master total column (NULL: none), amountfield the line amount column
---   totalfromlines  1 when the master total is the sum of the line amounts
---   needslines   1 when a bill of this kind cannot be saved without lines
+--   totalfromlines  1 when the bill window keeps its master total at the sum of its lines
 --   tradeside    1 sales, 2 purchase, 3 stock, 4 cash, 5 point of sale, 8 distribution
 --
 -- Quantities of reversing (red, flag 2) bills are negative, so a reversing bill moves stock the
@@ -38,13 +44,15 @@ CREATE TABLE IF NOT EXISTS billkind (
     dbbilltype INTEGER NOT NULL,
     privilegeid INTEGER NOT NULL,
     codeprefix VARCHAR(8) NOT NULL DEFAULT '',
+    needlines INTEGER NOT NULL DEFAULT 1,
+    alonefield VARCHAR(40),
+    alonevalues VARCHAR(40),
+    totalfield VARCHAR(40),
+    amountfield VARCHAR(40),
     reporttype INTEGER NOT NULL DEFAULT 0,
     credtype INTEGER NOT NULL DEFAULT 0,
     procstem VARCHAR(40) NOT NULL DEFAULT '',
-    totalfield VARCHAR(40),
-    amountfield VARCHAR(40),
     totalfromlines INTEGER NOT NULL DEFAULT 0,
-    needslines INTEGER NOT NULL DEFAULT 0,
     tradeside INTEGER NOT NULL DEFAULT 0
 );
 CREATE UNIQUE INDEX IF NOT EXISTS ix_billkind_formname ON billkind (formname);

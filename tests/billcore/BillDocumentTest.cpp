@@ -450,3 +450,40 @@ TEST_F(TBillDocTest, RequiredFieldsAndTheNewRightStopTheSave)
     EXPECT_EQ(Msgs->Last().Text, QStringLiteral("您没有新增操作权限"));
     EXPECT_EQ(clerk->cdsDetail->RecordCount(), 1) << "the refused bill stays on screen";
 }
+
+TEST_F(TBillDocTest, ANewBillKeepsItsRequestIdUntilItIsSaved)
+{
+    // The first answer is lost on the way; the bill is sent again as the same request.
+    QStringList ids;
+    bool lose = true;
+    const TServerMethod real = TServerRegistry::FindMethod(QStringLiteral("Submit_POrder_Save"));
+    TServerRegistry::RegisterMethod(QStringLiteral("Submit_POrder_Save"), [&](TClientConnection& con, const QString& request) {
+        TPacketParams p;
+        p.LoadFromString(request);
+        ids << p.GetString("RequestID");
+        if (std::exchange(lose, false))
+            throw EDatabaseError(QStringLiteral("连接中断"));
+        return real(con, request);
+    });
+    TBillDocument* d = NewDocument();
+    d->NewBill();
+    AddLine(d, 1, 5);
+    EXPECT_FALSE(d->SaveBill());
+    EXPECT_EQ(Msgs->Last().Text, QStringLiteral("连接中断"));
+    EXPECT_TRUE(d->IsNewBill);
+    ASSERT_TRUE(d->SaveBill()) << Shown().toStdString();
+    ASSERT_EQ(ids.size(), 2);
+    EXPECT_EQ(ids[0].size(), 36);
+    EXPECT_EQ(ids[1], ids[0]);
+
+    // An edit of the saved bill is no new request; the next new bill is.
+    SetMaster(d, "memo", QStringLiteral("改"));
+    ASSERT_TRUE(d->SaveBill());
+    d->NewBill();
+    AddLine(d, 2, 5);
+    ASSERT_TRUE(d->SaveBill());
+    ASSERT_EQ(ids.size(), 4);
+    EXPECT_TRUE(ids[2].isEmpty());
+    EXPECT_EQ(ids[3].size(), 36);
+    EXPECT_NE(ids[3], ids[0]);
+}

@@ -116,13 +116,20 @@ TEST_F(TBillDocTest, BillsThatMayStandAloneKeepATypedTotalAndALeadingTotalIsLeft
     TBillDocument* pay = NewDocumentOf(QStringLiteral("PayForm"), QStringLiteral("select a.* from pay a where a.payid = %s"),
                                        QStringLiteral("select d.* from paydetail d where d.payid = %s order by d.itemno"));
     pay->NewBill();
+    SetMaster(pay, QStringLiteral("ispp"), 1);
     SetMaster(pay, QStringLiteral("amount"), 500);
+    EXPECT_TRUE(pay->MayStandAlone());
     ASSERT_TRUE(pay->AppendLine());
     EXPECT_TRUE(pay->DeleteLine());
     EXPECT_DOUBLE_EQ(Total(pay), 500);
     ASSERT_TRUE(pay->AppendLine());
     pay->cdsDetail->FieldByName("amount")->SetValue(120);
     EXPECT_DOUBLE_EQ(Total(pay), 120) << "once bills are settled, they make the amount";
+    // A payment that settles bills settles nothing without them.
+    SetMaster(pay, QStringLiteral("ispp"), 0);
+    EXPECT_FALSE(pay->MayStandAlone());
+    ASSERT_TRUE(pay->DeleteLine());
+    EXPECT_DOUBLE_EQ(Total(pay), 0);
 
     // The purchase expense types its total and spreads it over the lines.
     TBillDocument* expense =
