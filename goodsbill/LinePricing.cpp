@@ -14,12 +14,16 @@
 //   when the field is there, and later steps of the same routine use the computed value.
 //   So a line without a tax amount field still puts the tax into the amount that the
 //   quantity routine adds up. A field the line lacks and no step has computed counts as
-//   "no discount" (disc 100), "one base unit per unit" (unitrate 1), or 0.
+//   "no discount" (disc 100), "one base unit per unit" (unitrate 1), or 0. The one step
+//   the rules make conditional on its own field, the unit price of the discount routine,
+//   is left out whole on a line without a unit price field.
+// - The previous amounts of a line without a tax amount, goods amount or amount field
+//   are 0 for that field.
 // - A field that holds no value (null) or text that is not a number counts as 0.
 // - Where a division's divisor is 0 and the rule names no other value, the step writes
 //   nothing and its target keeps its value:
-//     * list price from unit price (unit price and price-with-tax routines, and the
-//       "prices follow the amount" branches) with a discount of 0;
+//     * list price from unit price with a discount of 0 in the unit price and
+//       price-with-tax routines (the amount rules name this case themselves);
 //     * price per base unit with a unit rate of 0 in the discount, price-with-tax and
 //       goods-amount routines;
 //     * unit price from the price with tax when 1 + tax rate % is 0 (tax rate -100), in the
@@ -132,23 +136,18 @@ public:
         }
     }
 
-    // list price from unit price
-    void P1()
+    void ListPriceFromUnitPrice()
     {
         const double d = Disc.V * 0.01;
         if (d != 0)
             Set(NPrice, Round(UnitPrice.V / d, 8));
     }
-    // unit price from list price
-    void P2() { Set(UnitPrice, Round(NPrice.V * Disc.V * 0.01, 8)); }
-    // price with tax
-    void P3() { Set(TaxPrice, Round(UnitPrice.V * (1 + TaxRate.V * 0.01), 8)); }
-    // goods amount
-    void P4() { Set(GoodsAmt, TruncateCurrency(UnitQty.V * UnitPrice.V)); }
-    // tax amount from the goods amount just computed
-    void P5() { Set(TaxAmt, TruncateCurrency(GoodsAmt.V * TaxRate.V * 0.01)); }
-    // amount
-    void P6()
+    void UnitPriceFromListPrice() { Set(UnitPrice, Round(NPrice.V * Disc.V * 0.01, 8)); }
+    void PriceWithTax() { Set(TaxPrice, Round(UnitPrice.V * (1 + TaxRate.V * 0.01), 8)); }
+    void GoodsAmount() { Set(GoodsAmt, TruncateCurrency(UnitQty.V * UnitPrice.V)); }
+    // from the goods amount as just computed (and, in a currency field, stored)
+    void TaxAmount() { Set(TaxAmt, TruncateCurrency(GoodsAmt.V * TaxRate.V * 0.01)); }
+    void LineAmount()
     {
         if (GoodsAmt.F && TaxAmt.F)
             Set(Amount, GoodsAmt.V + TaxAmt.V);
@@ -157,8 +156,7 @@ public:
         else
             Set(Amount, TruncateCurrency(UnitQty.V * UnitPrice.V));
     }
-    // price per base unit
-    void P7(TZeroRate zero)
+    void BasePrice(TZeroRate zero)
     {
         if (!Price.F || !UnitRate.F)
             return;
@@ -178,16 +176,13 @@ public:
         }
         Set(Price, Round(UnitPrice.V / UnitRate.V, 8));
     }
-    // discount amount
-    void P8()
+    void DiscountAmount()
     {
         if (DiscAmt.F)
             Set(DiscAmt, TruncateCurrency(NPrice.V * (1 - Disc.V * 0.01) * UnitQty.V));
     }
-    // quantity in base units
-    void P9() { Set(Quantity, Round(UnitRate.V * UnitQty.V, 6)); }
+    void BaseQuantity() { Set(Quantity, Round(UnitRate.V * UnitQty.V, 6)); }
 
-    // unit price from the price with tax
     void UnitPriceFromTaxPrice()
     {
         const double d = 1 + TaxRate.V * 0.01;
@@ -200,8 +195,8 @@ public:
     {
         if (UnitQty.V != 0)
             Set(UnitPrice, Round(GoodsAmt.V / UnitQty.V, 8));
-        P3();
-        P1();
+        PriceWithTax();
+        ListPriceFromUnitPrice();
     }
 
 private:
@@ -250,6 +245,16 @@ TLinePricing::TLinePricing(TClientDataSet* detail, const TGoodsFieldNames& names
 }
 
 TLinePricing::~TLinePricing() = default;
+
+template <class TBody>
+void TLinePricing::OnCurrentLine(TBody body)
+{
+    if (!HasCurrentLine())
+        return;
+    TBusyScope busy(*this);
+    TLine line(FDetail, FNames);
+    body(line);
+}
 
 bool TLinePricing::HasCurrentLine() const
 {
@@ -302,170 +307,150 @@ TLineRole TLinePricing::DetailFieldChanged(TField* field)
 
 void TLinePricing::UnitQtyChanged(TField*)
 {
-    if (!HasCurrentLine())
-        return;
-    TBusyScope busy(*this);
-    TLine l(FDetail, FNames);
-    if (l.UnitPrice.F && l.UnitPrice.F->IsNull())
-        l.Set(l.UnitPrice, 0);
-    l.P9();
-    if (l.TaxRate.F) {
-        l.P4();
-        l.P5();
-        l.Set(l.Amount, l.GoodsAmt.V + l.TaxAmt.V);
-    } else {
-        l.Set(l.Amount, TruncateCurrency(l.UnitQty.V * l.UnitPrice.V));
-    }
-    l.P8();
+    OnCurrentLine([&](TLine& l) {
+        if (l.UnitPrice.F && l.UnitPrice.F->IsNull())
+            l.Set(l.UnitPrice, 0);
+        l.BaseQuantity();
+        if (l.TaxRate.F) {
+            l.GoodsAmount();
+            l.TaxAmount();
+            l.Set(l.Amount, l.GoodsAmt.V + l.TaxAmt.V);
+        } else {
+            l.Set(l.Amount, TruncateCurrency(l.UnitQty.V * l.UnitPrice.V));
+        }
+        l.DiscountAmount();
+    });
 }
 
 void TLinePricing::NPriceChanged(TField*)
 {
-    if (!HasCurrentLine())
-        return;
-    TBusyScope busy(*this);
-    TLine l(FDetail, FNames);
-    l.P2();
-    l.P3();
-    l.P4();
-    l.P5();
-    l.P6();
-    l.P7(TZeroRate::UnitPrice);
-    l.P8();
+    OnCurrentLine([&](TLine& l) {
+        l.UnitPriceFromListPrice();
+        l.PriceWithTax();
+        l.GoodsAmount();
+        l.TaxAmount();
+        l.LineAmount();
+        l.BasePrice(TZeroRate::UnitPrice);
+        l.DiscountAmount();
+    });
 }
 
 void TLinePricing::UnitPriceChanged(TField*)
 {
-    if (!HasCurrentLine())
-        return;
-    TBusyScope busy(*this);
-    TLine l(FDetail, FNames);
-    l.P1();
-    l.P3();
-    l.P4();
-    l.P5();
-    l.P6();
-    l.P7(TZeroRate::Zero);
-    l.P8();
+    OnCurrentLine([&](TLine& l) {
+        l.ListPriceFromUnitPrice();
+        l.PriceWithTax();
+        l.GoodsAmount();
+        l.TaxAmount();
+        l.LineAmount();
+        l.BasePrice(TZeroRate::Zero);
+        l.DiscountAmount();
+    });
 }
 
 void TLinePricing::DiscChanged(TField*)
 {
-    if (!HasCurrentLine())
-        return;
-    TBusyScope busy(*this);
-    TLine l(FDetail, FNames);
-    if (l.UnitPrice.F)
-        l.P2();
-    l.P3();
-    l.P4();
-    l.P5();
-    l.P6();
-    l.P7(TZeroRate::Leave);
-    l.P8();
+    OnCurrentLine([&](TLine& l) {
+        if (l.UnitPrice.F)
+            l.UnitPriceFromListPrice();
+        l.PriceWithTax();
+        l.GoodsAmount();
+        l.TaxAmount();
+        l.LineAmount();
+        l.BasePrice(TZeroRate::Leave);
+        l.DiscountAmount();
+    });
 }
 
 void TLinePricing::TaxRateChanged(TField*)
 {
-    if (!HasCurrentLine())
-        return;
-    TBusyScope busy(*this);
-    TLine l(FDetail, FNames);
-    l.P3();
-    l.P4();
-    l.P5();
-    l.P6();
+    OnCurrentLine([&](TLine& l) {
+        l.PriceWithTax();
+        l.GoodsAmount();
+        l.TaxAmount();
+        l.LineAmount();
+    });
 }
 
 void TLinePricing::GoodsAmtChanged(TField*)
 {
-    if (!HasCurrentLine())
-        return;
-    TBusyScope busy(*this);
-    TLine l(FDetail, FNames);
-    if (DecimalDistance(l.GoodsAmt.V, FPrevious.GoodsAmt) <= FOptions.GoodsAmtLimit) {
-        // a rounding correction: the typed amount stays, the prices do not move
-        if (l.Amount.F && l.GoodsAmt.F && l.TaxAmt.F)
-            l.Set(l.Amount, l.GoodsAmt.V + l.TaxAmt.V);
-        return;
-    }
-    l.UnitPriceFromGoodsAmt();
-    l.P4();
-    l.P5();
-    l.P6();
-    l.P7(TZeroRate::Leave);
-    l.P8();
+    OnCurrentLine([&](TLine& l) {
+        if (DecimalDistance(l.GoodsAmt.V, FPrevious.GoodsAmt) <= FOptions.GoodsAmtLimit) {
+            // a rounding correction: the typed amount stays, the prices do not move
+            if (l.Amount.F && l.GoodsAmt.F && l.TaxAmt.F)
+                l.Set(l.Amount, l.GoodsAmt.V + l.TaxAmt.V);
+            return;
+        }
+        l.UnitPriceFromGoodsAmt();
+        l.GoodsAmount();
+        l.TaxAmount();
+        l.LineAmount();
+        l.BasePrice(TZeroRate::Leave);
+        l.DiscountAmount();
+    });
 }
 
 void TLinePricing::TaxAmtChanged(TField*)
 {
-    if (!HasCurrentLine())
-        return;
-    TBusyScope busy(*this);
-    TLine l(FDetail, FNames);
-    if (DecimalDistance(l.TaxAmt.V, FPrevious.TaxAmt) <= FOptions.TaxAmtLimit) {
+    OnCurrentLine([&](TLine& l) {
+        if (DecimalDistance(l.TaxAmt.V, FPrevious.TaxAmt) <= FOptions.TaxAmtLimit) {
+            l.Set(l.Amount, l.GoodsAmt.V + l.TaxAmt.V);
+            return;
+        }
+        const double rate = l.TaxRate.V * 0.01;
+        if (rate != 0)
+            l.Set(l.GoodsAmt, Round(l.TaxAmt.V / rate, 2));
+        l.UnitPriceFromGoodsAmt();
         l.Set(l.Amount, l.GoodsAmt.V + l.TaxAmt.V);
-        return;
-    }
-    const double rate = l.TaxRate.V * 0.01;
-    if (rate != 0)
-        l.Set(l.GoodsAmt, Round(l.TaxAmt.V / rate, 2));
-    l.UnitPriceFromGoodsAmt();
-    l.Set(l.Amount, l.GoodsAmt.V + l.TaxAmt.V);
-    l.P7(TZeroRate::Leave);
-    l.P8();
+        l.BasePrice(TZeroRate::Leave);
+        l.DiscountAmount();
+    });
 }
 
 void TLinePricing::AmountChanged(TField*)
 {
-    if (!HasCurrentLine())
-        return;
-    TBusyScope busy(*this);
-    TLine l(FDetail, FNames);
-    if (DecimalDistance(l.Amount.V, FPrevious.Amount) <= FOptions.GoodsAmtLimit) {
-        l.Set(l.GoodsAmt, l.Amount.V - l.TaxAmt.V);
-        return;
-    }
-    const bool noQty = l.UnitQty.V == 0;
-    if (!noQty)
-        l.Set(l.TaxPrice, Round(l.Amount.V / l.UnitQty.V, 8));
-    if (l.TaxAmt.F)
-        l.UnitPriceFromTaxPrice();
-    else
-        l.Set(l.UnitPrice, noQty ? 0 : Round(l.Amount.V / l.UnitQty.V, 8));
-    l.P1();
-    l.Set(l.GoodsAmt, noQty ? 0 : Round(l.UnitPrice.V * l.UnitQty.V, 2));
-    l.Set(l.TaxAmt, l.Amount.V - l.GoodsAmt.V);
-    l.Set(l.Price, l.UnitRate.V == 0 ? 0 : Round(l.UnitPrice.V / l.UnitRate.V, 8));
-    l.P8();
+    OnCurrentLine([&](TLine& l) {
+        if (DecimalDistance(l.Amount.V, FPrevious.Amount) <= FOptions.GoodsAmtLimit) {
+            l.Set(l.GoodsAmt, l.Amount.V - l.TaxAmt.V);
+            return;
+        }
+        const bool noQty = l.UnitQty.V == 0;
+        if (!noQty)
+            l.Set(l.TaxPrice, Round(l.Amount.V / l.UnitQty.V, 8));
+        if (l.TaxAmt.F)
+            l.UnitPriceFromTaxPrice();
+        else
+            l.Set(l.UnitPrice, noQty ? 0 : Round(l.Amount.V / l.UnitQty.V, 8));
+        l.ListPriceFromUnitPrice();
+        l.Set(l.GoodsAmt, noQty ? 0 : Round(l.UnitPrice.V * l.UnitQty.V, 2));
+        l.Set(l.TaxAmt, l.Amount.V - l.GoodsAmt.V);
+        l.Set(l.Price, l.UnitRate.V == 0 ? 0 : Round(l.UnitPrice.V / l.UnitRate.V, 8));
+        l.DiscountAmount();
+    });
 }
 
 void TLinePricing::TaxPriceChanged(TField*)
 {
-    if (!HasCurrentLine())
-        return;
-    TBusyScope busy(*this);
-    TLine l(FDetail, FNames);
-    if (l.TaxAmt.F)
-        l.UnitPriceFromTaxPrice();
-    else if (l.UnitQty.V != 0)
-        l.Set(l.UnitPrice, Round(l.Amount.V / l.UnitQty.V, 8));
-    l.P1();
-    l.P4();
-    l.Set(l.Amount, TruncateCurrency(l.UnitQty.V * l.TaxPrice.V));
-    l.Set(l.TaxAmt, TruncateCurrency(l.Amount.V - l.GoodsAmt.V));
-    l.P7(TZeroRate::Leave);
-    l.P8();
+    OnCurrentLine([&](TLine& l) {
+        if (l.TaxAmt.F)
+            l.UnitPriceFromTaxPrice();
+        else if (l.UnitQty.V != 0)
+            l.Set(l.UnitPrice, Round(l.Amount.V / l.UnitQty.V, 8));
+        l.ListPriceFromUnitPrice();
+        l.GoodsAmount();
+        l.Set(l.Amount, TruncateCurrency(l.UnitQty.V * l.TaxPrice.V));
+        l.Set(l.TaxAmt, TruncateCurrency(l.Amount.V - l.GoodsAmt.V));
+        l.BasePrice(TZeroRate::Leave);
+        l.DiscountAmount();
+    });
 }
 
 void TLinePricing::UnitAPriceChanged(TField*)
 {
-    if (!HasCurrentLine())
-        return;
-    TBusyScope busy(*this);
-    TLine l(FDetail, FNames);
-    if (l.UnitRate.V != 0)
-        l.Set(l.APrice, Round(l.UnitAPrice.V / l.UnitRate.V, 8));
+    OnCurrentLine([&](TLine& l) {
+        if (l.UnitRate.V != 0)
+            l.Set(l.APrice, Round(l.UnitAPrice.V / l.UnitRate.V, 8));
+    });
 }
 
 void TLinePricing::PresentChanged(TField*)

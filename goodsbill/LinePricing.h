@@ -126,6 +126,9 @@ private:
     class TLine;
     class TBusyScope;
     bool HasCurrentLine() const;
+    // Runs body on the current line's pricing fields, with the routines marked as running.
+    template <class TBody>
+    void OnCurrentLine(TBody body);
 
     TClientDataSet* FDetail;
     TClientDataSet* FMaster;
