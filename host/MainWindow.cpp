@@ -186,6 +186,10 @@ void TMainWindow::AddMdiChild(QWidget* form)
     form->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow* sub = FMdiArea->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // A form that closes itself (Esc, 确定, 取消) takes its frame along; otherwise an empty
+    // frame with the bill's title stays behind. Queued: while the form is being destroyed the
+    // frame still holds it.
+    connect(form, &QObject::destroyed, sub, &QMdiSubWindow::close, Qt::QueuedConnection);
     sub->setWindowTitle(form->windowTitle());
     sub->show();
     FMdiArea->setActiveSubWindow(sub);

@@ -117,7 +117,8 @@ QVariant ToEngineValue(const QVariant& v)
 
 void ThrowSqliteError(sqlite3* db, const QString& sql)
 {
-    throw EDatabaseError(QStringLiteral("数据库错误：%1\nSQL: %2").arg(QString::fromUtf8(sqlite3_errmsg(db)), sql.simplified().left(500)));
+    // Users read the error in words; the engine's text and the statement go to the log.
+    RaiseEngineError(db, sql);
 }
 
 TStatement::TStatement(sqlite3* db, const QString& engineSql) : FDb(db), FSql(engineSql)
