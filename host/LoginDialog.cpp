@@ -138,6 +138,7 @@ TLoginDialog::TLoginDialog(TClientConnection* con, QWidget* parent) : QDialog(pa
 {
     setObjectName(QStringLiteral("LoginForm"));
     setWindowTitle(QStringLiteral("登录 Tradebill"));
+    setMinimumWidth(360);
     QString loadError;
     try {
         FInfo = ReadLoginInfo(con);
@@ -284,6 +285,23 @@ bool AskFirstPassword(TClientConnection* con)
         return true;
     LogOut(con);
     return false;
+}
+
+bool AskNewPassword(TClientConnection* con)
+{
+    bool hasPassword = true;
+    try {
+        for (const TLoginOperator& op : ReadLoginInfo(con).Operators)
+            if (op.OpID == g_iUserID)
+                hasPassword = op.HasPassword;
+    } catch (const Exception&) {
+        // the server asks for the old password anyway when there is one
+    }
+    TSetPasswordDialog dialog(con, 0, hasPassword, QStringLiteral("修改操作员“%1”的密码。").arg(g_asUserName));
+    if (ExecModal(&dialog) != QDialog::Accepted)
+        return false;
+    ShowInformation(QStringLiteral("密码已修改，下次登录时请使用新密码。"));
+    return true;
 }
 
 bool LoginInteractively(TClientConnection* con, int preselectOpid)

@@ -96,6 +96,9 @@ private:
 // the user cancels, then the new password of an operator who has none yet. False when the
 // user cancelled either window; nobody is logged in then.
 bool LoginInteractively(TClientConnection* con, int preselectOpid = 0);
+// The logged-in operator changes their password (giving the old one when they have one).
+// True when it was changed.
+bool AskNewPassword(TClientConnection* con);
 // Asks the logged-in operator, who has no password yet, to set one. False (and logged out)
 // when the user cancels.
 bool AskFirstPassword(TClientConnection* con);

@@ -1,6 +1,7 @@
 #include "host/MainWindow.h"
 
 #include "host/KQParams.h"
+#include "host/LoginDialog.h"
 #include "host/Messages.h"
 #include "host/Registry.h"
 #include "host/Session.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPointer>
@@ -98,6 +100,7 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent)
     FMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(FMdiArea);
     BuildMenus();
+    BuildSystemMenu();
 
     FUserLabel = new QLabel(this);
     FShopLabel = new QLabel(this);
@@ -170,6 +173,15 @@ void TMainWindow::BuildMenus()
             connect(a, &QAction::triggered, this, [c] { RunCommand(c.Function, c.Subject); });
         }
     }
+}
+
+void TMainWindow::BuildSystemMenu()
+{
+    QMenu* system = menuBar()->addMenu(QStringLiteral("系统"));
+    system->setObjectName(QStringLiteral("系统"));
+    QAction* password = system->addAction(QStringLiteral("修改密码..."));
+    password->setObjectName(QStringLiteral("ChangePassword"));
+    connect(password, &QAction::triggered, this, [] { AskNewPassword(g_DefaultCon); });
 }
 
 void TMainWindow::EditItemTriggered(const QString& subject)

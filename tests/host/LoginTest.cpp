@@ -7,6 +7,7 @@
 #include "server/Login.h"
 #include "server/Procedures.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -253,6 +254,32 @@ TEST_F(TLoginTest, CancellingTheLoginLeavesNobodyLoggedIn)
     EXPECT_FALSE(LoginInteractively(&Con(), 1));
     EXPECT_EQ(g_iUserID, 0);
     EXPECT_FALSE(Con().Session().LoggedIn());
+}
+
+TEST_F(TLoginTest, TheMainWindowLetsTheOperatorChangeTheirPassword)
+{
+    ASSERT_TRUE(LoginWithPassword(&Con(), 2, QString(), QStringLiteral("clerk")).Ok);
+    TMainWindow w;
+    QAction* item = w.FindMenuAction(QStringLiteral("系统"), QStringLiteral("修改密码..."));
+    ASSERT_NE(item, nullptr);
+    TScriptedMessages msgs;
+    msgs.OnModal(QStringLiteral("SetPasswordForm"), [](QDialog* dlg) {
+        auto* d = static_cast<TSetPasswordDialog*>(dlg);
+        EXPECT_NE(d->OldPasswordEdit(), nullptr);
+        d->OldPasswordEdit()->setText(QStringLiteral("wrong"));
+        d->NewPasswordEdit()->setText(QStringLiteral("柜台2号"));
+        d->ConfirmEdit()->setText(QStringLiteral("柜台2号"));
+        d->TrySave();
+        EXPECT_TRUE(d->ErrorText().contains(QStringLiteral("原密码不正确")));
+        d->OldPasswordEdit()->setText(QStringLiteral("clerk"));
+        d->TrySave();
+        return d->result();
+    });
+    item->trigger();
+    EXPECT_EQ(msgs.PendingDialogs(), 0);
+    EXPECT_TRUE(msgs.Contains(QStringLiteral("密码已修改")));
+    EXPECT_FALSE(LoginWithPassword(&Con(), 2, QString(), QStringLiteral("clerk")).Ok);
+    EXPECT_TRUE(LoginWithPassword(&Con(), 2, QString(), QStringLiteral("柜台2号")).Ok);
 }
 
 // A new empty database: the administrator exists, logs in without a password and must set
