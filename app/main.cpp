@@ -69,11 +69,15 @@ int main(int argc, char** argv)
     try {
         options = ParseAppOptions(QApplication::arguments(), QApplication::applicationDirPath());
         con.reset(OpenAppDatabase(options));
-        login = LoginFromOptions(options, con.get());
     } catch (const Exception& e) {
         return Fail(options, e);
     }
     TBusyIndicator busy(con.get());
+    try {
+        login = LoginFromOptions(options, con.get());
+    } catch (const Exception& e) {
+        return Fail(options, e);
+    }
 
     if (login != TStartLogin::LoggedIn) {
         try {
