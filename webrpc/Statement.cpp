@@ -157,8 +157,10 @@ void TStatement::Bind(const TSqlParams& params)
                 break;
             }
         }
-        if (!value)
-            throw EDatabaseError(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, FSql.simplified().left(300)));
+        if (!value) {
+            WriteDatabaseLog(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, FSql.simplified().left(2000)));
+            throw EDatabaseError(QStringLiteral("数据库语句的参数 %1 没有赋值（详细信息已写入日志）").arg(name));
+        }
         const QVariant v = ToEngineValue(*value);
         int rc = SQLITE_OK;
         if (v.isNull()) {

@@ -126,6 +126,7 @@ TEST_F(TBusyTest, EngineErrorsReadInWordsWithTheColumnsThatRefused)
         {QStringLiteral("insert into t (k) values (3)"), QStringLiteral("必填的数据没有值（t.name）")},
         {QStringLiteral("select nosuchcolumn from t"), QStringLiteral("数据库执行出错")},
         {QStringLiteral("selec k from t"), QStringLiteral("数据库执行出错")},
+        {QStringLiteral("select name from t where k = :k"), QStringLiteral("参数 k 没有赋值")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Sql.toStdString());
