@@ -1,7 +1,6 @@
 // A busy database as the user sees it: the wait cursor while the application waits for
 // another user's save, a note saying so after a while, and nothing left behind afterwards.
 #include "host/BusyIndicator.h"
-#include "platform/Exceptions.h"
 #include "webrpc/Connection.h"
 
 #include <QApplication>
@@ -76,31 +75,6 @@ TEST_F(TBusyIndicatorTest, WaitCursorAtOnceTheNoteLaterAndBothGoneAfterTheWait)
     EXPECT_FALSE(busy.NoteVisible());
     EXPECT_FALSE(busy.Waiting());
     EXPECT_EQ(FCon.ExecuteScalar(QStringLiteral("select count(*) from t")).toInt(), 1);
-}
-
-TEST_F(TBusyIndicatorTest, GivingUpRestoresTheCursorAndSaysWhyInWords)
-{
-    TBusyIndicator busy(&FCon, 50);
-    FCon.SetBusyTimeout(300);
-    FOther.BeginTrans();
-    QVector<TSample> samples;
-    QString message;
-    {
-        QTimer timer;
-        Probe(timer, samples, -1, busy);
-        try {
-            FCon.BeginTrans();
-        } catch (const EDatabaseError& e) {
-            message = e.Message();
-        }
-    }
-    EXPECT_TRUE(message.contains(QStringLiteral("其他用户正在保存数据"))) << message.toStdString();
-    EXPECT_FALSE(message.contains(QStringLiteral("begin")));
-    EXPECT_FALSE(message.contains(QStringLiteral("SQL")));
-    EXPECT_FALSE(samples.isEmpty());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(busy.NoteVisible());
-    EXPECT_FALSE(FCon.InTransaction());
 }
 
 } // namespace

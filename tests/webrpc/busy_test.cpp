@@ -4,13 +4,11 @@
 #include "platform/Exceptions.h"
 #include "webrpc/Connection.h"
 
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include <sqlite3.h>
 
 namespace {
 
@@ -142,19 +140,6 @@ TEST_F(TBusyTest, EngineErrorsReadInWordsWithTheColumnsThatRefused)
         EXPECT_TRUE(FLog.first().contains(c.Sql)) << FLog.first().toStdString();
     }
     EXPECT_EQ(FCon->ExecuteScalar(QStringLiteral("select count(*) from t")).toInt(), 1);
-}
-
-TEST(EngineErrorMessage, EveryResultCodeHasChineseWords)
-{
-    for (int code : {SQLITE_BUSY, SQLITE_LOCKED, SQLITE_FULL, SQLITE_READONLY, SQLITE_IOERR, SQLITE_CORRUPT, SQLITE_NOTADB,
-                     SQLITE_TOOBIG, SQLITE_NOMEM, SQLITE_AUTH, SQLITE_CONSTRAINT, SQLITE_CONSTRAINT_FOREIGNKEY, SQLITE_ERROR,
-                     SQLITE_IOERR_WRITE, SQLITE_BUSY_SNAPSHOT}) {
-        const QString m = EngineErrorMessage(code, QStringLiteral("raw engine words"));
-        EXPECT_FALSE(m.isEmpty());
-        EXPECT_FALSE(m.contains(QStringLiteral("raw"))) << code;
-        EXPECT_TRUE(m.contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]")))) << code;
-    }
-    EXPECT_EQ(EngineErrorMessage(SQLITE_BUSY_SNAPSHOT), EngineErrorMessage(SQLITE_BUSY));
 }
 
 } // namespace

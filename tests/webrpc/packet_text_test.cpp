@@ -157,17 +157,4 @@ TEST(PacketText, AcceptedTextTravelsExactlyThroughDeltaAndPacket)
     }
 }
 
-TEST(PacketText, NullAndEmptyStayApartInPackets)
-{
-    TPacketParams p;
-    p.Set(QStringLiteral("Empty"), QString(QLatin1String("")));
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("Null"));
-    TPacketParams back;
-    back.LoadFromString(p.ToString());
-    ASSERT_NE(back.FindParam(QStringLiteral("Null")), nullptr);
-    EXPECT_TRUE(back.FindParam(QStringLiteral("Null"))->IsNull());
-    ASSERT_NE(back.FindParam(QStringLiteral("Empty")), nullptr);
-    EXPECT_FALSE(back.FindParam(QStringLiteral("Empty"))->IsNull());
-}
-
 } // namespace
