@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QTextEdit>
 #include <QTextStream>
@@ -295,6 +296,7 @@ void TBillBaseForm::CreateWindowParts()
     btnPrev = toolButton("btnPrev", QString(), APrev, nullptr);
     btnNext = toolButton("btnNext", QString(), ANext, nullptr);
     btnPrint = toolButton("btnPrint", QString(), APrint, menuPrint);
+    btnPrintPreview = toolButton("btnPrintPreview", QString(), APrintView, nullptr);
     btnOperation = toolButton("btnOperation", QStringLiteral("操作"), nullptr, menuOperation);
     btnArch = toolButton("btnArch", QStringLiteral("审批"), nullptr, menuArch);
     btnSendEMail = toolButton("btnSendEMail", QString(), ASendEMail, nullptr);
@@ -1274,8 +1276,10 @@ void TBillBaseForm::AfterSaveBill()
     ANext->setEnabled(true);
     APrev->setEnabled(true);
     Modified = false;
-    if (wasNew && GetAccOptionValue(QStringLiteral("BILLPRINTAFTERSAVE")) == QStringLiteral("1") && Privilege()->Print)
+    if (wasNew && GetAccOptionValue(QStringLiteral("BILLPRINTAFTERSAVE")) == QStringLiteral("1") && Privilege()->Print) {
+        const QScopedValueRollback<bool> straight(FPrintStraight, true);
         PrintBill(false);
+    }
     IsNewBill = false;
     UpdateBillState();
 }
@@ -1760,14 +1764,19 @@ void TBillBaseForm::DoPrintBill(bool preview)
 {
     const TField* rpt = cdsMaster->FindField(QStringLiteral("RPTID"));
     TPrintBillOptions options;
-    options.Output = preview ? TPrintOutput::Preview : (PdfOutputFile.isEmpty() ? TPrintOutput::Printer : TPrintOutput::Pdf);
+    options.Output = preview                    ? TPrintOutput::Preview
+                     : !PdfOutputFile.isEmpty() ? TPrintOutput::Pdf
+                     : FPrintStraight           ? TPrintOutput::Printer
+                                                : TPrintOutput::PrintDialog;
     options.PdfFile = PdfOutputFile;
     options.Parent = this;
     options.WindowID = BillType;
-    if (!PrintBillWithTemplate(ReportType, rpt ? rpt->AsInteger() : 0, cdsMaster, MasterDetailBill ? cdsDetail : nullptr, options))
+    TPrintBillResult result;
+    if (!PrintBillWithTemplate(ReportType, rpt ? rpt->AsInteger() : 0, cdsMaster, MasterDetailBill ? cdsDetail : nullptr, options,
+                               &result))
         return;
-    // Only paper (or its PDF stand-in) counts as printed; a preview leaves the mark alone.
-    if (!preview && !IsNewBill && CurrentBillID != kNoBillID)
+    // Only paper (or its PDF stand-in) counts as printed, also when printed from the preview.
+    if (result.Printed && !IsNewBill && CurrentBillID != kNoBillID)
         MarkBillPrinted(MasterTable, KeyField, CurrentBillID);
 }
 

@@ -86,7 +86,7 @@ public:
 
     // ---- window parts
     QToolBar* ToolBar = nullptr;
-    QToolButton *btnPrev = nullptr, *btnNext = nullptr, *btnPrint = nullptr, *btnOperation = nullptr;
+    QToolButton *btnPrev = nullptr, *btnNext = nullptr, *btnPrint = nullptr, *btnPrintPreview = nullptr, *btnOperation = nullptr;
     QToolButton *btnArch = nullptr, *btnSendEMail = nullptr, *btnSendMsn = nullptr;
     QComboBox* dlgcRptStyle = nullptr;
     QWidget* BodyPanel = nullptr;
@@ -333,6 +333,7 @@ protected:
     QStringList FMasterEditorFields;
     QGridLayout* FMasterLayout = nullptr;
     bool FPrinting = false;
+    bool FPrintStraight = false; // printing right after saving: no print dialog
     bool FInDetailFieldChange = false;
     bool FReadOnly = false;
     bool FClosingChecked = false;
