@@ -6,10 +6,10 @@
 #include "host/Session.h"
 #include "platform/report/ReportControl.h"
 #include "platform/report/ReportPreview.h"
+#include "printing/PrintTemplateStore.h"
 #include "services/MoneyToChinese.h"
 #include "webrpc/Connection.h"
 
-#include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -190,16 +190,8 @@ bool AskPrinter(QPrinter& printer, int pageCount, QWidget* parent)
 
 QString AskSavePdfFile(QWidget* parent, const QString& suggestedName)
 {
-    QFileDialog dlg(parent, QStringLiteral("保存PDF"), QString(), QStringLiteral("PDF 文件 (*.pdf)"));
-    dlg.setObjectName(QStringLiteral("SavePdfDialog"));
-    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
-    dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setDefaultSuffix(QStringLiteral("pdf"));
-    if (!suggestedName.isEmpty())
-        dlg.selectFile(suggestedName);
-    if (ExecModal(&dlg) != QDialog::Accepted)
-        return {};
-    return dlg.selectedFiles().value(0);
+    return AskSaveFile(parent, QStringLiteral("SavePdfDialog"), QStringLiteral("保存PDF"), QStringLiteral("PDF 文件 (*.pdf)"),
+                       QStringLiteral("pdf"), suggestedName);
 }
 
 void RegisterPrintMoneyInWords() { SetMoneyInWordsFunction([](double v) { return InWords(v); }); }

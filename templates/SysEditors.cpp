@@ -31,6 +31,15 @@ template <class T> T* Named(T* w, const char* name)
     w->setObjectName(QString::fromLatin1(name));
     return w;
 }
+// The dialog's buttons, right-aligned under the rest.
+void AddButtonRow(QBoxLayout* root, std::initializer_list<QPushButton*> buttons)
+{
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QPushButton* b : buttons)
+        row->addWidget(b);
+    root->addLayout(row);
+}
 } // namespace
 
 // ---------------------------------------------------------------- system field
@@ -235,13 +244,9 @@ TSysTemplatedForm::TSysTemplatedForm(int windowId, int templateId, QWidget* pare
         item->setToolTip(q.FieldByName(QStringLiteral("datafield"))->AsString());
     }
     if (lstFields->count() > 0) lstFields->setCurrentRow(0);
-    auto* buttons = new QHBoxLayout;
     btnAdd = Named(new QPushButton(QStringLiteral("增加(&A)"), this), "btnAdd");
     btnClose = Named(new QPushButton(QStringLiteral("关闭(&C)"), this), "btnClose");
-    buttons->addStretch(1);
-    buttons->addWidget(btnAdd);
-    buttons->addWidget(btnClose);
-    root->addLayout(buttons);
+    AddButtonRow(root, {btnAdd, btnClose});
     connect(btnAdd, &QPushButton::clicked, this, [this] { AddClick(); });
     connect(btnClose, &QPushButton::clicked, this, [this] { done(FAdded > 0 ? QDialog::Accepted : QDialog::Rejected); });
 }
@@ -295,13 +300,9 @@ TSysEditorChooser::TSysEditorChooser(TKind kind, TClientConnection* con, QWidget
     root->addWidget(new QLabel(kind == ckField ? QStringLiteral("字段:") : QStringLiteral("模板:"), this));
     lstItems = Named(new QListWidget(this), "lstItems");
     root->addWidget(lstItems, 1);
-    auto* buttons = new QHBoxLayout;
     btnOK = Named(new QPushButton(QStringLiteral("确定"), this), "btnOK");
     btnCancel = Named(new QPushButton(QStringLiteral("取消"), this), "btnCancel");
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    root->addLayout(buttons);
+    AddButtonRow(root, {btnOK, btnCancel});
 
     // A window's title is the read-only label of the head that opens its field list.
     TClientDataSet windows, titles;

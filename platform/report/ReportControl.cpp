@@ -9,6 +9,7 @@
 #include <QtMath>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -48,8 +49,10 @@ Qt::Alignment ToQt(TReportHAlign a)
     return Qt::AlignLeft;
 }
 
-// Draws text inside a box given in mm: vertically centred, elided unless wrapping.
-void DrawText(QPainter& p, const QRectF& box, double dpi, const QString& text, TReportHAlign align, bool wrap)
+// Draws text inside a box given in mm: vertically centred, elided unless wrapping. fm
+// measures the painter's font (the table passes its own, made once per page).
+void DrawText(QPainter& p, const QRectF& box, double dpi, const QString& text, TReportHAlign align, bool wrap,
+              const QFontMetricsF* fm = nullptr)
 {
     if (text.isEmpty())
         return;
@@ -63,9 +66,24 @@ void DrawText(QPainter& p, const QRectF& box, double dpi, const QString& text, T
         p.restore();
         return;
     }
-    const QFontMetricsF fm(p.font(), p.device());
-    const QString shown = fm.horizontalAdvance(text) > r.width() ? fm.elidedText(text, Qt::ElideRight, r.width()) : text;
-    p.drawText(r, int(ToQt(align) | Qt::AlignVCenter | Qt::TextSingleLine), shown);
+    std::optional<QFontMetricsF> own;
+    if (!fm)
+        fm = &own.emplace(p.font(), p.device());
+    // Placed by hand on its base line: a bill prints thousands of cells, and the general
+    // text layout behind drawText(rect, flags) costs more than the drawing itself.
+    QString shown = text;
+    double width = fm->horizontalAdvance(text);
+    if (width > r.width()) {
+        shown = fm->elidedText(text, Qt::ElideRight, r.width());
+        width = fm->horizontalAdvance(shown);
+    }
+    double x = r.left();
+    if (align == TReportHAlign::Center)
+        x += (r.width() - width) / 2;
+    else if (align == TReportHAlign::Right)
+        x = r.right() - width;
+    const double baseline = r.top() + (r.height() - fm->height()) / 2 + fm->ascent();
+    p.drawText(QPointF(x, baseline), shown);
 }
 
 void DrawFrame(QPainter& p, const QRectF& r, const TReportFrame& f, double dpi)
@@ -609,7 +627,26 @@ void TReportControl::PaintBand(QPainter& p, double dpi, const TReportBand& band,
     }
 }
 
-void TReportControl::PaintTableRow(QPainter& p, double dpi, double top, int pageIndex, int row, int what)
+// The table's fonts at the resolution of one page, made once per page rather than per row.
+// Each column's plain detail field is looked up by name once, not per cell.
+struct TReportControl::TTablePaint {
+    TTablePaint(const TReportTemplate& t, QPaintDevice* device, double dpi)
+        : Header(MakeFont(t.Table.HeaderFont, dpi)), Cell(MakeFont(t.Table.CellFont, dpi)), Totals(Cell),
+          HeaderMetrics(Header, device), CellMetrics(Cell, device), TotalsMetrics(Totals, device)
+    {
+        Totals.setBold(true);
+        TotalsMetrics = QFontMetricsF(Totals, device);
+        for (const TReportColumn& c : t.Columns) {
+            const QString field = StripPrefix(c.Field.trimmed(), "D.");
+            DetailField.append(field.isEmpty() ? QString() : field);
+        }
+    }
+    QFont Header, Cell, Totals;
+    QFontMetricsF HeaderMetrics, CellMetrics, TotalsMetrics;
+    QVector<QString> DetailField; // "" where the column holds something else
+};
+
+void TReportControl::PaintTableRow(QPainter& p, double dpi, double top, int pageIndex, int row, int what, const TTablePaint& tp)
 {
     using TPlaced = TReportPagePlan::TPlaced;
     const TReportTemplate& t = FTemplate;
@@ -617,16 +654,18 @@ void TReportControl::PaintTableRow(QPainter& p, double dpi, double top, int page
     const bool totals = what == TPlaced::TotalsRow;
     const double h = header ? t.Table.HeaderHeight : t.BandHeight(TReportBandKind::Detail);
     double x = t.Page.MarginLeft;
-    const double width = t.TableWidth();
+    const QFontMetricsF* fm = &tp.CellMetrics;
     if (header) {
-        p.fillRect(PxRect(x, top, width, h, dpi), QColor(236, 236, 236));
-        p.setFont(MakeFont(t.Table.HeaderFont, dpi));
+        p.fillRect(PxRect(x, top, t.TableWidth(), h, dpi), QColor(236, 236, 236));
+        p.setFont(tp.Header);
+        fm = &tp.HeaderMetrics;
+    } else if (totals && !t.Table.CellFont.Bold) {
+        p.setFont(tp.Totals);
+        fm = &tp.TotalsMetrics;
     } else {
-        TReportFont f = t.Table.CellFont;
-        f.Bold = f.Bold || totals;
-        p.setFont(MakeFont(f, dpi));
+        p.setFont(tp.Cell);
     }
-    TReportFrame frame{true, true, true, true, t.Table.LineWidth};
+    p.setPen(Qt::black);
     for (int i = 0; i < t.Columns.size(); ++i) {
         const TReportColumn& c = t.Columns.at(i);
         const QRectF box = PxRect(x, top, c.Width, h, dpi);
@@ -642,15 +681,41 @@ void TReportControl::PaintTableRow(QPainter& p, double dpi, double top, int page
             } else if (c.Total) {
                 text = FormatReportValue(Resolve(QStringLiteral("SUM(%1)").arg(c.Field), pageIndex, -1), c.Format);
             }
+        } else if (!tp.DetailField.at(i).isEmpty()) {
+            text = FormatReportValue(FDetail ? FDetail->Value(row, tp.DetailField.at(i)) : QVariant(), c.Format);
         } else {
             text = FormatReportValue(Resolve(c.Field, pageIndex, row), c.Format);
         }
-        p.setPen(Qt::black);
-        DrawText(p, box, dpi, text, align, false);
-        if (t.Table.LineWidth > 0)
-            DrawFrame(p, box, frame, dpi);
+        DrawText(p, box, dpi, text, align, false, fm);
         x += c.Width;
     }
+}
+
+// The ruling of one page's block of table rows: a line between every two rows and round
+// the block, and the column lines from its top to its bottom, each drawn once.
+void TReportControl::PaintTableRules(QPainter& p, double dpi, const QVector<double>& rowTops, double bottom)
+{
+    const TReportTemplate& t = FTemplate;
+    if (rowTops.isEmpty() || !(t.Table.LineWidth > 0))
+        return;
+    QPen pen(Qt::black);
+    pen.setWidthF(qMax(1.0, Px(t.Table.LineWidth, dpi)));
+    pen.setCapStyle(Qt::SquareCap);
+    p.setPen(pen);
+    const double left = t.Page.MarginLeft;
+    const double right = left + t.TableWidth();
+    QVector<QLineF> lines;
+    lines.reserve(rowTops.size() + t.Columns.size() + 2);
+    for (double y : rowTops)
+        lines.append(QLineF(Px(left, dpi), Px(y, dpi), Px(right, dpi), Px(y, dpi)));
+    lines.append(QLineF(Px(left, dpi), Px(bottom, dpi), Px(right, dpi), Px(bottom, dpi)));
+    double x = left;
+    lines.append(QLineF(Px(x, dpi), Px(rowTops.first(), dpi), Px(x, dpi), Px(bottom, dpi)));
+    for (const TReportColumn& c : t.Columns) {
+        x += c.Width;
+        lines.append(QLineF(Px(x, dpi), Px(rowTops.first(), dpi), Px(x, dpi), Px(bottom, dpi)));
+    }
+    p.drawLines(lines);
 }
 
 void TReportControl::PaintPage(QPainter& p, double dpi, int pageIndex)
@@ -660,6 +725,10 @@ void TReportControl::PaintPage(QPainter& p, double dpi, int pageIndex)
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     const bool hasTable = FTemplate.Table.Visible && !FTemplate.Columns.isEmpty();
+    const TTablePaint tp(FTemplate, p.device(), dpi);
+    QVector<double> rowTops; // of the table's rows on this page, for the ruling
+    double tableBottom = 0;
+    const double rowH = FTemplate.BandHeight(TReportBandKind::Detail);
     for (const TPlaced& it : plan.Items) {
         switch (it.What) {
         case TPlaced::Band:
@@ -668,16 +737,22 @@ void TReportControl::PaintPage(QPainter& p, double dpi, int pageIndex)
             break;
         case TPlaced::TableHeader:
         case TPlaced::TotalsRow:
-            PaintTableRow(p, dpi, it.Top, pageIndex, -1, it.What);
+            PaintTableRow(p, dpi, it.Top, pageIndex, -1, it.What, tp);
+            rowTops.append(it.Top);
+            tableBottom = it.Top + (it.What == TPlaced::TableHeader ? FTemplate.Table.HeaderHeight : rowH);
             break;
         case TPlaced::DetailRow:
-            if (hasTable)
-                PaintTableRow(p, dpi, it.Top, pageIndex, it.Row, it.What);
+            if (hasTable) {
+                PaintTableRow(p, dpi, it.Top, pageIndex, it.Row, it.What, tp);
+                rowTops.append(it.Top);
+                tableBottom = it.Top + rowH;
+            }
             if (const TReportBand* b = FTemplate.Band(TReportBandKind::Detail))
                 PaintBand(p, dpi, *b, it.Top, pageIndex, it.Row);
             break;
         }
     }
+    PaintTableRules(p, dpi, rowTops, tableBottom);
 }
 
 QImage TReportControl::RenderPage(int pageIndex, double dpi)

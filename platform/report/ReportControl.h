@@ -132,7 +132,9 @@ private:
     void Invalidate() { FLaidOut = false; }
     void PaintPage(QPainter& p, double dpi, int pageIndex);
     void PaintDocument(QPainter& p, class QPagedPaintDevice* device, double dpi, const QVector<int>& pages);
-    void PaintTableRow(QPainter& p, double dpi, double top, int pageIndex, int row, int what);
+    struct TTablePaint;
+    void PaintTableRow(QPainter& p, double dpi, double top, int pageIndex, int row, int what, const TTablePaint& tp);
+    void PaintTableRules(QPainter& p, double dpi, const QVector<double>& rowTops, double bottom);
     void PaintBand(QPainter& p, double dpi, const TReportBand& band, double top, int pageIndex, int row);
     QVariant Resolve(const QString& name, int pageIndex, int row) const;
     QVariant MasterValue(const QString& field) const;

@@ -361,8 +361,9 @@ TEST_F(TPrintBillTest, PreviewSavesAPdfAndPrintsThroughTheDialog)
     EXPECT_EQ(PdfPages(printed), result.Pages);
     EXPECT_TRUE(result.Printed) << "printing from the preview counts as printing";
     const QString text = PdfText(saved);
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
         EXPECT_TRUE(text.contains(QStringLiteral("XK-20240315-0042")));
+    }
 
     // Only looking at the preview prints nothing.
     msgs.OnModal(QStringLiteral("BillPreview"), [](QDialog*) { return int(QDialog::Rejected); });

@@ -335,8 +335,9 @@ TEST(ReportPagination, ThePlanAgreesWithPlacingRowByRowWhateverTheBands)
             for (int p = 0; p < want.Pages; ++p) {
                 const TReportPagePlan plan = rc.PagePlan(p);
                 EXPECT_EQ(plan.RowCount, want.RowCount[p]) << k << "/" << rows << " page " << p;
-                if (want.RowCount[p] > 0)
+                if (want.RowCount[p] > 0) {
                     EXPECT_EQ(plan.FirstRow, want.FirstRow[p]) << k << "/" << rows << " page " << p;
+                }
                 int summaries = 0;
                 for (const auto& it : plan.Items)
                     summaries += it.What == TReportPagePlan::TPlaced::Band && it.Kind == TReportBandKind::Summary;
