@@ -62,6 +62,7 @@ private:
     QLabel* FDatabaseLabel;
     QMenu* FSystemMenu = nullptr;
     void BuildMenus();
+    void BuildSystemMenu(); // the operator's own things: the password
     void EditItemTriggered(const QString& subject);
 };
 

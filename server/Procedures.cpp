@@ -3,6 +3,7 @@
 #include "server/BillProcedures.h"
 #include "server/DemoData.h"
 #include "server/GoodsInfo.h"
+#include "server/Login.h"
 #include "server/Schema.h"
 #include "webrpc/SqlDialect.h"
 #include "webrpc/Statement.h"
@@ -195,6 +196,7 @@ void RegisterServerProcedures()
     TServerRegistry::RegisterProcedure(QStringLiteral("GETKEYVALUE"), GetKeyValueProc);
     RegisterGoodsInfoProcedure();
     RegisterBillProcedures();
+    RegisterLoginMethods();
 }
 
 bool InitializeDatabase(TClientConnection& con, bool withDemoData)
