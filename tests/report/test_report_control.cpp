@@ -1,8 +1,6 @@
 // The report control: catalogue, expressions and formats, pagination, PDF and images.
 #include "ReportTestData.h"
 
-#include <QFile>
-#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -360,48 +358,4 @@ TEST(ReportOutput, PrintSequenceFollowsRangeCopiesAndCollation)
     EXPECT_EQ(rc.PrintSequence(1, 1, 0, true), QVector<int>{0}) << "no copies asked means one";
     EXPECT_THROW(rc.PrintSequence(n + 1, n + 2), EReportError);
     EXPECT_THROW(rc.PrintSequence(3, 2), EReportError);
-}
-
-TEST(ReportOutput, PrinterGetsTheChosenPagesAndCopies)
-{
-    TReportControl rc;
-    BindPurchaseOrder(rc, 100);
-    QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("printer.pdf"));
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
-    printer.setPrintRange(QPrinter::PageRange);
-    printer.setFromTo(2, 3);
-    printer.setCopyCount(3);
-    rc.Print(&printer);
-    QFile f(pdf);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray all = f.readAll();
-    int pages = 0;
-    for (qsizetype i = all.indexOf("/Type /Page"); i >= 0; i = all.indexOf("/Type /Page", i + 1))
-        pages += all.mid(i + 11, 1) != "s";
-    EXPECT_EQ(pages, 6);
-}
-
-TEST(ReportCatalogue, AppendedEntriesKeepEveryCaptionAndShareTheValue)
-{
-    TReportControl rc;
-    rc.ClearCatalogue();
-    rc.AppendVariable(QStringLiteral("M.Code"), QStringLiteral("单号"));
-    rc.AppendVariable(QStringLiteral("M.code"), QStringLiteral("单号(页脚)"));
-    rc.AddVariable(QStringLiteral("M.CODE"), QStringLiteral("不再加"));
-    rc.AppendDetailField(QStringLiteral("D.Qty"), QStringLiteral("数量"));
-    rc.AppendDetailField(QStringLiteral("D.Qty"), QStringLiteral("件数"));
-    rc.AppendVariable(QStringLiteral(" "), QStringLiteral("空名"));
-    ASSERT_EQ(rc.Variables().size(), 2);
-    EXPECT_EQ(rc.Variables().at(1).Caption, QStringLiteral("单号(页脚)"));
-    ASSERT_EQ(rc.DetailFields().size(), 2);
-    rc.SetVarValue(QStringLiteral("m.CODE"), QStringLiteral("CG-9"));
-    EXPECT_EQ(rc.Variables().at(0).Value, QStringLiteral("CG-9"));
-    EXPECT_EQ(rc.Variables().at(1).Value, QStringLiteral("CG-9"));
-    // An entry appended after the value was set shows it as well.
-    rc.AppendVariable(QStringLiteral("M.Code"), QStringLiteral("第三处"));
-    EXPECT_EQ(rc.Variables().at(2).Value, QStringLiteral("CG-9"));
-    EXPECT_EQ(rc.Evaluate(QStringLiteral("[M.Code]")), QStringLiteral("CG-9"));
 }

@@ -292,12 +292,6 @@ TEST_F(TGridColumnsTest, EachStyleEditsWithItsOwnEditorAndButton)
     grid->SetColumnStyle(QStringLiteral("goodsname"), TColumnStyle::ReadOnly);
     EXPECT_EQ(Editor(0, "goodsname"), nullptr);
     EXPECT_FALSE(grid->ColumnEditable(Col("goodsname")));
-
-    // the buttons each style carries
-    EXPECT_EQ(ColumnButtonOf(TColumnStyle::Text), TColumnButton::None);
-    EXPECT_EQ(ColumnButtonOf(TColumnStyle::Lookup), TColumnButton::DropDown);
-    EXPECT_EQ(ColumnButtonOf(TColumnStyle::Memo), TColumnButton::Ellipsis);
-    EXPECT_EQ(ColumnButtonOf(TColumnStyle::Spin), TColumnButton::UpDown);
 }
 
 TEST(GridMoneyCells, AmountsFillElevenCellsFromTheRight)
