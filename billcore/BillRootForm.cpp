@@ -39,7 +39,7 @@ private:
     TBillRootForm* FForm;
 };
 
-TBillRootForm::TBillRootForm(QWidget* owner) : QWidget(owner), FShortcutPreview(new TShortcutPreview(this))
+TBillRootForm::TBillRootForm(QWidget* owner) : QWidget(owner)
 {
     setWindowTitle(QStringLiteral("BillRootForm"));
     QFont f(QStringLiteral("宋体"));
@@ -52,6 +52,7 @@ TBillRootForm::TBillRootForm(QWidget* owner) : QWidget(owner), FShortcutPreview(
     resize(900, 600);
     CaptureDesignBounds();
     FFirstActivation = true;
+    FShortcutPreview = new TShortcutPreview(this);
 }
 
 TBillRootForm::~TBillRootForm()

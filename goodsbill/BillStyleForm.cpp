@@ -92,14 +92,14 @@ void TBillStyleForm::CreateStyleParts()
     DateLabel->setObjectName(QStringLiteral("DateLabel"));
     DateDBEdit = new TDBEdit(HeadPanel);
     DateDBEdit->setObjectName(QStringLiteral("DateDBEdit"));
-    DateDBEdit->setReadOnly(true);
+    DateDBEdit->SetShowOnly(true);
     DateDBEdit->setFocusPolicy(Qt::NoFocus);
     DateDBEdit->setMaximumWidth(150);
     NoLabel = new QLabel(QStringLiteral("单  号"), HeadPanel);
     NoLabel->setObjectName(QStringLiteral("NoLabel"));
     NoDBEdit = new TDBEdit(HeadPanel);
     NoDBEdit->setObjectName(QStringLiteral("NoDBEdit"));
-    NoDBEdit->setReadOnly(true);
+    NoDBEdit->SetShowOnly(true);
     NoDBEdit->setFocusPolicy(Qt::NoFocus);
     NoDBEdit->setMaximumWidth(170);
 
@@ -392,7 +392,7 @@ QWidget* TBillStyleForm::CreateMasterFieldControls(const TStyleFieldInfo& field,
     }
     case 5: {
         auto* e = new TDBEdit(parent);
-        e->setReadOnly(true);
+        e->SetShowOnly(true);
         e->setFocusPolicy(Qt::NoFocus);
         e->setFrame(false);
         e->SetDataSource(dsMaster);

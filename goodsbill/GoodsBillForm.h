@@ -59,6 +59,7 @@ public:
     bool PostAndValidate() override;
     void InsertDetailLine() override;
     void CopyDetailLine() override;
+    void DeleteDetailLine() override;
     void SetPrice() override;
 
 protected:
