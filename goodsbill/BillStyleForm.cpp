@@ -94,7 +94,7 @@ void TBillStyleForm::CreateStyleParts()
     DateDBEdit->setObjectName(QStringLiteral("DateDBEdit"));
     DateDBEdit->SetShowOnly(true);
     DateDBEdit->setFocusPolicy(Qt::NoFocus);
-    DateDBEdit->setMaximumWidth(150);
+    DateDBEdit->setMinimumWidth(150);
     NoLabel = new QLabel(QStringLiteral("单  号"), HeadPanel);
     NoLabel->setObjectName(QStringLiteral("NoLabel"));
     NoDBEdit = new TDBEdit(HeadPanel);
@@ -188,6 +188,12 @@ void TBillStyleForm::InitBillForm()
     NoDBEdit->SetDataField(QStringLiteral("Code"));
     FStyleLoaded = FStyle.Load(WindowID(), TStyleInfo::kStandardTemplate);
     BNLabel->setText(windowTitle());
+    if (!MasterDetailBill) {
+        // A bill without lines is its head and foot: they stand together, in a smaller window.
+        qobject_cast<QVBoxLayout*>(BodyPanel->layout())->addStretch(1);
+        resize(width(), 460);
+        CaptureDesignBounds();
+    }
 }
 
 void TBillStyleForm::ReopenTemplateList()
@@ -228,7 +234,22 @@ void TBillStyleForm::BuildMasterArea()
     } else {
         SetupGridColumns({}); // the lines were read again
     }
+    FormatMasterFigures();
     ShowMarks();
+}
+
+void TBillStyleForm::FormatMasterFigures()
+{
+    // Totals and balances the clerk reads are money: two decimals.
+    for (QWidget* w : std::as_const(FDynEditors)) {
+        auto* e = qobject_cast<TDBEdit*>(w);
+        TField* f = e ? e->Field() : nullptr;
+        if (f && e->isReadOnly() && (f->DataType() == TFieldType::ftFloat || f->DataType() == TFieldType::ftCurrency) &&
+            f->DisplayFormat.isEmpty()) {
+            f->DisplayFormat = QStringLiteral("0.00");
+            e->SetShowOnly(true); // shown again, now formatted
+        }
+    }
 }
 
 void TBillStyleForm::ShowMarks()

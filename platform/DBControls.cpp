@@ -132,7 +132,8 @@ void TDBEdit::ShowField()
 {
     TField* f = FLink.Field();
     setReadOnly(FShowOnly || !FLink.CanModify());
-    const QString text = f ? f->AsString() : QString();
+    // What is only shown is shown as the field displays it (a total with its decimals).
+    const QString text = f ? (FShowOnly ? f->DisplayText() : f->AsString()) : QString();
     if (text != this->text()) setText(text);
     setModified(false);
     if (f && f->DataType() == TFieldType::ftString && f->Size() > 0) setMaxLength(f->Size());
@@ -447,7 +448,9 @@ public:
             return;
         switch (StyleAt(index)) {
         case TColumnStyle::Lookup:
+            // the text of the list row, read as text whatever the key is
             option->text = FGrid->LookupText(f->FieldName(), index.data(Qt::EditRole));
+            option->displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
             break;
         case TColumnStyle::Password:
             option->text = QString(option->text.size(), QChar(0x25CF));

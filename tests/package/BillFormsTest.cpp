@@ -223,7 +223,7 @@ TEST_P(TBillFormTest, ShowBillFormEntersAndSavesAMinimalBill)
     // The window as the clerk sees it before saving, for a look at every bill's layout.
     const QString shots = QStringLiteral(TB_BINARY_DIR) + QStringLiteral("/windows");
     QDir().mkpath(shots);
-    f->grab().save(shots + u'/' + f->objectName() + QStringLiteral(".png"));
+    f->grab().save(shots + u'/' + f->objectName() + QStringLiteral("-lines.png"));
     FMessages->Answer(IDYES).Answer(IDYES).Answer(IDYES); // warnings the save may ask about
     f->SaveAndNewBill();
     EXPECT_TRUE(f->IsNewBill) << "a new bill follows the saved one";
@@ -322,6 +322,10 @@ TEST_P(TBillFormTest, WindowShowsWhatAClerkReads)
         EXPECT_GT(shown, 2);
         EXPECT_GE(g->viewport()->height() / g->verticalHeader()->defaultSectionSize(), 12);
     }
+    // Every window as it opens, for a look at its layout.
+    const QString shots = QStringLiteral(TB_BINARY_DIR) + QStringLiteral("/windows");
+    QDir().mkpath(shots);
+    EXPECT_TRUE(f->grab().save(shots + u'/' + f->objectName() + QStringLiteral(".png")));
     const QSize need = f->minimumSizeHint();
     EXPECT_LE(need.width(), f->width());
     EXPECT_LE(need.height(), f->height());
