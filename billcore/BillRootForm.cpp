@@ -262,7 +262,7 @@ void TBillRootForm::WatchMdiFrame()
         return;
     FMdiFrame = sub;
     sub->setMinimumSize(FMinTrackWidth / 2, FMinTrackHeight / 2);
-    connect(sub, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates oldState, Qt::WindowStates newState) {
+    connect(sub, &QMdiSubWindow::windowStateChanged, this, [this, sub](Qt::WindowStates oldState, Qt::WindowStates newState) {
         const bool was = oldState & Qt::WindowActive;
         const bool is = newState & Qt::WindowActive;
         if (is && !was && !FActive) {
@@ -270,7 +270,9 @@ void TBillRootForm::WatchMdiFrame()
             FormActivate();
         } else if (!is && was && FActive) {
             FActive = false;
-            FormDeactivate();
+            // The main window closing with its children has no menu left to be told about.
+            if (!sub->window()->isHidden())
+                FormDeactivate();
         }
     });
     // The area may have made the frame active while it was being shown, before this form
