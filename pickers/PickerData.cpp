@@ -1,0 +1,49 @@
+#include "pickers/PickerData.h"
+
+void DefineListFields(TClientDataSet* ds, const QVector<TFieldDef>& defs)
+{
+    ds->Close();
+    ds->ClearFields();
+    for (const TFieldDef& d : defs)
+        ds->AddField(d);
+    ds->CreateDataSet();
+    ds->LogChanges = false;
+}
+
+int AppendSelect(TClientConnection* con, const QString& sql, const TSqlParams& params, TClientDataSet* ds)
+{
+    TClientDataSet page;
+    con->OpenDataSet(sql, &page, params);
+    const int n = page.RecordCount();
+    if (n == 0)
+        return 0;
+    const bool wasEmpty = ds->IsEmpty();
+    const TClientDataSet::TBookmark here = wasEmpty ? 0 : ds->GetBookmark();
+    const int cols = std::min(page.FieldCount(), ds->FieldCount());
+    ds->DisableControls();
+    ds->Silence();
+    const bool logged = ds->LogChanges;
+    ds->LogChanges = false;
+    try {
+        QVariantList values;
+        for (int r = 0; r < n; ++r) {
+            values.clear();
+            for (int c = 0; c < cols; ++c)
+                values.append(page.RowValue(r, c));
+            ds->AppendRecord(values);
+        }
+        if (wasEmpty)
+            ds->First();
+        else
+            ds->GotoBookmark(here);
+    } catch (...) {
+        ds->LogChanges = logged;
+        ds->WakeUp();
+        ds->EnableControls();
+        throw;
+    }
+    ds->LogChanges = logged;
+    ds->WakeUp();
+    ds->EnableControls();
+    return n;
+}
