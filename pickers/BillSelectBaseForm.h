@@ -7,6 +7,7 @@
 #include "platform/DBControls.h"
 #include "services/GridSettings.h"
 #include "services/SelectValues.h"
+#include "webrpc/Connection.h"
 
 class QLabel;
 class QPushButton;

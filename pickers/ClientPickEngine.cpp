@@ -1,6 +1,5 @@
 #include "pickers/ClientPickEngine.h"
 
-#include "pickers/PickerData.h"
 #include "pickers/PickerForm.h"
 
 #include <QRegularExpression>
@@ -14,7 +13,10 @@ QString QualifyShopId(const QString& filter)
 }
 
 TClientPickQuery::TClientPickQuery(TClientConnection* con)
-    : FCon(con)
+    : FPager(con, {QStringLiteral("code"), QStringLiteral("clientid")})
+    , FBuild([this](TSqlParams& params, const QVariantList& after, int limit) {
+        return after.isEmpty() ? Statement(params, QString(), 0, limit) : Statement(params, after[0].toString(), after[1].toInt(), limit);
+    })
 {
 }
 
@@ -68,37 +70,13 @@ QString TClientPickQuery::Statement(TSqlParams& params, const QString& afterCode
 void TClientPickQuery::OpenFirst(TClientDataSet* ds, int pageSize)
 {
     using T = TFieldType;
-    DefineListFields(ds, {{QStringLiteral("clientid"), T::ftInteger},
-                          {QStringLiteral("code"), T::ftString},
-                          {QStringLiteral("pyassist"), T::ftString},
-                          {QStringLiteral("name"), T::ftString},
-                          {QStringLiteral("oweamt"), T::ftCurrency},
-                          {QStringLiteral("areaname"), T::ftString},
-                          {QStringLiteral("lcode"), T::ftString}});
-    FLastCode = QString();
-    FLastId = 0;
     // Another kind has no view to list from: the list stays empty.
-    FAtEnd = SourceView().isEmpty();
-    FetchMore(ds, pageSize);
+    FPager.OpenFirst(ds,
+                     {ListField(QStringLiteral("clientid"), T::ftInteger), ListField(QStringLiteral("code"), T::ftString),
+                      ListField(QStringLiteral("pyassist"), T::ftString), ListField(QStringLiteral("name"), T::ftString),
+                      ListField(QStringLiteral("oweamt"), T::ftCurrency), ListField(QStringLiteral("areaname"), T::ftString),
+                      ListField(QStringLiteral("lcode"), T::ftString)},
+                     pageSize, FBuild, SourceView().isEmpty());
 }
 
-bool TClientPickQuery::FetchMore(TClientDataSet* ds, int pageSize)
-{
-    if (FAtEnd)
-        return false;
-    TSqlParams params;
-    const QString sql = Statement(params, FLastCode, FLastId, pageSize);
-    const int n = AppendSelect(FCon, sql, params, ds);
-    if (n < pageSize || pageSize < 1)
-        FAtEnd = true;
-    if (n > 0) {
-        const TClientDataSet::TBookmark here = ds->GetBookmark();
-        ds->Silence();
-        ds->Last();
-        FLastCode = ds->FieldByName(QStringLiteral("code"))->AsString();
-        FLastId = ds->FieldByName(QStringLiteral("clientid"))->AsInteger();
-        ds->GotoBookmark(here);
-        ds->WakeUp();
-    }
-    return n > 0;
-}
+bool TClientPickQuery::FetchMore(TClientDataSet* ds, int pageSize) { return FPager.FetchMore(ds, pageSize, FBuild); }

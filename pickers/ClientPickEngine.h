@@ -1,6 +1,7 @@
 #pragma once
 // The client and vendor picker without its window: the conditions typed, the statement they
 // become (typed texts bound as parameters) and the list read a page at a time in code order.
+#include "pickers/PickerData.h"
 #include "webrpc/Connection.h"
 
 #include <QString>
@@ -35,11 +36,9 @@ public:
 
     void OpenFirst(TClientDataSet* ds, int pageSize);
     bool FetchMore(TClientDataSet* ds, int pageSize);
-    bool AtEnd() const { return FAtEnd; }
+    bool AtEnd() const { return FPager.AtEnd(); }
 
 private:
-    TClientConnection* FCon;
-    QString FLastCode;
-    int FLastId = 0;
-    bool FAtEnd = true;
+    TKeysetPager FPager;
+    TKeysetPager::TBuild FBuild;
 };

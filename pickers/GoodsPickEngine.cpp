@@ -1,7 +1,6 @@
 #include "pickers/GoodsPickEngine.h"
 
 #include "host/Pinyin.h"
-#include "pickers/PickerData.h"
 #include "pickers/PickerForm.h"
 
 #include <sqlite3.h>
@@ -12,12 +11,12 @@ namespace {
 QVector<TFieldDef> GoodsListFields()
 {
     using T = TFieldType;
-    return {{QStringLiteral("GoodsID"), T::ftInteger},  {QStringLiteral("Code"), T::ftString},
-            {QStringLiteral("Name"), T::ftString},      {QStringLiteral("vender"), T::ftString},
-            {QStringLiteral("SPECS"), T::ftString},     {QStringLiteral("PYASSIST"), T::ftString},
-            {QStringLiteral("Unit"), T::ftString},      {QStringLiteral("OnHand"), T::ftFloat},
-            {QStringLiteral("UnitID"), T::ftInteger},   {QStringLiteral("barcode"), T::ftString},
-            {QStringLiteral("GoodsType"), T::ftString}};
+    return {ListField(QStringLiteral("GoodsID"), T::ftInteger),  ListField(QStringLiteral("Code"), T::ftString),
+            ListField(QStringLiteral("Name"), T::ftString),      ListField(QStringLiteral("vender"), T::ftString),
+            ListField(QStringLiteral("SPECS"), T::ftString),     ListField(QStringLiteral("PYASSIST"), T::ftString),
+            ListField(QStringLiteral("Unit"), T::ftString),      ListField(QStringLiteral("OnHand"), T::ftFloat),
+            ListField(QStringLiteral("UnitID"), T::ftInteger),   ListField(QStringLiteral("barcode"), T::ftString),
+            ListField(QStringLiteral("GoodsType"), T::ftString)};
 }
 
 void NameInitialsFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
@@ -51,6 +50,10 @@ bool NameHasInitials(const QString& name, const QString& typed)
 
 TGoodsPickQuery::TGoodsPickQuery(TClientConnection* con)
     : FCon(con)
+    , FPager(con, {QStringLiteral("Code")})
+    , FBuild([this](TSqlParams& params, const QVariantList& after, int limit) {
+        return Statement(params, after.isEmpty() ? QString() : after[0].toString(), limit);
+    })
 {
     // The pinyin filter runs inside the statement, so that it sees the whole list and not
     // only the pages read so far.
@@ -131,36 +134,14 @@ QString TGoodsPickQuery::Statement(TSqlParams& params, const QString& afterCode,
 
 void TGoodsPickQuery::OpenFirst(TClientDataSet* ds, int pageSize)
 {
-    DefineListFields(ds, GoodsListFields());
-    FAtEnd = false;
-    FLastCode = QString();
-    FetchMore(ds, pageSize);
+    FPager.OpenFirst(ds, GoodsListFields(), pageSize, FBuild);
 }
 
-bool TGoodsPickQuery::FetchMore(TClientDataSet* ds, int pageSize)
-{
-    if (FAtEnd)
-        return false;
-    TSqlParams params;
-    const QString sql = Statement(params, FLastCode, pageSize);
-    const int n = AppendSelect(FCon, sql, params, ds);
-    if (n < pageSize || pageSize < 1)
-        FAtEnd = true;
-    if (n > 0) {
-        // The last row appended holds the code the next page starts after.
-        const TClientDataSet::TBookmark here = ds->GetBookmark();
-        ds->Silence();
-        ds->Last();
-        FLastCode = ds->FieldByName(QStringLiteral("Code"))->AsString();
-        ds->GotoBookmark(here);
-        ds->WakeUp();
-    }
-    return n > 0;
-}
+bool TGoodsPickQuery::FetchMore(TClientDataSet* ds, int pageSize) { return FPager.FetchMore(ds, pageSize, FBuild); }
 
 void TGoodsPickQuery::FetchUpTo(TClientDataSet* ds, int maxRows)
 {
-    while (!FAtEnd && ds->RecordCount() <= maxRows)
+    while (!AtEnd() && ds->RecordCount() <= maxRows)
         FetchMore(ds, maxRows + 1 - ds->RecordCount());
 }
 

@@ -7,6 +7,7 @@
 // the first page of a typed filter comes straight off the goods code index, and further pages
 // are read as the user scrolls (keyed on the last code read, so a later page costs the same
 // as the first).
+#include "pickers/PickerData.h"
 #include "webrpc/Connection.h"
 
 #include <QString>
@@ -61,12 +62,12 @@ public:
     bool FetchMore(TClientDataSet* ds, int pageSize);
     // Reads the rest of the list, but stop once more than `maxRows` rows are held.
     void FetchUpTo(TClientDataSet* ds, int maxRows);
-    bool AtEnd() const { return FAtEnd; }
+    bool AtEnd() const { return FPager.AtEnd(); }
 
 private:
     TClientConnection* FCon;
-    QString FLastCode;
-    bool FAtEnd = true;
+    TKeysetPager FPager;
+    TKeysetPager::TBuild FBuild;
 };
 
 // Writes one goods item into the caller's detail dataset: a new record when `append`, else

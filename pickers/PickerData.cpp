@@ -47,3 +47,38 @@ int AppendSelect(TClientConnection* con, const QString& sql, const TSqlParams& p
     ds->EnableControls();
     return n;
 }
+
+void TKeysetPager::OpenFirst(TClientDataSet* ds, const QVector<TFieldDef>& fields, int pageSize, const TBuild& build, bool empty)
+{
+    DefineListFields(ds, fields);
+    FLastKeys.clear();
+    FAtEnd = empty;
+    FetchMore(ds, pageSize, build);
+}
+
+bool TKeysetPager::FetchMore(TClientDataSet* ds, int pageSize, const TBuild& build)
+{
+    if (FAtEnd || FFetching)
+        return false;
+    FFetching = true;
+    const struct TDone {
+        bool& Flag;
+        ~TDone() { Flag = false; }
+    } done{FFetching};
+    TSqlParams params;
+    const QString sql = build(params, FLastKeys, pageSize);
+    const int n = AppendSelect(FCon, sql, params, ds);
+    if (n < pageSize || pageSize < 1)
+        FAtEnd = true;
+    if (n > 0) {
+        const TClientDataSet::TBookmark here = ds->GetBookmark();
+        ds->Silence();
+        ds->Last();
+        FLastKeys.clear();
+        for (const QString& k : FKeyFields)
+            FLastKeys << ds->FieldByName(k)->Value();
+        ds->GotoBookmark(here);
+        ds->WakeUp();
+    }
+    return n > 0;
+}

@@ -6,8 +6,44 @@
 
 #include <QVector>
 
+#include <functional>
+
+// A column of a list: name and type.
+inline TFieldDef ListField(const QString& name, TFieldType type)
+{
+    TFieldDef d;
+    d.Name = name;
+    d.DataType = type;
+    return d;
+}
+
 // Replaces the fields of `ds` with `defs` and opens it empty.
 void DefineListFields(TClientDataSet* ds, const QVector<TFieldDef>& defs);
 // Appends the rows of a select to `ds` (values by column position), keeping the current
 // record (the first when `ds` was empty). Answers the number of rows appended.
 int AppendSelect(TClientConnection* con, const QString& sql, const TSqlParams& params, TClientDataSet* ds);
+
+// Reads a list a page at a time in the order of its key columns: each page starts after the
+// keys of the last row read, so a later page costs what the first does.
+class TKeysetPager {
+public:
+    // Builds the statement of a page: after `afterKeys` (empty: from the start), at most
+    // `limit` rows, parameters into `params`.
+    using TBuild = std::function<QString(TSqlParams& params, const QVariantList& afterKeys, int limit)>;
+    TKeysetPager(TClientConnection* con, QStringList keyFields)
+        : FCon(con), FKeyFields(std::move(keyFields))
+    {
+    }
+    void OpenFirst(TClientDataSet* ds, const QVector<TFieldDef>& fields, int pageSize, const TBuild& build, bool empty = false);
+    // Appends the next page; false at the end, or while a page is being appended (the
+    // grid, told of the new rows, may ask for more before this one is done).
+    bool FetchMore(TClientDataSet* ds, int pageSize, const TBuild& build);
+    bool AtEnd() const { return FAtEnd; }
+
+private:
+    TClientConnection* FCon;
+    QStringList FKeyFields;
+    QVariantList FLastKeys;
+    bool FAtEnd = true;
+    bool FFetching = false;
+};

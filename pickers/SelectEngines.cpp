@@ -20,7 +20,8 @@ TBatchPickStatement BatchPickStatement(const TBatchPickRequest& r, bool showCost
             " round(a.LeftQty, 6) / :rate AS LeftQty, a.storeid, a.billname, a.produceddate, a.unitid, a.unitprice,"
             " a.unitname, a.unitrate, a.BATCHREFID, a.barcode, round(a.aprice * :rate, 6) AS unitaprice, a.aprice"
             " FROM v_DetailBillFlow a, store s WHERE a.storeid = s.storeid AND a.billdate <= :billdate");
-        s.Params.append({QStringLiteral("billdate"), r.BillDate.toString(QStringLiteral("yyyy-MM-dd"))});
+        // Dates are stored as text with their time: the bill's day starts at midnight.
+        s.Params.append({QStringLiteral("billdate"), r.BillDate.toString(QStringLiteral("yyyy-MM-dd 00:00:00"))});
         s.ReturnFields = QStringLiteral("batchcode,batchcodeid,validdate,produceddate,aprice,billcode");
         s.Columns = {{QStringLiteral("BILLNAME"), QStringLiteral("单据名称"), 90},
                      {QStringLiteral("BATCHCODE"), QStringLiteral("批号"), 90},

@@ -23,6 +23,10 @@ struct TBatchPickRequest {
 };
 
 struct TBatchPickColumn {
+    TBatchPickColumn(QString field, QString title, int width, QString format = QString())
+        : Field(std::move(field)), Title(std::move(title)), Width(width), Format(std::move(format))
+    {
+    }
     QString Field, Title;
     int Width = 80;
     QString Format;

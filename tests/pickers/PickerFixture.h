@@ -5,6 +5,8 @@
 #include "billcore/BillSession.h"
 #include "tests/support/DemoDb.h"
 
+#include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QList>
 #include <QTest>
@@ -38,12 +40,25 @@ protected:
         return ids;
     }
 
+    // Keys as a keyboard sends them; Chinese text as an input method commits it.
+    static void Keys(QLineEdit* edit, const QString& text)
+    {
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80) {
+                QTest::keyClick(edit, c.toLatin1());
+            } else {
+                QInputMethodEvent commit;
+                commit.setCommitString(QString(c));
+                QCoreApplication::sendEvent(edit, &commit);
+            }
+        }
+    }
     // Types as the user does, then waits until the form has read the list again.
     template <class Form>
     static void TypeInto(Form* form, QLineEdit* edit, const QString& text)
     {
         edit->setFocus();
-        QTest::keyClicks(edit, text);
+        Keys(edit, text);
         ASSERT_TRUE(QTest::qWaitFor([form] { return !form->FilterPending(); }, 3000));
     }
     template <class Form>
@@ -51,8 +66,7 @@ protected:
     {
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Backspace);
-        if (!text.isEmpty())
-            QTest::keyClicks(edit, text);
+        Keys(edit, text);
         ASSERT_TRUE(QTest::qWaitFor([form] { return !form->FilterPending(); }, 3000));
     }
     // Reads every page of a form's list.

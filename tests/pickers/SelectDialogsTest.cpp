@@ -25,6 +25,8 @@ protected:
     void SetUp() override
     {
         TPickerTest::SetUp();
+        // The demo company runs two branches; the cases that need the on-line mode say so.
+        AccSetData.Online = false;
         Con().Execute(QStringLiteral("insert into goods (goodsid, code, name, kind, batchctrl) values (95001, 'BT01', '批次货品', 1, 'T')"));
     }
     std::unique_ptr<TPickBatchCodeForm> Batch(int mode, int storeId, int clientId = 0, double rate = 1,
