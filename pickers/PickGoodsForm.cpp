@@ -46,7 +46,7 @@ TPickGoodsForm::TPickGoodsForm(TClientConnection* con, TBillSession session, QWi
     cdsPicture->setObjectName(QStringLiteral("cdsPicture"));
     dsGoods = new TDataSource(cdsGoods, this);
     BuildLayout();
-    resize(860, 560);
+    resize(960, 580);
     CaptureDesignBounds();
     FDebounce = MakeDebounce([this] { RefreshList(); });
     cdsGoods->AfterScroll = [this](TClientDataSet*) { GoodsAfterScroll(); };
@@ -211,9 +211,8 @@ void TPickGoodsForm::BuildLayout()
     C::AddColumnInfo(FGridMaster, QStringLiteral("Name"), QStringLiteral("货品名称"), 150);
     C::AddColumnInfo(FGridMaster, QStringLiteral("SPECS"), QStringLiteral("规格"), 80);
     C::AddColumnInfo(FGridMaster, QStringLiteral("Unit"), QStringLiteral("基本单位"), 60);
-    C::AddColumnInfo(FGridMaster, QStringLiteral("barcode"), QStringLiteral("条形码"), 100);
-    C::AddColumnInfo(FGridMaster, QStringLiteral("OnHand"), QStringLiteral("库存量"), 70, true, true, ftNone,
-                     QStringLiteral("0.######"));
+    C::AddColumnInfo(FGridMaster, QStringLiteral("barcode"), QStringLiteral("条形码"), 110);
+    C::AddColumnInfo(FGridMaster, QStringLiteral("OnHand"), QStringLiteral("库存量"), 70);
     C::AddColumnInfo(FGridMaster, QStringLiteral("PYASSIST"), QStringLiteral("助记码"), 70);
     C::AddColumnInfo(FGridMaster, QStringLiteral("GoodsType"), QStringLiteral("货品类别"), 80);
     C::AddColumnInfo(FGridMaster, QStringLiteral("vender"), QStringLiteral(" 主供应商"), 90);

@@ -32,7 +32,8 @@ void TProcessSelectForm::PrepareSelect()
     MasterParams = {{QStringLiteral("refertype"), ReferType}, {QStringLiteral("referbillid"), ReferBillID}};
     DetailSQL.clear();
     MasterGrid.Columns.clear();
-    const QString money = QStringLiteral("#,##0.00"), number = QStringLiteral("#0.######");
+    // Quantities and prices show as many decimals as they have.
+    const QString money = QStringLiteral("#,##0.00");
     for (const QString& c : p.Columns) {
         static const QHash<QString, QPair<QString, int>> titles{
             {QStringLiteral("code"), {QStringLiteral("单据号"), 110}},       {QStringLiteral("billdate"), {QStringLiteral("单据日期"), 90}},
@@ -41,9 +42,7 @@ void TProcessSelectForm::PrepareSelect()
             {QStringLiteral("specs"), {QStringLiteral("规格"), 70}},         {QStringLiteral("unit"), {QStringLiteral("单位"), 50}},
             {QStringLiteral("unitqty"), {QStringLiteral("数量"), 70}},       {QStringLiteral("unitprice"), {QStringLiteral("单价"), 70}}};
         const auto t = titles.value(c);
-        const QString format = c == QLatin1String("amount") ? money
-            : (c == QLatin1String("unitqty") || c == QLatin1String("unitprice")) ? number
-                                                                                 : QString();
+        const QString format = c == QLatin1String("amount") ? money : QString();
         AddColumn(MasterGrid, c, t.first, t.second, format);
     }
     if (MasterSQL.isEmpty()) {

@@ -29,8 +29,8 @@ TBatchPickStatement BatchPickStatement(const TBatchPickRequest& r, bool showCost
                      {QStringLiteral("BILLCODE"), QStringLiteral("单据号"), 110},
                      {QStringLiteral("BILLDATE"), QStringLiteral("单据日期"), 80},
                      {QStringLiteral("UNITAPRICE"), QStringLiteral("成本单价"), 80, cost},
-                     {QStringLiteral("LEFTQTY"), QStringLiteral("可用数量"), 80, QStringLiteral("0.######")},
-                     {QStringLiteral("UnitRefQty"), QStringLiteral("已出仓数量"), 80, QStringLiteral("0.######")}};
+                     {QStringLiteral("LEFTQTY"), QStringLiteral("可用数量"), 80},
+                     {QStringLiteral("UnitRefQty"), QStringLiteral("已出仓数量"), 80}};
         break;
     case bmBatchStock:
         s.Caption = QStringLiteral("请选择批号");
@@ -44,7 +44,7 @@ TBatchPickStatement BatchPickStatement(const TBatchPickRequest& r, bool showCost
         s.Columns = {{QStringLiteral("BATCHCODE"), QStringLiteral("批号"), 100},
                      {QStringLiteral("produceddate"), QStringLiteral("生产日期"), 90},
                      {QStringLiteral("VALIDDATE"), QStringLiteral("有效日期"), 90},
-                     {QStringLiteral("LeftQty"), QStringLiteral("可用数量"), 90, QStringLiteral("0.######")}};
+                     {QStringLiteral("LeftQty"), QStringLiteral("可用数量"), 90}};
         break;
     case bmConsignment:
         s.Caption = QStringLiteral("请选择批次");
@@ -70,7 +70,7 @@ TBatchPickStatement BatchPickStatement(const TBatchPickRequest& r, bool showCost
                      {QStringLiteral("BILLCODE"), QStringLiteral("单据号"), 110},
                      {QStringLiteral("BILLDATE"), QStringLiteral("单据日期"), 80},
                      {QStringLiteral("UNITAPRICE"), QStringLiteral("成本单价"), 80, cost},
-                     {QStringLiteral("LEFTQTY"), QStringLiteral("出仓数量"), 80, QStringLiteral("0.######")}};
+                     {QStringLiteral("LEFTQTY"), QStringLiteral("出仓数量"), 80}};
         break;
     default:
         return {};
