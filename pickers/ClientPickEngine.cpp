@@ -39,10 +39,7 @@ QString TClientPickQuery::Statement(TSqlParams& params, const QString& afterCode
     if (!ExtraFilter.trimmed().isEmpty())
         sql += QStringLiteral(" AND (") + ExtraFilter + u')';
     auto like = [&](const QString& column, const QString& name, const QString& text) {
-        if (text.isEmpty())
-            return;
-        sql += QStringLiteral(" AND %1 LIKE :%2 ESCAPE '\\'").arg(column, name);
-        params.append({name, LikeContains(text)});
+        AppendContains(sql, params, column, name, text);
     };
     like(QStringLiteral("a.Code"), QStringLiteral("code"), Filter.Code);
     like(QStringLiteral("a.shortName"), QStringLiteral("name"), Filter.Name);

@@ -89,10 +89,7 @@ QString TGoodsPickQuery::Statement(TSqlParams& params, const QString& afterCode,
     if (!ExtraFilter.trimmed().isEmpty())
         sql += QStringLiteral(" AND (") + ExtraFilter + u')';
     auto like = [&](const QString& column, const QString& name, const QString& text) {
-        if (text.isEmpty())
-            return;
-        sql += QStringLiteral(" AND %1 LIKE :%2 ESCAPE '\\'").arg(column, name);
-        params.append({name, LikeContains(text)});
+        AppendContains(sql, params, column, name, text);
     };
     like(QStringLiteral("G.Code"), QStringLiteral("code"), Filter.Code);
     like(QStringLiteral("G.Specs"), QStringLiteral("specs"), Filter.Specs);

@@ -1,5 +1,15 @@
 #include "pickers/PickerData.h"
 
+#include "pickers/PickerForm.h"
+
+void AppendContains(QString& sql, TSqlParams& params, const QString& column, const QString& name, const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    sql += QStringLiteral(" AND %1 LIKE :%2 ESCAPE '\\'").arg(column, name);
+    params.append({name, LikeContains(text)});
+}
+
 void DefineListFields(TClientDataSet* ds, const QVector<TFieldDef>& defs)
 {
     ds->Close();

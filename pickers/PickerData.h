@@ -17,6 +17,10 @@ inline TFieldDef ListField(const QString& name, TFieldType type)
     return d;
 }
 
+// Appends " AND column LIKE :name" matching `text` anywhere (taken literally) and binds it;
+// nothing for an empty text.
+void AppendContains(QString& sql, TSqlParams& params, const QString& column, const QString& name, const QString& text);
+
 // Replaces the fields of `ds` with `defs` and opens it empty.
 void DefineListFields(TClientDataSet* ds, const QVector<TFieldDef>& defs);
 // Appends the rows of a select to `ds` (values by column position), keeping the current

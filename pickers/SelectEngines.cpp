@@ -99,67 +99,51 @@ QString BatchCodeListSql(const QString& masterSql)
 
 TProcessKind ProcessStatement(int kind)
 {
+    // Each kind: its master and detail source, the key that joins them (also the id the bill
+    // opens by), and for the money kinds the type column the two also share.
+    struct TSource {
+        int Kind;
+        const char *Master, *Detail, *Key, *Type, *Extra;
+    };
+    static const TSource sources[] = {
+        {1, "v_payrecieve", "v_payrecievedetail", "payid", "paytype", ""},
+        {2, "preturn", "prdetail", "preturnid", nullptr, ""},
+        {3, "v_chargeinvoice", "v_chargeinvoicedetail", "chargeid", "chargetype", ""},
+        {4, "sreturn", "returndetail", "returnid", nullptr, ""},
+        {5, "backdraw", "backdetail", "backdrawid", nullptr, ""},
+        {6, "allot", "dallot", "allotid", nullptr, ", p.outshopid, p.inshopid"},
+    };
     TProcessKind p;
-    const QString tail = QStringLiteral(" WHERE d.refertype = :refertype AND d.referbillid = :referbillid");
-    auto money = [](const QString& master, const QString& detail, const QString& key, const QString& type) {
-        return QStringLiteral("SELECT p.%3, p.%4, p.code, p.billdate, p.shopid, t.name AS paytypename, d.amount"
-                              " FROM %1 p LEFT JOIN paytype t ON p.paytypeid = t.paytypeid, %2 d")
-                   .arg(master, detail, key, type);
-    };
-    auto goods = [](const QString& master, const QString& detail, const QString& key, const QString& shops) {
-        return QStringLiteral("SELECT p.%3, p.code, p.billdate, p.shopid%4, d.goodsid, d.unitqty, d.unitprice, d.amount,"
-                              " g.name AS goodsname, g.specs, g.code AS goodscode, g.unit AS baseunit, u.unitname AS unit,"
-                              " u.rate AS unitrate, u.barcode, g.shortname, g.validdates"
-                              " FROM %1 p, %2 d INNER JOIN goods g ON (d.goodsid = g.goodsid)"
-                              " LEFT OUTER JOIN goodsunit u ON (d.goodsid = u.goodsid AND d.unitid = u.unitid)")
-                   .arg(master, detail, key, shops);
-    };
-    const QStringList moneyCols{QStringLiteral("code"), QStringLiteral("billdate"), QStringLiteral("paytypename"),
-                                QStringLiteral("amount")};
-    const QStringList goodsCols{QStringLiteral("code"),      QStringLiteral("billdate"),  QStringLiteral("goodscode"),
-                                QStringLiteral("goodsname"), QStringLiteral("specs"),     QStringLiteral("unit"),
-                                QStringLiteral("unitqty"),   QStringLiteral("unitprice"), QStringLiteral("amount")};
-    switch (kind) {
-    case 1:
-        p.Sql = money(QStringLiteral("v_payrecieve"), QStringLiteral("v_payrecievedetail"), QStringLiteral("payid"), QStringLiteral("paytype")) +
-                tail + QStringLiteral(" AND p.payid = d.payid AND p.paytype = d.paytype");
-        p.Columns = moneyCols;
-        p.BillIdField = QStringLiteral("payid");
-        break;
-    case 3:
-        p.Sql = money(QStringLiteral("v_chargeinvoice"), QStringLiteral("v_chargeinvoicedetail"), QStringLiteral("chargeid"),
-                      QStringLiteral("chargetype")) +
-                tail + QStringLiteral(" AND p.chargeid = d.chargeid AND p.chargetype = d.chargetype");
-        p.Columns = moneyCols;
-        p.BillIdField = QStringLiteral("chargeid");
-        break;
-    case 2:
-        p.Sql = goods(QStringLiteral("preturn"), QStringLiteral("prdetail"), QStringLiteral("preturnid"), QString()) + tail +
-                QStringLiteral(" AND p.preturnid = d.preturnid");
-        p.BillIdField = QStringLiteral("preturnid");
-        break;
-    case 4:
-        p.Sql = goods(QStringLiteral("sreturn"), QStringLiteral("returndetail"), QStringLiteral("returnid"), QString()) + tail +
-                QStringLiteral(" AND p.returnid = d.returnid");
-        p.BillIdField = QStringLiteral("returnid");
-        break;
-    case 5:
-        p.Sql = goods(QStringLiteral("backdraw"), QStringLiteral("backdetail"), QStringLiteral("backdrawid"), QString()) + tail +
-                QStringLiteral(" AND p.backdrawid = d.backdrawid");
-        p.BillIdField = QStringLiteral("backdrawid");
-        break;
-    case 6:
-        p.Sql = goods(QStringLiteral("allot"), QStringLiteral("dallot"), QStringLiteral("allotid"),
-                      QStringLiteral(", p.outshopid, p.inshopid")) +
-                tail + QStringLiteral(" AND p.allotid = d.allotid");
-        p.BillIdField = QStringLiteral("allotid");
-        break;
-    default:
+    const TSource* src = nullptr;
+    for (const TSource& s : sources)
+        if (s.Kind == kind)
+            src = &s;
+    if (!src)
         return p;
-    }
+    const QString master = QString::fromLatin1(src->Master), detail = QString::fromLatin1(src->Detail),
+                  key = QString::fromLatin1(src->Key);
+    const QString tail = QStringLiteral(" WHERE d.refertype = :refertype AND d.referbillid = :referbillid AND p.%1 = d.%1").arg(key);
     p.Kind = kind;
-    if (p.Columns.isEmpty())
-        p.Columns = goodsCols;
+    p.BillIdField = key;
+    if (src->Type) {
+        const QString type = QString::fromLatin1(src->Type);
+        p.Sql = QStringLiteral("SELECT p.%3, p.%4, p.code, p.billdate, p.shopid, t.name AS paytypename, d.amount"
+                               " FROM %1 p LEFT JOIN paytype t ON p.paytypeid = t.paytypeid, %2 d")
+                    .arg(master, detail, key, type) +
+                tail + QStringLiteral(" AND p.%1 = d.%1").arg(type);
+        p.Columns = QStringList{QStringLiteral("code"), QStringLiteral("billdate"), QStringLiteral("paytypename"), QStringLiteral("amount")};
+    } else {
+        p.Sql = QStringLiteral("SELECT p.%3, p.code, p.billdate, p.shopid%4, d.goodsid, d.unitqty, d.unitprice, d.amount,"
+                               " g.name AS goodsname, g.specs, g.code AS goodscode, g.unit AS baseunit, u.unitname AS unit,"
+                               " u.rate AS unitrate, u.barcode, g.shortname, g.validdates"
+                               " FROM %1 p, %2 d INNER JOIN goods g ON (d.goodsid = g.goodsid)"
+                               " LEFT OUTER JOIN goodsunit u ON (d.goodsid = u.goodsid AND d.unitid = u.unitid)")
+                    .arg(master, detail, key, QString::fromLatin1(src->Extra)) +
+                tail;
+        p.Columns = QStringList{QStringLiteral("code"),      QStringLiteral("billdate"), QStringLiteral("goodscode"),
+                                QStringLiteral("goodsname"), QStringLiteral("specs"),    QStringLiteral("unit"),
+                                QStringLiteral("unitqty"),   QStringLiteral("unitprice"), QStringLiteral("amount")};
+    }
     return p;
 }
 
