@@ -28,6 +28,10 @@ constexpr int kClients = 20000;
 void GenerateCatalogue(TClientConnection& con)
 {
     con.BeginTrans();
+    // Numbered lists to spread the rows over the demo's types, vendors and areas.
+    con.ExecuteNative(QStringLiteral("CREATE TEMP TABLE tt AS SELECT row_number() OVER (ORDER BY goodstypeid) - 1 AS k, goodstypeid AS id FROM goodstype"));
+    con.ExecuteNative(QStringLiteral("CREATE TEMP TABLE tv AS SELECT row_number() OVER (ORDER BY clientid) - 1 AS k, clientid AS id FROM client WHERE clientkind = 2"));
+    con.ExecuteNative(QStringLiteral("CREATE TEMP TABLE ta AS SELECT row_number() OVER (ORDER BY areaid) - 1 AS k, areaid AS id FROM area"));
     const QString words1 = QStringLiteral("可口百事雪碧芬达汇源美汁农夫统一康师王老伊利蒙牛光明安慕奥利好丽达利乐事上好德芙金龙福临鲁花海天");
     const QString words2 = QStringLiteral("可乐橙汁绿茶牛奶酸奶饼干薯片面包香油大米面粉生抽醋精纸巾牙膏洗液香皂笔本");
     con.ExecuteNative(QStringLiteral(
@@ -36,9 +40,9 @@ void GenerateCatalogue(TClientConnection& con)
         "SELECT 200000 + i, printf('B%06d', i), "
         "substr('@WORDS1', (i % 40) * 2 + 1, 2) || substr('@WORDS2', ((i / 40) % 26) * 2 + 1, 2) || printf('%d型', i % 997), "
         "printf('P%d', i % 9973), printf('%dml', 100 + i % 50 * 10), '瓶', "
-        "(SELECT goodstypeid FROM goodstype ORDER BY goodstypeid LIMIT 1 OFFSET (i % (SELECT count(*) FROM goodstype))), "
+        "(SELECT id FROM tt WHERE k = i % (SELECT count(*) FROM tt)), "
         "CASE WHEN i % 50 = 0 THEN 5 ELSE 1 END, "
-        "(SELECT clientid FROM client WHERE clientkind = 2 ORDER BY clientid LIMIT 1 OFFSET (i % 12)), 'F' FROM n")
+        "(SELECT id FROM tv WHERE k = i % (SELECT count(*) FROM tv)), 'F' FROM n")
                           .replace(QStringLiteral("@COUNT"), QString::number(kGoods))
                           .replace(QStringLiteral("@WORDS1"), words1)
                           .replace(QStringLiteral("@WORDS2"), words2));
@@ -53,7 +57,7 @@ void GenerateCatalogue(TClientConnection& con)
         "SELECT 100000 + i, printf('C%06d', i), "
         "substr('@WORDS1', (i % 40) * 2 + 1, 2) || printf('商贸%d有限公司', i), "
         "substr('@WORDS1', (i % 40) * 2 + 1, 2) || printf('商贸%d', i), printf('SM%d', i), "
-        "CASE WHEN i % 3 = 0 THEN 2 ELSE 1 END, (SELECT areaid FROM area ORDER BY areaid LIMIT 1 OFFSET (i % 12)), "
+        "CASE WHEN i % 3 = 0 THEN 2 ELSE 1 END, (SELECT id FROM ta WHERE k = i % (SELECT count(*) FROM ta)), "
         "(i % 500) * 10, 0, 'F' FROM n")
                           .replace(QStringLiteral("@COUNT"), QString::number(kClients))
                           .replace(QStringLiteral("@WORDS1"), words1));
