@@ -36,7 +36,6 @@ TPickClientForm::TPickClientForm(TClientConnection* con, TBillSession session, Q
     BuildLayout();
     resize(640, 480);
     CaptureDesignBounds();
-    FDebounce = MakeDebounce([this] { RefreshList(); });
 }
 
 void TPickClientForm::BuildLayout()
@@ -180,19 +179,9 @@ void TPickClientForm::OweAmtChanged()
     FQuery.Filter.OweCompare = LE_RB->isChecked() ? TOweCompare::AtMost : TOweCompare::AtLeast;
 }
 
-void TPickClientForm::ScheduleRefresh() { FDebounce->start(); }
-
-bool TPickClientForm::FilterPending() const { return FDebounce->isActive(); }
-
-void TPickClientForm::FlushFilter()
-{
-    if (FDebounce->isActive())
-        RefreshList();
-}
-
 void TPickClientForm::RefreshList()
 {
-    FDebounce->stop();
+    CancelScheduledRefresh();
     try {
         FQuery.OpenFirst(cdsClient, kClientPageSize);
     } catch (const std::exception& e) {

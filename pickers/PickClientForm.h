@@ -25,9 +25,7 @@ public:
     // The caller's extra condition ("shopid" qualified with the view's alias).
     void SetFilter(const QString& filter);
     void FillAreas();
-    void RefreshList();
-    bool FilterPending() const;
-    void FlushFilter();
+    void RefreshList() override;
     bool FetchMore();
     // Empties the four edits, selects every area and reads the list again.
     void ClearConditions();
@@ -48,11 +46,9 @@ public:
 private:
     void BuildLayout();
     void OweAmtChanged();
-    void ScheduleRefresh();
 
     TClientPickQuery FQuery;
     TKQDBGridMaster FGridMaster;
-    QTimer* FDebounce = nullptr;
     bool FShowOweAmt = false;
 };
 

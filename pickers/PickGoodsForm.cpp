@@ -48,7 +48,6 @@ TPickGoodsForm::TPickGoodsForm(TClientConnection* con, TBillSession session, QWi
     BuildLayout();
     resize(960, 580);
     CaptureDesignBounds();
-    FDebounce = MakeDebounce([this] { RefreshList(); });
     cdsGoods->AfterScroll = [this](TClientDataSet*) { GoodsAfterScroll(); };
 }
 
@@ -284,25 +283,9 @@ void TPickGoodsForm::TypeClicked(int item)
     RefreshList();
 }
 
-void TPickGoodsForm::ScheduleRefresh()
-{
-    if (!FInitialising)
-        FDebounce->start();
-}
-
-bool TPickGoodsForm::FilterPending() const { return FDebounce->isActive(); }
-
-void TPickGoodsForm::FlushFilter()
-{
-    if (FDebounce->isActive()) {
-        FDebounce->stop();
-        RefreshList();
-    }
-}
-
 void TPickGoodsForm::RefreshList()
 {
-    FDebounce->stop();
+    CancelScheduledRefresh();
     try {
         FQuery.OpenFirst(cdsGoods, kGoodsPageSize);
     } catch (const std::exception& e) {
@@ -325,7 +308,9 @@ void TPickGoodsForm::GoodsAfterScroll()
 {
     const bool has = cdsGoods->Active() && !cdsGoods->IsEmpty();
     const int goodsId = has ? cdsGoods->FieldByName(QStringLiteral("GoodsID"))->AsInteger() : -1;
-    // The units of the goods under the cursor, its base unit chosen.
+    // The units of the goods under the cursor, its base unit chosen. They are read for that
+    // goods item alone rather than filtered out of the host's shared unit table, which would
+    // hold every unit of a catalogue of a hundred thousand goods.
     dlgcUnitName->clear();
     Connection()->OpenDataSet(QStringLiteral("SELECT unitid, unitname, rate FROM goodsunit WHERE goodsid = :goodsid "
                                              "ORDER BY unittype, unitid"),

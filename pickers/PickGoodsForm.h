@@ -36,11 +36,7 @@ public:
     // Fills the lists, sets the labels and panels from the inputs and opens the list.
     void InitForm();
     // Builds the statement from the filter controls and reads the first page.
-    void RefreshList();
-    // Whether a typed filter waits for its refresh (typing not paused yet).
-    bool FilterPending() const;
-    // Runs a waiting refresh now.
-    void FlushFilter();
+    void RefreshList() override;
     // Reads the next page (as scrolling to the end of the grid does); false at the end.
     bool FetchMore();
 
@@ -71,7 +67,6 @@ private:
     void FillGoodsTypes();
     void SetKindClass(int item);
     void TypeClicked(int item);
-    void ScheduleRefresh();
     void GoodsAfterScroll();
     void LoadPicture(int goodsId);
     bool QuantityValid(double& qty);
@@ -79,7 +74,6 @@ private:
 
     TGoodsPickQuery FQuery;
     TKQDBGridMaster FGridMaster;
-    QTimer* FDebounce = nullptr;
     bool FInitialising = false;
 };
 

@@ -53,23 +53,34 @@ TPickerForm::TPickerForm(TClientConnection* con, TBillSession session, QWidget* 
     : TBillRootForm(owner)
     , FCon(con)
     , FSession(std::move(session))
+    , FDebounce(new QTimer(this))
 {
+    FDebounce->setSingleShot(true);
+    FDebounce->setInterval(kFilterDebounceMs);
+    connect(FDebounce, &QTimer::timeout, this, [this] { RefreshList(); });
 }
+
+void TPickerForm::RefreshList() {}
+
+bool TPickerForm::FilterPending() const { return FDebounce->isActive(); }
+
+void TPickerForm::FlushFilter()
+{
+    if (FDebounce->isActive()) {
+        FDebounce->stop();
+        RefreshList();
+    }
+}
+
+void TPickerForm::ScheduleRefresh() { FDebounce->start(); }
+
+void TPickerForm::CancelScheduledRefresh() { FDebounce->stop(); }
 
 void TPickerForm::CloseModal(int result)
 {
     FModalResult = result;
     if (FFrame)
         FFrame->done(result);
-}
-
-QTimer* TPickerForm::MakeDebounce(std::function<void()> refresh)
-{
-    auto* t = new QTimer(this);
-    t->setSingleShot(true);
-    t->setInterval(kFilterDebounceMs);
-    connect(t, &QTimer::timeout, this, std::move(refresh));
-    return t;
 }
 
 int TPickerForm::ShowModal()

@@ -29,14 +29,24 @@ public:
     // as cancel.
     int ShowModal();
 
+    // Reads the form's list again from its filter (nothing here).
+    virtual void RefreshList();
+    // Whether typed filter text waits for its refresh (typing has not paused yet).
+    bool FilterPending() const;
+    // Runs a waiting refresh now.
+    void FlushFilter();
+
 protected:
-    // A timer that runs `refresh` once typing has paused for a moment: each keystroke
-    // restarts it, so a fast typist costs one query, not one per letter.
-    QTimer* MakeDebounce(std::function<void()> refresh);
+    // Refreshes once typing has paused for a moment: each keystroke restarts the wait, so a
+    // fast typist costs one query, not one per letter.
+    void ScheduleRefresh();
+    // Drops a waiting refresh (the list is being read anyway).
+    void CancelScheduledRefresh();
 
 private:
     TClientConnection* FCon;
     TBillSession FSession;
+    QTimer* FDebounce;
     int FModalResult = mrNone;
     QPointer<QDialog> FFrame;
 };

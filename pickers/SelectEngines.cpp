@@ -1,6 +1,19 @@
 #include "pickers/SelectEngines.h"
 
 namespace {
+// The columns of a list of lots (stock lots and consignment deliveries), the quantity titled
+// as the list means it.
+QVector<TBatchPickColumn> LotColumns(const QString& quantityTitle)
+{
+    return {{QStringLiteral("BILLNAME"), QStringLiteral("单据名称"), 90},
+            {QStringLiteral("BATCHCODE"), QStringLiteral("批号"), 90},
+            {QStringLiteral("VALIDDATE"), QStringLiteral("有效日期"), 80},
+            {QStringLiteral("BILLCODE"), QStringLiteral("单据号"), 110},
+            {QStringLiteral("BILLDATE"), QStringLiteral("单据日期"), 80},
+            {QStringLiteral("UNITAPRICE"), QStringLiteral("成本单价"), 80, QStringLiteral("#0.######")},
+            {QStringLiteral("LEFTQTY"), quantityTitle, 80}};
+}
+
 bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 } // namespace
 
@@ -10,7 +23,6 @@ TBatchPickStatement BatchPickStatement(const TBatchPickRequest& r, bool showCost
     // A unit rate of 0 (or less) is no rate at all: quantities stay in base units.
     const double rate = r.UnitRate > 0 ? r.UnitRate : 1.0;
     s.Params.append({QStringLiteral("rate"), rate});
-    const QString cost = QStringLiteral("#0.######");
     switch (r.Mode) {
     case bmStockLots:
         s.Caption = QStringLiteral("请选择批次");
@@ -23,14 +35,8 @@ TBatchPickStatement BatchPickStatement(const TBatchPickRequest& r, bool showCost
         // Dates are stored as text with their time: the bill's day starts at midnight.
         s.Params.append({QStringLiteral("billdate"), r.BillDate.toString(QStringLiteral("yyyy-MM-dd 00:00:00"))});
         s.ReturnFields = QStringLiteral("batchcode,batchcodeid,validdate,produceddate,aprice,billcode");
-        s.Columns = {{QStringLiteral("BILLNAME"), QStringLiteral("单据名称"), 90},
-                     {QStringLiteral("BATCHCODE"), QStringLiteral("批号"), 90},
-                     {QStringLiteral("VALIDDATE"), QStringLiteral("有效日期"), 80},
-                     {QStringLiteral("BILLCODE"), QStringLiteral("单据号"), 110},
-                     {QStringLiteral("BILLDATE"), QStringLiteral("单据日期"), 80},
-                     {QStringLiteral("UNITAPRICE"), QStringLiteral("成本单价"), 80, cost},
-                     {QStringLiteral("LEFTQTY"), QStringLiteral("可用数量"), 80},
-                     {QStringLiteral("UnitRefQty"), QStringLiteral("已出仓数量"), 80}};
+        s.Columns = LotColumns(QStringLiteral("可用数量"));
+        s.Columns.append({QStringLiteral("UnitRefQty"), QStringLiteral("已出仓数量"), 80});
         break;
     case bmBatchStock:
         s.Caption = QStringLiteral("请选择批号");
@@ -64,13 +70,7 @@ TBatchPickStatement BatchPickStatement(const TBatchPickRequest& r, bool showCost
         s.Params.append({QStringLiteral("shopid"), r.ShopID});
         s.ReturnFields =
             QStringLiteral("batchcode,batchcodeid,validdate,produceddate,aprice,billtypeid,BillID,itemno,billcode,leftqty,unitid,unitqty,taxprice");
-        s.Columns = {{QStringLiteral("BILLNAME"), QStringLiteral("单据名称"), 90},
-                     {QStringLiteral("BATCHCODE"), QStringLiteral("批号"), 90},
-                     {QStringLiteral("VALIDDATE"), QStringLiteral("有效日期"), 80},
-                     {QStringLiteral("BILLCODE"), QStringLiteral("单据号"), 110},
-                     {QStringLiteral("BILLDATE"), QStringLiteral("单据日期"), 80},
-                     {QStringLiteral("UNITAPRICE"), QStringLiteral("成本单价"), 80, cost},
-                     {QStringLiteral("LEFTQTY"), QStringLiteral("出仓数量"), 80}};
+        s.Columns = LotColumns(QStringLiteral("出仓数量"));
         break;
     default:
         return {};

@@ -67,6 +67,12 @@ TEST_F(SelectDialogsTest, BatchStockByStoreWithTheCodeFilter)
     EXPECT_EQ(all->cdsMaster->FieldByName(QStringLiteral("LeftQty"))->DisplayName(), QStringLiteral("可用数量"));
     EXPECT_TRUE(Shown(all.get(), QStringLiteral("produceddate")));
     EXPECT_FALSE(Shown(all.get(), QStringLiteral("storeid")));
+    // A title click orders the rows by its column, a second one the other way.
+    const int qtyColumn = all->dgMaster->Model()->ColumnOfField(QStringLiteral("LeftQty"));
+    all->SortGrid(all->dgMaster, qtyColumn);
+    EXPECT_EQ(Column(all->cdsMaster, QStringLiteral("batchcode")), (QStringList{"L04", "L02", "L01"}));
+    all->SortGrid(all->dgMaster, qtyColumn);
+    EXPECT_EQ(Column(all->cdsMaster, QStringLiteral("batchcode")), (QStringList{"L01", "L02", "L04"}));
 
     auto store1 = Batch(bmBatchStock, 1, 0, 1, &result);
     EXPECT_EQ(Column(store1->cdsMaster, QStringLiteral("batchcode")), (QStringList{"L01", "L04"}));
