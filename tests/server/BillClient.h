@@ -1,0 +1,275 @@
+#pragma once
+// The bill procedures as the forms reach them: a bill's master and lines loaded from its own
+// tables into datasets, edited, and sent as deltas in the packets the forms send; and a fixture
+// on a fresh copy of the demo database with the server procedures, logged in as the manager.
+#include "server/BillProcedures.h"
+#include "server/Procedures.h"
+#include "tests/support/DemoDb.h"
+#include "webrpc/Connection.h"
+#include "webrpc/Statement.h"
+
+#include <QCryptographicHash>
+#include <QDate>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+constexpr int kNoBill = -99999;
+
+inline QString ProcName(int billType, const char* suffix)
+{
+    for (const QString& n : BillProcedureNames())
+        if (BillTypeOfProcedure(n) == billType && n.endsWith(QLatin1String(suffix)))
+            return n;
+    return QString();
+}
+
+inline void SetField(TClientDataSet& ds, const QString& name, const QVariant& v)
+{
+    if (TField* f = ds.FindField(name))
+        f->SetValue(v);
+}
+
+// One bill form's view of a bill: its master and detail datasets and the packets it sends.
+class TBillClient {
+public:
+    TBillClient(TClientConnection& con, int billType) : FCon(con), FBillType(billType)
+    {
+        TClientDataSet k;
+        con.OpenNative(QStringLiteral("select * from billkind where billtype = :t"), &k, {{QStringLiteral("t"), billType}});
+        Master = k.FieldByName("mastertable")->AsString();
+        Key = k.FieldByName("keyfield")->AsString();
+        Detail = k.FieldByName("detailtable")->AsString();
+    }
+
+    void OpenBill(qint64 id)
+    {
+        Id = id;
+        IsNew = false;
+        FCon.OpenNative(QStringLiteral("select * from %1 where %2 = :id").arg(Master, Key), &M, {{QStringLiteral("id"), id}});
+        if (!Detail.isEmpty())
+            FCon.OpenNative(QStringLiteral("select * from %1 where %2 = :id order by itemno").arg(Detail, Key), &D, {{QStringLiteral("id"), id}});
+    }
+    void NewBill()
+    {
+        OpenBill(kNoBill);
+        IsNew = true;
+        M.Append();
+        SetField(M, Key, kNoBill);
+        SetField(M, "billdate", QDateTime(QDate::currentDate(), QTime(0, 0)));
+        SetField(M, "shopid", 1);
+        SetField(M, "opid", FCon.Session().OpID);
+        SetField(M, "flag", 0);
+        M.Post();
+    }
+    void SetMaster(const QString& field, const QVariant& v)
+    {
+        if (M.State() == TDataSetState::dsBrowse)
+            M.Edit();
+        SetField(M, field, v);
+        M.CheckBrowseMode();
+    }
+    void AddLine(const QVariantMap& values)
+    {
+        const int itemNo = D.RecordCount() + 1;
+        D.Append();
+        SetField(D, Key, Id);
+        SetField(D, "itemno", itemNo);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            SetField(D, it.key(), it.value());
+        D.Post();
+    }
+    // Sets a field of the line with that item number.
+    void SetLine(int itemNo, const QString& field, const QVariant& v)
+    {
+        ASSERT_TRUE(D.Locate(QStringLiteral("itemno"), itemNo)) << itemNo;
+        D.Edit();
+        SetField(D, field, v);
+        D.Post();
+    }
+    void TouchUpdateTime()
+    {
+        if (M.ChangeCount() == 0) {
+            M.Edit();
+            M.FieldByName("updatetime")->SetValue(M.FieldByName("updatetime")->Value());
+            M.Post();
+        }
+    }
+
+    TPacketParams SavePacket(int checkStep = 0)
+    {
+        if (!IsNew)
+            TouchUpdateTime();
+        TPacketParams p;
+        p.Set("SubmitType", "BillSubmit").Set("IsAddNew", IsNew).Set("RelevantBillType", FBillType).Set("CVFlag", 0);
+        p.Set("MasterDetailBill", !Detail.isEmpty()).Set("MasterAmountFieldName", MasterAmount).Set("AmountFieldName", LineAmount);
+        p.Set("ShopID", 1).Set("MasterDelta", M.GetDeltaXML());
+        if (!Detail.isEmpty())
+            p.Set("DetailDelta", D.GetDeltaXML());
+        if (!RequestId.isEmpty())
+            p.Set("RequestID", RequestId);
+        p.Set("CheckStep", checkStep);
+        return p;
+    }
+    TPacketParams Save(int checkStep = 0) { return Call("_Save", SavePacket(checkStep)); }
+    // Saves like the form: every stock warning is accepted and the call repeated.
+    TPacketParams SaveAccepting(QList<int>* warnings = nullptr)
+    {
+        TPacketParams r = Save(0);
+        while (r.GetInt("ErrNo") > 1000) {
+            if (warnings)
+                *warnings << r.GetInt("ErrNo");
+            r = Save(r.GetInt("ErrNo") + 1);
+        }
+        return r;
+    }
+    TPacketParams Delete(int checkStep = 0)
+    {
+        TouchUpdateTime();
+        TPacketParams p;
+        p.Set("SubmitType", "BillSubmit").Set("IsAddNew", false).Set("CurrBillID", int(Id)).Set("RelevantBillType", FBillType);
+        p.Set("ShopID", 1).Set("MasterDelta", M.GetDeltaXML()).Set("CheckStep", checkStep);
+        return Call("_Del", p);
+    }
+    TPacketParams DeleteAccepting()
+    {
+        TPacketParams r = Delete(0);
+        while (r.GetInt("ErrNo") > 1000)
+            r = Delete(r.GetInt("ErrNo") + 1);
+        return r;
+    }
+    TPacketParams Red(const QString& newCode = QString(), int checkStep = 0)
+    {
+        TPacketParams p;
+        p.Set("SubmitType", "BillSubmit").Set("IsAddNew", false).Set("CurrBillID", int(Id)).Set("RelevantBillType", FBillType);
+        p.Set("ShopID", 1).Set("NewBillCode", newCode).Set("UserID", 2).Set("opid", 2).Set("CheckStep", checkStep);
+        return Call("_Red", p);
+    }
+    TPacketParams RedAccepting()
+    {
+        TPacketParams r = Red();
+        while (r.GetInt("ErrNo") > 1000)
+            r = Red(QString(), r.GetInt("ErrNo") + 1);
+        return r;
+    }
+    TPacketParams Call(const char* suffix, const TPacketParams& p)
+    {
+        TPacketParams r;
+        r.LoadFromString(FCon.Proxy()->Invoke(ProcName(FBillType, suffix), p.ToString(), 120000));
+        return r;
+    }
+
+    QString Master, Key, Detail;
+    QString MasterAmount = QStringLiteral("totalamt"), LineAmount = QStringLiteral("amount");
+    QString RequestId;
+    TClientDataSet M, D;
+    qint64 Id = kNoBill;
+    bool IsNew = false;
+
+private:
+    TClientConnection& FCon;
+    int FBillType;
+};
+
+// A fingerprint of every row of every table: equal fingerprints, equal databases.
+inline QByteArray DatabaseChecksum(TClientConnection& con)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    QStringList tables;
+    {
+        TStatement st(con.Handle(), QStringLiteral("select name from sqlite_master where type = 'table' order by name"));
+        while (st.Step())
+            tables << st.Column(0).toString();
+    }
+    for (const QString& t : tables) {
+        hash.addData(t.toUtf8());
+        TStatement st(con.Handle(), QStringLiteral("select * from \"%1\" order by rowid").arg(t));
+        while (st.Step()) {
+            for (int i = 0; i < st.ColumnCount(); ++i) {
+                const QVariant v = st.Column(i);
+                hash.addData(v.isNull() ? QByteArrayLiteral("\x01null") : (v.typeId() == QMetaType::Double ? QByteArray::number(v.toDouble(), 'g', 17) : v.toString().toUtf8()));
+                hash.addData(QByteArrayLiteral("\x02"));
+            }
+            hash.addData(QByteArrayLiteral("\x03"));
+        }
+    }
+    return hash.result();
+}
+
+class TBillsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterServerProcedures();
+        ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), dir.filePath(QStringLiteral("bills.db"))));
+        con.Open(dir.filePath(QStringLiteral("bills.db")));
+        LoginAs(1);
+        // goods kept in stock in store 1 with a base unit, no batches, no limits in the way
+        goods = Int("select o.goodsid from onhand o join goods g on g.goodsid = o.goodsid "
+                    "where o.storeid = 1 and o.onhand between 50 and 5000 and g.kind = 1 and g.batchctrl = 'F' order by o.goodsid limit 1");
+        ASSERT_GT(goods, 0);
+        unit = Int(QStringLiteral("select unitid from goodsunit where goodsid = %1 and unittype = 0").arg(goods));
+        con.ExecuteNative(QStringLiteral("update goods set upqty = 0, downqty = 0 where goodsid = %1").arg(goods));
+    }
+
+    // The server session of an operator of the demo data (1 manager, 2 clerk of branch 1).
+    void LoginAs(int opid)
+    {
+        TServerSession s;
+        s.OpID = opid;
+        s.OpName = con.ExecuteScalar(QStringLiteral("select opname from operator where opid = %1").arg(opid)).toString();
+        s.ShopID = con.ExecuteScalar(QStringLiteral("select shopid from operator where opid = %1").arg(opid)).toInt();
+        s.SysManager = con.ExecuteScalar(QStringLiteral("select issysmanager from operator where opid = %1").arg(opid)).toInt() != 0;
+        con.SetSession(s);
+    }
+    void Grant(int opid, int privilegeId, int action)
+    {
+        con.ExecuteNative(QStringLiteral("insert or ignore into operatorright (opid, privilegeid, action) values (%1, %2, %3)").arg(opid).arg(privilegeId).arg(action));
+    }
+
+    int Int(const QString& sql) { return con.ExecuteScalar(sql).toInt(); }
+    double Num(const QString& sql) { return con.ExecuteScalar(sql).toDouble(); }
+    double OnHand(int store, int g) { return Num(QStringLiteral("select ifnull(sum(onhand), 0) from onhand where storeid = %1 and goodsid = %2").arg(store).arg(g)); }
+    double OnHand(int store = 1) { return OnHand(store, goods); }
+    double Value(int store, int g) { return Num(QStringLiteral("select ifnull(sum(amount), 0) from onhand where storeid = %1 and goodsid = %2").arg(store).arg(g)); }
+
+    QVariantMap Line(double qty, double price)
+    {
+        return {{"goodsid", goods}, {"unitid", unit}, {"unitqty", qty}, {"quantity", qty}, {"unitprice", price}, {"price", price},
+                {"goodsamt", qty * price}, {"amount", qty * price}, {"aprice", price}, {"disc", 100}, {"taxrate", 0}};
+    }
+    // A saved receipt (7) into store 1.
+    qint64 Receive(double qty, double price, const QString& code = QString())
+    {
+        TBillClient b(con, 7);
+        b.NewBill();
+        b.SetMaster("storeid", 1);
+        b.SetMaster("clientid", 1);
+        b.SetMaster("code", code);
+        b.AddLine(Line(qty, price));
+        const TPacketParams r = b.SaveAccepting();
+        EXPECT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
+        return r.GetInt("NewBillID");
+    }
+    // An invoice (2) out of store 1, not yet saved.
+    std::unique_ptr<TBillClient> Invoice(double qty, double price = 20)
+    {
+        auto b = std::make_unique<TBillClient>(con, 2);
+        b->NewBill();
+        b->SetMaster("storeid", 1);
+        b->SetMaster("clientid", 1);
+        b->AddLine(Line(qty, price));
+        return b;
+    }
+    double LotLeft(qint64 receiptId)
+    {
+        return Num(QStringLiteral("select sum(leftqty) from v_DetailBillFlow where billtype = 1 and billid = %1").arg(receiptId));
+    }
+
+    QTemporaryDir dir;
+    TClientConnection con;
+    int goods = 0;
+    int unit = 0;
+};
