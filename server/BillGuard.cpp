@@ -260,6 +260,8 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const QVariantMa
         if (!t.Has(col))
             continue;
         QVariant v = ValueCI(row->New, col);
+        if (col == QLatin1String("updatetime"))
+            continue; // the client stamps its copy so that the row travels; the server writes its own
         if (ContainsCI(FMasterSystem, col)) {
             // the client may only repeat what the server keeps; the operator becomes the one saving
             const QVariant allowed = col == QLatin1String("opid") ? QVariant(FOp.OpID()) : stored.value(col);

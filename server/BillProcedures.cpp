@@ -761,14 +761,10 @@ void SaveBill(TSubmit& s)
             return;
         id = NewKey(con, k.Master.Name, k.Key);
     } else {
-        if (mrow)
-            id = ValueCI(mrow->Old, k.Key).toLongLong();
-        else if (!detailDelta.Rows.isEmpty()) {
-            const TDeltaRow& r = detailDelta.Rows.first();
-            id = ValueCI(r.Kind == TUpdateStatus::usInserted ? r.New : r.Old, k.Key).toLongLong();
-        }
-        if (id == 0 || id == kNoBill)
-            id = s.Req.GetInt(QStringLiteral("CurrBillID"), kNoBill);
+        // the master row names the bill: the form sends it with every save
+        if (!mrow)
+            Refuse(QStringLiteral("保存的数据中没有单据的主记录"));
+        id = ValueCI(mrow->Old, k.Key).toLongLong();
         stored = s.StoredMaster(id);
         CheckExists(stored);
         CheckNotStale(stored, mrow);

@@ -89,11 +89,18 @@ public:
         SetField(D, field, v);
         D.Post();
     }
+    // As the form does: the master row travels in every save and deletion, with a fresh stamp
+    // (a post that changes nothing is not logged); the server compares the original stamp.
     void TouchUpdateTime()
     {
-        if (M.ChangeCount() == 0) {
+        if (M.ChangeCount() == 0 && !M.IsEmpty()) {
+            TField* f = M.FieldByName("updatetime");
+            QDateTime stamp = QDateTime::currentDateTime();
+            stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second()));
+            if (!f->IsNull() && f->AsDateTime() == stamp)
+                stamp = stamp.addSecs(1);
             M.Edit();
-            M.FieldByName("updatetime")->SetValue(M.FieldByName("updatetime")->Value());
+            f->SetValue(stamp);
             M.Post();
         }
     }
