@@ -466,16 +466,16 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
 // The first bill whose lines name this one, as "caption code", or empty.
 QString ReferringBill(TClientConnection& con, int billType, qint64 id)
 {
-    const auto kinds = SelectMaps(con, QStringLiteral("select billtype, caption, mastertable, keyfield, detailtable from billkind where detailtable is not null"));
-    QSet<QString> seen;
+    // the line tables that can name a source bill, each once
+    const auto kinds = SelectMaps(con, QStringLiteral("select min(caption) as caption, min(mastertable) as mastertable, min(keyfield) as keyfield, detailtable "
+                                                      "from billkind k where detailtable is not null "
+                                                      "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'refertype') "
+                                                      "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'referbillid') "
+                                                      "group by lower(detailtable)"));
     for (const QVariantMap& k : kinds) {
-        const TTableInfo detail = ReadTableInfo(con, k.value(QStringLiteral("detailtable")).toString());
-        if (!detail.Has(QStringLiteral("refertype")) || !detail.Has(QStringLiteral("referbillid")) || seen.contains(detail.Name))
-            continue;
-        seen.insert(detail.Name);
         const QString key = k.value(QStringLiteral("keyfield")).toString();
         const QVariant code = Scalar(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.refertype = :t and d.referbillid = :id limit 1")
-                                              .arg(Q(detail.Name), Q(k.value(QStringLiteral("mastertable")).toString()), Q(key)),
+                                              .arg(Q(k.value(QStringLiteral("detailtable")).toString()), Q(k.value(QStringLiteral("mastertable")).toString()), Q(key)),
                                      {{QStringLiteral("t"), billType}, {QStringLiteral("id"), id}});
         if (code.isValid())
             return k.value(QStringLiteral("caption")).toString() + u' ' + code.toString();

@@ -8,12 +8,12 @@
 #include "webrpc/Connection.h"
 #include "webrpc/Statement.h"
 
-#include <QCryptographicHash>
 #include <QDate>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 constexpr int kNoBill = -99999;
@@ -49,8 +49,10 @@ public:
         Id = id;
         IsNew = false;
         FCon.OpenNative(QStringLiteral("select * from %1 where %2 = :id").arg(Master, Key), &M, {{QStringLiteral("id"), id}});
-        if (!Detail.isEmpty())
+        if (!Detail.isEmpty()) {
             FCon.OpenNative(QStringLiteral("select * from %1 where %2 = :id order by itemno").arg(Detail, Key), &D, {{QStringLiteral("id"), id}});
+            NextItem = FCon.ExecuteScalar(QStringLiteral("select ifnull(max(itemno), 0) + 1 from %1 where %2 = :id").arg(Detail, Key), {{QStringLiteral("id"), id}}).toInt();
+        }
     }
     void NewBill()
     {
@@ -71,9 +73,10 @@ public:
         SetField(M, field, v);
         M.CheckBrowseMode();
     }
+    // A new line numbered after every line the bill had, as the form numbers them.
     void AddLine(const QVariantMap& values)
     {
-        const int itemNo = D.RecordCount() + 1;
+        const int itemNo = NextItem++;
         D.Append();
         SetField(D, Key, Id);
         SetField(D, "itemno", itemNo);
@@ -174,35 +177,105 @@ public:
     TClientDataSet M, D;
     qint64 Id = kNoBill;
     bool IsNew = false;
+    int NextItem = 1;
 
 private:
     TClientConnection& FCon;
     int FBillType;
 };
 
-// A fingerprint of every row of every table: equal fingerprints, equal databases.
-inline QByteArray DatabaseChecksum(TClientConnection& con)
-{
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    QStringList tables;
+// A fingerprint of every row of every table (and of the schema): equal fingerprints, equal
+// databases. The raw engine values are hashed and the statements kept, so that checking often
+// stays cheap; Table() fingerprints one table.
+class TDatabaseChecksum {
+public:
+    explicit TDatabaseChecksum(TClientConnection& con) : FDb(con.Handle())
     {
-        TStatement st(con.Handle(), QStringLiteral("select name from sqlite_master where type = 'table' order by name"));
-        while (st.Step())
-            tables << st.Column(0).toString();
-    }
-    for (const QString& t : tables) {
-        hash.addData(t.toUtf8());
-        TStatement st(con.Handle(), QStringLiteral("select * from \"%1\" order by rowid").arg(t));
-        while (st.Step()) {
-            for (int i = 0; i < st.ColumnCount(); ++i) {
-                const QVariant v = st.Column(i);
-                hash.addData(v.isNull() ? QByteArrayLiteral("\x01null") : (v.typeId() == QMetaType::Double ? QByteArray::number(v.toDouble(), 'g', 17) : v.toString().toUtf8()));
-                hash.addData(QByteArrayLiteral("\x02"));
-            }
-            hash.addData(QByteArrayLiteral("\x03"));
+        QStringList names{QStringLiteral("sqlite_master")};
+        {
+            TStatement st(FDb, QStringLiteral("select name from sqlite_master where type = 'table' order by name"));
+            while (st.Step())
+                names << st.Column(0).toString();
+        }
+        for (const QString& name : names) {
+            const QByteArray sql = QStringLiteral("select * from \"%1\"").arg(name).toUtf8();
+            sqlite3_stmt* s = nullptr;
+            if (sqlite3_prepare_v2(FDb, sql.constData(), int(sql.size()), &s, nullptr) == SQLITE_OK)
+                FTables.insert(name.toLower(), s);
         }
     }
-    return hash.result();
+    ~TDatabaseChecksum()
+    {
+        for (sqlite3_stmt* s : FTables)
+            sqlite3_finalize(s);
+    }
+    TDatabaseChecksum(const TDatabaseChecksum&) = delete;
+    TDatabaseChecksum& operator=(const TDatabaseChecksum&) = delete;
+
+    QStringList Tables() const { return FTables.keys(); }
+    quint64 Table(const QString& name)
+    {
+        sqlite3_stmt* st = FTables.value(name.toLower());
+        if (!st)
+            return 0;
+        quint64 h = Bytes(0, sqlite3_sql(st), int(strlen(sqlite3_sql(st))));
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const int type = sqlite3_column_type(st, i);
+                h = Mix(h, quint64(type));
+                if (type == SQLITE_INTEGER) {
+                    h = Mix(h, quint64(sqlite3_column_int64(st, i)));
+                } else if (type == SQLITE_FLOAT) {
+                    const double v = sqlite3_column_double(st, i);
+                    quint64 bits = 0;
+                    memcpy(&bits, &v, sizeof bits);
+                    h = Mix(h, bits);
+                } else if (type != SQLITE_NULL) {
+                    h = Bytes(h, sqlite3_column_blob(st, i), sqlite3_column_bytes(st, i));
+                }
+            }
+            h = Mix(h, 0x5eed);
+        }
+        sqlite3_reset(st);
+        return h;
+    }
+    QByteArray operator()()
+    {
+        quint64 h = 0;
+        for (const QString& name : Tables())
+            h = Mix(h, Table(name));
+        return QByteArray::number(h, 16);
+    }
+
+private:
+    static quint64 Mix(quint64 h, quint64 v)
+    {
+        h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+        return h * 0xff51afd7ed558ccdULL;
+    }
+    // eight bytes at a time: the print styles hold large blobs
+    static quint64 Bytes(quint64 h, const void* data, int n)
+    {
+        const auto* p = static_cast<const unsigned char*>(data);
+        h = Mix(h, quint64(n));
+        for (; n >= 8; n -= 8, p += 8) {
+            quint64 w = 0;
+            memcpy(&w, p, 8);
+            h = Mix(h, w);
+        }
+        quint64 tail = 0;
+        if (n > 0)
+            memcpy(&tail, p, size_t(n));
+        return Mix(h, tail);
+    }
+
+    sqlite3* FDb;
+    QMap<QString, sqlite3_stmt*> FTables;
+};
+
+inline QByteArray DatabaseChecksum(TClientConnection& con)
+{
+    return TDatabaseChecksum(con)();
 }
 
 class TBillsTest : public ::testing::Test {
