@@ -483,6 +483,35 @@ QString ReferringBill(TClientConnection& con, int billType, qint64 id)
     return QString();
 }
 
+// A line of another bill that names the lot (batchrefid), as "caption code", or empty.
+QString LineNamingLot(TClientConnection& con, qint64 lot, int exceptType, qint64 exceptId)
+{
+    const auto kinds = SelectMaps(con, QStringLiteral("select billtype, caption, mastertable, keyfield, detailtable from billkind k where detailtable is not null "
+                                                      "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'batchrefid')"));
+    for (const QVariantMap& k : kinds) {
+        const QString key = k.value(QStringLiteral("keyfield")).toString();
+        const bool same = k.value(QStringLiteral("billtype")).toInt() == exceptType;
+        const QVariant code = Scalar(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.batchrefid = :lot %4 limit 1")
+                                              .arg(Q(k.value(QStringLiteral("detailtable")).toString()), Q(k.value(QStringLiteral("mastertable")).toString()), Q(key),
+                                                   same ? QStringLiteral("and d.%1 <> :id").arg(Q(key)) : QString()),
+                                     same ? TSqlParams{{QStringLiteral("lot"), lot}, {QStringLiteral("id"), exceptId}} : TSqlParams{{QStringLiteral("lot"), lot}});
+        if (code.isValid())
+            return k.value(QStringLiteral("caption")).toString() + u' ' + code.toString();
+    }
+    return QString();
+}
+
+// Lots a bill gives up must not be named by the lines of other bills: those lines would draw
+// on a lot that is gone.
+void CheckDroppedLots(TSubmit& s, const TStockLedger& ledger, qint64 id)
+{
+    for (qint64 lot : ledger.LotsToDrop()) {
+        const QString naming = LineNamingLot(s.Con, lot, s.Kind.BillType, id);
+        if (!naming.isEmpty())
+            Refuse(QStringLiteral("本单的批次（库存批次 %1）已被 %2 指定，不能删除或改变").arg(lot).arg(naming));
+    }
+}
+
 // ---------------------------------------------------------------- POS day-close
 
 // A day-close covers the store's POS sales of its day that no day-close covers yet; when it comes
@@ -856,6 +885,7 @@ void SaveBill(TSubmit& s)
     if (stock) {
         ledger.SetBillHeader(master.value(QStringLiteral("code")).toString(), master.value(QStringLiteral("billdate")), master.value(QStringLiteral("shopid")));
         ledger.Apply(BillStockMoves(con, k, master, lines));
+        CheckDroppedLots(s, ledger, id);
         ledger.Finish();
         RunStockChecks(s, ledger, true);
     }
@@ -890,6 +920,7 @@ void DeleteBill(TSubmit& s)
     if (k.MovesStock()) {
         TStockLedger ledger(con, k.DBBillType, id);
         ledger.RemoveBillFlow();
+        CheckDroppedLots(s, ledger, id);
         ledger.Finish();
         RunStockChecks(s, ledger, false);
     }

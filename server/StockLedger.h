@@ -59,6 +59,8 @@ public:
     void Apply(const QVector<TStockMove>& moves);
     // Books the exact opposite of another bill's movements (a reversing bill).
     void ApplyMirrorOf(int dbBillType, qint64 billId);
+    // The bill's own lots that Finish will drop: no line of the bill takes them up again.
+    QList<qint64> LotsToDrop() const { return FKeptLots.values(); }
     void Finish();
 
     // Checks over what this ledger touched, each against the stock after the bill.
