@@ -24,6 +24,7 @@
 #include <QTextEdit>
 #include <QTextStream>
 #include <QToolBar>
+#include <QUuid>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -749,6 +750,7 @@ void TBillBaseForm::InitNewMaster()
 void TBillBaseForm::AfterNewBillState()
 {
     IsNewBill = true;
+    NewBillRequestID = QUuid::createUuid().toString(QUuid::WithoutBraces);
     Modified = false;
     ANext->setEnabled(false);
     APrev->setEnabled(true);
@@ -1183,6 +1185,8 @@ void TBillBaseForm::BuildSavePacket(TPacketParams& p)
     p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaXML(cdsMaster));
     if (MasterDetailBill)
         p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(GetDeltaXML(cdsDetail));
+    if (IsNewBill)
+        p.CreatePacketParam(TFieldType::ftString, QStringLiteral("RequestID"))->SetAsString(NewBillRequestID);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CheckStep"))->SetAsInteger(0);
 }
 
@@ -1199,7 +1203,9 @@ void TBillBaseForm::BuildDeletePacket(TPacketParams& p)
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("RelevantCredType"))->SetAsInteger(RelevantCredType);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("ShopID"))->SetAsInteger(AccSetData.ShopID);
     const QVariant date = MasterValue(DateFieldName);
-    p.CreatePacketParam(TFieldType::ftDateTime, QStringLiteral("BillDate"))->Value = date.typeId() == QMetaType::QDateTime ? date : date.toDateTime();
+    // a bill another user deleted reloads without a date: the server then says it is gone
+    const QDateTime billDate = date.toDateTime();
+    p.CreatePacketParam(TFieldType::ftDateTime, QStringLiteral("BillDate"))->Value = billDate.isValid() ? QVariant(billDate) : QVariant();
     p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaXML(cdsMaster));
     p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(MasterDetailBill ? GetDeltaXML(cdsDetail) : QString());
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CheckStep"))->SetAsInteger(0);

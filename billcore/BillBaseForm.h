@@ -64,6 +64,9 @@ public:
     // ------------------------------------------------------------ state
     int CurrentBillID = kNoBillID;
     bool IsNewBill = false;
+    // Names a new bill's save request; kept until a save succeeds, so that a save repeated after
+    // a lost answer is known to the server as the same request.
+    QString NewBillRequestID;
     bool Modified = false;
     int SourceOrderID = 0;
     bool FromSourceOrder = false;

@@ -84,6 +84,17 @@ TOperatorRights TOperatorRights::Of(TClientConnection& con)
     if (!s.LoggedIn())
         throw EDatabaseError(QStringLiteral("请先登录"));
     TOperatorRights r;
+    r.FOpID = s.OpID;
+    r.FShopID = s.ShopID;
+    {
+        // a database without operators (a bare schema of a tool or a test) has no rights to read
+        TStatement has(con.Handle(), QStringLiteral("select count(*) from sqlite_master where type = 'table' and name = 'operator'"));
+        if (!has.Step() || has.Column(0).toInt() == 0) {
+            r.FOpName = s.OpName;
+            r.FSysManager = s.SysManager;
+            return r;
+        }
+    }
     {
         TStatement st(con.Handle(), QStringLiteral("select opname, issysmanager, closed from operator where opid = :op"));
         st.Bind({{QStringLiteral("op"), s.OpID}});
@@ -95,8 +106,6 @@ TOperatorRights TOperatorRights::Of(TClientConnection& con)
         r.FOpName = st.Column(0).toString();
         r.FSysManager = st.Column(1).toInt() != 0;
     }
-    r.FOpID = s.OpID;
-    r.FShopID = s.ShopID;
     if (!r.FSysManager) {
         TStatement st(con.Handle(), QStringLiteral("select privilegeid, action from operatorright where opid = :op"));
         st.Bind({{QStringLiteral("op"), s.OpID}});
