@@ -1,5 +1,8 @@
 #include "app/AppSetup.h"
 
+#include "host/LoginDialog.h"
+#include "host/Messages.h"
+#include "host/Registry.h"
 #include "host/Session.h"
 #include "platform/Exceptions.h"
 #include "printing/PrintTemplates.h"
@@ -10,8 +13,8 @@
 #include <QFileInfo>
 
 namespace {
-const char* kUsage =
-    "用法: tradebill [--demo-db FILE] [--database FILE] [--user OPID] [--open FORMNAME] [--screenshot FILE.png]";
+const char* kUsage = "用法: tradebill [--demo-db FILE] [--database FILE] [--user OPERATOR] [--password PASSWORD] "
+                     "[--open FORMNAME] [--screenshot FILE.png]";
 }
 
 TAppOptions ParseAppOptions(const QStringList& args, const QString& appDir)
@@ -30,10 +33,16 @@ TAppOptions ParseAppOptions(const QStringList& args, const QString& appDir)
         else if (a == QLatin1String("--database"))
             o.Database = value();
         else if (a == QLatin1String("--user")) {
-            bool ok = false;
-            o.UserID = value().toInt(&ok);
-            if (!ok)
-                throw Exception(QStringLiteral("--user 需要操作员编号\n%1").arg(QString::fromUtf8(kUsage)));
+            const QString user = value().trimmed();
+            bool isId = false;
+            o.UserID = user.toInt(&isId);
+            if (!isId)
+                o.UserName = user;
+            if ((isId && o.UserID <= 0) || user.isEmpty())
+                throw Exception(QStringLiteral("--user 需要操作员编号、名称或代码\n%1").arg(QString::fromUtf8(kUsage)));
+        } else if (a == QLatin1String("--password")) {
+            o.Password = value();
+            o.HasPassword = true;
         } else if (a == QLatin1String("--screenshot"))
             o.Screenshot = value();
         else if (a == QLatin1String("--open"))
@@ -41,10 +50,14 @@ TAppOptions ParseAppOptions(const QStringList& args, const QString& appDir)
         else
             throw Exception(QStringLiteral("未知选项 %1\n%2").arg(a, QString::fromUtf8(kUsage)));
     }
+    if (!o.HasPassword && qEnvironmentVariableIsSet("TRADEBILL_PASSWORD")) {
+        o.Password = qEnvironmentVariable("TRADEBILL_PASSWORD");
+        o.HasPassword = true;
+    }
     return o;
 }
 
-TClientConnection* StartSession(const TAppOptions& options)
+TClientConnection* OpenAppDatabase(const TAppOptions& options)
 {
     const bool demo = options.Database.isEmpty();
     const QString file = demo ? options.DemoDatabase : options.Database;
@@ -59,9 +72,39 @@ TClientConnection* StartSession(const TAppOptions& options)
     if (InitializeDatabase(*con, demo) && demo)
         FillStandardPrintTemplates(*con);
     g_DefaultCon = con.get();
-    if (!LoginAs(options.UserID, con.get())) {
-        g_DefaultCon = nullptr;
-        throw Exception(QStringLiteral("操作员 %1 不存在或已停用").arg(options.UserID));
-    }
     return con.release();
+}
+
+TStartLogin LoginFromOptions(const TAppOptions& options, TClientConnection* con)
+{
+    if (!options.HasUser() || !options.HasPassword)
+        return TStartLogin::AskUser;
+    const TLoginResult r = LoginWithPassword(con, options.UserID, options.UserName, options.Password);
+    if (!r.Ok)
+        throw Exception(r.Message);
+    return r.MustSetPassword ? TStartLogin::MustSetPassword : TStartLogin::LoggedIn;
+}
+
+int PreselectedOperator(const TAppOptions& options, TClientConnection* con)
+{
+    if (options.UserID > 0 || options.UserName.isEmpty())
+        return options.UserID;
+    for (const TLoginOperator& op : ReadLoginInfo(con).Operators)
+        if (op.Name == options.UserName || op.Code.compare(options.UserName, Qt::CaseInsensitive) == 0)
+            return op.OpID;
+    return 0;
+}
+
+QStringList OpenStartForms(const QStringList& forms, bool tellUser)
+{
+    QStringList unknown;
+    for (const QString& form : forms) {
+        if (IsFormRegistered(form))
+            GlobalCall(QStringLiteral("SHOWBILLFORM"), form);
+        else
+            unknown << form;
+    }
+    if (!unknown.isEmpty() && tellUser)
+        ShowError(QStringLiteral("没有名为 %1 的单据窗口，无法打开。").arg(unknown.join(QStringLiteral("、"))));
+    return unknown;
 }

@@ -1,6 +1,8 @@
 // A purchase order through the real bill form, opened by the package's "SHOWBILLFORM" command
 // on a copy of the demo database: saving a new bill of 1, 100 and 2,000 lines, reading a
-// saved bill back, and stepping back and forth across a few saved bills.
+// saved bill back, stepping back and forth across a few saved bills, and the line work of the
+// bill document - appending a line and editing a line's amount with the master total kept in
+// step - on bills of growing size, with and without the window's grid.
 #include "billcore/BillBaseForm.h"
 #include "host/Host.h"
 #include "package/BillPackage.h"
@@ -13,6 +15,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -243,6 +246,96 @@ void BM_PorderNavigate(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * 6);
 }
 BENCHMARK(BM_PorderNavigate)->Arg(1)->Arg(100)->Arg(2000)->Unit(benchmark::kMillisecond);
+
+// The document alone: its datasets' views (grid, footer, editors) do not follow meanwhile.
+struct TWithoutViews {
+    explicit TWithoutViews(TBillDocument* d, bool on = true) : D(on ? d : nullptr)
+    {
+        if (D) {
+            D->cdsMaster->DisableControls();
+            D->cdsDetail->DisableControls();
+        }
+    }
+    ~TWithoutViews()
+    {
+        if (D) {
+            D->cdsMaster->EnableControls();
+            D->cdsDetail->EnableControls();
+        }
+    }
+    TBillDocument* D;
+};
+
+// Appending one line to a bill that has `lines` lines already: the new line's number and
+// defaults, and the events it raises. The time should not grow with the bill.
+void BM_DocumentAppendLine(benchmark::State& state)
+{
+    TPorderBench b;
+    if (!b.Ready(state))
+        return;
+    const int lines = int(state.range(0));
+    b.EnterBill(lines);
+    TBillDocument* d = b.Form->Document();
+    TWithoutViews quiet(d);
+    for (auto _ : state) {
+        d->AppendLine();
+        state.PauseTiming();
+        d->cdsDetail->Cancel();
+        state.ResumeTiming();
+    }
+    state.counters["lines"] = lines;
+}
+BENCHMARK(BM_DocumentAppendLine)->Arg(100)->Arg(2000)->Arg(20000)->Unit(benchmark::kMicrosecond);
+
+// One edit of a line's amount on a bill of `lines` lines, the master total following it.
+// `range(1)` 1: through the window, whose grid and footer follow as well.
+void BM_LineAmountEdit(benchmark::State& state)
+{
+    TPorderBench b;
+    if (!b.Ready(state))
+        return;
+    const int lines = int(state.range(0));
+    const bool window = state.range(1) != 0;
+    b.EnterBill(lines);
+    TBillDocument* d = b.Form->Document();
+    TWithoutViews quiet(d, !window);
+    d->cdsDetail->SetRecNo(lines / 2);
+    TField* amount = d->cdsDetail->FieldByName(QStringLiteral("amount"));
+    TField* total = d->cdsMaster->FieldByName(QStringLiteral("amount"));
+    double value = 1;
+    for (auto _ : state) {
+        value += 0.01;
+        amount->SetValue(value);
+    }
+    d->cdsDetail->Post();
+    if (std::abs(total->AsFloat() - d->cdsDetail->Sum(QStringLiteral("amount"))) > 0.005)
+        state.SkipWithError("the master total did not follow the lines");
+    state.counters["lines"] = lines;
+}
+BENCHMARK(BM_LineAmountEdit)->Args({100, 0})->Args({2000, 0})->Args({20000, 0})->Args({2000, 1})->Unit(benchmark::kMicrosecond);
+
+// The first edit after moving to another line: the lines are counted once more.
+void BM_LineAmountEditAfterMove(benchmark::State& state)
+{
+    TPorderBench b;
+    if (!b.Ready(state))
+        return;
+    const int lines = int(state.range(0));
+    b.EnterBill(lines);
+    TBillDocument* d = b.Form->Document();
+    TWithoutViews quiet(d);
+    TField* amount = d->cdsDetail->FieldByName(QStringLiteral("amount"));
+    int row = 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        d->cdsDetail->SetRecNo(row);
+        row = row % lines + 1;
+        state.ResumeTiming();
+        amount->SetValue(2.5 + row);
+    }
+    state.counters["lines"] = lines;
+}
+BENCHMARK(BM_LineAmountEditAfterMove)->Arg(100)->Arg(2000)->Unit(benchmark::kMicrosecond);
 
 // The offscreen platform complains about every form shown; the report stays readable without it.
 void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)

@@ -1,17 +1,21 @@
 #pragma once
-// The bill base form: one bill at a time (a master row and its detail lines in two client
-// datasets), its lifecycle (new, load, navigate, save, delete, red reversal, copy), the
-// action list every button, menu item and shortcut goes through, the privilege and
-// read-only rules, and the virtual hooks that concrete bills override.
+// The bill base form: the window of one bill and the host of its actions. The bill itself -
+// its datasets, profile and lifecycle - is a TBillDocument that the window owns and calls; the
+// window shows it, runs the action list every button, menu item and shortcut goes through,
+// applies the read-only state to its controls, and prints, mails and opens vouchers and
+// approval files.
 //
-// A concrete bill's constructor fills the profile fields, sets the window title and calls
-// InitBillForm() as its last step.
+// Every name of the bill form stays here: the profile and state fields are the document's own
+// (read and written through this window), the datasets are the document's, and the hooks are
+// declared in their slot order. A hook the document calls is implemented here by forwarding to
+// the document, so a concrete bill that overrides it on its window is heard by the document.
+//
+// A concrete bill's constructor takes its profile (UseProfile), adds its SQL and own settings
+// and calls InitBillForm() as its last step.
+#include "billcore/BillDocument.h"
 #include "billcore/BillRootForm.h"
 
 #include "host/Privileges.h"
-#include "platform/DataSet.h"
-#include "webrpc/Connection.h"
-#include "webrpc/PacketParams.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -30,10 +34,7 @@ class QFrame;
 class TDataSource;
 class TDBGrid;
 
-// "No bill, no row, nothing found".
-constexpr int kNoBillID = -99999;
-
-class TBillBaseForm : public TBillRootForm {
+class TBillBaseForm : public TBillRootForm, public TBillHooks {
     Q_OBJECT
 public:
     explicit TBillBaseForm(QWidget* owner = nullptr);
@@ -42,49 +43,57 @@ public:
     // The form behind an object, when it is a bill form (for the command dispatcher).
     static TBillBaseForm* AsBillForm(QObject* o);
 
-    // ------------------------------------------------------------ profile
-    int BillType = 0;
-    int CVFlag = -1; // 1 client side, 2 vendor side, 3 stock, -1 none
-    QString MasterTable, KeyField, DetailTable, MasterSQL, DetailSQL;
-    QString SaveProcName = QStringLiteral("Submit_BaseBill_Save");
-    QString DeleteProcName = QStringLiteral("Submit_BaseBill_Del");
-    QString RedProcName = QStringLiteral("Submit_BaseBill_Red");
-    bool MasterDetailBill = false;
-    QString MasterAmountFieldName, AmountFieldName;
-    int RelevantCredType = 0;
-    int DBBillType = -999;
-    QString DateFieldName = QStringLiteral("billdate");
-    QString CopyExcludedMasterFields, CopyExcludedDetailFields, RequiredDetailFields;
-    qint8 FindCategory = 0;
-    qint8 FindIndex = -1;
-    QString NavFilter;
-    // Bills whose lines are taken from other bills refuse an empty detail on saving.
-    bool LinesFromSourceBills = false;
+    // The bill this window shows.
+    TBillDocument* Document() const { return FDocument; }
 
-    // ------------------------------------------------------------ state
-    int CurrentBillID = kNoBillID;
-    bool IsNewBill = false;
-    // Names a new bill's save request; kept until a save succeeds, so that a save repeated after
-    // a lost answer is known to the server as the same request.
-    QString NewBillRequestID;
-    bool Modified = false;
-    int SourceOrderID = 0;
-    bool FromSourceOrder = false;
+private:
+    TBillDocument* const FDocument; // owned (child object); first, so the names below can bind to it
+
+public:
+    // ------------------------------------------------------------ profile (the document's)
+    int& BillType;
+    int& CVFlag;
+    QString& MasterTable;
+    QString& KeyField;
+    QString& DetailTable;
+    QString& MasterSQL;
+    QString& DetailSQL;
+    QString& SaveProcName;
+    QString& DeleteProcName;
+    QString& RedProcName;
+    bool& MasterDetailBill;
+    QString& MasterAmountFieldName;
+    QString& AmountFieldName;
+    int& RelevantCredType;
+    int& DBBillType;
+    QString& DateFieldName;
+    QString& CopyExcludedMasterFields;
+    QString& CopyExcludedDetailFields;
+    QString& RequiredDetailFields;
+    qint8& FindCategory;
+    qint8& FindIndex;
+    QString& NavFilter;
+    bool& LinesFromSourceBills;
+
+    // ------------------------------------------------------------ state (the document's)
+    int& CurrentBillID;
+    bool& IsNewBill;
+    bool& Modified;
+    int& SourceOrderID;
+    bool& FromSourceOrder;
     bool ActionInProgress = false;
     // When set, printing (not previewing) writes this PDF file instead of using a printer.
     QString PdfOutputFile;
 
     // ------------------------------------------------------------ components
-    TClientDataSet* cdsMaster = nullptr; // owned
-    TClientDataSet* cdsDetail = nullptr; // owned
+    TClientDataSet* const cdsMaster;
+    TClientDataSet* const cdsDetail;
     TDataSource* dsMaster = nullptr;
     TDataSource* dsDetail = nullptr;
-    TClientQuery* cdsReport = nullptr;    // print templates of ReportType
-    TClientQuery* qryMasterCopy = nullptr;
-    TClientQuery* qryDetailCopy = nullptr;
-    // "getnewbillcodebydate;1" (@shopid, @billdate, @masttablename -> @billcode).
-    std::unique_ptr<TClientStoredProc> spGetNewBillCodeByDate;
-    static std::unique_ptr<TClientStoredProc> MakeBillCodeProc();
+    TClientQuery* const cdsReport;
+    TClientQuery* const qryMasterCopy;
+    TClientQuery* const qryDetailCopy;
+    std::unique_ptr<TClientStoredProc>& spGetNewBillCodeByDate;
     TBootUnitImpl* Privilege() const { return FPrivilege.get(); }
 
     // ---- window parts
@@ -105,14 +114,19 @@ public:
 
     // ------------------------------------------------------------ actions (tag = data())
     QList<QAction*> alOperation;
-    QAction *ASaveNew, *Aok, *ACancel, *ANew, *ADeleteBill, *AFirst, *APrev, *ANext, *ALast, *ARefresh;
-    QAction *ABillFind, *ALoadCred, *AMakeRedBill, *AReferFile, *ALaunchFile, *ALookReferFile, *ALookLaunchFile;
-    QAction *APrint, *APrintView, *ACopyBill, *ASelChance, *ASelPay, *ASelOrder, *ASelRecieved, *ASelCRecieved;
-    QAction *ASelValueRecieved, *ASelInvoice, *ASelCashSale, *ASelDeputeSale, *ASelBtnLoadDetailFromFile;
-    QAction *APayProcess, *AChargeProcess, *AReturnProcess, *ASelDeputeSettlement, *AExport, *AInsertLine;
-    QAction *ADeleteLine, *ACopyLine, *ASelGoods, *ASetPrice, *ASelReferTypeBill, *ABatchCodeCopy, *ASelDraw;
-    QAction *ASelAskDeliver, *ASelDeliver, *ABackDrawProcess, *AAllotProcess, *ASelPurAppBill, *ASelSReturn;
-    QAction *ASelQuotation, *ASendEMail, *ASendMsn, *ASorderToPorder, *APorderToSorder;
+    QAction *ASaveNew = nullptr, *Aok = nullptr, *ACancel = nullptr, *ANew = nullptr, *ADeleteBill = nullptr;
+    QAction *AFirst = nullptr, *APrev = nullptr, *ANext = nullptr, *ALast = nullptr, *ARefresh = nullptr;
+    QAction *ABillFind = nullptr, *ALoadCred = nullptr, *AMakeRedBill = nullptr, *AReferFile = nullptr;
+    QAction *ALaunchFile = nullptr, *ALookReferFile = nullptr, *ALookLaunchFile = nullptr, *APrint = nullptr;
+    QAction *APrintView = nullptr, *ACopyBill = nullptr, *ASelChance = nullptr, *ASelPay = nullptr, *ASelOrder = nullptr;
+    QAction *ASelRecieved = nullptr, *ASelCRecieved = nullptr, *ASelValueRecieved = nullptr, *ASelInvoice = nullptr;
+    QAction *ASelCashSale = nullptr, *ASelDeputeSale = nullptr, *ASelBtnLoadDetailFromFile = nullptr;
+    QAction *APayProcess = nullptr, *AChargeProcess = nullptr, *AReturnProcess = nullptr, *ASelDeputeSettlement = nullptr;
+    QAction *AExport = nullptr, *AInsertLine = nullptr, *ADeleteLine = nullptr, *ACopyLine = nullptr, *ASelGoods = nullptr;
+    QAction *ASetPrice = nullptr, *ASelReferTypeBill = nullptr, *ABatchCodeCopy = nullptr, *ASelDraw = nullptr;
+    QAction *ASelAskDeliver = nullptr, *ASelDeliver = nullptr, *ABackDrawProcess = nullptr, *AAllotProcess = nullptr;
+    QAction *ASelPurAppBill = nullptr, *ASelSReturn = nullptr, *ASelQuotation = nullptr, *ASendEMail = nullptr;
+    QAction *ASendMsn = nullptr, *ASorderToPorder = nullptr, *APorderToSorder = nullptr;
     // The one handler of every action: runs the action table's row of the sender's tag.
     void ASaveNewExecute(QAction* sender);
     QAction* ActionByTag(int tag) const;
@@ -138,20 +152,14 @@ public:
     bool FormCloseQuery();
     void SetReadOnly(bool flag);
     bool ReadOnly() const;
-    // Sends a packet to a server procedure, repeating while CheckOnHandDialog accepts a
-    // warning; returns the final "ErrNo" (-1 when the call itself failed, already shown).
     int SubmitPacket(const QString& procName, TPacketParams& request, TPacketParams& answer);
-    // "%s" placeholders of MasterSQL / DetailSQL filled with the id.
-    static QString FormatBillSQL(const QString& sql, int id);
-    // " and (shopid = B)" (delivery sides for bill type 42 when asked), "" at head office.
-    QString BranchCondition(bool deliverySides = false) const;
-    // " and " + NavFilter, or "".
-    QString NavCondition() const;
+    static QString FormatBillSQL(const QString& sql, int id) { return TBillDocument::FormatBillSQL(sql, id); }
+    QString BranchCondition(bool deliverySides = false) const { return FDocument->BranchCondition(deliverySides); }
+    QString NavCondition() const { return FDocument->NavCondition(); }
     QStringList LookupTableNames() const { return FLookupNames; }
     void AddLookupTable(const QString& name);
-    // Master key of the shown row, kNoBillID when none.
-    int MasterKeyValue() const;
-    QVariant MasterValue(const QString& field) const;
+    int MasterKeyValue() const { return FDocument->MasterKeyValue(); }
+    QVariant MasterValue(const QString& field) const { return FDocument->MasterValue(field); }
 
     // The stock and price warnings of the server after saving; replaceable by the check
     // dialogs. Return true when the user accepts.
@@ -167,7 +175,7 @@ public:
 
     // ------------------------------------------------------------ hooks, in slot order
     virtual void ArrangeSendButtons();                     // 1
-    virtual void SendBillMessage();                        // 2
+    void SendBillMessage() override;                       // 2
     virtual void ResetContactInfo();                       // 3
     virtual void MarkEmailSent();                          // 4
     virtual bool ConfirmResendEmail();                     // 5
@@ -176,49 +184,49 @@ public:
     virtual void SendInstantMessage();                     // 8
     virtual void MakePOrderFromSOrder();                   // 9
     virtual void DetailGridEditHook();                     // 10
-    virtual void MasterAfterOpen(TClientDataSet* ds);      // 11
-    virtual void MasterBeforePost(TClientDataSet* ds);     // 12
-    virtual void MasterAfterPost(TClientDataSet* ds);      // 13
-    virtual void MasterCalcFields(TClientDataSet* ds);     // 14
-    virtual void MasterNewRecord(TClientDataSet* ds);      // 15
-    virtual void InitNewMaster();                          // 16
-    virtual void OnMasterFieldChanged(TField* field);      // 17
-    virtual void OnEmployeeChanged(TField* field);         // 18
-    virtual void MasterAfterScroll(TClientDataSet* ds);    // 19
-    virtual void DetailAfterOpen(TClientDataSet* ds);      // 20
-    virtual void DetailBeforePost(TClientDataSet* ds);     // 21
-    virtual void DetailAfterPost(TClientDataSet* ds);      // 22
-    virtual void DetailCalcFields(TClientDataSet* ds);     // 23
-    virtual void DetailNewRecord(TClientDataSet* ds);      // 24
-    virtual void DetailAfterScroll(TClientDataSet* ds);    // 25
-    virtual void DetailFieldChangeGuarded(TField* field);  // 26
-    virtual void DetailFieldChanged(TField* field);        // 27
-    virtual void DetailFieldValidate(TField* field);       // 28
+    void MasterAfterOpen(TClientDataSet* ds) override;     // 11
+    void MasterBeforePost(TClientDataSet* ds) override;    // 12
+    void MasterAfterPost(TClientDataSet* ds) override;     // 13
+    void MasterCalcFields(TClientDataSet* ds) override;    // 14
+    void MasterNewRecord(TClientDataSet* ds) override;     // 15
+    void InitNewMaster() override;                         // 16
+    void OnMasterFieldChanged(TField* field) override;     // 17
+    void OnEmployeeChanged(TField* field) override;        // 18
+    void MasterAfterScroll(TClientDataSet* ds) override;   // 19
+    void DetailAfterOpen(TClientDataSet* ds) override;     // 20
+    void DetailBeforePost(TClientDataSet* ds) override;    // 21
+    void DetailAfterPost(TClientDataSet* ds) override;     // 22
+    void DetailCalcFields(TClientDataSet* ds) override;    // 23
+    void DetailNewRecord(TClientDataSet* ds) override;     // 24
+    void DetailAfterScroll(TClientDataSet* ds) override;   // 25
+    void DetailFieldChangeGuarded(TField* field) override; // 26
+    void DetailFieldChanged(TField* field) override;       // 27
+    void DetailFieldValidate(TField* field) override;      // 28
     virtual void OpenLookupTables();                       // 29
     virtual void LoadReportTemplates();                    // 30
-    virtual void PrintBill(bool preview);                  // 31
+    void PrintBill(bool preview) override;                 // 31
     virtual void DoPrintBill(bool preview);                // 32
-    virtual bool IsReadOnlyBill();                         // 33
-    virtual void RefreshFieldState(const QString& fieldName); // 34
-    virtual bool QuerySaveChanges();                       // 35
-    virtual void UpdateBillState();                        // 36
-    virtual void BeforeOpenBill();                         // 37
-    virtual void AfterNewBillState();                      // 38
-    virtual void SetMasterSystemFields();                  // 39
-    virtual void AfterSaveBill();                          // 40
+    bool IsReadOnlyBill() override;                        // 33
+    void RefreshFieldState(const QString& fieldName) override; // 34
+    bool QuerySaveChanges() override;                      // 35
+    void UpdateBillState() override;                       // 36
+    void BeforeOpenBill() override;                        // 37
+    void AfterNewBillState() override;                     // 38
+    void SetMasterSystemFields() override;                 // 39
+    void AfterSaveBill() override;                         // 40
     virtual bool CanEditBill();                            // 41
     virtual void BaseHook42();                             // 42
     virtual void BaseHook43();                             // 43
-    virtual bool PostAndValidate();                        // 44
+    bool PostAndValidate() override;                       // 44
     virtual bool CheckEmployee();                          // 45
-    virtual bool CheckOnHandDialog(int errNo, TPacketParams& request, TPacketParams& answer); // 46
+    bool CheckOnHandDialog(int errNo, TPacketParams& request, TPacketParams& answer) override; // 46
     virtual int GetNewBillID();                            // 47
-    virtual QString GetNewBillCode(const QString& dateText); // 48
-    virtual void NewBill();                                // 49
-    virtual int GetFirstBillID();                          // 50
-    virtual int GetPriorBillID(const QString& code, const QVariant& billDate); // 51
-    virtual int GetLastBillID();                           // 52
-    virtual int GetNextBillID(const QString& code, const QVariant& billDate);  // 53
+    QString GetNewBillCode(const QString& dateText) override; // 48
+    void NewBill() override;                               // 49
+    int GetFirstBillID() override;                         // 50
+    int GetPriorBillID(const QString& code, const QVariant& billDate) override; // 51
+    int GetLastBillID() override;                          // 52
+    int GetNextBillID(const QString& code, const QVariant& billDate) override;  // 53
     virtual void SelectFromChance();                       // 54
     virtual void SelectBillsToPayPurchase();               // 55
     virtual void SelectPurchaseOrder();                    // 56
@@ -259,41 +267,41 @@ public:
     virtual void DeleteApprovalFiles();                    // 91
     virtual void BaseHook92();                             // 92
     virtual void CheckOperatorHook();                      // 93
-    virtual int FindBillByID(int id);                      // 94
+    int FindBillByID(int id) override;                     // 94
     virtual QString GetMessageText();                      // 95
-    virtual void BuildSavePacket(TPacketParams& packet);   // 96
-    virtual void BuildDeletePacket(TPacketParams& packet); // 97
-    virtual void BuildRedPacket(TPacketParams& packet);    // 98
+    void BuildSavePacket(TPacketParams& packet) override;  // 96
+    void BuildDeletePacket(TPacketParams& packet) override; // 97
+    void BuildRedPacket(TPacketParams& packet) override;   // 98
     virtual int GetBillType();                             // 99
     virtual void CopyDetailLine();                         // 100
     virtual bool PrivilegeCallback();                      // 101
-    virtual bool SaveAndNewBill();                         // 102
-    virtual bool DeleteBill();                             // 103
-    virtual bool CanDeleteBill();                          // 104
-    virtual void TouchUpdateTime();                        // 105
+    bool SaveAndNewBill() override;                        // 102
+    bool DeleteBill() override;                            // 103
+    bool CanDeleteBill() override;                         // 104
+    void TouchUpdateTime() override;                       // 105
     virtual void BaseHook106();                            // 106
     virtual void BaseHook107();                            // 107
     virtual void ReferOrLaunchApprovalFile(int menuTag);   // 108 (3 refer, 4 start)
     virtual void ViewApprovalFile(int menuTag);            // 109 (1 referred, 2 started)
-    virtual void CopyBill();                               // 110
-    virtual bool IsBillModified();                         // 111
-    virtual bool CanMakeRedBill();                         // 112
+    void CopyBill() override;                              // 110
+    bool IsBillModified() override;                        // 111
+    bool CanMakeRedBill() override;                        // 112
     virtual void MakeVoucher();                            // 113
     virtual void FindBill();                               // 114
     virtual void SelectGoods();                            // 115
     virtual void InsertDetailLine();                       // 116
     virtual void DeleteDetailLine();                       // 117
-    virtual bool ValidateMaster();                         // 118
-    virtual bool ValidateSourceLines();                    // 119
-    virtual bool ValidateDetail();                         // 120
+    bool ValidateMaster() override;                        // 118
+    bool ValidateSourceLines() override;                   // 119
+    bool ValidateDetail() override;                        // 120
     virtual void RenumberDetailLines();                    // 121
     virtual void BeforeSubmitCheck();                      // 122
-    virtual bool ExecuteSaveProc();                        // 123
+    bool ExecuteSaveProc() override;                       // 123
     virtual void BaseHook124();                            // 124
     virtual void BaseHook125();                            // 125
     virtual void BaseHook126();                            // 126
     virtual void UpdateMasterTotal();                      // 127
-    virtual bool OpenBill(int id);                         // 128
+    bool OpenBill(int id) override;                        // 128
     virtual int GetReportType();                           // 129
 
     // ------------------------------------------------------------ root overrides
@@ -315,34 +323,32 @@ public:
     static int ActionCount();
 
 protected:
+    // For bills whose engine is a document of their own (it becomes a child of the window).
+    TBillBaseForm(TBillDocument* document, QWidget* owner);
+    // Takes the profile of the bill kind named after the window's class ("TPorderForm" is the
+    // "PorderForm" profile): numbers, tables, procedures, caption and object name.
+    void UseProfile();
+
     void closeEvent(QCloseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
-    // Makes every field of the dataset writable (loaded packets may mark computed columns).
-    static void MakeFieldsWritable(TClientDataSet* ds);
-    static void SetFlagValue(TField* f, bool on);
-    void RouteDataSetEvents();
+    // Opens a closed dataset and lets every field be written (the shared data service).
+    static void MakeFieldsWritable(TClientDataSet* ds) { TBillDocument::MakeFieldsWritable(ds); }
+    static void SetFlagValue(TField* f, bool on) { TBillDocument::SetFlagValue(f, on); }
     void ResetPrivilege();
     void SetReadOnlyWalk(QWidget* parent, bool flag);
-    void DiscardPendingTouch();
-    bool ValidateRequiredFields(TClientDataSet* ds);
-    void DiscardChanges();
-    void OpenLastBill();
-    void WireMasterFields();
+    void ApplyReadOnly(bool flag);
+    void FollowNavigation();
     bool ApprovalRefused(int privilegeId, int action);
-    int NavigateQuery(const QString& where, const QString& order, const QString& code, const QVariant& billDate);
 
     std::unique_ptr<TBootUnitImpl> FPrivilege;
     QStringList FLookupNames;
     QStringList FMasterEditorFields;
     QGridLayout* FMasterLayout = nullptr;
     bool FPrinting = false;
-    bool FInDetailFieldChange = false;
-    bool FReadOnly = false;
-    bool FClosingChecked = false;
-    bool FInitialised = false;
 
 private:
+    class TWindowPrompter;
     void CreateActions();
     void CreateWindowParts();
-    QAction* MakeAction(const char* name, int tag, const QString& caption, const QKeySequence& shortcut = QKeySequence());
+    std::unique_ptr<TWindowPrompter> FPrompter;
 };

@@ -30,10 +30,21 @@ TBillRootForm::TBillRootForm(QWidget* owner) : QWidget(owner)
 
 TBillRootForm::~TBillRootForm()
 {
-    SaveWindowPlacement();
+    // By now the object is only a TBillRootForm: the key of the concrete class was taken while
+    // it was whole. A form that never got that far was never placed by the user either.
+    if (!FSettingsClass.isEmpty())
+        SaveWindowPlacement();
 }
 
-void TBillRootForm::InitBillForm() {}
+void TBillRootForm::InitBillForm()
+{
+    RememberSettingsClass();
+}
+
+void TBillRootForm::RememberSettingsClass()
+{
+    FSettingsClass = QString::fromLatin1(metaObject()->className()).toUpper();
+}
 
 void TBillRootForm::BindDataComponents()
 {
@@ -116,7 +127,8 @@ QString TBillRootForm::SettingsFileName()
 
 QString TBillRootForm::SettingsKey(const QString& suffix) const
 {
-    return QString::fromLatin1(metaObject()->className()).toUpper() + u'_' + QString::number(InstanceNumber) + suffix;
+    const QString cls = FSettingsClass.isEmpty() ? QString::fromLatin1(metaObject()->className()).toUpper() : FSettingsClass;
+    return cls + u'_' + QString::number(InstanceNumber) + suffix;
 }
 
 bool TBillRootForm::IsMdiChild() const
@@ -206,6 +218,12 @@ void TBillRootForm::WatchMdiFrame()
             FormDeactivate();
         }
     });
+    // The area may have made the frame active while it was being shown, before this form
+    // listened: that is the first activation all the same.
+    if ((sub->windowState() & Qt::WindowActive) && !FActive) {
+        FActive = true;
+        FormActivate();
+    }
 }
 
 void TBillRootForm::InstallKeyPreview()
@@ -221,6 +239,7 @@ void TBillRootForm::InstallKeyPreview()
 void TBillRootForm::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
+    RememberSettingsClass();
     WatchMdiFrame();
     InstallKeyPreview();
     if (!FMdiFrame && !FActive && isActiveWindow()) {

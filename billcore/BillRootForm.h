@@ -65,10 +65,13 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void InstallKeyPreview();
+    // Keeps the class part of the settings key while the object is whole (see the destructor).
+    void RememberSettingsClass();
 
 private:
     void WatchMdiFrame();
 
+    QString FSettingsClass;
     bool FFirstActivation = true;
     bool FPlacementSaved = false;
     QRect FDesignBounds;

@@ -1,6 +1,7 @@
 #include "host/MainWindow.h"
 
 #include "host/KQParams.h"
+#include "host/LoginDialog.h"
 #include "host/Messages.h"
 #include "host/Registry.h"
 #include "host/Session.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPointer>
@@ -98,6 +100,7 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent)
     FMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(FMdiArea);
     BuildMenus();
+    BuildSystemMenu();
 
     FUserLabel = new QLabel(this);
     FShopLabel = new QLabel(this);
@@ -172,6 +175,15 @@ void TMainWindow::BuildMenus()
     }
 }
 
+void TMainWindow::BuildSystemMenu()
+{
+    QMenu* system = menuBar()->addMenu(QStringLiteral("系统"));
+    system->setObjectName(QStringLiteral("系统"));
+    QAction* password = system->addAction(QStringLiteral("修改密码..."));
+    password->setObjectName(QStringLiteral("ChangePassword"));
+    connect(password, &QAction::triggered, this, [] { AskNewPassword(g_DefaultCon); });
+}
+
 void TMainWindow::EditItemTriggered(const QString& subject)
 {
     KQParams params;
@@ -186,6 +198,10 @@ void TMainWindow::AddMdiChild(QWidget* form)
     form->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow* sub = FMdiArea->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // A form that closes itself (Esc, 确定, 取消) takes its frame along; otherwise an empty
+    // frame with the bill's title stays behind. Queued: while the form is being destroyed the
+    // frame still holds it.
+    connect(form, &QObject::destroyed, sub, &QMdiSubWindow::close, Qt::QueuedConnection);
     sub->setWindowTitle(form->windowTitle());
     sub->show();
     FMdiArea->setActiveSubWindow(sub);

@@ -60,6 +60,7 @@ private:
     QLabel* FShopLabel;
     QLabel* FDatabaseLabel;
     void BuildMenus();
+    void BuildSystemMenu(); // the operator's own things: the password
     void EditItemTriggered(const QString& subject);
 };
 

@@ -28,7 +28,7 @@ struct TBillFormEntry {
     int BillType;
     QWidget* (*Create)(QWidget* owner); // the form class
 };
-// The 35 bill forms in registration order.
+// The 35 bill forms in registration order, from the bill profiles.
 const QVector<TBillFormEntry>& BillFormEntries();
 // The 14 global function names in registration order, spelled as registered.
 QStringList BillFunctionNames();

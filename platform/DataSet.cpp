@@ -44,6 +44,8 @@
 //   - NULL and empty string are told apart exactly as in the data packet.
 #include "platform/DataSet.h"
 
+#include "platform/TextRules.h"
+
 #include <QByteArray>
 #include <QFileInfo>
 #include <QHash>
@@ -1274,16 +1276,29 @@ void WriteFields(QXmlStreamWriter& w, const QVector<TFieldDef>& fields, const QS
     w.writeEndElement();
 }
 
-// Writes the non-null data values of one row as attributes of the current element.
+// Writes the non-null data values of one row as attributes of the current element. A text
+// that XML cannot carry exactly (control characters, noncharacters, lone surrogates) is
+// refused with a message naming the field by `labels` (captions users know), or by its name:
+// the writer would otherwise drop or replace the character without a word.
 void WriteValues(QXmlStreamWriter& w, const QVector<TFieldDef>& fields, const QStringList& keys, const QVariant* vals,
-                 int count)
+                 int count, const QStringList& labels = {})
 {
     for (int i = 0; i < fields.size() && i < count; ++i) {
         if (fields[i].Kind != TFieldKind::fkData) continue;
         const QVariant& v = vals[i];
         if (IsNullV(v)) continue;
-        w.writeAttribute(keys[i], ValueText(fields[i].DataType, v));
+        const QString text = ValueText(fields[i].DataType, v);
+        if (fields[i].DataType == TFieldType::ftString && FirstRefusedChar(text) >= 0)
+            throw EDatabaseError(QStringLiteral("“%1”中的%2").arg(i < labels.size() ? labels[i] : fields[i].Name, RefusedTextReason(text)));
+        w.writeAttribute(keys[i], text);
     }
+}
+
+// The writer's own verdict, for whatever the checks above do not cover (names of fields).
+void CheckWriter(const QXmlStreamWriter& w)
+{
+    if (w.hasError())
+        throw EDatabaseError(QStringLiteral("数据中有不能写入数据包的字符，数据没有保存"));
 }
 
 class PacketReader {
@@ -1452,6 +1467,7 @@ QString WriteDataPacket(const QVector<TFieldDef>& fields, const std::function<co
     w.writeEndElement();
     w.writeEndElement();
     w.writeEndDocument();
+    CheckWriter(w);
     return out;
 }
 
@@ -2024,12 +2040,14 @@ QString TClientDataSet::GetDeltaXML() const
 {
     QVector<TFieldDef> defs;
     QVector<int> idx;
+    QStringList labels;
     for (const auto& f : d->Fields) {
         if (f->FieldKind() != TFieldKind::fkData) continue;
         TFieldDef def = f->FDef;
         def.Required = f->Required;
         defs << def;
         idx << f->Index();
+        labels << f->DisplayName();
     }
     const QStringList keys = AttributeKeys(defs);
     QString out;
@@ -2043,7 +2061,7 @@ QString TClientDataSet::GetDeltaXML() const
     auto writeVals = [&](const QString& tag, const QVector<QVariant>& vals) {
         w.writeEmptyElement(tag);
         for (int i = 0; i < idx.size(); ++i) tmp[i] = vals.value(idx[i]);
-        WriteValues(w, defs, keys, tmp.constData(), int(tmp.size()));
+        WriteValues(w, defs, keys, tmp.constData(), int(tmp.size()), labels);
     };
     const QString sOld = QStringLiteral("OLD"), sNew = QStringLiteral("NEW"), sRow = QStringLiteral("ROW"),
                   sState = QStringLiteral("RowState");
@@ -2070,6 +2088,7 @@ QString TClientDataSet::GetDeltaXML() const
     w.writeEndElement();
     w.writeEndElement();
     w.writeEndDocument();
+    CheckWriter(w);
     return out;
 }
 

@@ -10,21 +10,7 @@ const char* const kGoodsUserDefs =
 TPOSBillForm::TPOSBillForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("POSBillForm"));
-    setWindowTitle(QStringLiteral("POS销售单"));
-    FormPrivilegeID = 175;
-    ReportType = 23;
-    BillType = 23;
-    CVFlag = -1;
-    DBBillType = -999;
-    MasterTable = QStringLiteral("POSBILLDATE");
-    KeyField = QStringLiteral("BillID");
-    DetailTable = QStringLiteral("posdetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Posbilldate_Save");
-    DeleteProcName = QStringLiteral("Submit_Posbilldate_Del");
-    RedProcName = QStringLiteral("Submit_Posbilldate_Red");
-    MasterAmountFieldName = QStringLiteral("Amount");
+    UseProfile();
     // Returns (returntag 2) are shown negated: value * (1.5 - returntag) * 2.
     MasterSQL = QStringLiteral(
         " select p.billid,p.code,p.billtime,p.shopid,p.billdate,p.flag,p.empid,  p.returntag,c.classname,p.closeid,"
@@ -52,22 +38,7 @@ TPOSBillForm::TPOSBillForm(QWidget* owner)
 TPOSCloseBillForm::TPOSCloseBillForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("POSCloseBillForm"));
-    setWindowTitle(QStringLiteral("POS日结单"));
-    FormPrivilegeID = 178;
-    ReportType = 25;
-    BillType = 24;
-    CVFlag = -1;
-    DBBillType = 14;
-    RelevantCredType = 34;
-    MasterTable = QStringLiteral("POSDAY");
-    KeyField = QStringLiteral("BillID");
-    DetailTable = QStringLiteral("POSDAYDETAIL");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Posday_Save");
-    DeleteProcName = QStringLiteral("Submit_Posday_Del");
-    RedProcName = QStringLiteral("Submit_Posday_Red");
-    MasterAmountFieldName = QStringLiteral("amount");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select p.*, s.name as storename, c.name as shopname   from posday p left outer join store s on"
         " p.storeid=s.storeid  left outer join shop c on p.shopid = c.shopid  where billid = %s ");
@@ -84,20 +55,7 @@ TPOSCloseBillForm::TPOSCloseBillForm(QWidget* owner)
 TOperatorTurninForm::TOperatorTurninForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("OperatorTurninForm"));
-    setWindowTitle(QStringLiteral("POS收银员出入款单"));
-    FormPrivilegeID = 176;
-    ReportType = 24;
-    BillType = 25;
-    CVFlag = -1;
-    DBBillType = 29;
-    MasterTable = QStringLiteral("InoutCash");
-    KeyField = QStringLiteral("ID");
-    MasterDetailBill = false;
-    SaveProcName = QStringLiteral("Submit_inoutcash_Save");
-    DeleteProcName = QStringLiteral("Submit_inoutcash_Del");
-    RedProcName = QStringLiteral("Submit_inoutcash_Red");
-    MasterAmountFieldName = QStringLiteral("AMOUNT");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select d.*,o.opname,24 as rptid,dbo.getreferbillcode(100,d.credid) as credcode,c.name as shopname from"
         " inoutcash d left outer join operator o on d.opid=o.opid  left outer join shop c on d.shopid = c.shopid"

@@ -3,20 +3,7 @@
 TSetGoodsDiscountForm::TSetGoodsDiscountForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("SetGoodsDiscountForm"));
-    setWindowTitle(QStringLiteral("商品限时打折"));
-    FormPrivilegeID = 1760;
-    ReportType = 1754;
-    BillType = 30;
-    CVFlag = -1;
-    DBBillType = 30;
-    MasterTable = QStringLiteral("goodsdiscount");
-    KeyField = QStringLiteral("goodsdiscountid");
-    DetailTable = QStringLiteral("goodsdiscountdetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Goodsdiscount_Save");
-    DeleteProcName = QStringLiteral("Submit_Goodsdiscount_Del");
-    RedProcName = QStringLiteral("Submit_Goodsdiscount_Red");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select g.*, o.opname, e.name as ratifier, c.name as shopname from goodsdiscount g left outer join employ e"
         " on g.ratifierid = e.empid  left outer join operator o on g.opid=o.opid  left outer join shop c on"

@@ -24,6 +24,7 @@
 #include "platform/TextRules.h"
 #include "server/BillGuard.h"
 #include "server/BillKind.h"
+#include "server/BillProfiles.h"
 #include "server/FollowUps.h"
 #include "server/Procedures.h"
 #include "server/Rights.h"
@@ -45,24 +46,6 @@ namespace {
 
 constexpr double kEps = 0.0000001;
 constexpr int kNoBill = kNoBillId;
-
-// ---------------------------------------------------------------- procedure names
-
-struct TProcName {
-    const char* Name; // between "Submit_" and "_Save"
-    int BillType;
-};
-
-// The bill forms' save procedures, in the order of the bill profile table.
-const TProcName kProcNames[] = {
-    {"Quotation", 44},       {"Sorder", 1},          {"Invoice", 2},          {"Charge", 5},          {"Csale", 3},
-    {"SReturn", 4},          {"POrder", 6},          {"Recieved", 7},         {"Pay", 9},             {"Preturn", 8},
-    {"Askdeliver", 41},      {"Deliver", 42},        {"Valuedrcvd", 22},      {"Valuedrcvdinit", 40}, {"PurchaseApp", 43},
-    {"Crecieved", 26},       {"DrawItem", 10},       {"BackDraw", 11},        {"Inproduct", 12},      {"BalItem", 14},
-    {"adjap", 19},           {"Allot", 13},          {"combin", 16},          {"InOut", 15},          {"Expense", 17},
-    {"Income", 18},          {"MoveMoney", 20},      {"Posbilldate", 23},     {"Deputesale", 27},     {"Deputesettlement", 28},
-    {"Deputesaleinit", 29},  {"Goodsdiscount", 30},  {"inoutcash", 25},       {"Posday", 24},         {"Dislaborage", 21},
-};
 
 constexpr int kPosDayBill = 24;
 
@@ -1063,21 +1046,15 @@ int BillTypeOfProcedure(const QString& procName)
     const int semi = n.indexOf(u';');
     if (semi >= 0)
         n = n.left(semi);
-    for (const TProcName& p : kProcNames) {
-        const QString base = QStringLiteral("Submit_") + QLatin1String(p.Name);
-        for (const char* suffix : {"_Save", "_Del", "_Red"})
-            if (n.compare(base + QLatin1String(suffix), Qt::CaseInsensitive) == 0)
-                return p.BillType;
-    }
-    return -1;
+    const TBillProfile* p = BillProfileOfProcedure(n);
+    return p ? p->BillType : -1;
 }
 
 QStringList BillProcedureNames()
 {
     QStringList out;
-    for (const TProcName& p : kProcNames)
-        for (const char* suffix : {"_Save", "_Del", "_Red"})
-            out << QStringLiteral("Submit_") + QLatin1String(p.Name) + QLatin1String(suffix);
+    for (const TBillProfile& p : BillProfiles())
+        out << p.SaveProcName() << p.DeleteProcName() << p.RedProcName();
     return out;
 }
 
@@ -1098,14 +1075,13 @@ QString SubmitBillRed(TClientConnection& con, int billType, const QString& reque
 
 void RegisterBillProcedures()
 {
-    for (const TProcName& p : kProcNames) {
+    for (const TBillProfile& p : BillProfiles()) {
         const int type = p.BillType;
-        const QString base = QStringLiteral("Submit_") + QLatin1String(p.Name);
-        TServerRegistry::RegisterMethod(base + QStringLiteral("_Save"),
+        TServerRegistry::RegisterMethod(p.SaveProcName(),
                                         [type](TClientConnection& con, const QString& req) { return SubmitBillSave(con, type, req); });
-        TServerRegistry::RegisterMethod(base + QStringLiteral("_Del"),
+        TServerRegistry::RegisterMethod(p.DeleteProcName(),
                                         [type](TClientConnection& con, const QString& req) { return SubmitBillDelete(con, type, req); });
-        TServerRegistry::RegisterMethod(base + QStringLiteral("_Red"),
+        TServerRegistry::RegisterMethod(p.RedProcName(),
                                         [type](TClientConnection& con, const QString& req) { return SubmitBillRed(con, type, req); });
     }
 }

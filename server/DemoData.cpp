@@ -1,4 +1,5 @@
 #include "server/DemoData.h"
+#include "server/Login.h"
 
 #include "platform/Exceptions.h"
 
@@ -716,10 +717,13 @@ void FillDemoData(sqlite3* db, const QDate& today)
                   QStringLiteral("139%1").arg(16000000 + empNo * 7919), Null(), e.Active ? "T" : "F", e.Operates ? "T" : "F"});
     }
 
-    w.Insert("operator", "opid,code,opname,password,issysmanager,shopid,closed,isuse,empid,departmentid,maxsaleamt,maxbuyamt",
-             {1, "admin", U("管理员"), "", 1, 1, "F", 0, 7, 1, -1.0, -1.0});
-    w.Insert("operator", "opid,code,opname,password,issysmanager,shopid,closed,isuse,empid,departmentid,maxsaleamt,maxbuyamt",
-             {2, "clerk", U("店员"), "", 0, 1, "F", 0, 2, 3, 50000.0, -1.0});
+    // The demo company's own operators replace the administrator of a new database. Their
+    // passwords ("manager" and "clerk") are given in the README.
+    w.Exec(QStringLiteral("delete from operator"));
+    w.Insert("operator", "opid,code,opname,pwhash,issysmanager,shopid,closed,isuse,empid,departmentid,maxsaleamt,maxbuyamt",
+             {1, "admin", U("管理员"), HashPassword(QStringLiteral("manager")), 1, 1, "F", 0, 7, 1, -1.0, -1.0});
+    w.Insert("operator", "opid,code,opname,pwhash,issysmanager,shopid,closed,isuse,empid,departmentid,maxsaleamt,maxbuyamt",
+             {2, "clerk", U("店员"), HashPassword(QStringLiteral("clerk")), 0, 1, "F", 0, 2, 3, 50000.0, -1.0});
     // The clerk may browse, add and print sales invoices, POS sales and purchase orders.
     for (int privilege : {34, 175, 38})
         for (int action : {1, 2, 6})

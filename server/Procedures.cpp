@@ -5,6 +5,7 @@
 #include "server/BillProcedures.h"
 #include "server/DemoData.h"
 #include "server/GoodsInfo.h"
+#include "server/Login.h"
 #include "server/Rights.h"
 #include "server/Schema.h"
 #include "webrpc/SqlDialect.h"
@@ -216,6 +217,7 @@ void RegisterServerProcedures()
     TServerRegistry::RegisterProcedure(QStringLiteral("GETKEYVALUE"), GetKeyValueProc);
     RegisterGoodsInfoProcedure();
     RegisterBillProcedures();
+    RegisterLoginMethods();
 }
 
 bool InitializeDatabase(TClientConnection& con, bool withDemoData)

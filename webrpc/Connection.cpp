@@ -9,8 +9,90 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QThread>
 
 TClientConnection* g_DefaultCon = nullptr;
+
+// ---------------------------------------------------------------- engine errors
+
+namespace {
+std::function<void(const QString&)>& LogSink()
+{
+    static std::function<void(const QString&)> sink;
+    return sink;
+}
+
+// "UNIQUE constraint failed: goods.code, goods.shopid" -> "goods.code, goods.shopid"
+QString ConstraintNames(const QString& detail)
+{
+    const int at = detail.indexOf(QLatin1String("failed: "));
+    return at < 0 ? QString() : detail.mid(at + 8).trimmed();
+}
+} // namespace
+
+void SetDatabaseLog(std::function<void(const QString&)> sink) { LogSink() = std::move(sink); }
+
+void WriteDatabaseLog(const QString& text)
+{
+    if (LogSink())
+        LogSink()(text);
+    else
+        qWarning("%s", qUtf8Printable(text));
+}
+
+QString EngineErrorMessage(int resultCode, const QString& detail)
+{
+    const QString names = ConstraintNames(detail);
+    const QString named = names.isEmpty() ? QString() : QStringLiteral("（%1）").arg(names);
+    switch (resultCode) {
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+        return QStringLiteral("数据重复%1：已有相同的记录，不能保存。").arg(named);
+    case SQLITE_CONSTRAINT_NOTNULL:
+        return QStringLiteral("必填的数据没有值%1，不能保存。").arg(named);
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+        return QStringLiteral("引用的数据不存在或仍被其他数据引用，不能保存。");
+    case SQLITE_CONSTRAINT_CHECK:
+        return QStringLiteral("数据不符合规则%1，不能保存。").arg(named);
+    default:
+        break;
+    }
+    switch (resultCode & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("其他用户正在保存数据，数据库一直忙，本次操作没有完成。请稍后再试。");
+    case SQLITE_CONSTRAINT:
+        return QStringLiteral("数据不符合数据库的约束，不能保存。");
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘已满，数据没有保存。");
+    case SQLITE_READONLY:
+        return QStringLiteral("数据库文件是只读的，不能保存。");
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("读写数据库文件时出错，数据没有保存。");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("数据库文件已损坏，或者不是本系统的数据库。");
+    case SQLITE_TOOBIG:
+        return QStringLiteral("数据太大，不能保存。");
+    case SQLITE_NOMEM:
+        return QStringLiteral("内存不足，操作没有完成。");
+    case SQLITE_AUTH:
+        return QStringLiteral("不允许执行该数据库操作。");
+    case SQLITE_INTERRUPT:
+        return QStringLiteral("数据库操作被中断。");
+    default:
+        return QStringLiteral("数据库执行出错，操作没有完成（详细信息已写入日志）。");
+    }
+}
+
+void RaiseEngineError(sqlite3* db, const QString& sql)
+{
+    const int code = sqlite3_extended_errcode(db);
+    const QString detail = QString::fromUtf8(sqlite3_errmsg(db));
+    WriteDatabaseLog(QStringLiteral("数据库错误 %1: %2\nSQL: %3").arg(code).arg(detail, sql.simplified().left(2000)));
+    throw EDatabaseError(EngineErrorMessage(code, detail));
+}
 
 // ---------------------------------------------------------------- registry
 
@@ -50,6 +132,7 @@ TStoredProcedure TServerRegistry::FindProcedure(const QString& name) { return Pr
 
 QString TClientProxy::Invoke(const QString& method, const QString& packet, int timeoutMs)
 {
+    TClientConnection::TCallScope scope(FCon);
     // Methods run in-process on the caller's thread, so the time-out cannot fire; the
     // engine's busy time-out bounds any wait for another process's lock instead.
     Q_UNUSED(timeoutMs);
@@ -107,6 +190,50 @@ TClientConnection::TClientConnection(QObject* owner) : QObject(owner)
     FConnectionName = QStringLiteral("tradebill_%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+TClientConnection::TCallScope::TCallScope(TClientConnection* con) : FCon(con)
+{
+    if (FCon)
+        ++FCon->FCallDepth;
+}
+
+TClientConnection::TCallScope::~TCallScope()
+{
+    if (!FCon || --FCon->FCallDepth > 0 || !FCon->FBusyReported)
+        return;
+    FCon->FBusyReported = false;
+    if (FCon->FBusyObserver.Ended) {
+        try {
+            FCon->FBusyObserver.Ended();
+        } catch (...) {
+            // telling that a wait is over must never turn into a failure of the operation
+        }
+    }
+}
+
+int TClientConnection::BusyHandler(void* self, int count) { return static_cast<TClientConnection*>(self)->OnBusy(count); }
+
+// The engine calls this while another process holds the write lock; 0 gives up (the
+// statement then fails with SQLITE_BUSY), 1 tries again.
+int TClientConnection::OnBusy(int count)
+{
+    if (count == 0)
+        FBusyClock.start();
+    const qint64 waited = FBusyClock.elapsed();
+    if (waited >= FBusyTimeoutMs)
+        return 0;
+    if (FBusyObserver.Waiting) {
+        FBusyReported = true;
+        FInBusyWait = true;
+        try {
+            FBusyObserver.Waiting(waited);
+        } catch (...) {
+        }
+        FInBusyWait = false;
+    }
+    QThread::msleep(static_cast<unsigned long>(qMin<qint64>(20, FBusyTimeoutMs - waited)));
+    return 1;
+}
+
 TClientConnection::~TClientConnection()
 {
     Close();
@@ -120,7 +247,6 @@ void TClientConnection::Open(const QString& databaseFile)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), FConnectionName);
         db.setDatabaseName(databaseFile);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000"));
         if (!db.open()) {
             const QString err = db.lastError().text();
             db = QSqlDatabase();
@@ -131,7 +257,8 @@ void TClientConnection::Open(const QString& databaseFile)
     FFile = databaseFile;
     FTransDepth = 0;
     sqlite3* h = Handle();
-    sqlite3_busy_timeout(h, 15000);
+    // Waiting for another writer is ours to handle, so that the user can be told.
+    sqlite3_busy_handler(h, &TClientConnection::BusyHandler, this);
     if (databaseFile != QLatin1String(":memory:")) {
         ExecuteNative(QStringLiteral("pragma journal_mode=WAL"));
         ExecuteNative(QStringLiteral("pragma synchronous=NORMAL"));
@@ -161,6 +288,8 @@ sqlite3* TClientConnection::Handle() const
 {
     if (!Connected())
         throw EDatabaseError(QStringLiteral("没有连接到数据库"));
+    if (FInBusyWait)
+        throw EDatabaseError(QStringLiteral("数据库正在等待其他用户保存数据，请稍候再操作。"));
     const QVariant v = QSqlDatabase::database(FConnectionName, false).driver()->handle();
     if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
         throw EDatabaseError(QStringLiteral("数据库驱动不是 SQLite"));
@@ -204,6 +333,7 @@ void TClientConnection::RollbackTrans()
 
 int TClientConnection::ExecuteNative(const QString& sql, const TSqlParams& params)
 {
+    TCallScope scope(this);
     sqlite3* h = Handle();
     QString rest = NormaliseParams(sql);
     int changed = 0;
@@ -227,6 +357,7 @@ int TClientConnection::Execute(const QString& sql, const TSqlParams& params)
 
 void TClientConnection::OpenNative(const QString& sql, TClientDataSet* ds, const TSqlParams& params)
 {
+    TCallScope scope(this);
     QVector<TFieldDef> fields;
     QVector<QVariantList> rows;
     RunSelect(Handle(), NormaliseParams(sql), params, fields, rows);
@@ -240,6 +371,7 @@ void TClientConnection::OpenDataSet(const QString& sql, TClientDataSet* ds, cons
 
 QVariant TClientConnection::ExecuteScalar(const QString& sql, const TSqlParams& params)
 {
+    TCallScope scope(this);
     TStatement st(Handle(), NormaliseParams(TranslateSql(sql)));
     st.Bind(params);
     return st.Step() && st.ColumnCount() > 0 ? st.Column(0) : QVariant();
@@ -306,6 +438,7 @@ void TClientQuery::UpdateBatch()
     if (UpdateTable.isEmpty())
         throw EDatabaseError(QStringLiteral("查询没有指定更新的数据表"));
     TClientConnection* con = Connection();
+    TClientConnection::TCallScope scope(con);
     const TDelta delta = ParseDeltaXML(GetDeltaXML());
     con->BeginTrans();
     try {
@@ -331,6 +464,7 @@ void TClientStoredProc::Run(bool withRows)
     if (!proc)
         throw EDatabaseError(QStringLiteral("存储过程 %1 不存在").arg(ProcedureName));
     FRows.Close();
+    TClientConnection::TCallScope scope(con);
     // A procedure is one unit of work: all of its writes land or none do.
     con->BeginTrans();
     try {
@@ -358,6 +492,7 @@ void TBatchSQL::Update()
     TClientConnection* con = FCon ? FCon : g_DefaultCon;
     if (!con)
         throw EDatabaseError(QStringLiteral("没有连接到数据库"));
+    TClientConnection::TCallScope scope(con);
     con->BeginTrans();
     try {
         for (const Item& it : FItems) {

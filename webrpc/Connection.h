@@ -4,6 +4,7 @@
 #include "platform/DataSet.h"
 #include "webrpc/PacketParams.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMap>
 #include <QObject>
@@ -81,6 +82,26 @@ struct TServerSession {
 // A named value bound to ":name" or ":'name'" in SQL text.
 using TSqlParams = QList<QPair<QString, QVariant>>;
 
+// Told while a connection waits for another process to finish writing (the engine allows one
+// writer at a time). Waiting comes every few dozen milliseconds with the time waited so far;
+// Ended once the operation that waited is over, whether it got through or gave up. Both run
+// on the connection's thread, inside the wait: they must not use the connection.
+struct TBusyObserver {
+    std::function<void(qint64 waitedMs)> Waiting;
+    std::function<void()> Ended;
+};
+
+// Where the engine's own error texts go (users see them in words; the raw text, with the
+// statement, is kept for whoever looks into a fault). Default: Qt's warning log.
+void SetDatabaseLog(std::function<void(const QString&)> sink);
+void WriteDatabaseLog(const QString& text);
+// The message users see for an engine result code (extended codes accepted); `detail` is the
+// engine's text, from which only the names of a failed constraint are taken.
+QString EngineErrorMessage(int resultCode, const QString& detail = QString());
+// Logs the engine's error of `db` with the statement and raises EDatabaseError with the
+// message users see.
+[[noreturn]] void RaiseEngineError(sqlite3* db, const QString& sql);
+
 class TClientConnection : public QObject {
     Q_OBJECT
 public:
@@ -119,12 +140,40 @@ public:
 
     qint64 LastInsertRowId() const;
 
+    // Waiting for another writer: how long before giving up (default 15000 ms), and who is
+    // told while it lasts. While the connection waits it refuses to be used (the observer may
+    // let the application repaint, which must not start another statement on it).
+    void SetBusyTimeout(int ms) { FBusyTimeoutMs = ms < 0 ? 0 : ms; }
+    int BusyTimeout() const { return FBusyTimeoutMs; }
+    void SetBusyObserver(TBusyObserver observer) { FBusyObserver = std::move(observer); }
+    bool WaitingForWriter() const { return FInBusyWait; }
+
+    // Marks a public operation, so that a wait inside it is reported ended when it returns.
+    class TCallScope {
+    public:
+        explicit TCallScope(TClientConnection* con);
+        ~TCallScope();
+        TCallScope(const TCallScope&) = delete;
+        TCallScope& operator=(const TCallScope&) = delete;
+
+    private:
+        TClientConnection* FCon;
+    };
+
 private:
     QString FConnectionName;
     QString FFile;
     int FTransDepth = 0;
     TClientProxy FProxy{this};
     TServerSession FSession;
+    int FBusyTimeoutMs = 15000;
+    TBusyObserver FBusyObserver;
+    QElapsedTimer FBusyClock;
+    int FCallDepth = 0;
+    bool FInBusyWait = false;
+    bool FBusyReported = false;
+    static int BusyHandler(void* self, int count);
+    int OnBusy(int count);
 };
 
 // The shared connection of the host (set by the application or the test fixture).

@@ -5,8 +5,11 @@
 //     <P n="Memo" t="string" null="1"/>
 //   </PACKET>
 // Types use the dataset's field type names. Floats keep 17 significant digits, dates are
-// ISO "yyyy-MM-ddThh:mm:ss.zzz", blobs base64. Anything else is a malformed packet.
+// ISO "yyyy-MM-ddThh:mm:ss.zzz", blobs base64, carriage returns "&#13;". Anything else is a
+// malformed packet.
 #include "webrpc/PacketParams.h"
+
+#include "platform/TextRules.h"
 
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -87,6 +90,19 @@ QVariant DecodeValue(TFieldType t, const QString& s, const QString& name)
     if (!ok)
         throw EPacketError(QStringLiteral("数据包格式错误：参数 %1 的值 \"%2\" 不是 %3").arg(name, s.left(40), FieldTypeName(t)));
     return out;
+}
+
+// Element text keeps carriage returns only as character references: a reader turns a literal
+// CR (and CR LF) into LF.
+void WriteText(QXmlStreamWriter& w, const QString& text)
+{
+    qsizetype from = 0;
+    for (qsizetype cr = text.indexOf(u'\r'); cr >= 0; cr = text.indexOf(u'\r', from)) {
+        w.writeCharacters(text.mid(from, cr - from));
+        w.writeEntityReference(QStringLiteral("#13"));
+        from = cr + 1;
+    }
+    w.writeCharacters(from == 0 ? text : text.mid(from));
 }
 
 } // namespace
@@ -235,13 +251,20 @@ QString TPacketParams::ToString() const
         w.writeStartElement(QStringLiteral("P"));
         w.writeAttribute(QStringLiteral("n"), p->Name());
         w.writeAttribute(QStringLiteral("t"), FieldTypeName(p->DataType()));
-        if (p->Value.isNull())
+        if (p->Value.isNull()) {
             w.writeAttribute(QStringLiteral("null"), QStringLiteral("1"));
-        else
-            w.writeCharacters(EncodeValue(p->DataType(), p->Value));
+        } else {
+            const QString text = EncodeValue(p->DataType(), p->Value);
+            // The XML writer would drop or replace such characters without a word.
+            if (const QString why = RefusedTextReason(text); !why.isEmpty())
+                throw EPacketError(QStringLiteral("参数 %1 中的%2").arg(p->Name(), why));
+            WriteText(w, text);
+        }
         w.writeEndElement();
     }
     w.writeEndElement();
+    if (w.hasError())
+        throw EPacketError(QStringLiteral("数据包中有不能传送的字符，没有发送"));
     return out;
 }
 

@@ -58,6 +58,8 @@ public:
     QString GetString(const QString& name, const QString& dflt = QString()) const;
     bool GetBool(const QString& name, bool dflt = false) const;
 
+    // Throws EPacketError naming the parameter when a text holds a character that a packet
+    // cannot carry exactly (platform/TextRules.h).
     QString ToString() const;
     void LoadFromString(const QString& text); // throws EPacketError on malformed text
 

@@ -117,7 +117,8 @@ QVariant ToEngineValue(const QVariant& v)
 
 void ThrowSqliteError(sqlite3* db, const QString& sql)
 {
-    throw EDatabaseError(QStringLiteral("数据库错误：%1\nSQL: %2").arg(QString::fromUtf8(sqlite3_errmsg(db)), sql.simplified().left(500)));
+    // Users read the error in words; the engine's text and the statement go to the log.
+    RaiseEngineError(db, sql);
 }
 
 TStatement::TStatement(sqlite3* db, const QString& engineSql) : FDb(db), FSql(engineSql)
@@ -156,8 +157,10 @@ void TStatement::Bind(const TSqlParams& params)
                 break;
             }
         }
-        if (!value)
-            throw EDatabaseError(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, FSql.simplified().left(300)));
+        if (!value) {
+            WriteDatabaseLog(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, FSql.simplified().left(2000)));
+            throw EDatabaseError(QStringLiteral("数据库语句的参数 %1 没有赋值（详细信息已写入日志）").arg(name));
+        }
         const QVariant v = ToEngineValue(*value);
         int rc = SQLITE_OK;
         if (v.isNull()) {

@@ -3,22 +3,7 @@
 TIncomeForm::TIncomeForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("IncomeForm"));
-    setWindowTitle(QStringLiteral("其它收入"));
-    FormPrivilegeID = 52;
-    ReportType = 19;
-    BillType = 18;
-    CVFlag = -1;
-    DBBillType = 25;
-    RelevantCredType = 31;
-    MasterTable = QStringLiteral("Income");
-    KeyField = QStringLiteral("IncomeID");
-    DetailTable = QStringLiteral("IncomeD");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Income_Save");
-    DeleteProcName = QStringLiteral("Submit_Income_Del");
-    RedProcName = QStringLiteral("Submit_Income_Red");
-    MasterAmountFieldName = QStringLiteral("AMOUNT");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from Income a left outer join operator b on a.opid=b.opid"
@@ -34,22 +19,7 @@ TIncomeForm::TIncomeForm(QWidget* owner)
 TExpenseForm::TExpenseForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("ExpenseForm"));
-    setWindowTitle(QStringLiteral("费用开支"));
-    FormPrivilegeID = 51;
-    ReportType = 18;
-    BillType = 17;
-    CVFlag = -1;
-    DBBillType = 24;
-    RelevantCredType = 30;
-    MasterTable = QStringLiteral("Expense");
-    KeyField = QStringLiteral("ExpenseID");
-    DetailTable = QStringLiteral("ExpenseD");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Expense_Save");
-    DeleteProcName = QStringLiteral("Submit_Expense_Del");
-    RedProcName = QStringLiteral("Submit_Expense_Red");
-    MasterAmountFieldName = QStringLiteral("AMOUNT");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from Expense a left outer join operator b on a.opid=b.opid"
@@ -65,20 +35,7 @@ TExpenseForm::TExpenseForm(QWidget* owner)
 TMoveMoneyForm::TMoveMoneyForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("MoveMoneyForm"));
-    setWindowTitle(QStringLiteral("银行存取款单"));
-    FormPrivilegeID = 53;
-    ReportType = 22;
-    BillType = 20;
-    CVFlag = -1;
-    DBBillType = 26;
-    RelevantCredType = 32;
-    MasterTable = QStringLiteral("MoveMoney");
-    KeyField = QStringLiteral("MoveID");
-    MasterDetailBill = false;
-    SaveProcName = QStringLiteral("Submit_MoveMoney_Save");
-    DeleteProcName = QStringLiteral("Submit_MoveMoney_Del");
-    RedProcName = QStringLiteral("Submit_MoveMoney_Red");
+    UseProfile();
     // Both branches of a transfer are shown by name.
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname,so.name as outsname,"

@@ -3,21 +3,7 @@
 TPayForm::TPayForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("PayForm"));
-    setWindowTitle(QStringLiteral("采购付款"));
-    FormPrivilegeID = 40;
-    ReportType = 4;
-    BillType = 9;
-    CVFlag = 2;
-    DBBillType = -999;
-    RelevantCredType = 16;
-    MasterTable = QStringLiteral("pay");
-    KeyField = QStringLiteral("payid");
-    DetailTable = QStringLiteral("paydetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Pay_Save");
-    DeleteProcName = QStringLiteral("Submit_Pay_Del");
-    RedProcName = QStringLiteral("Submit_Pay_Red");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,a.factamount+a.discamount-a.amount as advanceamount,dbo.getrefercredidcode(a.credid) as credcode,"
         "b.opname,c.name as shopname ,v.suramt,v.balance from pay a left outer join operator b on a.opid=b.opid"
@@ -34,21 +20,7 @@ TPayForm::TPayForm(QWidget* owner)
 TChargeForm::TChargeForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("ChargeForm"));
-    setWindowTitle(QStringLiteral("销售收款"));
-    FormPrivilegeID = 35;
-    ReportType = 7;
-    BillType = 5;
-    CVFlag = 1;
-    DBBillType = -999;
-    RelevantCredType = 12;
-    MasterTable = QStringLiteral("charge");
-    KeyField = QStringLiteral("chargeid");
-    DetailTable = QStringLiteral("chargedetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Charge_Save");
-    DeleteProcName = QStringLiteral("Submit_Charge_Del");
-    RedProcName = QStringLiteral("Submit_Charge_Red");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,a.factamount+a.discamount-a.amount as advanceamount,dbo.getrefercredidcode(a.credid) as credcode,"
         "b.opname,c.name as shopname ,v.suramt,v.balance from charge a left outer join operator b on a.opid=b.opid"

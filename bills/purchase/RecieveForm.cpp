@@ -10,22 +10,7 @@ const char* const kDiscAmt = "(d.unitprice/(d.disc/100.0)-d.unitprice)*d.unitqty
 TRecieveForm::TRecieveForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("RecieveForm"));
-    setWindowTitle(QStringLiteral("采购收货单"));
-    FormPrivilegeID = 39;
-    ReportType = 2;
-    BillType = 7;
-    CVFlag = 2;
-    DBBillType = 1;
-    RelevantCredType = 15;
-    MasterTable = QStringLiteral("recieved");
-    KeyField = QStringLiteral("recievedid");
-    DetailTable = QStringLiteral("rcvddetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Recieved_Save");
-    DeleteProcName = QStringLiteral("Submit_Recieved_Del");
-    RedProcName = QStringLiteral("Submit_Recieved_Red");
-    MasterAmountFieldName = QStringLiteral("totalamt");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,a.totalamt-a.totalpaid as spamt,b.opname,  dbo.getrefercredidcode(a.credid) as credcode,"
         " c.name as shopname,  case d.clientkind when 2 then (d.balance - d.suramt )      when 1 then"
@@ -45,22 +30,7 @@ TRecieveForm::TRecieveForm(QWidget* owner)
 TCashRecieveForm::TCashRecieveForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("CashRecieveForm"));
-    setWindowTitle(QStringLiteral("现款采购单"));
-    FormPrivilegeID = 208;
-    ReportType = 27;
-    BillType = 26;
-    CVFlag = 2;
-    DBBillType = 17;
-    RelevantCredType = 36;
-    MasterTable = QStringLiteral("crecieved");
-    KeyField = QStringLiteral("crecievedid");
-    DetailTable = QStringLiteral("crcvddetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Crecieved_Save");
-    DeleteProcName = QStringLiteral("Submit_Crecieved_Del");
-    RedProcName = QStringLiteral("Submit_Crecieved_Red");
-    MasterAmountFieldName = QStringLiteral("totalamt");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from crecieved a left outer join operator b on a.opid=b.opid"
@@ -78,22 +48,7 @@ TCashRecieveForm::TCashRecieveForm(QWidget* owner)
 TPReturnForm::TPReturnForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("PReturnForm"));
-    setWindowTitle(QStringLiteral("采购退货单"));
-    FormPrivilegeID = 41;
-    ReportType = 3;
-    BillType = 8;
-    CVFlag = 2;
-    DBBillType = 2;
-    RelevantCredType = 21;
-    MasterTable = QStringLiteral("preturn");
-    KeyField = QStringLiteral("preturnid");
-    DetailTable = QStringLiteral("prdetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Preturn_Save");
-    DeleteProcName = QStringLiteral("Submit_Preturn_Del");
-    RedProcName = QStringLiteral("Submit_Preturn_Red");
-    MasterAmountFieldName = QStringLiteral("totalamt");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from preturn a left outer join operator b on a.opid=b.opid"

@@ -11,21 +11,7 @@ const char* const kValuedMasterSQL =
 TValuedRecieveForm::TValuedRecieveForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("ValuedRecieveForm"));
-    setWindowTitle(QStringLiteral("估价入库单"));
-    FormPrivilegeID = 42;
-    ReportType = 26;
-    BillType = 22;
-    CVFlag = 2;
-    DBBillType = 15;
-    RelevantCredType = 35;
-    MasterTable = QStringLiteral("valuedrcvd");
-    KeyField = QStringLiteral("billid");
-    DetailTable = QStringLiteral("valuedrcvddetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Valuedrcvd_Save");
-    DeleteProcName = QStringLiteral("Submit_Valuedrcvd_Del");
-    RedProcName = QStringLiteral("Submit_Valuedrcvd_Red");
+    UseProfile();
     MasterSQL = QString::fromLatin1(kValuedMasterSQL);
     DetailSQL = GoodsDetailSQL(QStringLiteral("valuedrcvddetail"), QStringLiteral("billid"));
     CopyExcludedMasterFields = QStringLiteral(
@@ -38,20 +24,7 @@ TValuedRecieveForm::TValuedRecieveForm(QWidget* owner)
 TValuedRecieveInitForm::TValuedRecieveInitForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("ValuedRecieveInitForm"));
-    setWindowTitle(QStringLiteral("估价入库初始化"));
-    FormPrivilegeID = 42;
-    ReportType = 26;
-    BillType = 40;
-    CVFlag = 2;
-    DBBillType = -999;
-    MasterTable = QStringLiteral("valuedrcvd");
-    KeyField = QStringLiteral("billid");
-    DetailTable = QStringLiteral("valuedrcvddetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Valuedrcvdinit_Save");
-    DeleteProcName = QStringLiteral("Submit_Valuedrcvdinit_Del");
-    RedProcName = QStringLiteral("Submit_Valuedrcvdinit_Red");
+    UseProfile();
     MasterSQL = QString::fromLatin1(kValuedMasterSQL);
     DetailSQL = GoodsDetailSQL(QStringLiteral("valuedrcvddetail"), QStringLiteral("billid"));
     CopyExcludedMasterFields = QStringLiteral(

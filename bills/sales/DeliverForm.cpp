@@ -5,20 +5,7 @@
 TAskDelieverForm::TAskDelieverForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("AskDelieverForm"));
-    setWindowTitle(QStringLiteral("请配单"));
-    FormPrivilegeID = 361;
-    ReportType = 32;
-    BillType = 41;
-    CVFlag = 3;
-    DBBillType = 33;
-    MasterTable = QStringLiteral("askdeliver");
-    KeyField = QStringLiteral("askid");
-    DetailTable = QStringLiteral("askdeliverdetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Askdeliver_Save");
-    DeleteProcName = QStringLiteral("Submit_Askdeliver_Del");
-    RedProcName = QStringLiteral("Submit_Askdeliver_Red");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,c.name as shopname from askdeliver a  left outer join operator b on a.opid=b.opid"
         " left outer join shop c on a.shopid = c.shopid where a.askid =%s");
@@ -32,20 +19,7 @@ TAskDelieverForm::TAskDelieverForm(QWidget* owner)
 TDeliverForm::TDeliverForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("DeliverForm"));
-    setWindowTitle(QStringLiteral("配送单"));
-    FormPrivilegeID = 362;
-    ReportType = 33;
-    BillType = 42;
-    CVFlag = -1;
-    DBBillType = -999;
-    MasterTable = QStringLiteral("deliver");
-    KeyField = QStringLiteral("deliverid");
-    DetailTable = QStringLiteral("deliverdetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Deliver_Save");
-    DeleteProcName = QStringLiteral("Submit_Deliver_Del");
-    RedProcName = QStringLiteral("Submit_Deliver_Red");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,c.name as shopname from deliver a left outer join operator b on a.opid=b.opid"
         " left outer join shop c on a.shopid = c.shopid where a.deliverid  = %s");

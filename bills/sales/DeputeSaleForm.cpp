@@ -5,21 +5,7 @@
 TDeputeSaleForm::TDeputeSaleForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("DeputeSaleForm"));
-    setWindowTitle(QStringLiteral("委托代销"));
-    FormPrivilegeID = 1751;
-    ReportType = 1750;
-    BillType = 27;
-    CVFlag = 1;
-    DBBillType = 19;
-    RelevantCredType = 37;
-    MasterTable = QStringLiteral("deputesale");
-    KeyField = QStringLiteral("deputesaleid");
-    DetailTable = QStringLiteral("deputesaledetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Deputesale_Save");
-    DeleteProcName = QStringLiteral("Submit_Deputesale_Del");
-    RedProcName = QStringLiteral("Submit_Deputesale_Red");
+    UseProfile();
     // The consignee's debt as the invoice shows it.
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.balance,c.credit,c.suramt,"
@@ -38,21 +24,7 @@ TDeputeSaleForm::TDeputeSaleForm(QWidget* owner)
 TDeputeSettlementForm::TDeputeSettlementForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("DeputeSettlementForm"));
-    setWindowTitle(QStringLiteral("代销结算"));
-    FormPrivilegeID = 1752;
-    ReportType = 1751;
-    BillType = 28;
-    CVFlag = 1;
-    DBBillType = -999;
-    RelevantCredType = 39;
-    MasterTable = QStringLiteral("deputesettlement");
-    KeyField = QStringLiteral("deputesettlementid");
-    DetailTable = QStringLiteral("deputesettlementdetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Deputesettlement_Save");
-    DeleteProcName = QStringLiteral("Submit_Deputesettlement_Del");
-    RedProcName = QStringLiteral("Submit_Deputesettlement_Red");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,a.totalamt-a.totalrcvd as spamt,b.opname,dbo.getrefercredidcode(a.credid) as credcode,"
         "c.balance,c.credit,c.suramt,case c.clientkind when 1 then (c.balance - c.suramt )  when 2 then"
@@ -71,20 +43,7 @@ TDeputeSettlementForm::TDeputeSettlementForm(QWidget* owner)
 TDeputeSaleInitForm::TDeputeSaleInitForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("DeputeSaleInitForm"));
-    setWindowTitle(QStringLiteral("委托代销初始化"));
-    FormPrivilegeID = 1753;
-    ReportType = 1752;
-    BillType = 29;
-    CVFlag = 1;
-    DBBillType = -999;
-    MasterTable = QStringLiteral("deputesaleinit");
-    KeyField = QStringLiteral("deputesaleinitid");
-    DetailTable = QStringLiteral("deputesaleinitdetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Deputesaleinit_Save");
-    DeleteProcName = QStringLiteral("Submit_Deputesaleinit_Del");
-    RedProcName = QStringLiteral("Submit_Deputesaleinit_Red");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from deputesaleinit a left outer join operator b on a.opid=b.opid"

@@ -5,21 +5,7 @@
 TInvoiceForm::TInvoiceForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("InvoiceForm"));
-    setWindowTitle(QStringLiteral("销售开单"));
-    FormPrivilegeID = 34;
-    ReportType = 6;
-    BillType = 2;
-    CVFlag = 1;
-    DBBillType = 3;
-    RelevantCredType = 11;
-    MasterTable = QStringLiteral("invoice");
-    KeyField = QStringLiteral("invoiceid");
-    DetailTable = QStringLiteral("saledetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Invoice_Save");
-    DeleteProcName = QStringLiteral("Submit_Invoice_Del");
-    RedProcName = QStringLiteral("Submit_Invoice_Red");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,a.totalamt-a.totalrcvd as spamt,b.opname,dbo.getrefercredidcode(a.credid) as credcode,"
         "c.balance,c.credit,c.suramt,case c.clientkind when 1 then (c.balance - c.suramt )                   when 2"
@@ -39,21 +25,7 @@ TInvoiceForm::TInvoiceForm(QWidget* owner)
 TCashSaleForm::TCashSaleForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("CashSaleForm"));
-    setWindowTitle(QStringLiteral("现款销售"));
-    FormPrivilegeID = 36;
-    ReportType = 8;
-    BillType = 3;
-    CVFlag = 1;
-    DBBillType = 4;
-    RelevantCredType = 13;
-    MasterTable = QStringLiteral("csale");
-    KeyField = QStringLiteral("csaleid");
-    DetailTable = QStringLiteral("csaledetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Csale_Save");
-    DeleteProcName = QStringLiteral("Submit_Csale_Del");
-    RedProcName = QStringLiteral("Submit_Csale_Red");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from csale a left outer join operator b on a.opid=b.opid"
@@ -70,21 +42,7 @@ TCashSaleForm::TCashSaleForm(QWidget* owner)
 TSReturnForm::TSReturnForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("SReturnForm"));
-    setWindowTitle(QStringLiteral("销售退货"));
-    FormPrivilegeID = 37;
-    ReportType = 9;
-    BillType = 4;
-    CVFlag = 1;
-    DBBillType = 5;
-    RelevantCredType = 22;
-    MasterTable = QStringLiteral("sreturn");
-    KeyField = QStringLiteral("returnid");
-    DetailTable = QStringLiteral("returndetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_SReturn_Save");
-    DeleteProcName = QStringLiteral("Submit_SReturn_Del");
-    RedProcName = QStringLiteral("Submit_SReturn_Red");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from sreturn a left outer join operator b on a.opid=b.opid"

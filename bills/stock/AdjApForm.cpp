@@ -5,22 +5,7 @@
 TAdjApForm::TAdjApForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("AdjApForm"));
-    setWindowTitle(QStringLiteral("存货调价单"));
-    FormPrivilegeID = 47;
-    ReportType = 13;
-    BillType = 19;
-    CVFlag = 3;
-    DBBillType = 9;
-    RelevantCredType = 28;
-    MasterTable = QStringLiteral("Adjap");
-    KeyField = QStringLiteral("AdjapID");
-    DetailTable = QStringLiteral("DAdjap");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_adjap_Save");
-    DeleteProcName = QStringLiteral("Submit_adjap_Del");
-    RedProcName = QStringLiteral("Submit_adjap_Red");
-    MasterAmountFieldName = QStringLiteral("TotalAmt");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from Adjap a left outer join operator b on a.opid=b.opid"

@@ -5,22 +5,7 @@
 TAllotForm::TAllotForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("AllotForm"));
-    setWindowTitle(QStringLiteral("调拨单"));
-    FormPrivilegeID = 48;
-    ReportType = 17;
-    BillType = 13;
-    CVFlag = 3;
-    DBBillType = 13;
-    RelevantCredType = 25;
-    MasterTable = QStringLiteral("Allot");
-    KeyField = QStringLiteral("AllotID");
-    DetailTable = QStringLiteral("DAllot");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Allot_Save");
-    DeleteProcName = QStringLiteral("Submit_Allot_Del");
-    RedProcName = QStringLiteral("Submit_Allot_Red");
-    MasterAmountFieldName = QStringLiteral("TotalAmt");
+    UseProfile();
     // Both branches of a transfer are shown by name.
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname,so.name as outsname,"
@@ -37,23 +22,7 @@ TAllotForm::TAllotForm(QWidget* owner)
 TInOutForm::TInOutForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("InOutForm"));
-    setWindowTitle(QStringLiteral("库存变动单"));
-    FormPrivilegeID = 50;
-    ReportType = 15;
-    BillType = 15;
-    CVFlag = 3;
-    DBBillType = 12;
-    RelevantCredType = 26;
-    MasterTable = QStringLiteral("Inout");
-    KeyField = QStringLiteral("INOUTID");
-    DetailTable = QStringLiteral("DINOUT");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_InOut_Save");
-    DeleteProcName = QStringLiteral("Submit_InOut_Del");
-    RedProcName = QStringLiteral("Submit_InOut_Red");
-    // Sent with its trailing blank, as this bill has always named it.
-    MasterAmountFieldName = QStringLiteral("TotalAmt ");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,c.name as shopname,s.isin,CASE s.isin WHEN 'T' THEN '入库类' WHEN 'F' THEN '出库类' END"
         " AS type,s.needback from Inout a left outer join operator b on a.opid=b.opid left outer join shop c on"
@@ -68,22 +37,7 @@ TInOutForm::TInOutForm(QWidget* owner)
 TDrawItemForm::TDrawItemForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("DrawItemForm"));
-    setWindowTitle(QStringLiteral("领料单"));
-    FormPrivilegeID = 43;
-    ReportType = 10;
-    BillType = 10;
-    CVFlag = 3;
-    DBBillType = 6;
-    RelevantCredType = 18;
-    MasterTable = QStringLiteral("DRAWITEM");
-    KeyField = QStringLiteral("DRAWITEMID");
-    DetailTable = QStringLiteral("drawdetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_DrawItem_Save");
-    DeleteProcName = QStringLiteral("Submit_DrawItem_Del");
-    RedProcName = QStringLiteral("Submit_DrawItem_Red");
-    MasterAmountFieldName = QStringLiteral("TotalAmt");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from DRAWITEM a left outer join operator b on a.opid=b.opid"
@@ -98,22 +52,7 @@ TDrawItemForm::TDrawItemForm(QWidget* owner)
 TBackDrawForm::TBackDrawForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("BackDrawForm"));
-    setWindowTitle(QStringLiteral("退料单"));
-    FormPrivilegeID = 44;
-    ReportType = 11;
-    BillType = 11;
-    CVFlag = 3;
-    DBBillType = 7;
-    RelevantCredType = 19;
-    MasterTable = QStringLiteral("BACKDRAW");
-    KeyField = QStringLiteral("BACKDRAWID");
-    DetailTable = QStringLiteral("Backdetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_BackDraw_Save");
-    DeleteProcName = QStringLiteral("Submit_BackDraw_Del");
-    RedProcName = QStringLiteral("Submit_BackDraw_Red");
-    MasterAmountFieldName = QStringLiteral("TotalAmt");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from BACKDRAW a left outer join operator b on a.opid=b.opid"
@@ -127,22 +66,7 @@ TBackDrawForm::TBackDrawForm(QWidget* owner)
 TInProductForm::TInProductForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("InProductForm"));
-    setWindowTitle(QStringLiteral("产品进仓单"));
-    FormPrivilegeID = 45;
-    ReportType = 12;
-    BillType = 12;
-    CVFlag = 3;
-    DBBillType = 8;
-    RelevantCredType = 17;
-    MasterTable = QStringLiteral("INPRODUCT");
-    KeyField = QStringLiteral("INPRODUCTID");
-    DetailTable = QStringLiteral("Indetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_Inproduct_Save");
-    DeleteProcName = QStringLiteral("Submit_Inproduct_Del");
-    RedProcName = QStringLiteral("Submit_Inproduct_Red");
-    MasterAmountFieldName = QStringLiteral("TotalAmt");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "Select i.*,o.opname,c.name as shopname,dbo.getrefercredidcode(i.credid) as credcode from Inproduct i"
         " left outer join  operator o on i.opid=o.opid left outer join shop c on i.shopid = c.shopid where InproductID=%s");

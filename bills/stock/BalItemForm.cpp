@@ -3,22 +3,7 @@
 TBalItemForm::TBalItemForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("BalItemForm"));
-    setWindowTitle(QStringLiteral("盘点单"));
-    FormPrivilegeID = 46;
-    ReportType = 16;
-    BillType = 14;
-    CVFlag = 3;
-    DBBillType = 11;
-    RelevantCredType = 20;
-    MasterTable = QStringLiteral("BalItem");
-    KeyField = QStringLiteral("BALITEMID");
-    DetailTable = QStringLiteral("BalDetail");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_BalItem_Save");
-    DeleteProcName = QStringLiteral("Submit_BalItem_Del");
-    RedProcName = QStringLiteral("Submit_BalItem_Red");
-    MasterAmountFieldName = QStringLiteral("TotalAmt");
+    UseProfile();
     MasterSQL = QStringLiteral(
         "select a.*,b.opname,dbo.getrefercredidcode(a.credid) as credcode,c.name as shopname"
         " from BalItem a left outer join operator b on a.opid=b.opid"

@@ -5,22 +5,7 @@
 TCombinForm::TCombinForm(QWidget* owner)
     : TBillBaseForm(owner)
 {
-    setObjectName(QStringLiteral("CombinForm"));
-    setWindowTitle(QStringLiteral("组装/拆卸单"));
-    FormPrivilegeID = 49;
-    ReportType = 14;
-    BillType = 16;
-    CVFlag = 3;
-    DBBillType = 10;
-    RelevantCredType = 29;
-    MasterTable = QStringLiteral("combin");
-    KeyField = QStringLiteral("combinid");
-    DetailTable = QStringLiteral("combind");
-    MasterDetailBill = true;
-    SaveProcName = QStringLiteral("Submit_combin_Save");
-    DeleteProcName = QStringLiteral("Submit_combin_Del");
-    RedProcName = QStringLiteral("Submit_combin_Red");
-    MasterAmountFieldName = QStringLiteral("totalamt");
+    UseProfile();
     // The master's own goods line brings the goods and unit columns a detail line would.
     MasterSQL = QStringLiteral(
         "select c.*,o.opname,dbo.getrefercredidcode(c.credid) as credcode,g.name as goodsname,g.specs,"

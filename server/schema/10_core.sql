@@ -65,7 +65,8 @@ CREATE TABLE operator (
   opid INTEGER PRIMARY KEY,
   code VARCHAR(20) NOT NULL,
   opname VARCHAR(40) NOT NULL,
-  password VARCHAR(40) DEFAULT '',
+  -- salted Argon2id hash in libsodium's string form; '' until the operator sets a password
+  pwhash VARCHAR(128) DEFAULT '',
   issysmanager BIT DEFAULT 0,
   shopid INTEGER DEFAULT 0,
   closed CHAR(1) DEFAULT 'F',
@@ -78,6 +79,10 @@ CREATE TABLE operator (
   email VARCHAR(64),
   memo VARCHAR(255)
 );
+
+-- A new database starts with its administrator, who sets a password at the first start.
+INSERT INTO operator (opid, code, opname, pwhash, issysmanager, shopid, closed, isuse)
+VALUES (1, 'admin', '系统管理员', '', 1, 0, 'F', 0);
 
 -- A row grants one action under one privilege id. Actions: 1 browse, 2 new, 3 edit,
 -- 4 delete, 5 special, 6 print, 7 design, 8 red-reverse.

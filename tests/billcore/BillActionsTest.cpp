@@ -1,45 +1,20 @@
-// The action table, the server's reply codes, closing, the host edit menu and the root
-// form's window placement.
+// The bill window: its action table, the names it keeps for its document, the read-only
+// view, closing, printing, the host edit menu, keys and the root form's window placement.
 #include "BillFormFixture.h"
+#include "ServerScripts.h"
+
+#include "billcore/BillActions.h"
+#include "platform/DBControls.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QKeyEvent>
-#include "platform/DBControls.h"
 #include <QFile>
-#include <QToolButton>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QSettings>
+#include <QToolButton>
 
-namespace {
-
-// Replaces the save procedure by one that answers from a list, then hands over to the real one.
-struct TScriptedServer {
-    QList<TPacketParams> Replies;
-    QList<int> CheckSteps;
-    void Install(const QString& name)
-    {
-        TServerMethod real = TServerRegistry::FindMethod(name);
-        TServerRegistry::RegisterMethod(name, [this, real](TClientConnection& con, const QString& request) {
-            TPacketParams p;
-            p.LoadFromString(request);
-            CheckSteps << p.GetInt("CheckStep");
-            if (!Replies.isEmpty())
-                return Replies.takeFirst().ToString();
-            return real(con, request);
-        });
-    }
-};
-
-TPacketParams Reply(int errNo, const QString& title, const QString& msg)
-{
-    TPacketParams p;
-    p.Set("ErrNo", errNo);
-    p.Set("ErrTitle", title);
-    p.Set("ErrMsg", msg);
-    return p;
-}
-
-} // namespace
 
 TEST_F(TBillFormTest, ActionsCarryTagsCaptionsAndShortcuts)
 {
@@ -71,6 +46,14 @@ TEST_F(TBillFormTest, ActionsCarryTagsCaptionsAndShortcuts)
         EXPECT_EQ(r.Action->shortcut(), r.Keys) << r.Caption;
     }
     EXPECT_EQ(f->alOperation.size(), TBillBaseForm::ActionCount());
+    // Each row of the table made the action its member names, in the table's order.
+    const QVector<TBillActionDef>& table = BillActionTable();
+    ASSERT_EQ(table.size(), 54);
+    for (int i = 0; i < table.size(); ++i) {
+        EXPECT_EQ(f->alOperation[i], f->*table[i].Slot) << table[i].Name;
+        EXPECT_EQ(f->alOperation[i]->objectName(), QLatin1String(table[i].Name));
+    }
+    EXPECT_EQ(BillActionOfTag(99), nullptr);
     EXPECT_FALSE(f->ASelOrder->isVisible());
     EXPECT_FALSE(f->ABatchCodeCopy->isEnabled());
     EXPECT_FALSE(f->ALoadCred->isVisible()) << "purchase orders have no voucher";
@@ -103,104 +86,98 @@ TEST_F(TBillFormTest, HiddenOrDisabledActionsDoNothingAndTag33FollowsTheSide)
     EXPECT_EQ(f->BackDrawProcessCalls, 1) << "stock side";
 }
 
-TEST_F(TBillFormTest, StockWarningAcceptedIsResubmittedWithTheNextCheckStep)
+TEST_F(TBillFormTest, TheWindowKeepsTheBillsNamesAndItsOverridesAreHeardByTheDocument)
 {
-    TScriptedServer server;
-    server.Install(QStringLiteral("Submit_POrder_Save"));
-    server.Replies << Reply(1501, QStringLiteral("库存检查"), QStringLiteral("01001 茶杯 库存 -2"));
     TTestPorderForm* f = NewForm();
-    Msgs->AnswerWhen(QStringLiteral("01001 茶杯"), IDYES);
-    const int id = SaveNewBill(f, QDate(2024, 3, 1));
-    EXPECT_EQ(server.CheckSteps, (QList<int>{0, 1502}));
-    EXPECT_GT(id, 0);
-    const TMessageRecord& q = Msgs->Records().first();
-    EXPECT_EQ(q.Kind, TMessageKind::YesNo);
-    EXPECT_TRUE(q.Text.startsWith(QStringLiteral("以下货品的库存将为零或负数:"))) << q.Text.toStdString();
+    TBillDocument* d = f->Document();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(f->cdsMaster, d->cdsMaster);
+    EXPECT_EQ(f->cdsDetail, d->cdsDetail);
+    f->NavFilter = QStringLiteral(" flag = 0");
+    EXPECT_EQ(d->NavFilter, QStringLiteral(" flag = 0"));
+    EXPECT_EQ(d->Caption, QStringLiteral("采购订单"));
+    EXPECT_EQ(d->PrivilegeID, 38);
 
-    // A cancelled warning ends the save quietly and keeps the edit.
-    server.CheckSteps.clear();
-    server.Replies << Reply(1503, QStringLiteral("库存检查"), QStringLiteral("01002 茶壶 超上限"));
-    SetMaster(f, "memo", QStringLiteral("再改"));
-    Msgs->ClearRecords();
-    Msgs->AnswerNo();
-    EXPECT_FALSE(f->SaveBill());
-    EXPECT_EQ(server.CheckSteps, QList<int>{0});
-    EXPECT_EQ(Msgs->Count(), 1);
-    EXPECT_TRUE(Msgs->Last().Text.startsWith(QStringLiteral("以下货品的库存超出库存上限或低于库存下限:")));
-    EXPECT_TRUE(f->IsBillModified());
-    EXPECT_EQ(f->cdsMaster->FieldByName("memo")->AsString(), QStringLiteral("再改"));
-}
-
-TEST_F(TBillFormTest, PriceWarningFollowsSideOptionAndRight)
-{
-    TScriptedServer server;
-    server.Install(QStringLiteral("Submit_POrder_Save"));
-    Login(2);
-    TTestPorderForm* f = NewForm();
-    // The clerk lacks right 359: the purchase above the maximum price is refused.
-    server.Replies << Reply(1401, QStringLiteral("价格检查"), QStringLiteral("01001 茶杯 进价 99"));
-    f->NewBill();
-    AddLine(f, 1, 1, 99);
-    EXPECT_FALSE(f->SaveBill());
-    EXPECT_EQ(server.CheckSteps, QList<int>{0});
-    EXPECT_EQ(Msgs->Last().Kind, TMessageKind::Error);
-
-    Grant(2, 359, paSpecial);
-    server.CheckSteps.clear();
-    server.Replies << Reply(1401, QStringLiteral("价格检查"), QStringLiteral("01001 茶杯 进价 99"));
-    Msgs->AnswerYes();
-    EXPECT_TRUE(f->SaveBill()) << Msgs->Texts().join(u'|').toStdString();
-    EXPECT_EQ(server.CheckSteps, (QList<int>{0, 1402}));
-}
-
-TEST_F(TBillFormTest, ErrorAnswerIsShownWithItsTitleAndMessage)
-{
-    TScriptedServer server;
-    server.Install(QStringLiteral("Submit_POrder_Save"));
-    server.Replies << Reply(1, QStringLiteral("保存失败"), QStringLiteral("供应商已停用"));
-    TTestPorderForm* f = NewForm();
+    // The bill's own check, overridden on the window, runs inside the document's save.
     f->NewBill();
     AddLine(f, 1, 2, 3);
+    f->RefuseMaster = true;
     EXPECT_FALSE(f->SaveBill());
-    EXPECT_EQ(Msgs->Last().Kind, TMessageKind::Error);
-    EXPECT_EQ(Msgs->Last().Text, QStringLiteral("供应商已停用"));
-    EXPECT_EQ(Msgs->Last().Caption, QStringLiteral("保存失败"));
+    EXPECT_EQ(f->MasterChecks, 1);
+    EXPECT_EQ(DbValue(QStringLiteral("select count(*) from porder")).toInt(), 0);
+    f->RefuseMaster = false;
+    ASSERT_TRUE(d->SaveBill()) << Msgs->Texts().join(u'|').toStdString();
+    EXPECT_EQ(f->MasterChecks, 2);
+    EXPECT_DOUBLE_EQ(f->cdsMaster->FieldByName("amount")->AsFloat(), 6);
+
+    // The navigation buttons follow the document.
+    f->GotoFirstBill();
+    EXPECT_FALSE(f->APrev->isEnabled());
+    EXPECT_TRUE(f->ANext->isEnabled());
+    f->GotoNextBill();
     EXPECT_TRUE(f->IsNewBill);
-    EXPECT_EQ(f->cdsDetail->RecordCount(), 1);
-
-    // Other numbers fail without a message.
-    server.Replies << Reply(7, QString(), QStringLiteral("x"));
-    Msgs->ClearRecords();
-    EXPECT_FALSE(f->SaveBill());
-    EXPECT_EQ(Msgs->Count(), 0);
-
-    // The kept edits save once the server agrees.
-    EXPECT_TRUE(f->SaveBill());
-    EXPECT_FALSE(f->IsNewBill);
+    EXPECT_TRUE(f->APrev->isEnabled());
+    EXPECT_FALSE(f->ANext->isEnabled());
 }
 
-TEST_F(TBillFormTest, RequiredMasterColumnStopsTheSave)
+TEST_F(TBillFormTest, AReadOnlyBillDisablesItsEditorsButNotNavigation)
+{
+    TTestPorderForm* admin = NewForm();
+    const int adminBill = SaveNewBill(admin, QDate(2024, 3, 1));
+    Login(2);
+    Grant(2, 38, paEdit);
+    Grant(2, 227, paSpecial);
+    TTestPorderForm* clerk = NewForm();
+    const int own = SaveNewBill(clerk, QDate(2024, 3, 2));
+
+    ASSERT_TRUE(clerk->LoadBillByID(adminBill));
+    EXPECT_TRUE(clerk->ReadOnly());
+    EXPECT_TRUE(clerk->Privilege()->ReadOnly());
+    QWidget* memo = clerk->MasterPanel->findChild<QWidget*>(QStringLiteral("edmemo"));
+    ASSERT_NE(memo, nullptr);
+    EXPECT_FALSE(memo->isEnabled());
+    EXPECT_TRUE(clerk->btnPrev->isEnabled()) << "navigation stays possible";
+    EXPECT_EQ(clerk->ItemDBGrid->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    ASSERT_TRUE(clerk->LoadBillByID(own));
+    EXPECT_FALSE(clerk->ReadOnly());
+    EXPECT_TRUE(clerk->MasterPanel->findChild<QWidget*>(QStringLiteral("edmemo"))->isEnabled());
+    EXPECT_NE(clerk->ItemDBGrid->editTriggers(), QAbstractItemView::NoEditTriggers);
+}
+
+TEST_F(TBillFormTest, AServerWarningGoesThroughTheWindowsCheckDialog)
+{
+    TScriptedServer server;
+    server.Install(QStringLiteral("Submit_POrder_Save"));
+    server.Replies << Reply(1502, QStringLiteral("库存检查"), QStringLiteral("批次 B1 库存 -1"));
+    QList<QPair<TBillBaseForm*, QString>> asked;
+    const auto keep = TBillBaseForm::StockCheckDialog;
+    TBillBaseForm::StockCheckDialog = [&asked](TBillBaseForm* form, int, const QString& intro, const TPacketParams&) {
+        asked.append({form, intro});
+        return true;
+    };
+    TTestPorderForm* f = NewForm();
+    const int id = SaveNewBill(f, QDate(2024, 3, 1));
+    TBillBaseForm::StockCheckDialog = keep;
+    EXPECT_GT(id, 0);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0].first, f);
+    EXPECT_EQ(asked[0].second, QStringLiteral("以下批次的库存将为负数:"));
+    EXPECT_EQ(server.CheckSteps, (QList<int>{0, 1503}));
+}
+
+TEST_F(TBillFormTest, ARequiredMasterColumnTakesTheCursorToItsEditor)
 {
     TTestPorderForm* f = NewForm();
     f->NewBill();
+    f->show();
+    QApplication::setActiveWindow(f);
     f->cdsMaster->FieldByName("billto")->DisplayLabel = QStringLiteral("收货地址");
     f->cdsMaster->FieldByName("billto")->Required = true;
     AddLine(f, 1, 1, 1);
     EXPECT_FALSE(f->SaveBill());
     EXPECT_EQ(Msgs->Last().Text, QStringLiteral("字段:[收货地址]不能为空."));
-    EXPECT_EQ(Msgs->Last().Caption, QStringLiteral("错误"));
-}
-
-TEST_F(TBillFormTest, NewBillNeedsTheNewRight)
-{
-    Login(2);
-    FCon->Execute(QStringLiteral("delete from operatorright where opid = 2 and privilegeid = 38 and action = 2"));
-    ReloadPrivileges();
-    TTestPorderForm* f = NewForm();
-    f->NewBill();
-    AddLine(f, 1, 1, 1);
-    EXPECT_FALSE(f->SaveBill());
-    EXPECT_EQ(Msgs->Last().Text, QStringLiteral("您没有新增操作权限"));
+    EXPECT_EQ(QApplication::focusWidget(), f->MasterPanel->findChild<QWidget*>(QStringLiteral("edbillto")));
 }
 
 TEST_F(TBillFormTest, ClosingAsksAboutUnsavedChanges)
@@ -311,26 +288,86 @@ TEST_F(TBillFormTest, ApprovalAndEmailRefuseNewBills)
     EXPECT_EQ(Msgs->Last().Text, QStringLiteral("修改状态不能发送邮件！"));
 }
 
-TEST_F(TBillFormTest, WindowPlacementIsKeptPerFormClass)
-{
-    TTestPorderForm* f = NewForm();
-    EXPECT_EQ(f->SettingsKey(QStringLiteral("::LEFT")), QStringLiteral("TTESTPORDERFORM_1::LEFT"));
-    EXPECT_TRUE(TBillRootForm::SettingsFileName().endsWith(QStringLiteral("/SystemForm.ini")));
-    QFile::remove(TBillRootForm::SettingsFileName());
+namespace {
+// A main window with its MDI area, as the app has it.
+struct TMdiHost {
+    TMainWindow Main;
+    TMdiHost()
+    {
+        Main.resize(1400, 1000);
+        Main.show();
+        QApplication::setActiveWindow(&Main);
+    }
+    QMdiSubWindow* Open(TBillBaseForm* f)
+    {
+        Main.AddMdiChild(f);
+        QCoreApplication::processEvents();
+        return qobject_cast<QMdiSubWindow*>(f->parentWidget());
+    }
+};
 
-    f->setGeometry(30, 40, 700, 500);
-    f->SaveWindowPlacement();
+void CloseAndDestroy(QMdiSubWindow* sub)
+{
+    sub->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+} // namespace
+
+TEST_F(TBillFormTest, AWindowsPlaceIsSavedAndReadUnderItsOwnClass)
+{
+    QFile::remove(TBillRootForm::SettingsFileName());
+    TMdiHost host;
+    QMdiSubWindow* sub = host.Open(NewForm());
+    ASSERT_NE(sub, nullptr);
+    sub->setGeometry(30, 40, 700, 500);
+    CloseAndDestroy(sub);
+    EXPECT_TRUE(FForms.last().isNull()) << "the window went with its frame";
     {
         QSettings ini(TBillRootForm::SettingsFileName(), QSettings::IniFormat);
-        EXPECT_EQ(ini.value(QStringLiteral("FORMSIZE/TTESTPORDERFORM_1::WIDTH")).toInt(), 700);
-        EXPECT_EQ(ini.value(QStringLiteral("FORMSIZE/TTESTPORDERFORM_1::WindowState")).toInt(), 0);
+        ini.beginGroup(QStringLiteral("FORMSIZE"));
+        EXPECT_EQ(ini.value(QStringLiteral("TTESTPORDERFORM_1::WIDTH")).toInt(), 700);
+        EXPECT_EQ(ini.value(QStringLiteral("TTESTPORDERFORM_1::LEFT")).toInt(), 30);
+        EXPECT_EQ(ini.value(QStringLiteral("TTESTPORDERFORM_1::WindowState")).toInt(), 0);
+        EXPECT_FALSE(ini.contains(QStringLiteral("TBILLROOTFORM_1::WIDTH"))) << "never under the base class";
     }
+    QMdiSubWindow* again = host.Open(NewForm());
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->geometry(), QRect(30, 40, 700, 500));
+    CloseAndDestroy(again);
+
     // Outside an MDI area a form opens with its designed size whatever the file holds.
     TTestPorderForm* g = NewForm();
     const QRect design = g->DesignBounds();
     g->resize(300, 200);
     g->RestoreWindowPlacement();
     EXPECT_EQ(g->size(), design.size());
+    QFile::remove(TBillRootForm::SettingsFileName());
+}
+
+TEST_F(TBillFormTest, AMaximisedWindowOpensMaximisedAgain)
+{
+    QFile::remove(TBillRootForm::SettingsFileName());
+    TMdiHost host;
+    QMdiSubWindow* sub = host.Open(NewForm());
+    ASSERT_NE(sub, nullptr);
+    sub->setGeometry(20, 20, 640, 480);
+    sub->showMaximized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(sub->isMaximized());
+    CloseAndDestroy(sub);
+    {
+        QSettings ini(TBillRootForm::SettingsFileName(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value(QStringLiteral("FORMSIZE/TTESTPORDERFORM_1::WindowState")).toInt(), 2);
+    }
+    TTestPorderForm* reopened = NewForm();
+    QMdiSubWindow* again = host.Open(reopened);
+    ASSERT_NE(again, nullptr);
+    EXPECT_FALSE(reopened->FirstActivationPending());
+    EXPECT_TRUE(again->isMaximized());
+    // Back to normal it takes the designed size: a maximised window keeps no other.
+    again->showNormal();
+    EXPECT_EQ(again->size(), reopened->DesignBounds().size());
+    CloseAndDestroy(again);
     QFile::remove(TBillRootForm::SettingsFileName());
 }
 

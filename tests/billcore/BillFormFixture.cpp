@@ -1,5 +1,6 @@
 #include "BillFormFixture.h"
 
+#include "ServerScripts.h"
 #include "tests/support/DemoDb.h"
 
 #include <QCoreApplication>
@@ -122,14 +123,5 @@ QVariant TBillFormTest::DbValue(const QString& sql)
 
 void TBillFormTest::WatchProcedure(const QString& name)
 {
-    TServerMethod inner = TServerRegistry::FindMethod(name);
-    ASSERT_TRUE(inner) << name.toStdString();
-    const QString key = name.toUpper();
-    TServerRegistry::RegisterMethod(name, [this, inner, key](TClientConnection& con, const QString& request) {
-        ++FCalls[key];
-        TPacketParams p;
-        p.LoadFromString(request);
-        FRequests.append(p);
-        return inner(con, request);
-    });
+    ::WatchProcedure(name, FCalls, FRequests);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// A demo database per test (copied from one built once), the server procedures, the host
+// The bill window over a copy of the demo database: the server procedures, the host
 // functions, a scripted message seam and a small purchase-order form over the real tables.
 #include "billcore/BillBaseForm.h"
 #include "host/Host.h"
@@ -12,7 +12,8 @@
 
 #include <memory>
 
-// A purchase order profile driving the base form; it counts the hooks the tests watch.
+// A purchase order window set up field by field as a concrete bill's constructor would; it
+// counts the hooks the tests watch and can refuse its master the way a bill's own check does.
 class TTestPorderForm : public TBillBaseForm {
     Q_OBJECT
 public:
@@ -21,6 +22,13 @@ public:
     int BackDrawProcessCalls = 0;
     int PurchaseOrderCalls = 0;
     int PrintCalls = 0;
+    int MasterChecks = 0;
+    bool RefuseMaster = false;
+    bool ValidateMaster() override
+    {
+        ++MasterChecks;
+        return !RefuseMaster && TBillBaseForm::ValidateMaster();
+    }
     void ShowPurchaseReturnProcess() override { ++PurchaseReturnProcessCalls; }
     void ShowBackDrawProcess() override { ++BackDrawProcessCalls; }
     void SelectPurchaseOrder() override { ++PurchaseOrderCalls; }

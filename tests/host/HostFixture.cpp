@@ -10,7 +10,7 @@ void THostDbTest::SetUp()
     g_DefaultCon = FCon.get();
     FCon->ExecuteNative(QStringLiteral(
         "create table shop (shopid integer primary key, code varchar(32), name varchar(64));"
-        "create table operator (opid integer primary key, code varchar(20), opname varchar(40), password varchar(40),"
+        "create table operator (opid integer primary key, code varchar(20), opname varchar(40), pwhash varchar(128),"
         "  issysmanager bit default 0, shopid integer default 0, closed char(1) default 'F', isuse integer default 0,"
         "  empid integer, departmentid integer);"
         "create table operatorright (opid integer, privilegeid integer, action integer,"

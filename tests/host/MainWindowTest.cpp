@@ -2,7 +2,11 @@
 
 #include <QAction>
 #include <QImage>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QSet>
 
 class MainWindowTest : public ::testing::Test {
@@ -19,7 +23,7 @@ TEST_F(MainWindowTest, MenusCallTheirGlobalFunctions)
 {
     TMainWindow w;
     EXPECT_EQ(MainWindow(), &w);
-    EXPECT_EQ(w.MenuTitles(), (QStringList{"采购", "销售", "仓库", "现金银行", "POS", "编辑", "查询"}));
+    EXPECT_EQ(w.MenuTitles(), (QStringList{"采购", "销售", "仓库", "现金银行", "POS", "编辑", "查询", "系统"}));
 
     // Every bill form of the package is reachable from exactly one menu entry.
     QStringList forms;
@@ -111,4 +115,62 @@ TEST_F(MainWindowTest, StatusBarAndScreenshot)
     EXPECT_GT(img.width(), 100);
     ResetSession();
     g_DefaultCon = nullptr;
+}
+
+namespace {
+// Lets deferred deletions and queued calls run, as the event loop would after a click.
+void Settle()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+class TRefusingForm : public QWidget {
+public:
+    bool Refuse = true;
+
+protected:
+    void closeEvent(QCloseEvent* e) override
+    {
+        if (Refuse)
+            e->ignore();
+        else
+            e->accept();
+    }
+};
+} // namespace
+
+TEST_F(MainWindowTest, AFormThatClosesItselfTakesItsFrameAlong)
+{
+    TMainWindow w;
+    w.show();
+    auto* first = new QWidget;
+    first->setWindowTitle(QStringLiteral("采购订单"));
+    w.AddMdiChild(first);
+    QPointer<QWidget> form = new QWidget;
+    form->setWindowTitle(QStringLiteral("销售开单"));
+    w.AddMdiChild(form);
+    ASSERT_EQ(w.MdiArea()->subWindowList().size(), 2);
+    QPointer<QMdiSubWindow> frame = w.MdiArea()->subWindowList().last();
+
+    form->close();
+    Settle();
+    EXPECT_TRUE(form.isNull());
+    EXPECT_TRUE(frame.isNull()) << "an empty frame titled " << (frame ? frame->windowTitle().toStdString() : "");
+    ASSERT_EQ(w.MdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(w.ActiveMdiChild(), first);
+
+    // A form that refuses to close keeps its frame, whichever of the two is asked.
+    auto* refusing = new TRefusingForm;
+    w.AddMdiChild(refusing);
+    w.MdiArea()->subWindowList().last()->close();
+    refusing->close();
+    Settle();
+    EXPECT_EQ(w.MdiArea()->subWindowList().size(), 2);
+    refusing->Refuse = false;
+    w.MdiArea()->subWindowList().last()->close();
+    Settle();
+    EXPECT_EQ(w.MdiArea()->subWindowList().size(), 1);
 }

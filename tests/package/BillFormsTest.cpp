@@ -4,6 +4,7 @@
 #include "PackageFixture.h"
 
 #include "server/BillProcedures.h"
+#include "server/BillProfiles.h"
 
 #include <QSet>
 
@@ -180,6 +181,15 @@ TEST_P(TBillFormTest, ShowBillFormEntersAndSavesAMinimalBill)
     FillMaster(f);
     if (f->MasterDetailBill)
         AddLine(f);
+    // The master total follows the line as it is typed, before anything is saved.
+    const TBillProfile* profile = BillProfileOfForm(f->objectName());
+    ASSERT_NE(profile, nullptr);
+    const QString totalField = QString::fromLatin1(profile->MasterTotalField).trimmed();
+    TField* total = f->cdsMaster->FindField(totalField);
+    const bool totalled = profile->TotalFromLines && total && f->cdsDetail->FindField(QString::fromLatin1(profile->LineAmountField));
+    if (totalled) {
+        EXPECT_DOUBLE_EQ(total->AsFloat(), 10) << totalField.toStdString();
+    }
     FMessages->Answer(IDYES).Answer(IDYES).Answer(IDYES); // warnings the save may ask about
     f->SaveAndNewBill();
     EXPECT_TRUE(f->IsNewBill) << "a new bill follows the saved one";
@@ -201,6 +211,13 @@ TEST_P(TBillFormTest, ShowBillFormEntersAndSavesAMinimalBill)
     }
     if (f->MasterDetailBill) {
         EXPECT_EQ(f->cdsDetail->RecordCount(), 1);
+    }
+    if (totalled) {
+        const QString where = QStringLiteral(" where ") + f->KeyField + QStringLiteral(" = %1").arg(id);
+        EXPECT_DOUBLE_EQ(FCon->ExecuteScalar(QStringLiteral("select ") + totalField + QStringLiteral(" from ") +
+                                             f->MasterTable + where)
+                             .toDouble(),
+                         10);
     }
 }
 

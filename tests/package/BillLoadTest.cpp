@@ -2,58 +2,49 @@
 // that every registered name comes back to the dispatcher.
 #include "PackageFixture.h"
 
-#include "services/BillDB.h"
+#include "server/BillProfiles.h"
 #include "server/DemoData.h"
+#include "services/BillDB.h"
 
 #include <QSet>
 
-namespace {
-
-struct TExpectedForm {
-    const char* Name;
-    int PrivilegeId;
-    int BillType;
-};
-
-// The registry in the order the host must see it.
-const TExpectedForm kForms[] = {
-    {"QuotationForm", 376, 44},      {"SOrderForm", 33, 1},          {"InvoiceForm", 34, 2},
-    {"ChargeForm", 35, 5},           {"CashSaleForm", 36, 3},        {"SReturnForm", 37, 4},
-    {"PorderForm", 38, 6},           {"RecieveForm", 39, 7},         {"PayForm", 40, 9},
-    {"PReturnForm", 41, 8},          {"AskDelieverForm", 361, 41},   {"DeliverForm", 362, 42},
-    {"ValuedRecieveForm", 42, 22},   {"ValuedRecieveInitForm", 42, 40}, {"PurchaseAppForm", 377, 43},
-    {"CashRecieveForm", 208, 26},    {"DrawItemForm", 43, 10},       {"BackDrawForm", 44, 11},
-    {"InProductForm", 45, 12},       {"BalItemForm", 46, 14},        {"AdjApForm", 47, 19},
-    {"AllotForm", 48, 13},           {"CombinForm", 49, 16},         {"InOutForm", 50, 15},
-    {"ExpenseForm", 51, 17},         {"IncomeForm", 52, 18},         {"MoveMoneyForm", 53, 20},
-    {"POSBillForm", 175, 23},        {"DeputeSaleForm", 1751, 27},   {"DeputeSettlementForm", 1752, 28},
-    {"DeputeSaleInitForm", 1753, 29}, {"SetGoodsDiscountForm", 1760, 30}, {"OperatorTurninForm", 176, 25},
-    {"POSCloseBillForm", 178, 24},   {"DisLaborageForm", 96, 21},
-};
-
-} // namespace
-
-TEST_F(TPackageTest, LoadRegistersTheBillFormsInOrderUnderTheirPrivilegeIds)
+TEST_F(TPackageTest, LoadRegistersEveryProfiledFormInOrderAsItsOwnClass)
 {
     const QStringList forms = RegisteredForms();
-    ASSERT_EQ(forms.size(), 35);
+    const QVector<TBillProfile>& profiles = BillProfiles();
+    ASSERT_EQ(forms.size(), profiles.size());
     QSet<QString> classes;
-    for (int i = 0; i < 35; ++i) {
-        const TExpectedForm& e = kForms[i];
-        SCOPED_TRACE(e.Name);
-        EXPECT_EQ(forms[i], QString::fromLatin1(e.Name));
-        EXPECT_EQ(GetFormPrivilegeId(QString::fromLatin1(e.Name)), e.PrivilegeId);
-        // The form the host creates carries the id it is registered under and its bill type.
-        std::unique_ptr<QWidget> w(GetPrivilegedForm(QString::fromLatin1(e.Name).toLower()));
+    for (int i = 0; i < profiles.size(); ++i) {
+        const TBillProfile& p = profiles[i];
+        SCOPED_TRACE(p.FormName);
+        EXPECT_EQ(forms[i], QString::fromLatin1(p.FormName));
+        EXPECT_EQ(GetFormPrivilegeId(QString::fromLatin1(p.FormName)), p.PrivilegeId);
+        // The form the host creates is the profile's class and carries the whole profile.
+        std::unique_ptr<QWidget> w(GetPrivilegedForm(QString::fromLatin1(p.FormName).toLower()));
         ASSERT_NE(w, nullptr);
         TBillBaseForm* f = TBillBaseForm::AsBillForm(w.get());
         ASSERT_NE(f, nullptr);
-        EXPECT_EQ(f->FormPrivilegeID, e.PrivilegeId);
-        EXPECT_EQ(f->BillType, e.BillType);
-        EXPECT_EQ(f->objectName(), QString::fromLatin1(e.Name));
+        EXPECT_EQ(QString::fromLatin1(f->metaObject()->className()), p.ClassName());
+        EXPECT_EQ(f->objectName(), QString::fromLatin1(p.FormName));
+        EXPECT_EQ(f->windowTitle(), QString::fromUtf8(p.Caption));
+        EXPECT_EQ(f->FormPrivilegeID, p.PrivilegeId);
+        EXPECT_EQ(f->BillType, p.BillType);
+        EXPECT_EQ(f->ReportType, p.ReportType);
+        EXPECT_EQ(f->CVFlag, p.CVFlag);
+        EXPECT_EQ(f->DBBillType, p.DBBillType);
+        EXPECT_EQ(f->RelevantCredType, p.RelevantCredType);
+        EXPECT_EQ(f->MasterTable, QString::fromLatin1(p.MasterTable));
+        EXPECT_EQ(f->KeyField, QString::fromLatin1(p.KeyField));
+        EXPECT_EQ(f->MasterDetailBill, p.MasterDetailBill());
+        EXPECT_EQ(f->SaveProcName, p.SaveProcName());
+        EXPECT_EQ(f->DeleteProcName, p.DeleteProcName());
+        EXPECT_EQ(f->RedProcName, p.RedProcName());
+        EXPECT_EQ(f->MasterAmountFieldName, QString::fromLatin1(p.MasterTotalField));
+        EXPECT_EQ(f->FindCategory, p.TradeSide);
+        EXPECT_EQ(f->Document()->Caption, f->windowTitle()) << "the packets name the bill as its window does";
         classes << QString::fromLatin1(f->metaObject()->className());
     }
-    EXPECT_EQ(classes.size(), 35) << "every form has a class of its own";
+    EXPECT_EQ(classes.size(), profiles.size()) << "every form has a class of its own";
 }
 
 TEST_F(TPackageTest, ValuedReceiptsShareOnePrivilegeIdAcrossTwoClasses)
@@ -116,8 +107,8 @@ TEST_F(TPackageTest, LoadCreatesTheDataModuleAndUnloadFreesIt)
 
 TEST_F(TPackageTest, BillTypesMapToTheFormsThatCarryThem)
 {
-    for (const TExpectedForm& e : kForms)
-        EXPECT_EQ(FormNameOfBillType(e.BillType), QString::fromLatin1(e.Name)) << e.BillType;
+    for (const TBillProfile& p : BillProfiles())
+        EXPECT_EQ(FormNameOfBillType(p.BillType), QString::fromLatin1(p.FormName)) << p.BillType;
     for (int unused : {0, 31, 35, 39, 45, -1})
         EXPECT_TRUE(FormNameOfBillType(unused).isEmpty()) << unused;
 }

@@ -164,10 +164,12 @@ public:
             r = Red(QString(), r.GetInt("ErrNo") + 1);
         return r;
     }
-    TPacketParams Call(const char* suffix, const TPacketParams& p)
+    TPacketParams Call(const char* suffix, const TPacketParams& p) { return CallText(suffix, p.ToString()); }
+    // A packet as text, as a client that writes its packets by hand sends it.
+    TPacketParams CallText(const char* suffix, const QString& packet)
     {
         TPacketParams r;
-        r.LoadFromString(FCon.Proxy()->Invoke(ProcName(FBillType, suffix), p.ToString(), 120000));
+        r.LoadFromString(FCon.Proxy()->Invoke(ProcName(FBillType, suffix), packet, 120000));
         return r;
     }
 
