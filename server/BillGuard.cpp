@@ -1,6 +1,7 @@
 #include "server/BillGuard.h"
 
 #include "server/FollowUps.h"
+#include "server/ServerSql.h"
 #include "server/StoredValues.h"
 #include "webrpc/Statement.h"
 
@@ -34,17 +35,6 @@ QVariantMap Lower(const QVariantMap& m)
     for (auto it = m.cbegin(); it != m.cend(); ++it)
         out.insert(it.key().toLower(), it.value());
     return out;
-}
-
-QVariant ValueCI(const QVariantMap& m, const QString& lowerCol)
-{
-    auto it = m.constFind(lowerCol);
-    if (it != m.cend())
-        return it.value();
-    for (it = m.cbegin(); it != m.cend(); ++it)
-        if (it.key().compare(lowerCol, Qt::CaseInsensitive) == 0)
-            return it.value();
-    return QVariant();
 }
 
 // Replaces the value under any spelling of the column, or adds it.
@@ -103,20 +93,6 @@ QString IdList(const QSet<qint64>& ids)
     for (qint64 id : ids)
         out << QString::number(id);
     return out.join(u',');
-}
-
-QVector<QVariantList> Rows(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
-{
-    TStatement st(con.Handle(), sql);
-    st.Bind(params);
-    QVector<QVariantList> out;
-    while (st.Step()) {
-        QVariantList r;
-        for (int i = 0; i < st.ColumnCount(); ++i)
-            r << st.Column(i);
-        out << r;
-    }
-    return out;
 }
 
 // Columns that name a row of another table, and what "in use" means there.
@@ -417,7 +393,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
         const TRefRule* r = it.key();
         const QString inUse = r->InUse ? QString::fromLatin1(r->InUse) : QStringLiteral("1");
-        for (const QVariantList& row : Rows(FCon, QStringLiteral("select %1, case when %2 then 1 else 0 end from %3 where %1 in (%4)")
+        for (const QVariantList& row : SelectRows(FCon, QStringLiteral("select %1, case when %2 then 1 else 0 end from %3 where %1 in (%4)")
                                                       .arg(QLatin1String(r->Key), inUse, QLatin1String(r->Table), IdList(it.value()))))
             found[r].insert(row[0].toLongLong(), row[1].toInt() != 0);
     }
@@ -447,7 +423,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     for (int item : touched.Lines)
         collectUnit(c.FinalLines.value(item));
     if (!unitIds.isEmpty())
-        for (const QVariantList& row : Rows(FCon, QStringLiteral("select unitid, goodsid, rate from goodsunit where unitid in (%1)").arg(IdList(unitIds))))
+        for (const QVariantList& row : SelectRows(FCon, QStringLiteral("select unitid, goodsid, rate from goodsunit where unitid in (%1)").arg(IdList(unitIds))))
             units.insert(row[0].toLongLong(), TUnit{row[1].toLongLong(), row[2].isNull() || row[2].toDouble() == 0 ? 1.0 : row[2].toDouble()});
 
     auto checkGoodsLine = [&](int itemNo, QVariantMap& final, const TTableInfo& table, TDeltaRow* row) {
@@ -501,7 +477,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
         const qint64 lot = IdOf(final.value(QStringLiteral("batchrefid")));
         if (lot == 0)
             return;
-        const auto rows = Rows(FCon, QStringLiteral("select goodsid, storeid from detailbillflow where id = :id and batchrefid is null and inqty > 0"),
+        const auto rows = SelectRows(FCon, QStringLiteral("select goodsid, storeid from detailbillflow where id = :id and batchrefid is null and inqty > 0"),
                                {{QStringLiteral("id"), lot}});
         if (rows.isEmpty())
             Refuse(QStringLiteral("%1的%2：批次 %3 不存在").arg(where(itemNo), ColumnLabel(QStringLiteral("batchrefid"))).arg(lot));
@@ -536,7 +512,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
         } catch (const EDatabaseError&) {
             Refuse(QStringLiteral("%1：单据类型 %2 不存在").arg(label).arg(type));
         }
-        const auto master = Rows(FCon, QStringLiteral("select %1 from %2 where %3 = :id")
+        const auto master = SelectRows(FCon, QStringLiteral("select %1 from %2 where %3 = :id")
                                            .arg(source.HasFlag() ? QStringLiteral("flag") : QStringLiteral("0"), source.Master.Name, source.Key),
                                  {{QStringLiteral("id"), id}});
         if (master.isEmpty())
@@ -550,7 +526,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
         if (!sourceLines.contains(bill)) {
             QHash<int, qint64>& items = sourceLines[bill];
             const QString goods = source.Detail.Has(QStringLiteral("goodsid")) ? QStringLiteral("goodsid") : QStringLiteral("0");
-            for (const QVariantList& r : Rows(FCon, QStringLiteral("select itemno, %1 from %2 where %3 = :id").arg(goods, source.Detail.Name, source.Key),
+            for (const QVariantList& r : SelectRows(FCon, QStringLiteral("select itemno, %1 from %2 where %3 = :id").arg(goods, source.Detail.Name, source.Key),
                                               {{QStringLiteral("id"), id}}))
                 items.insert(r[0].toInt(), r[1].toLongLong());
         }

@@ -28,6 +28,7 @@
 #include "server/FollowUps.h"
 #include "server/Procedures.h"
 #include "server/Rights.h"
+#include "server/ServerSql.h"
 #include "server/StockLedger.h"
 #include "server/StoredValues.h"
 #include "webrpc/Statement.h"
@@ -67,45 +68,6 @@ public:
 
 // ---------------------------------------------------------------- small database helpers
 
-QString Q(const QString& ident)
-{
-    QString n = ident;
-    n.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + n + u'"';
-}
-
-QVector<QVariantMap> SelectMaps(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
-{
-    TStatement st(con.Handle(), sql);
-    st.Bind(params);
-    QVector<QVariantMap> rows;
-    while (st.Step()) {
-        QVariantMap r;
-        for (int i = 0; i < st.ColumnCount(); ++i)
-            r.insert(st.ColumnName(i).toLower(), st.Column(i));
-        rows << r;
-    }
-    return rows;
-}
-
-QVariant Scalar(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
-{
-    TStatement st(con.Handle(), sql);
-    st.Bind(params);
-    return st.Step() ? st.Column(0) : QVariant();
-}
-
-QVariant ValueCI(const QVariantMap& m, const QString& field)
-{
-    auto it = m.constFind(field);
-    if (it != m.cend())
-        return it.value();
-    for (it = m.cbegin(); it != m.cend(); ++it)
-        if (it.key().compare(field, Qt::CaseInsensitive) == 0)
-            return it.value();
-    return QVariant();
-}
-
 bool HasKeyCI(const QVariantMap& m, const QString& field)
 {
     for (auto it = m.cbegin(); it != m.cend(); ++it)
@@ -143,7 +105,7 @@ QDate DateOf(const QVariant& v)
 
 QString AccOption(TClientConnection& con, const QString& key)
 {
-    return Scalar(con, QStringLiteral("select optionvalue from accoption where lower(optionkey) = lower(:k)"), {{QStringLiteral("k"), key}})
+    return SelectValue(con, QStringLiteral("select optionvalue from accoption where lower(optionkey) = lower(:k)"), {{QStringLiteral("k"), key}})
         .toString()
         .trimmed();
 }
@@ -188,7 +150,7 @@ struct TSubmit {
 
     QVariantMap StoredMaster(qint64 id) const
     {
-        const auto rows = SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id").arg(Q(Kind.Master.Name), Q(Kind.Key)),
+        const auto rows = SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id").arg(QuoteIdent(Kind.Master.Name), QuoteIdent(Kind.Key)),
                                      {{QStringLiteral("id"), id}});
         return rows.isEmpty() ? QVariantMap() : rows.first();
     }
@@ -196,12 +158,12 @@ struct TSubmit {
     {
         if (Kind.Detail.Name.isEmpty())
             return {};
-        return SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id order by itemno").arg(Q(Kind.Detail.Name), Q(Kind.Key)),
+        return SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id order by itemno").arg(QuoteIdent(Kind.Detail.Name), QuoteIdent(Kind.Key)),
                           {{QStringLiteral("id"), id}});
     }
     bool CodeTaken(const QString& code, qint64 exceptId) const
     {
-        return Scalar(Con, QStringLiteral("select count(*) from %1 where code = :c and %2 <> :id").arg(Q(Kind.Master.Name), Q(Kind.Key)),
+        return SelectValue(Con, QStringLiteral("select count(*) from %1 where code = :c and %2 <> :id").arg(QuoteIdent(Kind.Master.Name), QuoteIdent(Kind.Key)),
                       {{QStringLiteral("c"), code}, {QStringLiteral("id"), exceptId}})
                    .toInt()
             > 0;
@@ -260,7 +222,7 @@ double UnitRate(TClientConnection& con, const QVariant& unitId)
 {
     if (unitId.isNull())
         return 1;
-    const QVariant r = Scalar(con, QStringLiteral("select rate from goodsunit where unitid = :u"), {{QStringLiteral("u"), unitId}});
+    const QVariant r = SelectValue(con, QStringLiteral("select rate from goodsunit where unitid = :u"), {{QStringLiteral("u"), unitId}});
     return r.isNull() || r.toDouble() == 0 ? 1 : r.toDouble();
 }
 
@@ -368,7 +330,7 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
             moves << LineMove(head, store, dir * q, cost);
         } else if (kind.BillType == 15) { // other movement: the change type says in or out
             const int store = master.value(QStringLiteral("storeid")).toInt();
-            const QString isin = Scalar(con, QStringLiteral("select isin from sat where satid = :s"), {{QStringLiteral("s"), master.value(QStringLiteral("satid"))}})
+            const QString isin = SelectValue(con, QStringLiteral("select isin from sat where satid = :s"), {{QStringLiteral("s"), master.value(QStringLiteral("satid"))}})
                                      .toString();
             const int dir = isin.compare(QLatin1String("F"), Qt::CaseInsensitive) == 0 ? -1 : 1;
             for (const QVariantMap& l : lines) {
@@ -398,7 +360,7 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
             if (!s)
                 continue;
             con.ExecuteNative(QStringLiteral("update %1 set %2 = round(ifnull(%2, 0) + :a, 4), refercount = ifnull(refercount, 0) + :n where %3 = :id")
-                                  .arg(Q(QLatin1String(s->MasterTable)), Q(QLatin1String(s->Column)), Q(QLatin1String(s->Key))),
+                                  .arg(QuoteIdent(QLatin1String(s->MasterTable)), QuoteIdent(QLatin1String(s->Column)), QuoteIdent(QLatin1String(s->Key))),
                               {{QStringLiteral("a"), RoundMoney(sign * s->Sign * l.value(QStringLiteral("amount")).toDouble())},
                                {QStringLiteral("n"), sign},
                                {QStringLiteral("id"), id}});
@@ -415,7 +377,7 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
         if (!f)
             continue;
         const auto src = SelectMaps(con, QStringLiteral("select unitqty, quantity from %1 where %2 = :id and itemno = :i")
-                                             .arg(Q(QLatin1String(f->DetailTable)), Q(QLatin1String(f->Key))),
+                                             .arg(QuoteIdent(QLatin1String(f->DetailTable)), QuoteIdent(QLatin1String(f->Key))),
                                     {{QStringLiteral("id"), id}, {QStringLiteral("i"), item}});
         if (src.isEmpty())
             continue;
@@ -428,10 +390,10 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
             qty = base * srcUnit / srcBase;
         qty = RoundQuantity(qty);
         con.ExecuteNative(QStringLiteral("update %1 set %2 = round(ifnull(%2, 0) + :q, 6), refercount = ifnull(refercount, 0) + :n where %3 = :id and itemno = :i")
-                              .arg(Q(QLatin1String(f->DetailTable)), Q(QLatin1String(f->Column)), Q(QLatin1String(f->Key))),
+                              .arg(QuoteIdent(QLatin1String(f->DetailTable)), QuoteIdent(QLatin1String(f->Column)), QuoteIdent(QLatin1String(f->Key))),
                           {{QStringLiteral("q"), sign * qty}, {QStringLiteral("n"), sign}, {QStringLiteral("id"), id}, {QStringLiteral("i"), item}});
         con.ExecuteNative(QStringLiteral("update %1 set refercount = ifnull(refercount, 0) + :n where %2 = :id")
-                              .arg(Q(QLatin1String(f->MasterTable)), Q(QLatin1String(f->Key))),
+                              .arg(QuoteIdent(QLatin1String(f->MasterTable)), QuoteIdent(QLatin1String(f->Key))),
                           {{QStringLiteral("n"), sign}, {QStringLiteral("id"), id}});
         touched.insert({f, id.toLongLong()});
     }
@@ -440,8 +402,8 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
             continue;
         con.ExecuteNative(QStringLiteral("update %1 set finished = case when exists (select 1 from %2 d where d.%3 = :id and "
                                          "ifnull(d.%4, 0) < ifnull(d.unitqty, 0) - 0.0000001) then 'F' else 'T' end where %3 = :id")
-                              .arg(Q(QLatin1String(t.first->MasterTable)), Q(QLatin1String(t.first->DetailTable)), Q(QLatin1String(t.first->Key)),
-                                   Q(QLatin1String(t.first->Column))),
+                              .arg(QuoteIdent(QLatin1String(t.first->MasterTable)), QuoteIdent(QLatin1String(t.first->DetailTable)), QuoteIdent(QLatin1String(t.first->Key)),
+                                   QuoteIdent(QLatin1String(t.first->Column))),
                           {{QStringLiteral("id"), t.second}});
     }
 }
@@ -457,8 +419,8 @@ QString ReferringBill(TClientConnection& con, int billType, qint64 id)
                                                       "group by lower(detailtable)"));
     for (const QVariantMap& k : kinds) {
         const QString key = k.value(QStringLiteral("keyfield")).toString();
-        const QVariant code = Scalar(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.refertype = :t and d.referbillid = :id limit 1")
-                                              .arg(Q(k.value(QStringLiteral("detailtable")).toString()), Q(k.value(QStringLiteral("mastertable")).toString()), Q(key)),
+        const QVariant code = SelectValue(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.refertype = :t and d.referbillid = :id limit 1")
+                                              .arg(QuoteIdent(k.value(QStringLiteral("detailtable")).toString()), QuoteIdent(k.value(QStringLiteral("mastertable")).toString()), QuoteIdent(key)),
                                      {{QStringLiteral("t"), billType}, {QStringLiteral("id"), id}});
         if (code.isValid())
             return k.value(QStringLiteral("caption")).toString() + u' ' + code.toString();
@@ -474,9 +436,9 @@ QString LineNamingLot(TClientConnection& con, qint64 lot, int exceptType, qint64
     for (const QVariantMap& k : kinds) {
         const QString key = k.value(QStringLiteral("keyfield")).toString();
         const bool same = k.value(QStringLiteral("billtype")).toInt() == exceptType;
-        const QVariant code = Scalar(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.batchrefid = :lot %4 limit 1")
-                                              .arg(Q(k.value(QStringLiteral("detailtable")).toString()), Q(k.value(QStringLiteral("mastertable")).toString()), Q(key),
-                                                   same ? QStringLiteral("and d.%1 <> :id").arg(Q(key)) : QString()),
+        const QVariant code = SelectValue(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.batchrefid = :lot %4 limit 1")
+                                              .arg(QuoteIdent(k.value(QStringLiteral("detailtable")).toString()), QuoteIdent(k.value(QStringLiteral("mastertable")).toString()), QuoteIdent(key),
+                                                   same ? QStringLiteral("and d.%1 <> :id").arg(QuoteIdent(key)) : QString()),
                                      same ? TSqlParams{{QStringLiteral("lot"), lot}, {QStringLiteral("id"), exceptId}} : TSqlParams{{QStringLiteral("lot"), lot}});
         if (code.isValid())
             return k.value(QStringLiteral("caption")).toString() + u' ' + code.toString();
@@ -545,7 +507,7 @@ QString IssueRows(TClientConnection& con, const QVector<TStockIssue>& issues, bo
     for (const TStockIssue& i : issues) {
         const auto g = SelectMaps(con, QStringLiteral("select code, name, specs, unit from goods where goodsid = :g"), {{QStringLiteral("g"), i.GoodsID}});
         const QVariantMap goods = g.isEmpty() ? QVariantMap() : g.first();
-        const QString store = Scalar(con, QStringLiteral("select name from store where storeid = :s"), {{QStringLiteral("s"), i.StoreID}}).toString();
+        const QString store = SelectValue(con, QStringLiteral("select name from store where storeid = :s"), {{QStringLiteral("s"), i.StoreID}}).toString();
         rows << QVariantList{store, goods.value(QStringLiteral("code")), goods.value(QStringLiteral("name")), goods.value(QStringLiteral("specs")),
                              goods.value(QStringLiteral("unit")), i.BatchCode, i.OldOnHand, i.Qty, i.NewOnHand, i.TopQty, i.DownQty};
         QString line = QStringLiteral("[%1] %2  仓库:%3").arg(goods.value(QStringLiteral("code")).toString(), goods.value(QStringLiteral("name")).toString(), store);
@@ -847,10 +809,10 @@ void SaveBill(TSubmit& s)
         TSqlParams p{{QStringLiteral("id"), id}};
         int n = 0;
         for (auto it = server.cbegin(); it != server.cend(); ++it, ++n) {
-            sets << QStringLiteral("%1 = :v%2").arg(Q(it.key())).arg(n);
+            sets << QStringLiteral("%1 = :v%2").arg(QuoteIdent(it.key())).arg(n);
             p.append({QStringLiteral("v%1").arg(n), it.value()});
         }
-        con.ExecuteNative(QStringLiteral("update %1 set %2 where %3 = :id").arg(Q(k.Master.Name), sets.join(QStringLiteral(", ")), Q(k.Key)), p);
+        con.ExecuteNative(QStringLiteral("update %1 set %2 where %3 = :id").arg(QuoteIdent(k.Master.Name), sets.join(QStringLiteral(", ")), QuoteIdent(k.Key)), p);
     }
 
     QVector<QVariantMap> lines = s.StoredLines(id);
@@ -911,12 +873,12 @@ void DeleteBill(TSubmit& s)
         ReleasePosSales(con, id);
     if (s.HasFlag() && stored.value(QStringLiteral("flag")).toInt() == 2 && !stored.value(QStringLiteral("referbillid")).isNull()) {
         // the bill this one reversed may be reversed again, or edited
-        con.ExecuteNative(QStringLiteral("update %1 set flag = 0, updatetime = :u where %2 = :id").arg(Q(k.Master.Name), Q(k.Key)),
+        con.ExecuteNative(QStringLiteral("update %1 set flag = 0, updatetime = :u where %2 = :id").arg(QuoteIdent(k.Master.Name), QuoteIdent(k.Key)),
                           {{QStringLiteral("u"), s.NowText()}, {QStringLiteral("id"), stored.value(QStringLiteral("referbillid"))}});
     }
     if (!k.Detail.Name.isEmpty())
-        con.ExecuteNative(QStringLiteral("delete from %1 where %2 = :id").arg(Q(k.Detail.Name), Q(k.Key)), {{QStringLiteral("id"), id}});
-    con.ExecuteNative(QStringLiteral("delete from %1 where %2 = :id").arg(Q(k.Master.Name), Q(k.Key)), {{QStringLiteral("id"), id}});
+        con.ExecuteNative(QStringLiteral("delete from %1 where %2 = :id").arg(QuoteIdent(k.Detail.Name), QuoteIdent(k.Key)), {{QStringLiteral("id"), id}});
+    con.ExecuteNative(QStringLiteral("delete from %1 where %2 = :id").arg(QuoteIdent(k.Master.Name), QuoteIdent(k.Key)), {{QStringLiteral("id"), id}});
     s.Reply.Set(QStringLiteral("NewBillID"), int(id));
 }
 
@@ -956,12 +918,12 @@ void InsertRow(TClientConnection& con, const TTableInfo& t, const QVariantMap& r
     for (auto it = row.cbegin(); it != row.cend(); ++it) {
         if (!t.Has(it.key()))
             continue;
-        cols << Q(it.key());
+        cols << QuoteIdent(it.key());
         vals << QStringLiteral(":v%1").arg(n);
         p.append({QStringLiteral("v%1").arg(n), it.value()});
         ++n;
     }
-    con.ExecuteNative(QStringLiteral("insert into %1 (%2) values (%3)").arg(Q(t.Name), cols.join(u','), vals.join(u',')), p);
+    con.ExecuteNative(QStringLiteral("insert into %1 (%2) values (%3)").arg(QuoteIdent(t.Name), cols.join(u','), vals.join(u',')), p);
 }
 
 void RedBill(TSubmit& s)
@@ -1032,7 +994,7 @@ void RedBill(TSubmit& s)
     }
     if (k.BillType == kPosDayBill)
         ReleasePosSales(con, id);
-    con.ExecuteNative(QStringLiteral("update %1 set flag = 1, updatetime = :u where %2 = :id").arg(Q(k.Master.Name), Q(k.Key)),
+    con.ExecuteNative(QStringLiteral("update %1 set flag = 1, updatetime = :u where %2 = :id").arg(QuoteIdent(k.Master.Name), QuoteIdent(k.Key)),
                       {{QStringLiteral("u"), s.NextUpdateTime(stored.value(QStringLiteral("updatetime")))}, {QStringLiteral("id"), id}});
     s.Reply.Set(QStringLiteral("NewBillID"), int(redId));
     s.Reply.Set(QStringLiteral("NewBillCode"), code);

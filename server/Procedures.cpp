@@ -8,6 +8,7 @@
 #include "server/Login.h"
 #include "server/Rights.h"
 #include "server/Schema.h"
+#include "server/ServerSql.h"
 #include "webrpc/SqlDialect.h"
 #include "webrpc/Statement.h"
 
@@ -16,13 +17,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-QString QuoteIdent(const QString& name)
-{
-    QString n = name;
-    n.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + n + u'"';
-}
 
 // The real name of a table or view as the schema spells it, or empty when absent; names
 // arriving in packets are checked here before they go anywhere near SQL text.

@@ -1,5 +1,6 @@
 #include "server/Rights.h"
 
+#include "server/ServerSql.h"
 #include "webrpc/Statement.h"
 
 #include <sqlite3.h>
@@ -29,14 +30,6 @@ const TTableRight kTableRights[] = {
     {"template", TTableRule::BillTemplate},
     {"templated", TTableRule::BillTemplate},
 };
-
-QVariant ValueCI(const QVariantMap& m, const QString& field)
-{
-    for (auto it = m.cbegin(); it != m.cend(); ++it)
-        if (it.key().compare(field, Qt::CaseInsensitive) == 0)
-            return it.value();
-    return QVariant();
-}
 
 bool IsBillTable(TClientConnection& con, const QString& table)
 {

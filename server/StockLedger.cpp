@@ -1,5 +1,6 @@
 #include "server/StockLedger.h"
 
+#include "server/ServerSql.h"
 #include "server/StoredValues.h"
 #include "webrpc/Statement.h"
 
@@ -11,26 +12,6 @@
 namespace {
 
 constexpr double kEps = 0.0000001;
-
-QVector<QVariantList> Select(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
-{
-    TStatement st(con.Handle(), sql);
-    st.Bind(params);
-    QVector<QVariantList> rows;
-    while (st.Step()) {
-        QVariantList r;
-        for (int i = 0; i < st.ColumnCount(); ++i)
-            r << st.Column(i);
-        rows << r;
-    }
-    return rows;
-}
-
-QVariant Scalar(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
-{
-    const auto rows = Select(con, sql, params);
-    return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
-}
 
 QVariant NullIfEmpty(const QVariant& v)
 {
@@ -65,7 +46,7 @@ bool TStockLedger::KeepsStock(int goodsId)
 {
     auto it = FGoodsKind.constFind(goodsId);
     if (it == FGoodsKind.cend()) {
-        const QVariant k = Scalar(FCon, QStringLiteral("select kind from goods where goodsid = :g"), {{QStringLiteral("g"), goodsId}});
+        const QVariant k = SelectValue(FCon, QStringLiteral("select kind from goods where goodsid = :g"), {{QStringLiteral("g"), goodsId}});
         // unknown goods are booked: a line that names goods must move them
         it = FGoodsKind.insert(goodsId, k.isNull() ? 1 : k.toInt());
     }
@@ -75,7 +56,7 @@ bool TStockLedger::KeepsStock(int goodsId)
 QVector<TStockLedger::TFlowRow> TStockLedger::ReadFlow(int billType, qint64 billId) const
 {
     QVector<TFlowRow> out;
-    const auto rows = Select(FCon,
+    const auto rows = SelectRows(FCon,
                              QStringLiteral("select id, itemno, storeid, goodsid, unitid, inqty, outqty, inprice, outprice, batchcode, "
                                             "produceddate, validdate, batchrefid from detailbillflow where billtype = :t and billid = :b order by id"),
                              {{QStringLiteral("t"), billType}, {QStringLiteral("b"), billId}});
@@ -104,7 +85,7 @@ void TStockLedger::BookOnHand(int store, int goods, double qty, double amount)
     const QPair<int, int> key(store, goods);
     if (!FGoods.contains(key)) {
         TTouch t;
-        t.Old = Scalar(FCon, QStringLiteral("select onhand from onhand where storeid = :s and goodsid = :g"),
+        t.Old = SelectValue(FCon, QStringLiteral("select onhand from onhand where storeid = :s and goodsid = :g"),
                        {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}})
                     .toDouble();
         FGoods.insert(key, t);
@@ -131,7 +112,7 @@ void TStockLedger::BookBatch(int store, int goods, const QString& batch, double 
     const QString key = BatchKey(store, goods, batch);
     if (!FBatches.contains(key)) {
         TTouch t;
-        t.Old = Scalar(FCon, QStringLiteral("select onhand from batchcodeonhand where storeid = :s and goodsid = :g and batchcode = :b"),
+        t.Old = SelectValue(FCon, QStringLiteral("select onhand from batchcodeonhand where storeid = :s and goodsid = :g and batchcode = :b"),
                        {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}, {QStringLiteral("b"), batch}})
                     .toDouble();
         FBatches.insert(key, t);
@@ -162,7 +143,7 @@ void TStockLedger::BookLot(qint64 lot, double refChange)
 TStockLedger::TStock TStockLedger::CurrentStock(int store, int goods)
 {
     TStock st;
-    const auto rows = Select(FCon, QStringLiteral("select onhand, amount, aprice from onhand where storeid = :s and goodsid = :g"),
+    const auto rows = SelectRows(FCon, QStringLiteral("select onhand, amount, aprice from onhand where storeid = :s and goodsid = :g"),
                              {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}});
     if (!rows.isEmpty()) {
         st.Qty = rows[0][0].toDouble();
@@ -176,7 +157,7 @@ TStockLedger::TStock TStockLedger::CurrentStock(int store, int goods)
             return st;
         }
     }
-    st.Cost = Scalar(FCon, QStringLiteral("select aprice from goods where goodsid = :g"), {{QStringLiteral("g"), goods}}).toDouble();
+    st.Cost = SelectValue(FCon, QStringLiteral("select aprice from goods where goodsid = :g"), {{QStringLiteral("g"), goods}}).toDouble();
     return st;
 }
 
@@ -313,7 +294,7 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
             }
             lotSql += QStringLiteral(" order by billdate, id");
             double left = need;
-            for (const auto& lot : Select(FCon, lotSql, lotParams)) {
+            for (const auto& lot : SelectRows(FCon, lotSql, lotParams)) {
                 if (left < kEps)
                     break;
                 const double take = RoundQuantity(std::min(left, lot[1].toDouble()));
@@ -396,7 +377,7 @@ QVector<TStockIssue> TStockLedger::ShortBatches() const
         }
     }
     for (auto it = FLotsTouched.cbegin(); it != FLotsTouched.cend(); ++it) {
-        const auto rows = Select(FCon,
+        const auto rows = SelectRows(FCon,
                                  QStringLiteral("select storeid, goodsid, ifnull(batchcode, ''), inqty - ifnull(outqty, 0) - ifnull(refqty, 0), "
                                                 "billcode from detailbillflow where id = :id"),
                                  {{QStringLiteral("id"), it.key()}});
@@ -417,7 +398,7 @@ QVector<TStockIssue> TStockLedger::GoodsOutsideLimits() const
         const TTouch& t = it.value();
         if (std::abs(t.Change) < kEps)
             continue;
-        const auto rows = Select(FCon, QStringLiteral("select ifnull(upqty, 0), ifnull(downqty, 0) from goods where goodsid = :g"),
+        const auto rows = SelectRows(FCon, QStringLiteral("select ifnull(upqty, 0), ifnull(downqty, 0) from goods where goodsid = :g"),
                                  {{QStringLiteral("g"), it.key().second}});
         if (rows.isEmpty())
             continue;

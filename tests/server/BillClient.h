@@ -322,18 +322,44 @@ protected:
         return {{"goodsid", goods}, {"unitid", unit}, {"unitqty", qty}, {"quantity", qty}, {"unitprice", price}, {"price", price},
                 {"goodsamt", qty * price}, {"amount", qty * price}, {"aprice", price}, {"disc", 100}, {"taxrate", 0}};
     }
-    // A saved receipt (7) into store 1.
-    qint64 Receive(double qty, double price, const QString& code = QString())
+    // A saved receipt (7) into store 1 of one line, master values as given.
+    qint64 ReceiveLine(const QVariantMap& line, const QVariantMap& master = {})
     {
         TBillClient b(con, 7);
         b.NewBill();
         b.SetMaster("storeid", 1);
         b.SetMaster("clientid", 1);
-        b.SetMaster("code", code);
-        b.AddLine(Line(qty, price));
+        for (auto it = master.cbegin(); it != master.cend(); ++it)
+            b.SetMaster(it.key(), it.value());
+        b.AddLine(line);
         const TPacketParams r = b.SaveAccepting();
         EXPECT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
         return r.GetInt("NewBillID");
+    }
+    qint64 Receive(double qty, double price, const QString& code = QString())
+    {
+        return ReceiveLine(Line(qty, price), {{"code", code}});
+    }
+    // A saved purchase order (6) with one line per quantity at 2.00.
+    qint64 Order(std::initializer_list<double> quantities)
+    {
+        TBillClient order(con, 6);
+        order.NewBill();
+        order.SetMaster("clientid", 1);
+        for (double q : quantities)
+            order.AddLine(Line(q, 2));
+        const TPacketParams r = order.Save();
+        EXPECT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
+        return r.GetInt("NewBillID");
+    }
+    // A receipt line that takes `qty` over from line `item` of an order.
+    QVariantMap LineFromOrder(qint64 orderId, int item, double qty)
+    {
+        QVariantMap l = Line(qty, 2);
+        l.insert("refertype", 6);
+        l.insert("referbillid", orderId);
+        l.insert("referitemno", item);
+        return l;
     }
     // An invoice (2) out of store 1, not yet saved.
     std::unique_ptr<TBillClient> Invoice(double qty, double price = 20)

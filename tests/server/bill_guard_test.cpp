@@ -125,25 +125,17 @@ TEST_F(BillGuards, ColumnsTheServerKeepsCannotBeSetByTheClient)
     ExpectRefused(a->Save(), before, {QStringLiteral("行号 1"), QStringLiteral("returnqty")});
 
     // a new bill starts from what the server says, and belongs to whoever saves it
-    TBillClient b(con, 7);
-    b.NewBill();
-    b.SetMaster("storeid", 1);
-    b.SetMaster("flag", 1);
-    b.SetMaster("refercount", 9);
-    b.SetMaster("totalpaid", 50);
-    b.SetMaster("opid", 2);
     QVariantMap l = Line(1, 1);
     l.insert("returnqty", 4);
     l.insert("refercount", 3);
-    b.AddLine(l);
-    const TPacketParams r = b.SaveAccepting();
-    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
-    const QString where = QStringLiteral(" from recieved where recievedid = %1").arg(r.GetInt("NewBillID"));
+    const qint64 id = ReceiveLine(l, {{"flag", 1}, {"refercount", 9}, {"totalpaid", 50}, {"opid", 2}});
+    ASSERT_GT(id, 0);
+    const QString where = QStringLiteral(" from recieved where recievedid = %1").arg(id);
     EXPECT_EQ(Int("select flag" + where), 0);
     EXPECT_EQ(Int("select refercount" + where), 0);
     EXPECT_EQ(Num("select totalpaid" + where), 0.0);
     EXPECT_EQ(Int("select opid" + where), 1);
-    EXPECT_EQ(Num(QStringLiteral("select returnqty + refercount from rcvddetail where recievedid = %1").arg(r.GetInt("NewBillID"))), 0.0);
+    EXPECT_EQ(Num(QStringLiteral("select returnqty + refercount from rcvddetail where recievedid = %1").arg(id)), 0.0);
 }
 
 TEST_F(BillGuards, UnknownOrUnusedGoodsStoresAndUnitsAreRefused)
@@ -194,15 +186,11 @@ TEST_F(BillGuards, NumbersMustBeFiniteAndWithinTheirRange)
         ExpectRefused(inv->Call("_Save", p), before, {QStringLiteral("行号 1"), QLatin1String(c.Field), QLatin1String(c.Shown)});
     }
     // stored values are rounded once to their places: money 4, quantities 6, prices 8
-    TBillClient b(con, 7);
-    b.NewBill();
-    b.SetMaster("storeid", 1);
     QVariantMap l = Line(1.23456789, 0.123456789123);
     l.insert("amount", 0.15245);
-    b.AddLine(l);
-    const TPacketParams r = b.SaveAccepting();
-    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
-    const QString where = QStringLiteral(" from rcvddetail where recievedid = %1").arg(r.GetInt("NewBillID"));
+    const qint64 id = ReceiveLine(l);
+    ASSERT_GT(id, 0);
+    const QString where = QStringLiteral(" from rcvddetail where recievedid = %1").arg(id);
     EXPECT_EQ(Num("select unitqty" + where), 1.234568);
     EXPECT_EQ(Num("select quantity" + where), 1.234568);
     EXPECT_EQ(Num("select price" + where), 0.12345679);
@@ -257,23 +245,10 @@ TEST_F(BillGuards, GoodsBillsNeedLinesUnlessTheyStandAlone)
 
 TEST_F(BillGuards, SourceLinesCannotBeDeletedOrCutBelowWhatLaterBillsTook)
 {
+    const qint64 orderId = Order({10, 3});
+    QVariantMap l = LineFromOrder(orderId, 1, 4);
+    ASSERT_GT(ReceiveLine(l), 0);
     TBillClient order(con, 6);
-    order.NewBill();
-    order.SetMaster("clientid", 1);
-    order.AddLine(Line(10, 2));
-    order.AddLine(Line(3, 2));
-    TPacketParams r = order.Save();
-    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
-    const int orderId = r.GetInt("NewBillID");
-    TBillClient rcv(con, 7);
-    rcv.NewBill();
-    rcv.SetMaster("storeid", 1);
-    QVariantMap l = Line(4, 2);
-    l.insert("refertype", 6);
-    l.insert("referbillid", orderId);
-    l.insert("referitemno", 1);
-    rcv.AddLine(l);
-    ASSERT_EQ(rcv.SaveAccepting().GetInt("ErrNo"), 0);
 
     const QByteArray before = DatabaseChecksum(con);
     order.OpenBill(orderId);
@@ -292,7 +267,7 @@ TEST_F(BillGuards, SourceLinesCannotBeDeletedOrCutBelowWhatLaterBillsTook)
     order.SetLine(1, "unitqty", 12);
     order.D.Last();
     order.D.Delete();
-    r = order.Save();
+    const TPacketParams r = order.Save();
     ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
     EXPECT_DOUBLE_EQ(Num(QStringLiteral("select unitqty from orderdetail where orderid = %1 and itemno = 1").arg(orderId)), 12);
 

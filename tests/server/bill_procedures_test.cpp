@@ -287,26 +287,11 @@ TEST_F(BillProcedures, AFailureHalfwayLeavesNoTraceOfTheBill)
 
 TEST_F(BillProcedures, SourceLinesAndSettledBillsFollowTheBillsThatReferToThem)
 {
-    TBillClient order(con, 6);
-    order.MasterAmount = QStringLiteral("amount");
-    order.NewBill();
-    order.SetMaster("clientid", 1);
-    order.AddLine(Line(10, 2));
-    TPacketParams r = order.Save();
-    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
-    const int orderId = r.GetInt("NewBillID");
-
-    TBillClient rcv(con, 7);
-    rcv.NewBill();
-    rcv.SetMaster("storeid", 1);
-    QVariantMap l = Line(4, 2);
-    l.insert("refertype", 6);
-    l.insert("referbillid", orderId);
-    l.insert("referitemno", 1);
-    rcv.AddLine(l);
-    r = rcv.SaveAccepting();
-    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
-    const int rcvId = r.GetInt("NewBillID");
+    const qint64 orderId = Order({10});
+    const qint64 rcvId = ReceiveLine(LineFromOrder(orderId, 1, 4));
+    ASSERT_GT(rcvId, 0);
+    TBillClient order(con, 6), rcv(con, 7);
+    TPacketParams r;
     EXPECT_DOUBLE_EQ(Num(QStringLiteral("select rcvdqty from orderdetail where orderid = %1").arg(orderId)), 4);
     EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select finished from porder where orderid = %1").arg(orderId)).toString(), QStringLiteral("F"));
 

@@ -12,6 +12,7 @@
 // The run is seeded and reproducible: a failure prints the seed and the step. The default is
 // 2,000 operations; more with --books-ops=N (or TB_BOOKS_OPS=N), another seed with
 // --books-seed=S (or TB_BOOKS_SEED=S).
+#include "server/ServerSql.h"
 #include "server/StoredValues.h"
 #include "tests/server/BillClient.h"
 
@@ -115,14 +116,7 @@ public:
     // A random row of a query, or an empty list.
     QVariantList RandomRow(const QString& sql)
     {
-        TStatement st(Con.Handle(), sql);
-        QVector<QVariantList> rows;
-        while (st.Step()) {
-            QVariantList r;
-            for (int i = 0; i < st.ColumnCount(); ++i)
-                r << st.Column(i);
-            rows << r;
-        }
+        const QVector<QVariantList> rows = SelectRows(Con, sql);
         return rows.isEmpty() ? QVariantList() : rows[Pick(int(rows.size()))];
     }
     // A line that takes over part of a source line still open: same goods, unit and price.
