@@ -889,6 +889,8 @@ bool TBillDocument::SaveBill()
                 return false;
             }
         } else if (!Rights.Edit) {
+            // every refusal says why (the server would answer the same)
+            Prompts().Error(QStringLiteral("您没有修改该单据的权限！"), kCaptionError);
             return false;
         }
         Hooks().SetMasterSystemFields();

@@ -1,5 +1,6 @@
-// A save whose answer is lost after the server saved, sent again; and a bill another user deleted
-// meanwhile: the document and the server together keep one bill and say what happened in words.
+// A save whose answer is lost after the server saved, sent again; a bill another user deleted
+// meanwhile; a change the operator may not make: the document and the server together keep one
+// bill and say what happened in words.
 #include "DocumentFixture.h"
 
 namespace {
@@ -42,4 +43,18 @@ TEST_F(TBillDocTest, DeletingABillAnotherUserDeletedSaysSoInWords)
     Msgs->AnswerWhen(QStringLiteral("是否真的删除本单"), IDYES);
     EXPECT_FALSE(mine->DeleteBill());
     EXPECT_TRUE(Msgs->Contains(QStringLiteral("该单据已不存在，可能已被其他用户删除！"))) << Shown().toStdString();
+}
+
+TEST_F(TBillDocTest, AChangeWithoutTheEditRightIsRefusedInWords)
+{
+    // the demo clerk may add purchase orders but not change them
+    Login(2);
+    TBillDocument* clerk = NewDocument(2);
+    SaveNewBill(clerk, kDay);
+    Msgs->ClearRecords();
+    SetMaster(clerk, "memo", QStringLiteral("改一下"));
+    EXPECT_FALSE(clerk->SaveBill());
+    ASSERT_EQ(Msgs->Count(), 1);
+    EXPECT_EQ(Msgs->Last().Text, QStringLiteral("您没有修改该单据的权限！"));
+    EXPECT_EQ(Msgs->Last().Caption, QStringLiteral("错误"));
 }
