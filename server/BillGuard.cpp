@@ -121,10 +121,14 @@ const TRefRule kRefRules[] = {
 
 const TRefRule* RuleOf(const QString& lowerCol)
 {
-    for (const TRefRule& r : kRefRules)
-        if (QString::fromLatin1(r.Columns).split(u',').contains(lowerCol))
-            return &r;
-    return nullptr;
+    static const QHash<QString, const TRefRule*> byColumn = [] {
+        QHash<QString, const TRefRule*> m;
+        for (const TRefRule& r : kRefRules)
+            for (const QString& c : QString::fromLatin1(r.Columns).split(u','))
+                m.insert(c, &r);
+        return m;
+    }();
+    return byColumn.value(lowerCol);
 }
 
 // Master columns whose stock movement depends on them: a stock bill cannot be saved without.

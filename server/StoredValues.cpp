@@ -5,7 +5,6 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QRegularExpression>
 
 #include <cmath>
 
@@ -13,7 +12,7 @@ namespace {
 
 enum class TValueClass { Integer, Money, Quantity, Price, Rate, Boolean, DateTime, Text, Blob };
 
-TValueClass ClassOf(const QString& column, const QString& declType)
+TValueClass Classify(const QString& column, const QString& declType)
 {
     const QString d = declType.trimmed().toUpper();
     if (d.startsWith(QLatin1String("INT")))
@@ -36,6 +35,17 @@ TValueClass ClassOf(const QString& column, const QString& declType)
     return TValueClass::Text;
 }
 
+// A handful of declared types and column names, asked about for every value of every line.
+TValueClass ClassOf(const QString& column, const QString& declType)
+{
+    thread_local QHash<QString, TValueClass> known;
+    const QString key = column + u'\n' + declType;
+    auto it = known.constFind(key);
+    if (it == known.cend())
+        it = known.insert(key, Classify(column, declType));
+    return it.value();
+}
+
 QString NumberText(double v)
 {
     if (std::isnan(v))
@@ -55,9 +65,9 @@ QString Shown(const QVariant& v)
 // The declared length of VARCHAR(n) / CHAR(n), 0 when unlimited.
 int DeclaredLength(const QString& declType)
 {
-    static const QRegularExpression re(QStringLiteral("\\(\\s*(\\d+)\\s*\\)"));
-    const auto m = re.match(declType);
-    return m.hasMatch() ? m.captured(1).toInt() : 0;
+    const int open = declType.indexOf(u'(');
+    const int close = declType.indexOf(u')', open + 1);
+    return open >= 0 && close > open ? declType.mid(open + 1, close - open - 1).trimmed().toInt() : 0;
 }
 
 QDateTime ParseDateTime(const QVariant& v)
