@@ -1,4 +1,5 @@
 // Printing a long bill: layout, painting and PDF writing with the embedded CJK font.
+#include "platform/DBControls.h"
 #include "platform/report/ReportControl.h"
 
 #include <QApplication>
@@ -62,6 +63,45 @@ void BM_LayoutOfThousandLineBill(benchmark::State& state)
     }
 }
 BENCHMARK(BM_LayoutOfThousandLineBill)->Unit(benchmark::kMicrosecond);
+
+// One field edit on a long bill shown in a grid whose footer sums, averages and counts:
+// the edit, the post and the footer's new figures.
+void BM_GridFooterAfterOneEdit(benchmark::State& state)
+{
+    const int lines = int(state.range(0));
+    TClientDataSet ds;
+    ds.AddField(QStringLiteral("itemno"), TFieldType::ftInteger);
+    ds.AddField(QStringLiteral("goodsname"), TFieldType::ftString, 40);
+    ds.AddField(QStringLiteral("unitqty"), TFieldType::ftFloat);
+    ds.AddField(QStringLiteral("unitprice"), TFieldType::ftFloat);
+    ds.AddField(QStringLiteral("amount"), TFieldType::ftCurrency);
+    ds.AddField(QStringLiteral("taxamt"), TFieldType::ftCurrency);
+    ds.CreateDataSet();
+    for (int i = 0; i < lines; ++i)
+        ds.AppendRecord({i + 1, QStringLiteral("商品%1").arg(i), 1.0 + i % 9, 3.5 + i % 13, (1.0 + i % 9) * (3.5 + i % 13), 0.13 * i});
+    ds.MergeChangeLog();
+    TDataSource src(&ds);
+    TDBGrid grid;
+    grid.resize(900, 500);
+    grid.SetDataSource(&src);
+    grid.SetColumnFooter(QStringLiteral("unitqty"), TFooterKind::Sum);
+    grid.SetColumnFooter(QStringLiteral("amount"), TFooterKind::Sum);
+    grid.SetColumnFooter(QStringLiteral("taxamt"), TFooterKind::Sum);
+    grid.SetColumnFooter(QStringLiteral("unitprice"), TFooterKind::Average);
+    grid.SetColumnFooter(QStringLiteral("itemno"), TFooterKind::Count);
+    const int cols[] = {grid.Model()->ColumnOfField(QStringLiteral("unitqty")), grid.Model()->ColumnOfField(QStringLiteral("amount")),
+                        grid.Model()->ColumnOfField(QStringLiteral("taxamt")), grid.Model()->ColumnOfField(QStringLiteral("unitprice"))};
+    int n = 0;
+    for (auto _ : state) {
+        ds.SetRecNo(1 + (n * 7919) % lines);
+        ds.FieldByName(QStringLiteral("unitqty"))->SetValue(double(n % 50));
+        ds.Post();
+        for (int c : cols)
+            benchmark::DoNotOptimize(grid.FooterText(c));
+        ++n;
+    }
+}
+BENCHMARK(BM_GridFooterAfterOneEdit)->Arg(2000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QTextEdit>
 #include <QTextStream>
@@ -292,6 +293,7 @@ void TBillBaseForm::CreateWindowParts()
     btnPrev = toolButton("btnPrev", QString(), APrev, nullptr);
     btnNext = toolButton("btnNext", QString(), ANext, nullptr);
     btnPrint = toolButton("btnPrint", QString(), APrint, menuPrint);
+    btnPrintPreview = toolButton("btnPrintPreview", QString(), APrintView, nullptr);
     btnOperation = toolButton("btnOperation", QStringLiteral("操作"), nullptr, menuOperation);
     btnArch = toolButton("btnArch", QStringLiteral("审批"), nullptr, menuArch);
     btnSendEMail = toolButton("btnSendEMail", QString(), ASendEMail, nullptr);
@@ -535,7 +537,13 @@ bool TBillBaseForm::QuerySaveChanges() { return FDocument->QuerySaveChanges(); }
 void TBillBaseForm::BeforeOpenBill() { FDocument->BeforeOpenBill(); }
 void TBillBaseForm::AfterNewBillState() { FDocument->AfterNewBillState(); }
 void TBillBaseForm::SetMasterSystemFields() { FDocument->SetMasterSystemFields(); }
-void TBillBaseForm::AfterSaveBill() { FDocument->AfterSaveBill(); }
+void TBillBaseForm::AfterSaveBill()
+{
+    // The only printing inside is the print right after saving a new bill: it goes straight
+    // to the printer, without the print dialog.
+    const QScopedValueRollback<bool> straight(FPrintStraight, true);
+    FDocument->AfterSaveBill();
+}
 bool TBillBaseForm::PostAndValidate() { return FDocument->PostAndValidate(); }
 bool TBillBaseForm::CheckOnHandDialog(int errNo, TPacketParams& request, TPacketParams& answer)
 {
@@ -800,14 +808,19 @@ void TBillBaseForm::DoPrintBill(bool preview)
 {
     const TField* rpt = cdsMaster->FindField(QStringLiteral("RPTID"));
     TPrintBillOptions options;
-    options.Output = preview ? TPrintOutput::Preview : (PdfOutputFile.isEmpty() ? TPrintOutput::Printer : TPrintOutput::Pdf);
+    options.Output = preview                    ? TPrintOutput::Preview
+                     : !PdfOutputFile.isEmpty() ? TPrintOutput::Pdf
+                     : FPrintStraight           ? TPrintOutput::Printer
+                                                : TPrintOutput::PrintDialog;
     options.PdfFile = PdfOutputFile;
     options.Parent = this;
     options.WindowID = BillType;
-    if (!PrintBillWithTemplate(ReportType, rpt ? rpt->AsInteger() : 0, cdsMaster, MasterDetailBill ? cdsDetail : nullptr, options))
+    TPrintBillResult result;
+    if (!PrintBillWithTemplate(ReportType, rpt ? rpt->AsInteger() : 0, cdsMaster, MasterDetailBill ? cdsDetail : nullptr, options,
+                               &result))
         return;
-    // Only paper (or its PDF stand-in) counts as printed; a preview leaves the mark alone.
-    if (!preview && !IsNewBill && CurrentBillID != kNoBillID)
+    // Only paper (or its PDF stand-in) counts as printed, also when printed from the preview.
+    if (result.Printed && !IsNewBill && CurrentBillID != kNoBillID)
         MarkBillPrinted(MasterTable, KeyField, CurrentBillID);
 }
 

@@ -98,7 +98,7 @@ public:
 
     // ---- window parts
     QToolBar* ToolBar = nullptr;
-    QToolButton *btnPrev = nullptr, *btnNext = nullptr, *btnPrint = nullptr, *btnOperation = nullptr;
+    QToolButton *btnPrev = nullptr, *btnNext = nullptr, *btnPrint = nullptr, *btnPrintPreview = nullptr, *btnOperation = nullptr;
     QToolButton *btnArch = nullptr, *btnSendEMail = nullptr, *btnSendMsn = nullptr;
     QComboBox* dlgcRptStyle = nullptr;
     QWidget* BodyPanel = nullptr;
@@ -345,6 +345,7 @@ protected:
     QStringList FMasterEditorFields;
     QGridLayout* FMasterLayout = nullptr;
     bool FPrinting = false;
+    bool FPrintStraight = false; // printing right after saving: no print dialog
 
 private:
     class TWindowPrompter;

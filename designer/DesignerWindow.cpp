@@ -1,11 +1,15 @@
 #include "designer/DesignerWindow.h"
 
+#include "platform/report/ReportPreview.h"
+#include "platform/report/SampleBillData.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
+#include <QFileDialog>
 #include <QFontComboBox>
 #include <QFormLayout>
 #include <QGraphicsSceneMouseEvent>
@@ -15,11 +19,16 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <memory>
 
 namespace {
 
@@ -135,7 +144,7 @@ TDesignCanvas::TDesignCanvas(TDesignDocument* doc, QWidget* parent) : QGraphicsV
     setRenderHint(QPainter::TextAntialiasing);
     setBackgroundBrush(QColor(200, 200, 200));
     setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    scale(Scale, Scale);
+    setTransform(QTransform::fromScale(Scale, Scale));
     connect(FScene, &QGraphicsScene::selectionChanged, this, [this] {
         if (!FRebuilding)
             emit SelectionChangedTo();
@@ -250,6 +259,35 @@ void TDesignCanvas::dropEvent(QDropEvent* e)
     emit SelectionChangedTo();
 }
 
+void TDesignCanvas::SetZoom(double zoom)
+{
+    zoom = std::clamp(zoom, MinZoom, MaxZoom);
+    if (std::abs(zoom - FZoom) < 1e-9)
+        return;
+    FZoom = zoom;
+    setTransform(QTransform::fromScale(Scale * zoom, Scale * zoom));
+    emit ZoomChanged(zoom);
+}
+
+void TDesignCanvas::ZoomToWidth()
+{
+    const double pageW = FDoc->Template().Page.ContentWidth() + 20; // the scene's margins
+    SetZoom((viewport()->width() - 4) / (pageW * Scale));
+}
+
+void TDesignCanvas::wheelEvent(QWheelEvent* e)
+{
+    if (e->modifiers() & Qt::ControlModifier) {
+        if (e->angleDelta().y() > 0)
+            ZoomIn();
+        else if (e->angleDelta().y() < 0)
+            ZoomOut();
+        e->accept();
+        return;
+    }
+    QGraphicsView::wheelEvent(e);
+}
+
 void TDesignCanvas::mousePressEvent(QMouseEvent* e)
 {
     QGraphicsView::mousePressEvent(e);
@@ -265,6 +303,13 @@ TDesignerWindow::TDesignerWindow(TDesignDocument* doc, QWidget* parent) : QMainW
 {
     resize(1280, 860);
     FCanvas = new TDesignCanvas(doc, this);
+    OnError = [this](const QString& message) { QMessageBox::warning(this, QStringLiteral("错误"), message); };
+    OnFileChangedElsewhere = [this](const QString& message) {
+        if (QMessageBox::warning(this, QStringLiteral("提示"), message + QStringLiteral("\n\n是否另存为其他文件？"),
+                                 QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            return QString();
+        return QFileDialog::getSaveFileName(this, QStringLiteral("另存为"), FDoc->FileName(), QStringLiteral("Zrp Files (*.Zrp)"));
+    };
 
     // ---- catalogue
     auto* left = new QWidget;
@@ -338,8 +383,32 @@ TDesignerWindow::TDesignerWindow(TDesignDocument* doc, QWidget* parent) : QMainW
 
     // ---- actions
     auto* tb = addToolBar(QStringLiteral("设计"));
-    QAction* save = tb->addAction(QStringLiteral("保存"), this, &TDesignerWindow::Save);
-    save->setShortcut(QKeySequence::Save);
+    ASave = tb->addAction(QStringLiteral("保存"), this, [this] { Save(); });
+    ASave->setShortcut(QKeySequence::Save);
+    APreview = tb->addAction(QStringLiteral("预览"), this, [this] { PreviewSample(); });
+    APreview->setToolTip(QStringLiteral("用示例单据数据预览打印效果"));
+    tb->addSeparator();
+    AUndo = FDoc->UndoStack()->createUndoAction(this, QStringLiteral("撤销"));
+    AUndo->setShortcut(QKeySequence::Undo);
+    ARedo = FDoc->UndoStack()->createRedoAction(this, QStringLiteral("重做"));
+    ARedo->setShortcuts({QKeySequence::Redo, QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    tb->addAction(AUndo);
+    tb->addAction(ARedo);
+    tb->addSeparator();
+    AZoomIn = tb->addAction(QStringLiteral("放大"), FCanvas, &TDesignCanvas::ZoomIn);
+    AZoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    AZoomOut = tb->addAction(QStringLiteral("缩小"), FCanvas, &TDesignCanvas::ZoomOut);
+    AZoomOut->setShortcut(QKeySequence::ZoomOut);
+    AZoomReset = tb->addAction(QStringLiteral("100%"), FCanvas, [this] { FCanvas->SetZoom(1.0); });
+    AZoomReset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    AZoomWidth = tb->addAction(QStringLiteral("适合宽度"), FCanvas, &TDesignCanvas::ZoomToWidth);
+    FZoomLabel = new QLabel(QStringLiteral("缩放 100%"));
+    statusBar()->addPermanentWidget(FZoomLabel);
+    connect(FCanvas, &TDesignCanvas::ZoomChanged, this, [this](double z) {
+        FZoomLabel->setText(QStringLiteral("缩放 %1%").arg(qRound(z * 100)));
+        AZoomIn->setEnabled(z < TDesignCanvas::MaxZoom - 1e-9);
+        AZoomOut->setEnabled(z > TDesignCanvas::MinZoom + 1e-9);
+    });
     tb->addSeparator();
     auto addItem = [this](TReportItemKind kind) {
         TReportItem it;
@@ -396,6 +465,7 @@ TDesignerWindow::TDesignerWindow(TDesignDocument* doc, QWidget* parent) : QMainW
         FCanvas->Rebuild();
         UpdateTitle();
     });
+    connect(FDoc->UndoStack(), &QUndoStack::cleanChanged, this, &TDesignerWindow::UpdateTitle);
     connect(FCanvas, &TDesignCanvas::SelectionChangedTo, this, &TDesignerWindow::ShowSelection);
     connect(FCanvas, &TDesignCanvas::BandClicked, this, [this](TReportBandKind k) {
         FCurrentBand = k;
@@ -513,14 +583,67 @@ void TDesignerWindow::ApplyProperties()
     ShowSelection();
 }
 
-void TDesignerWindow::Save()
+bool TDesignerWindow::Save()
 {
     try {
         FDoc->Save();
-        statusBar()->showMessage(QStringLiteral("已保存 %1").arg(FDoc->FileName()), 3000);
+    } catch (const EFileChangedElsewhere& e) {
+        const QString other = OnFileChangedElsewhere ? OnFileChangedElsewhere(e.Message()) : QString();
+        if (other.isEmpty())
+            return false;
+        try {
+            FDoc->SaveAs(other);
+        } catch (const EReportError& again) {
+            OnError(again.Message());
+            return false;
+        }
     } catch (const EReportError& e) {
-        QMessageBox::warning(this, QStringLiteral("错误"), e.Message());
+        OnError(e.Message());
+        return false;
     }
+    statusBar()->showMessage(QStringLiteral("已保存 %1").arg(FDoc->FileName()), 3000);
+    return true;
+}
+
+TReportPreview* TDesignerWindow::PreviewSample()
+{
+    auto report = std::make_shared<TReportControl>();
+    try {
+        report->SetTemplate(FDoc->Template());
+        FillSampleBillData(*report);
+        report->PageCount(); // a layout the page cannot hold is said here, not in the preview
+    } catch (const EReportError& e) {
+        OnError(e.Message());
+        return nullptr;
+    }
+    auto* preview = new TReportPreview(report.get(), this);
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    preview->setWindowTitle(QStringLiteral("预览（示例数据） - %1").arg(FDoc->Template().Name));
+    // The report lives as long as its preview: both handlers hold it.
+    preview->OnSavePdf = [this, preview, report] {
+        const QString file = QFileDialog::getSaveFileName(preview, QStringLiteral("保存PDF"), QString(), QStringLiteral("PDF 文件 (*.pdf)"));
+        if (file.isEmpty())
+            return;
+        try {
+            report->PrintToPdf(file);
+        } catch (const EReportError& e) {
+            QMessageBox::warning(preview, QStringLiteral("错误"), e.Message());
+        }
+    };
+    preview->OnPrint = [preview, report] {
+        QPrinter printer(QPrinter::HighResolution);
+        QPrintDialog dlg(&printer, preview);
+        dlg.setMinMax(1, report->PageCount());
+        if (dlg.exec() != QDialog::Accepted)
+            return;
+        try {
+            report->Print(&printer);
+        } catch (const EReportError& e) {
+            QMessageBox::warning(preview, QStringLiteral("错误"), e.Message());
+        }
+    };
+    preview->show();
+    return preview;
 }
 
 void TDesignerWindow::UpdateTitle()
@@ -538,12 +661,9 @@ void TDesignerWindow::closeEvent(QCloseEvent* e)
             e->ignore();
             return;
         }
-        if (answer == QMessageBox::Yes) {
-            Save();
-            if (FDoc->Modified()) {
-                e->ignore();
-                return;
-            }
+        if (answer == QMessageBox::Yes && !Save()) {
+            e->ignore();
+            return;
         }
     }
     e->accept();

@@ -2,6 +2,8 @@
 // the command line in place. The handle is the host's main window, which owns us on
 // systems that can parent across processes; here it is accepted and not needed.
 #include "designer/DesignerWindow.h"
+#include "platform/report/ReportControl.h"
+#include "services/MoneyToChinese.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,6 +36,14 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    // The preview writes sample amounts in capitals as bills do.
+    SetMoneyInWordsFunction([](double v) {
+        try {
+            return MoneyToChinese(v);
+        } catch (const Exception&) {
+            return FormatReportValue(v, QStringLiteral("#,##0.00"));
+        }
+    });
     TDesignDocument doc;
     try {
         doc.Load(args.first());

@@ -173,6 +173,15 @@ void TMainWindow::BuildMenus()
             connect(a, &QAction::triggered, this, [c] { RunCommand(c.Function, c.Subject); });
         }
     }
+    // Maintenance of the bill windows' field definitions: shown to system managers only.
+    FSystemMenu = menuBar()->addMenu(QStringLiteral("系统管理"));
+    FSystemMenu->setObjectName(QStringLiteral("系统管理"));
+    for (const TMenuCommand& c : {TMenuCommand{QStringLiteral("系统字段定义"), QStringLiteral("ShowSysFieldInfoEdit"), {}},
+                                  TMenuCommand{QStringLiteral("模板字段定义"), QStringLiteral("ShowSysTemplatedEdit"), {}}}) {
+        QAction* a = FSystemMenu->addAction(c.Caption);
+        a->setObjectName(c.Function);
+        connect(a, &QAction::triggered, this, [c] { RunCommand(c.Function, c.Subject); });
+    }
 }
 
 void TMainWindow::BuildSystemMenu()
@@ -245,13 +254,14 @@ QStringList TMainWindow::MenuTitles() const
 {
     QStringList l;
     for (QAction* top : menuBar()->actions())
-        if (top->menu())
+        if (top->menu() && top->isVisible())
             l << top->text();
     return l;
 }
 
 void TMainWindow::UpdateStatusBar()
 {
+    FSystemMenu->menuAction()->setVisible(g_iSysManager != 0);
     FUserLabel->setText(QStringLiteral("操作员：%1").arg(g_asUserName.isEmpty() ? QStringLiteral("(未登录)") : g_asUserName));
     FShopLabel->setText(QStringLiteral("机构：%1").arg(AccSetData.ShopName.isEmpty() ? QStringLiteral("总部") : AccSetData.ShopName));
     const QString db = g_DefaultCon && !g_DefaultCon->DatabaseFile().isEmpty()

@@ -39,11 +39,12 @@ public:
 
     // Menu actions by their menu title and caption (for tests and scripting).
     QAction* FindMenuAction(const QString& menuTitle, const QString& caption) const;
-    QStringList MenuTitles() const;
+    QStringList MenuTitles() const; // the menus the current user sees
     // The business menu table (menu title -> entries).
     static QVector<QPair<QString, QVector<TMenuCommand>>> BusinessMenus();
 
-    // Refreshes the status bar from the session (user, branch, database file).
+    // Refreshes the status bar from the session (user, branch, database file); the system
+    // menu shows for system managers only.
     void UpdateStatusBar();
     QString StatusText() const;
 
@@ -59,6 +60,7 @@ private:
     QLabel* FUserLabel;
     QLabel* FShopLabel;
     QLabel* FDatabaseLabel;
+    QMenu* FSystemMenu = nullptr;
     void BuildMenus();
     void BuildSystemMenu(); // the operator's own things: the password
     void EditItemTriggered(const QString& subject);

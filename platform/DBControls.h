@@ -15,6 +15,7 @@
 #include <QTableView>
 
 #include <functional>
+#include <vector>
 
 // Where controls report a refused edit; the default shows a warning box with caption "错误".
 extern std::function<void(QWidget* control, const QString& message)> DBErrorHandler;
@@ -149,38 +150,151 @@ private:
 };
 
 class TDBGridFooter;
+class TDBGridDelegate;
 
-// Grid over a data source with an optional footer row of column totals.
+// ---- grid columns
+// Footer calculation of a column.
+enum class TFooterKind : quint8 { None = 0, Sum = 1, Average = 2, Count = 3, Max = 4, Min = 5 };
+
+// How a column shows and edits its values, and the button its current cell carries:
+//   0 Text      plain edit                                   no button
+//   1 CheckBox  a check mark toggled by click or space;      no button
+//               text fields hold "T"/"F"
+//   2 PickList  edit with a list of choices                  drop-down
+//   3 Lookup    the key shown as the text of a list row      drop-down
+//   4 Date      date with a calendar                         drop-down
+//   5 Ellipsis  edit whose "…" fires EditButtonClicked       ellipsis
+//   6 Spin      number stepped with arrows                   up-down
+//   7 Money     amount drawn in 11 digit cells               no button
+//   8 ReadOnly  shown, never edited                          no button
+//   9 Password  shown as dots                                no button
+//  10 Memo      several lines of text                        ellipsis
+enum class TColumnStyle : quint8 {
+    Text = 0, CheckBox = 1, PickList = 2, Lookup = 3, Date = 4, Ellipsis = 5,
+    Spin = 6, Money = 7, ReadOnly = 8, Password = 9, Memo = 10
+};
+enum class TColumnButton : quint8 { None, DropDown, Ellipsis, UpDown };
+TColumnButton ColumnButtonOf(TColumnStyle style);
+// A style number as stored in settings; out of range gives Text.
+TColumnStyle ColumnStyleFromNumber(int n);
+
+// The characters of an amount in money cells: `cells` of them, the last two for jiao and
+// fen, blank before the first digit, "-" before a negative amount. "" when it does not fit.
+QString MoneyCellText(double amount, int cells = 11);
+
+// Grid lines (the bills' grids use 0x0B).
+enum TGridLineOption : quint8 {
+    glRowLines = 0x01,    // a line under every row
+    glColumnLines = 0x02, // a line right of every column
+    glFooterLines = 0x04, // lines between the cells of the footer row
+    glRaisedFixed = 0x08, // footer cells drawn raised like buttons
+};
+// Moving around the grid (the bills' grids use 0x0F).
+enum TGridNavOption : quint8 {
+    gnFocusCell = 0x01,       // the current cell is framed
+    gnRowHighlight = 0x02,    // the whole current row is highlighted, not only the cell
+    gnEnterMovesRight = 0x04, // Enter goes to the next cell, then the next row
+    gnTabMoves = 0x08,        // Tab goes from cell to cell instead of leaving the grid
+};
+
+// Grid over a data source with an optional footer row. The footer's figures are kept per
+// row as they change, so an edit costs the same on a long bill as on a short one.
 class TDBGrid : public QTableView {
     Q_OBJECT
 public:
     explicit TDBGrid(QWidget* parent = nullptr);
+    ~TDBGrid() override;
     void SetDataSource(TDataSource* src);
     TDataSource* DataSource() const { return FSource; }
     TDataSetModel* Model() const { return FModel; }
 
-    // Footer: the named columns show the Sum of their field; the first column without a
-    // total shows FooterCaption.
-    void SetColumnTotal(const QString& fieldName, bool on = true);
+    // ---- footer: a calculation per field; the first shown column shows FooterCaption.
+    void SetColumnFooter(const QString& fieldName, TFooterKind kind);
+    TFooterKind ColumnFooter(const QString& fieldName) const;
+    void SetColumnTotal(const QString& fieldName, bool on = true) { SetColumnFooter(fieldName, on ? TFooterKind::Sum : TFooterKind::None); }
     void SetShowFooter(bool on);
     bool ShowFooter() const { return FShowFooter; }
-    QString FooterCaption = QStringLiteral("合计");
+    // The bills' footer reads "合 计" in 宋体 11, black, centred in the first column.
+    QString FooterCaption = QStringLiteral("合 计");
+    QFont FooterCaptionFont;
+    QColor FooterCaptionColor = Qt::black;
+    // The figure of a field's calculation (a count is an integer); null without one or
+    // when there is nothing to average, find the largest or smallest of.
+    QVariant FooterValue(const QString& fieldName) const;
     QString FooterText(int column) const;
+    // Reads every row again (the footer otherwise follows the dataset's row signals).
     void RecalcTotals();
+
+    // ---- display styles
+    void SetColumnStyle(const QString& fieldName, TColumnStyle style);
+    TColumnStyle ColumnStyle(const QString& fieldName) const;
+    TColumnButton ColumnButton(const QString& fieldName) const { return ColumnButtonOf(ColumnStyle(fieldName)); }
+    void SetColumnPickList(const QString& fieldName, const QStringList& items);
+    QStringList ColumnPickList(const QString& fieldName) const;
+    void SetColumnLookup(const QString& fieldName, TClientDataSet* list, const QString& keyField, const QString& listField);
+    // The text a lookup column shows for a key; the key itself when the list lacks it.
+    QString LookupText(const QString& fieldName, const QVariant& key) const;
+    // Refused by the grid only: the form's code may still write the field.
+    void SetColumnReadOnly(const QString& fieldName, bool on);
+    bool ColumnReadOnly(const QString& fieldName) const;
+    bool ColumnEditable(int column) const;
+
+    void SetLineOptions(quint8 options);
+    quint8 LineOptions() const { return FLineOptions; }
+    void SetNavOptions(quint8 options);
+    quint8 NavOptions() const { return FNavOptions; }
+
+signals:
+    // The "…" of an Ellipsis or Memo column was pressed on the current row.
+    void EditButtonClicked(const QString& fieldName);
 
 protected:
     void updateGeometries() override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    struct TColumnSettings {
+        TColumnStyle Style = TColumnStyle::Text;
+        TFooterKind Footer = TFooterKind::None;
+        bool ReadOnly = false;
+        QStringList PickList;
+        QPointer<TClientDataSet> LookupList;
+        QString LookupKey, LookupField;
+    };
+    // The footer's figures of one field: its value in each visible row, kept as the rows
+    // change; the figure itself is made from these when asked for.
+    struct TFooterCalc {
+        QString Field; // lower case
+        int FieldIndex = -1;
+        std::vector<double> Values;
+        std::vector<unsigned char> Present; // 0 for a null value
+        mutable bool Dirty = true;
+        mutable QVariant Result;
+    };
+    const TColumnSettings* Settings(const QString& fieldName) const;
+    TColumnSettings& SettingsRef(const QString& fieldName);
+    void BindFooterData();
+    void ReadFooterRow(TFooterCalc& c, int row, bool insert);
+    void FooterRowChanged(int row);
+    void FooterRowInserted(int row);
+    void FooterRowRemoved(int row);
+    void RebuildFooterCalc(TFooterCalc& c);
+    QVariant Compute(const TFooterCalc& c, TFooterKind kind) const;
+    void FooterChanged();
     void SyncFromDataSet(int row);
     void SyncToDataSet(const QModelIndex& current, const QModelIndex& previous);
 
     QPointer<TDataSource> FSource;
+    QPointer<TClientDataSet> FFooterData; // the dataset the footer's figures come from
     TDataSetModel* FModel;
     TDBGridFooter* FFooter;
-    QStringList FTotalFields; // lower-case names
-    QHash<QString, QString> FTotals; // lower-case field name -> formatted sum
+    TDBGridDelegate* FDelegate;
+    QHash<QString, TColumnSettings> FColumns; // lower-case field name
+    std::vector<TFooterCalc> FCalcs;
+    quint8 FLineOptions = glRowLines | glColumnLines;
+    quint8 FNavOptions = gnFocusCell | gnRowHighlight | gnTabMoves;
     bool FShowFooter = false;
     bool FSyncing = false;
     friend class TDBGridFooter;
+    friend class TDBGridDelegate;
 };

@@ -5,11 +5,14 @@
 #include "host/Rounding.h"
 #include "host/Session.h"
 #include "platform/report/ReportControl.h"
+#include "platform/report/ReportPreview.h"
+#include "printing/PrintTemplateStore.h"
 #include "services/MoneyToChinese.h"
 #include "webrpc/Connection.h"
 
-#include <QPrintPreviewDialog>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -135,6 +138,61 @@ QString ValueText(const TField* field)
 }
 
 } // namespace
+
+namespace {
+
+// The preview of a bill: printing from it goes through the print dialog, saving asks for
+// a file name suggested from the bill's number. Failures are shown and leave the preview open.
+void ShowPreview(TReportControl& report, const TClientDataSet* master, QWidget* parent, TPrintBillResult& res)
+{
+    TReportPreview preview(&report, parent);
+    preview.setObjectName(QStringLiteral("BillPreview"));
+    preview.OnPrint = [&] {
+        try {
+            QPrinter printer(QPrinter::HighResolution);
+            if (!AskPrinter(printer, report.PageCount(), &preview))
+                return;
+            report.Print(&printer);
+            res.Printed = true;
+        } catch (const Exception& e) {
+            ShowError(e.Message());
+        }
+    };
+    preview.OnSavePdf = [&] {
+        QString name = FieldText(master, QStringLiteral("Code"));
+        if (name.isEmpty())
+            name = report.Template().Name;
+        const QString file = AskSavePdfFile(&preview, name + QStringLiteral(".pdf"));
+        if (file.isEmpty())
+            return;
+        try {
+            report.PrintToPdf(file);
+            res.SavedPdfFiles << file;
+        } catch (const Exception& e) {
+            ShowError(e.Message());
+        }
+    };
+    ExecModal(&preview);
+}
+
+} // namespace
+
+bool AskPrinter(QPrinter& printer, int pageCount, QWidget* parent)
+{
+    QPrintDialog dlg(&printer, parent);
+    dlg.setObjectName(QStringLiteral("PrintDialog"));
+    dlg.setWindowTitle(QStringLiteral("打印"));
+    dlg.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintCollateCopies |
+                   QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    dlg.setMinMax(1, std::max(1, pageCount));
+    return ExecModal(&dlg) == QDialog::Accepted;
+}
+
+QString AskSavePdfFile(QWidget* parent, const QString& suggestedName)
+{
+    return AskSaveFile(parent, QStringLiteral("SavePdfDialog"), QStringLiteral("保存PDF"), QStringLiteral("PDF 文件 (*.pdf)"),
+                       QStringLiteral("pdf"), suggestedName);
+}
 
 void RegisterPrintMoneyInWords() { SetMoneyInWordsFunction([](double v) { return InWords(v); }); }
 
@@ -321,23 +379,33 @@ bool PrintBillWithTemplate(int reportType, int rptid, TClientDataSet* master, TC
             report.SetPrintTime(options.PrintTime);
 
         res.Pages = report.PageCount();
+        std::unique_ptr<QPrinter> own;
+        QPrinter* printer = options.Printer;
+        if (!printer && (options.Output == TPrintOutput::Printer || options.Output == TPrintOutput::PrintDialog)) {
+            // Straight printing has nobody to ask which printer: it needs a default one.
+            if (options.Output == TPrintOutput::Printer && QPrinterInfo::defaultPrinter().isNull())
+                throw EReportError(U("没有设置默认打印机，不能直接打印。请先在系统中设置默认打印机。"));
+            own = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            printer = own.get();
+        }
         switch (options.Output) {
         case TPrintOutput::Pdf:
             report.PrintToPdf(options.PdfFile);
+            res.Printed = true;
+            break;
+        case TPrintOutput::PrintDialog:
+            if (!AskPrinter(*printer, res.Pages, options.Parent))
+                return false;
+            report.Print(printer);
+            res.Printed = true;
             break;
         case TPrintOutput::Printer:
-            if (options.Printer) {
-                report.Print(options.Printer);
-            } else {
-                QPrinter printer(QPrinter::HighResolution);
-                report.Print(&printer);
-            }
+            report.Print(printer);
+            res.Printed = true;
             break;
-        case TPrintOutput::Preview: {
-            std::unique_ptr<QPrintPreviewDialog> dlg = report.Preview(options.Parent);
-            ExecModal(dlg.get());
+        case TPrintOutput::Preview:
+            ShowPreview(report, master, options.Parent, res);
             break;
-        }
         }
     } catch (const Exception& e) {
         ShowError(e.Message());

@@ -81,18 +81,25 @@ QString AskOpenZrpFile(QWidget* parent)
     return dlg.selectedFiles().value(0);
 }
 
-QString AskSaveZrpFile(QWidget* parent, const QString& suggestedName)
+QString AskSaveFile(QWidget* parent, const QString& objectName, const QString& caption, const QString& filter,
+                    const QString& suffix, const QString& suggestedName)
 {
-    QFileDialog dlg(parent, QString(), QString(), QStringLiteral("Zrp Files (*.Zrp)"));
-    dlg.setObjectName(QStringLiteral("SaveZrpDialog"));
+    QFileDialog dlg(parent, caption, QString(), filter);
+    dlg.setObjectName(objectName);
     dlg.setOption(QFileDialog::DontUseNativeDialog, true);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setDefaultSuffix(QStringLiteral("Zrp"));
+    dlg.setDefaultSuffix(suffix);
     if (!suggestedName.isEmpty())
         dlg.selectFile(suggestedName);
     if (ExecModal(&dlg) != QDialog::Accepted)
         return {};
     return dlg.selectedFiles().value(0);
+}
+
+QString AskSaveZrpFile(QWidget* parent, const QString& suggestedName)
+{
+    return AskSaveFile(parent, QStringLiteral("SaveZrpDialog"), QString(), QStringLiteral("Zrp Files (*.Zrp)"), QStringLiteral("Zrp"),
+                       suggestedName);
 }
 
 TPrintTemplateStore::TPrintTemplateStore(TClientQuery* list, QWidget* parent) : FList(list), FParent(parent)

@@ -59,3 +59,6 @@ private:
 // and "SaveZrpDialog"); "" when cancelled.
 QString AskOpenZrpFile(QWidget* parent);
 QString AskSaveZrpFile(QWidget* parent, const QString& suggestedName);
+// A save-file dialog through the host's seam, named objectName for scripts; "" when cancelled.
+QString AskSaveFile(QWidget* parent, const QString& objectName, const QString& caption, const QString& filter,
+                    const QString& suffix, const QString& suggestedName);

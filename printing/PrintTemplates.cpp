@@ -61,6 +61,21 @@ const QVector<TReportTypeInfo>& ReportTypes()
             {30, "收款凭证套打", NoCatalogueBillType},      {31, "付款凭证套打", NoCatalogueBillType},
             {32, "请配单", NoCatalogueBillType},            {33, "配送单", NoCatalogueBillType},
             {34, "采购费用分摊单", 43},                     {36, "销售报价单", 44},
+            // branch bills exchanged between the head office and its branches
+            {350, "分支机构要货单", NoCatalogueBillType},   {351, "分支机构配货单", NoCatalogueBillType},
+            {352, "分支机构退货单", NoCatalogueBillType},   {353, "分支机构调拨单", NoCatalogueBillType},
+            // quality management records
+            {1511, "首营企业审批表", NoCatalogueBillType},  {1512, "首营品种审批表", NoCatalogueBillType},
+            {1513, "商品质量验收记录", NoCatalogueBillType}, {1514, "商品入库验收单", NoCatalogueBillType},
+            {1515, "商品养护检查记录", NoCatalogueBillType}, {1516, "商品质量复查通知单", NoCatalogueBillType},
+            {1517, "不合格商品报告单", NoCatalogueBillType}, {1518, "不合格商品报损审批表", NoCatalogueBillType},
+            {1519, "不合格商品销毁记录", NoCatalogueBillType}, {1520, "退回商品验收记录", NoCatalogueBillType},
+            {1521, "商品出库复核记录", NoCatalogueBillType}, {1522, "库房温湿度记录", NoCatalogueBillType},
+            {1523, "质量查询记录", NoCatalogueBillType},    {1524, "质量投诉处理记录", NoCatalogueBillType},
+            {1525, "商品质量事故报告", NoCatalogueBillType}, {1526, "商品召回记录", NoCatalogueBillType},
+            {1527, "质量信息反馈单", NoCatalogueBillType},  {1528, "设施设备检查记录", NoCatalogueBillType},
+            {1529, "计量器具校准记录", NoCatalogueBillType}, {1530, "员工健康检查记录", NoCatalogueBillType},
+            {1531, "员工质量培训记录", NoCatalogueBillType},
             {1747, "加工单", NoCatalogueBillType},          {1748, "成品入库单", NoCatalogueBillType},
             {1749, "费用分摊", NoCatalogueBillType},        {1750, "委托代销", 27},   {1751, "代销结算", 28},
             {1752, "委托代销初始化", 29},                   {1754, "商品限时打折", NoCatalogueBillType},
@@ -148,13 +163,14 @@ void BuildPrintCatalogue(TReportControl& report, int billType, const QVector<TPr
     report.AddVariable(QStringLiteral("PageNum"), U("第##页"));
     report.AddVariable(QStringLiteral("PageCount"), U("第##页，共##页"));
 
-    // 2. the bill's shown style fields
+    // 2. the bill's shown style fields, as they come: a field the window shows twice is
+    // offered under both captions
     for (const TPrintStyleField& f : styleFields) {
         if (f.Section == 3) {
-            report.AddDetailField(QStringLiteral("D.") + f.DataField, f.Caption);
+            report.AppendDetailField(QStringLiteral("D.") + f.DataField, f.Caption);
         } else {
             const QString field = billType == 16 ? QStringLiteral("M") + f.DataField : f.DataField;
-            report.AddVariable(QStringLiteral("M.") + field, f.Caption);
+            report.AppendVariable(QStringLiteral("M.") + field, f.Caption);
         }
     }
 

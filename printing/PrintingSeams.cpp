@@ -7,11 +7,16 @@
 #include "package/PackageSeams.h"
 #include "printing/PrintBill.h"
 #include "printing/PrintSamDialogs.h"
+#include "templates/StyleDefineForm.h"
+#include "templates/SysEditors.h"
 
 void RegisterPrintingSeams()
 {
     RegisterPrintMoneyInWords();
     TPackageSeams::CreatePrintSamEdit = [] { return CreatePrintSamEdit(); };
+    // "设计打印样式" in the bill template editor opens the manager of the bill's report type.
+    g_ShowPrintStyleManager = [](QWidget* parent, int reportType) { ShowStyleBillSam(reportType, parent); };
+    RegisterSysEditorFunctions();
     RegistFunction(QStringLiteral("SHOWMODEDESIGNFORM"), [](const QString&, const QString&, KQParams* params) {
         const int type = params ? params->GetValue(QStringLiteral("REPORTTYPE")).toInt() : 0;
         if (type > 0)

@@ -2,51 +2,20 @@
 
 #include "platform/DBControls.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QPointer>
 #include <QSet>
 #include <QSettings>
-#include <QStyledItemDelegate>
 
 namespace {
-
-QColor FromBGR(unsigned c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
 bool IsNumeric(const TField* f)
 {
     return f->DataType() == TFieldType::ftInteger || f->DataType() == TFieldType::ftFloat
            || f->DataType() == TFieldType::ftCurrency;
 }
-
-// Read-only columns of one grid: the field itself stays writable for the form's code, only
-// the grid refuses to edit it.
-class TGridColumnDelegate : public QStyledItemDelegate {
-public:
-    TGridColumnDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), FGrid(grid) { setObjectName(QStringLiteral("GridColumnDelegate")); }
-    QSet<QString> ReadOnlyFields; // lower case
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        if (IsReadOnly(index)) return nullptr;
-        return QStyledItemDelegate::createEditor(parent, option, index);
-    }
-    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                     const QModelIndex& index) override
-    {
-        if (IsReadOnly(index)) return false;
-        return QStyledItemDelegate::editorEvent(event, model, option, index);
-    }
-    bool IsReadOnly(const QModelIndex& index) const
-    {
-        TField* f = FGrid->Model()->FieldOfColumn(index.column());
-        return f && ReadOnlyFields.contains(f->FieldName().toLower());
-    }
-
-private:
-    TDBGrid* FGrid;
-};
 
 // Keeps the column order and widths of a grid across model resets (every reload of the
 // dataset rebuilds the header) and follows what the user drags and resizes.
@@ -140,17 +109,6 @@ TGridLayoutKeeper* KeeperOf(TDBGrid* grid)
     return k ? k : new TGridLayoutKeeper(grid);
 }
 
-TGridColumnDelegate* DelegateOf(TDBGrid* grid)
-{
-    auto* d = dynamic_cast<TGridColumnDelegate*>(
-        grid->findChild<QObject*>(QStringLiteral("GridColumnDelegate"), Qt::FindDirectChildrenOnly));
-    if (!d) {
-        d = new TGridColumnDelegate(grid);
-        grid->setItemDelegate(d);
-    }
-    return d;
-}
-
 QString SectionName(const QString& text)
 {
     QString s = text.isEmpty() ? QStringLiteral("Default") : text;
@@ -158,19 +116,20 @@ QString SectionName(const QString& text)
     return s;
 }
 
-// Field-side settings of one listed column: shown, caption, footer total, read-only.
+// Settings of one listed column: shown, caption, footer calculation, display style and
+// read-only on the field and the grid.
 void ApplyColumnToField(TKQDBGridMaster& master, const TDBGridColumnInfo& info, TClientDataSet* ds)
 {
     TField* f = ds ? ds->FindField(info.FieldName) : nullptr;
+    TDBGrid* grid = master.Grid;
+    grid->SetColumnFooter(info.FieldName, info.ShowFooterValue ? TFooterKind(info.FooterType) : TFooterKind::None);
+    grid->SetColumnStyle(info.FieldName, ColumnStyleFromNumber(info.DisplayStyle));
+    grid->SetColumnReadOnly(info.FieldName, info.ReadOnly);
     if (!f) return;
     if (info.Visible) f->Visible = true;
     QString title = info.Title.isEmpty() ? f->FieldName() : info.Title;
     if (master.MultiTitle) title.replace(u'|', u'\n');
     f->DisplayLabel = title;
-    master.Grid->SetColumnTotal(f->FieldName(), info.FooterType == ftSum && info.ShowFooterValue);
-    TGridColumnDelegate* d = DelegateOf(master.Grid);
-    if (info.ReadOnly) d->ReadOnlyFields.insert(f->FieldName().toLower());
-    else d->ReadOnlyFields.remove(f->FieldName().toLower());
 }
 
 TClientDataSet* DataSetOf(const TKQDBGridMaster& master)
@@ -181,6 +140,35 @@ TClientDataSet* DataSetOf(const TKQDBGridMaster& master)
 }
 
 } // namespace
+
+QColor TSetDBGrid::ResolveColor(unsigned color)
+{
+    if ((color & 0xFF000000u) == 0x80000000u) {
+        // The platform's system colours by their index, as the settings name them.
+        const QPalette pal = QApplication::palette();
+        switch (color & 0xFF) {
+        case 0x01: return pal.color(QPalette::Window);          // desktop
+        case 0x04: return pal.color(QPalette::Window);          // menu
+        case 0x05: return pal.color(QPalette::Base);            // window background
+        case 0x06: return pal.color(QPalette::Shadow);          // window frame
+        case 0x07: return pal.color(QPalette::WindowText);      // menu text
+        case 0x08: return pal.color(QPalette::Text);            // window text
+        case 0x0D: return pal.color(QPalette::Highlight);
+        case 0x0E: return pal.color(QPalette::HighlightedText);
+        case 0x0F: return pal.color(QPalette::Button);          // button face
+        case 0x10: return pal.color(QPalette::Dark);            // button shadow
+        case 0x11: return pal.color(QPalette::Disabled, QPalette::Text); // grey text
+        case 0x12: return pal.color(QPalette::ButtonText);
+        case 0x14: return pal.color(QPalette::Light);           // button highlight
+        case 0x15: return pal.color(QPalette::Shadow);          // 3D dark shadow
+        case 0x16: return pal.color(QPalette::Midlight);        // 3D light
+        case 0x17: return pal.color(QPalette::ToolTipText);
+        case 0x18: return pal.color(QPalette::ToolTipBase);
+        default: return pal.color(QPalette::Button);
+        }
+    }
+    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
+}
 
 TDBGridColumnInfo* TKQDBGridMaster::FindColumn(const QString& fieldName) const
 {
@@ -197,19 +185,30 @@ void TSetDBGrid::ApplyGrid(TKQDBGridMaster& master)
     grid->SetDataSource(nullptr);
 
     QPalette pal = grid->palette();
-    pal.setColor(QPalette::Button, QColor(0xF0, 0xF0, 0xF0)); // button face of the fixed cells
-    pal.setColor(QPalette::Window, FromBGR(kFooterColor));   // the footer row paints the window colour
-    pal.setColor(QPalette::AlternateBase, FromBGR(kAlternateRowColor));
+    pal.setColor(QPalette::Button, ResolveColor(master.FixedColor)); // the fixed cells: titles and row numbers
+    pal.setColor(QPalette::Window, ResolveColor(master.FooterColor)); // the footer row paints the window colour
+    pal.setColor(QPalette::AlternateBase, ResolveColor(master.AlternateRowColor));
     grid->setPalette(pal);
+    grid->horizontalHeader()->setPalette(pal);
+    grid->verticalHeader()->setPalette(pal);
     grid->setAlternatingRowColors(true);
+    grid->SetLineOptions(master.LineOptions);
+    grid->SetNavOptions(master.NavOptions);
     grid->FooterCaption = QStringLiteral("合 计");
+    QFont caption(QStringLiteral("宋体"));
+    caption.setPointSize(11);
+    grid->FooterCaptionFont = caption;
+    grid->FooterCaptionColor = Qt::black;
     grid->horizontalHeader()->setSectionsMovable(true);
 
     TClientDataSet* ds = source ? source->DataSet() : nullptr;
-    TGridColumnDelegate* delegate = DelegateOf(grid);
-    delegate->ReadOnlyFields.clear();
     if (ds)
-        for (int i = 0; i < ds->FieldCount(); ++i) grid->SetColumnTotal(ds->Fields(i)->FieldName(), false);
+        for (int i = 0; i < ds->FieldCount(); ++i) {
+            const QString name = ds->Fields(i)->FieldName();
+            grid->SetColumnFooter(name, TFooterKind::None);
+            grid->SetColumnStyle(name, TColumnStyle::Text);
+            grid->SetColumnReadOnly(name, false);
+        }
     grid->SetShowFooter(master.ShowFooter);
 
     TGridLayoutKeeper* keeper = KeeperOf(grid);

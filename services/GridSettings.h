@@ -6,6 +6,7 @@
 // header. Applying settings also keeps order and widths across reloads of the dataset
 // (a reload resets the header), and what the user drags or resizes afterwards is kept
 // and can be read back and stored.
+#include <QColor>
 #include <QString>
 #include <Qt>
 
@@ -15,8 +16,7 @@
 class TDBGrid;
 class TDataSource;
 
-// Footer calculation of a column. The grid sums; the other kinds are kept in the settings
-// and shown without a value.
+// Footer calculation of a column, as the grid's TFooterKind numbers them.
 enum TFooterType : quint8 { ftNone = 0, ftSum = 1, ftAverage = 2, ftCount = 3, ftMax = 4, ftMin = 5 };
 
 struct TDBGridColumnInfo {
@@ -26,7 +26,7 @@ struct TDBGridColumnInfo {
     quint8 FooterType = ftNone;   // 0..5
     bool ReadOnly = false;
     bool Visible = true;
-    quint8 DisplayStyle = 0;      // 0..10: plain text, check box, lookup, button... kept for the editors
+    quint8 DisplayStyle = 0;      // 0..10, the grid's TColumnStyle, each with its button style
     Qt::Alignment TitleAlignment = Qt::AlignCenter;
     bool ShowFooterValue = true;
     QString DisplayFormat;        // numeric fields only, e.g. "0.00"
@@ -41,6 +41,13 @@ public:
     bool MultiTitle = false;   // "a|b" titles are shown on two lines
     bool ShowFooter = false;
     QString Text;              // the key the settings are stored under
+    // The look. Colours are 0xBBGGRR, or 0x800000nn for the platform's system colour nn
+    // (0x0F: the face of buttons).
+    unsigned FixedColor = 0x8000000F;
+    unsigned FooterColor = 0xE7E3E7;
+    unsigned AlternateRowColor = 0xE7EFE7;
+    quint8 LineOptions = 0x0B; // TGridLineOption: row and column lines, raised footer cells
+    quint8 NavOptions = 0x0F;  // TGridNavOption: framed cell, row highlight, Enter and Tab move
     std::vector<std::unique_ptr<TDBGridColumnInfo>> Columns; // owned, in display order
 
     TDBGridColumnInfo* FindColumn(const QString& fieldName) const;
@@ -70,7 +77,6 @@ public:
     // "DBGridSet.ini" beside the executable.
     static QString DefaultSettingsFile();
 
-    // Colours of the look (0xBBGGRR like the rest of the system's colour values).
-    static constexpr unsigned kFooterColor = 0xE7E3E7;
-    static constexpr unsigned kAlternateRowColor = 0xE7EFE7;
+    // A colour of the settings as the screen shows it.
+    static QColor ResolveColor(unsigned color);
 };

@@ -307,8 +307,12 @@ void TStyleDefineForm::SaveAsClick()
         if (copy.WindowName.isEmpty()) copy.WindowName = FStyle.WindowName;
         if (copy.BillTypeID == 0) copy.BillTypeID = FStyle.BillTypeID;
         const int id = copy.SaveAsNew();
+        // The editor stays open on the new template; the one it was opened on keeps what
+        // was stored before.
+        FStyle.Load(FStyle.WindowID, id);
         FResultTemplateID = id;
-        accept();
+        edtTempName->setText(FStyle.TemplateName);
+        FillGrids();
     } catch (const Exception& e) {
         ShowError(e.Message());
     }

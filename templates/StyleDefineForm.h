@@ -30,8 +30,8 @@ public:
 
     TStyleInfo& Style() { return FStyle; }
     int ReportType() const { return FReportType; }
-    // The template the bill should show after OK (the saved, the saved-as, or the standard
-    // template after a delete).
+    // The template the bill should show after OK (the saved one, the standard template
+    // after a delete). "另存为" leaves the editor open on the new template.
     int ResultTemplateID() const { return FResultTemplateID; }
 
     QLineEdit* edtTempName;

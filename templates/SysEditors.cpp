@@ -1,6 +1,9 @@
 #include "templates/SysEditors.h"
 
+#include "host/KQParams.h"
 #include "host/Messages.h"
+#include "host/Registry.h"
+#include "host/Session.h"
 #include "webrpc/Connection.h"
 
 #include <QCheckBox>
@@ -9,6 +12,8 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -25,6 +30,15 @@ template <class T> T* Named(T* w, const char* name)
 {
     w->setObjectName(QString::fromLatin1(name));
     return w;
+}
+// The dialog's buttons, right-aligned under the rest.
+void AddButtonRow(QBoxLayout* root, std::initializer_list<QPushButton*> buttons)
+{
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QPushButton* b : buttons)
+        row->addWidget(b);
+    root->addLayout(row);
 }
 } // namespace
 
@@ -230,13 +244,9 @@ TSysTemplatedForm::TSysTemplatedForm(int windowId, int templateId, QWidget* pare
         item->setToolTip(q.FieldByName(QStringLiteral("datafield"))->AsString());
     }
     if (lstFields->count() > 0) lstFields->setCurrentRow(0);
-    auto* buttons = new QHBoxLayout;
     btnAdd = Named(new QPushButton(QStringLiteral("增加(&A)"), this), "btnAdd");
     btnClose = Named(new QPushButton(QStringLiteral("关闭(&C)"), this), "btnClose");
-    buttons->addStretch(1);
-    buttons->addWidget(btnAdd);
-    buttons->addWidget(btnClose);
-    root->addLayout(buttons);
+    AddButtonRow(root, {btnAdd, btnClose});
     connect(btnAdd, &QPushButton::clicked, this, [this] { AddClick(); });
     connect(btnClose, &QPushButton::clicked, this, [this] { done(FAdded > 0 ? QDialog::Accepted : QDialog::Rejected); });
 }
@@ -271,4 +281,148 @@ int ShowSysTemplatedEdit(int windowId, int templateId)
     TSysTemplatedForm form(windowId, templateId);
     ExecModal(&form);
     return form.AddedCount();
+}
+
+// ---------------------------------------------------------------- choosing what to edit
+
+TSysEditorChooser::TSysEditorChooser(TKind kind, TClientConnection* con, QWidget* parent)
+    : QDialog(parent), FKind(kind), FCon(con)
+{
+    setObjectName(QStringLiteral("SysEditorChooser"));
+    setWindowTitle(kind == ckField ? QStringLiteral("系统字段定义") : QStringLiteral("模板字段定义"));
+    resize(420, 460);
+    auto* root = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("单据窗口:"), this));
+    cbWindow = Named(new QComboBox(this), "cbWindow");
+    top->addWidget(cbWindow, 1);
+    root->addLayout(top);
+    root->addWidget(new QLabel(kind == ckField ? QStringLiteral("字段:") : QStringLiteral("模板:"), this));
+    lstItems = Named(new QListWidget(this), "lstItems");
+    root->addWidget(lstItems, 1);
+    btnOK = Named(new QPushButton(QStringLiteral("确定"), this), "btnOK");
+    btnCancel = Named(new QPushButton(QStringLiteral("取消"), this), "btnCancel");
+    AddButtonRow(root, {btnOK, btnCancel});
+
+    // A window's title is the read-only label of the head that opens its field list.
+    TClientDataSet windows, titles;
+    con->OpenDataSet(QStringLiteral("select windowid, windowname from template where templateid = 1 order by windowid"), &windows);
+    con->OpenDataSet(QStringLiteral("select windowid, itemid, defaultname from fieldinfo where tabletype = 1 and subtype = 5"
+                                    " order by windowid, itemid"),
+                     &titles);
+    QHash<int, QString> title;
+    for (titles.First(); !titles.Eof(); titles.Next()) {
+        const int win = titles.FieldByName(QStringLiteral("windowid"))->AsInteger();
+        if (!title.contains(win))
+            title.insert(win, titles.FieldByName(QStringLiteral("defaultname"))->AsString().trimmed());
+    }
+    for (windows.First(); !windows.Eof(); windows.Next()) {
+        const int win = windows.FieldByName(QStringLiteral("windowid"))->AsInteger();
+        const QString name = windows.FieldByName(QStringLiteral("windowname"))->AsString().trimmed();
+        const QString caption = title.value(win);
+        cbWindow->addItem(caption.isEmpty() ? name : QStringLiteral("%1（%2）").arg(caption, name), win);
+    }
+    connect(cbWindow, &QComboBox::currentIndexChanged, this, &TSysEditorChooser::FillItems);
+    connect(lstItems, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    connect(btnOK, &QPushButton::clicked, this, [this] {
+        if (cbWindow->currentIndex() < 0 || !lstItems->currentItem()) {
+            ShowInformation(QStringLiteral("请选择单据窗口和要编辑的项目。"));
+            return;
+        }
+        accept();
+    });
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    FillItems();
+}
+
+void TSysEditorChooser::FillItems()
+{
+    lstItems->clear();
+    if (cbWindow->currentIndex() < 0)
+        return;
+    const TSqlParams params{{QStringLiteral("win"), WindowID()}};
+    TClientDataSet ds;
+    if (FKind == ckField) {
+        auto* fresh = new QListWidgetItem(QStringLiteral("（新字段）"), lstItems);
+        fresh->setData(Qt::UserRole, -1);
+        FCon->OpenDataSet(QStringLiteral("select itemid, defaultname, datafield from fieldinfo where windowid = :win order by tabletype, serial"),
+                          &ds, params);
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+            auto* item = new QListWidgetItem(QStringLiteral("%1  [%2]").arg(ds.FieldByName(QStringLiteral("defaultname"))->AsString(),
+                                                                            ds.FieldByName(QStringLiteral("datafield"))->AsString()),
+                                             lstItems);
+            item->setData(Qt::UserRole, ds.FieldByName(QStringLiteral("itemid"))->AsInteger());
+        }
+    } else {
+        FCon->OpenDataSet(QStringLiteral("select templateid, templatename from template where windowid = :win order by templateid"), &ds,
+                          params);
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+            auto* item = new QListWidgetItem(ds.FieldByName(QStringLiteral("templatename"))->AsString(), lstItems);
+            item->setData(Qt::UserRole, ds.FieldByName(QStringLiteral("templateid"))->AsInteger());
+        }
+    }
+    if (lstItems->count() > 0)
+        lstItems->setCurrentRow(0);
+}
+
+int TSysEditorChooser::WindowID() const { return cbWindow->currentData().toInt(); }
+
+int TSysEditorChooser::ItemID() const
+{
+    return lstItems->currentItem() ? lstItems->currentItem()->data(Qt::UserRole).toInt() : -1;
+}
+
+namespace {
+
+// The window and item (or template) a maintenance editor opens on: from the bag when the
+// caller names them, otherwise from the chooser. False when the user cancelled.
+bool ChooseTarget(TSysEditorChooser::TKind kind, KQParams* params, const QString& itemKey, int& windowId, int& id)
+{
+    if (params && params->FindValue(QStringLiteral("WINDOWID")) && params->FindValue(itemKey)) {
+        windowId = params->GetValue(QStringLiteral("WINDOWID")).toInt();
+        id = params->GetValue(itemKey).toInt();
+        return true;
+    }
+    TSysEditorChooser chooser(kind, g_DefaultCon);
+    if (ExecModal(&chooser) != QDialog::Accepted)
+        return false;
+    windowId = chooser.WindowID();
+    id = chooser.ItemID();
+    return true;
+}
+
+bool RefusedToNonManagers(KQParams* params)
+{
+    if (g_iSysManager)
+        return false;
+    ShowInformation(QStringLiteral("您没有该项操作权限！"));
+    if (params)
+        params->AddValue(QStringLiteral("Result"), false);
+    return true;
+}
+
+} // namespace
+
+void RegisterSysEditorFunctions()
+{
+    RegistFunction(QStringLiteral("ShowSysFieldInfoEdit"), [](const QString&, const QString&, KQParams* params) {
+        if (RefusedToNonManagers(params) || !g_DefaultCon)
+            return 0;
+        int windowId = 0, itemId = -1;
+        const bool stored = ChooseTarget(TSysEditorChooser::ckField, params, QStringLiteral("ITEMID"), windowId, itemId) &&
+                            ShowSysFieldInfoEdit(windowId, itemId);
+        if (params)
+            params->AddValue(QStringLiteral("Result"), stored);
+        return 0;
+    });
+    RegistFunction(QStringLiteral("ShowSysTemplatedEdit"), [](const QString&, const QString&, KQParams* params) {
+        if (RefusedToNonManagers(params) || !g_DefaultCon)
+            return 0;
+        int windowId = 0, templateId = 0;
+        const bool added = ChooseTarget(TSysEditorChooser::ckTemplate, params, QStringLiteral("TEMPLATEID"), windowId, templateId) &&
+                           ShowSysTemplatedEdit(windowId, templateId) > 0;
+        if (params)
+            params->AddValue(QStringLiteral("Result"), added);
+        return 0;
+    });
 }

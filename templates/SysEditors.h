@@ -11,6 +11,7 @@ class QListWidget;
 class QPushButton;
 class QSpinBox;
 class TClientQuery;
+class TClientConnection;
 
 // "系统字段": edits the field `itemId` of the window, or a new one when there is none.
 class TSysFieldInfoForm : public QDialog {
@@ -75,3 +76,31 @@ private:
 bool ShowSysFieldInfoEdit(int windowId, int itemId, int* savedItemId = nullptr);
 // The number of fields added to the template.
 int ShowSysTemplatedEdit(int windowId, int templateId);
+
+// Which window, and which field or template of it, a maintenance editor is to open on:
+// the windows that have a standard template, listed by their title.
+class TSysEditorChooser : public QDialog {
+    Q_OBJECT
+public:
+    enum TKind { ckField, ckTemplate };
+    TSysEditorChooser(TKind kind, TClientConnection* con, QWidget* parent = nullptr);
+
+    QComboBox* cbWindow;  // item data: WINDOWID
+    QListWidget* lstItems; // item data: ITEMID (-1 a new field) or TEMPLATEID
+    QPushButton* btnOK;
+    QPushButton* btnCancel;
+
+    int WindowID() const;
+    int ItemID() const; // the chosen field or template; -1 for a new field
+
+private:
+    void FillItems();
+    TKind FKind;
+    TClientConnection* FCon;
+};
+
+// Registers "ShowSysFieldInfoEdit" and "ShowSysTemplatedEdit" with the host. Both are for
+// system managers only; others are told "您没有该项操作权限！". With "WINDOWID" and
+// "ITEMID" / "TEMPLATEID" in the bag they open on those, otherwise the chooser asks.
+// "Result": whether anything was stored.
+void RegisterSysEditorFunctions();

@@ -1,6 +1,67 @@
 #include "platform/report/DesignDocument.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QUndoCommand>
+
 #include <algorithm>
+
+namespace {
+QByteArray FileHash(const QString& fileName)
+{
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(&f);
+    return h.result();
+}
+// Steps on the same item of the same kind in a row merge into one.
+QString ItemKey(const char* what, TReportBandKind k, int index)
+{
+    return QStringLiteral("%1:%2:%3").arg(QLatin1String(what)).arg(int(k)).arg(index);
+}
+
+} // namespace
+
+// One editing step: the template before and after it.
+class TTemplateEdit : public QUndoCommand {
+public:
+    TTemplateEdit(TDesignDocument* doc, TReportTemplate before, TReportTemplate after, const QString& text, QString mergeKey)
+        : QUndoCommand(text), FDoc(doc), FBefore(std::move(before)), FAfter(std::move(after)), FKey(std::move(mergeKey))
+    {
+    }
+    int id() const override { return FKey.isEmpty() ? -1 : 1; }
+    // Nudging one item with the arrows of a spin box is one step, not one per click; a
+    // pause ends the step.
+    bool mergeWith(const QUndoCommand* other) override
+    {
+        const auto* o = static_cast<const TTemplateEdit*>(other);
+        if (o->FKey != FKey || o->FAt - FAt > MergeWindowMs)
+            return false;
+        FAfter = o->FAfter;
+        FAt = o->FAt;
+        return true;
+    }
+    void redo() override
+    {
+        if (FFirst) { // the document made the change already
+            FFirst = false;
+            return;
+        }
+        FDoc->Restore(FAfter);
+    }
+    void undo() override { FDoc->Restore(FBefore); }
+
+private:
+    TDesignDocument* FDoc;
+    TReportTemplate FBefore, FAfter;
+    QString FKey;
+    qint64 FAt = QDateTime::currentMSecsSinceEpoch();
+    bool FFirst = true;
+    static constexpr qint64 MergeWindowMs = 1500;
+};
 
 TDesignDocument::TDesignDocument(QObject* parent) : QObject(parent), FTemplate(TReportTemplate::Empty()) {}
 
@@ -8,16 +69,31 @@ void TDesignDocument::Load(const QString& fileName)
 {
     FTemplate = TReportTemplate::LoadFromFile(fileName);
     FFileName = fileName;
-    FModified = false;
+    FUndo.clear();
+    StampFile();
     emit Changed();
 }
 
-void TDesignDocument::Save()
+void TDesignDocument::StampFile() { FFileHash = FileHash(FFileName); }
+
+bool TDesignDocument::FileChangedElsewhere() const
+{
+    if (FFileName.isEmpty() || !QFile::exists(FFileName))
+        return false;
+    return FileHash(FFileName) != FFileHash;
+}
+
+void TDesignDocument::Save(bool overwrite)
 {
     if (FFileName.isEmpty())
         throw EReportError(QStringLiteral("模板还没有文件名"));
+    if (!overwrite && FileChangedElsewhere())
+        throw EFileChangedElsewhere(QStringLiteral("模板文件 %1 在打开之后已被其他程序修改，为免覆盖别人的修改，没有保存。"
+                                                   "请另存为其他文件，或重新打开后再修改。")
+                                        .arg(FFileName));
     FTemplate.SaveToFile(FFileName);
-    FModified = false;
+    StampFile();
+    FUndo.setClean();
     emit Changed();
 }
 
@@ -25,7 +101,8 @@ void TDesignDocument::SaveAs(const QString& fileName)
 {
     FTemplate.SaveToFile(fileName);
     FFileName = fileName;
-    FModified = false;
+    StampFile();
+    FUndo.setClean();
     emit Changed();
 }
 
@@ -34,13 +111,22 @@ void TDesignDocument::SetTemplate(const TReportTemplate& t)
     t.Validate();
     FTemplate = t;
     FFileName.clear();
-    FModified = false;
+    FFileHash.clear();
+    FUndo.clear();
     emit Changed();
 }
 
-void TDesignDocument::Touch()
+void TDesignDocument::Commit(const TReportTemplate& before, const QString& text, const QString& mergeKey)
 {
-    FModified = true;
+    if (before == FTemplate)
+        return;
+    FUndo.push(new TTemplateEdit(this, before, FTemplate, text, mergeKey));
+    emit Changed();
+}
+
+void TDesignDocument::Restore(const TReportTemplate& t)
+{
+    FTemplate = t;
     emit Changed();
 }
 
@@ -86,6 +172,7 @@ void TDesignDocument::Clamp(const TReportBand& band, TReportItem& it) const
 
 void TDesignDocument::AddBand(TReportBandKind k, double height)
 {
+    const TReportTemplate before = FTemplate;
     if (HasBand(k))
         throw EReportError(QStringLiteral("区域“%1”已经存在").arg(ReportBandCaption(k)));
     TReportBand b;
@@ -97,28 +184,30 @@ void TDesignDocument::AddBand(TReportBandKind k, double height)
     while (pos < FTemplate.Bands.size() && order.indexOf(FTemplate.Bands.at(pos).Kind) < order.indexOf(k))
         ++pos;
     FTemplate.Bands.insert(pos, b);
-    Touch();
+    Commit(before, QStringLiteral("新增区域"));
 }
 
 void TDesignDocument::DeleteBand(TReportBandKind k)
 {
+    const TReportTemplate before = FTemplate;
     if (k == TReportBandKind::Detail)
         throw EReportError(QStringLiteral("明细区域不能删除"));
     BandRef(k);
     FTemplate.Bands.erase(std::remove_if(FTemplate.Bands.begin(), FTemplate.Bands.end(),
                                          [k](const TReportBand& b) { return b.Kind == k; }),
                           FTemplate.Bands.end());
-    Touch();
+    Commit(before, QStringLiteral("删除区域"));
 }
 
 void TDesignDocument::SetBandHeight(TReportBandKind k, double height)
 {
+    const TReportTemplate before = FTemplate;
     TReportBand& b = BandRef(k);
     const double minH = k == TReportBandKind::Detail ? MinItemSize : 0;
     b.Height = std::clamp(height, minH, FTemplate.Page.ContentHeight());
     for (TReportItem& it : b.Items)
         Clamp(b, it);
-    Touch();
+    Commit(before, QStringLiteral("区域高度"), QStringLiteral("height:%1").arg(int(k)));
 }
 
 QVector<TDesignBandArea> TDesignDocument::CanvasLayout() const
@@ -157,11 +246,12 @@ bool TDesignDocument::BandAt(double canvasY, TReportBandKind& kind, double& band
 
 int TDesignDocument::AddItem(TReportBandKind k, const TReportItem& item)
 {
+    const TReportTemplate before = FTemplate;
     TReportBand& b = BandRef(k);
     TReportItem it = item;
     Clamp(b, it);
     b.Items.append(it);
-    Touch();
+    Commit(before, QStringLiteral("新增项目"));
     return int(b.Items.size()) - 1;
 }
 
@@ -192,65 +282,74 @@ int TDesignDocument::AddCatalogueItem(TReportBandKind k, const QString& name, QP
 
 void TDesignDocument::MoveItem(TReportBandKind k, int index, QPointF pos)
 {
+    const TReportTemplate before = FTemplate;
     TReportItem& it = ItemRef(k, index);
     it.X = pos.x();
     it.Y = pos.y();
     Clamp(BandRef(k), it);
-    Touch();
+    Commit(before, QStringLiteral("移动"), ItemKey("move", k, index));
 }
 
 void TDesignDocument::ResizeItem(TReportBandKind k, int index, QSizeF size)
 {
+    const TReportTemplate before = FTemplate;
     TReportItem& it = ItemRef(k, index);
     const TReportBand& b = BandRef(k);
     // Growing stops at the band's edge rather than pushing the item back.
     it.Width = std::min(size.width(), FTemplate.Page.ContentWidth() - it.X);
     it.Height = std::min(size.height(), b.Height - it.Y);
     Clamp(b, it);
-    Touch();
+    Commit(before, QStringLiteral("改变大小"), ItemKey("size", k, index));
 }
 
 void TDesignDocument::DeleteItem(TReportBandKind k, int index)
 {
+    const TReportTemplate before = FTemplate;
     ItemRef(k, index);
     BandRef(k).Items.removeAt(index);
-    Touch();
+    Commit(before, QStringLiteral("删除项目"));
 }
 
 void TDesignDocument::SetItemText(TReportBandKind k, int index, const QString& text)
 {
+    const TReportTemplate before = FTemplate;
     ItemRef(k, index).Text = text;
-    Touch();
+    Commit(before, QStringLiteral("修改内容"), ItemKey("text", k, index));
 }
 
 void TDesignDocument::SetItemFont(TReportBandKind k, int index, const TReportFont& font)
 {
+    const TReportTemplate before = FTemplate;
     if (font.Family.trimmed().isEmpty() || !(font.Size > 0))
         throw EReportError(QStringLiteral("字体无效"));
     ItemRef(k, index).Font = font;
-    Touch();
+    Commit(before, QStringLiteral("字体"));
 }
 
 void TDesignDocument::SetItemAlign(TReportBandKind k, int index, TReportHAlign align)
 {
+    const TReportTemplate before = FTemplate;
     ItemRef(k, index).Align = align;
-    Touch();
+    Commit(before, QStringLiteral("对齐"));
 }
 
 void TDesignDocument::SetItemFrame(TReportBandKind k, int index, const TReportFrame& frame)
 {
+    const TReportTemplate before = FTemplate;
     ItemRef(k, index).Frame = frame;
-    Touch();
+    Commit(before, QStringLiteral("边框"));
 }
 
 void TDesignDocument::SetItemWordWrap(TReportBandKind k, int index, bool wrap)
 {
+    const TReportTemplate before = FTemplate;
     ItemRef(k, index).WordWrap = wrap;
-    Touch();
+    Commit(before, QStringLiteral("换行"));
 }
 
 void TDesignDocument::AddColumn(const QString& field, const QString& caption, double width)
 {
+    const TReportTemplate before = FTemplate;
     if (field.trimmed().isEmpty() || !(width > 0))
         throw EReportError(QStringLiteral("明细列需要字段和正的宽度"));
     TReportColumn c;
@@ -258,23 +357,25 @@ void TDesignDocument::AddColumn(const QString& field, const QString& caption, do
     c.Caption = caption;
     c.Width = width;
     FTemplate.Columns.append(c);
-    Touch();
+    Commit(before, QStringLiteral("新增明细列"));
 }
 
 void TDesignDocument::DeleteColumn(int index)
 {
+    const TReportTemplate before = FTemplate;
     if (index < 0 || index >= FTemplate.Columns.size())
         throw EReportError(QStringLiteral("没有第 %1 列").arg(index + 1));
     FTemplate.Columns.removeAt(index);
-    Touch();
+    Commit(before, QStringLiteral("删除明细列"));
 }
 
 void TDesignDocument::SetColumnWidth(int index, double width)
 {
+    const TReportTemplate before = FTemplate;
     if (index < 0 || index >= FTemplate.Columns.size())
         throw EReportError(QStringLiteral("没有第 %1 列").arg(index + 1));
     if (!(width > 0))
         throw EReportError(QStringLiteral("列宽必须大于零"));
     FTemplate.Columns[index].Width = width;
-    Touch();
+    Commit(before, QStringLiteral("列宽"), QStringLiteral("width:%1").arg(index));
 }

@@ -5,9 +5,11 @@
 // printable width.
 #include "platform/report/ReportTemplate.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointF>
 #include <QSizeF>
+#include <QUndoStack>
 
 // A band as drawn on the design canvas: bands stacked in printing order, each under a
 // caption strip; the detail band is preceded by the table's header strip.
@@ -16,6 +18,13 @@ struct TDesignBandArea {
     double CaptionTop = 0; // mm from the top of the canvas
     double Top = 0;        // where the band's own coordinates start
     double Height = 0;
+};
+
+// Saving over a template file that another program changed since it was loaded or saved
+// here; the file is left as the other program wrote it.
+class EFileChangedElsewhere : public EReportError {
+public:
+    using EReportError::EReportError;
 };
 
 class TDesignDocument : public QObject {
@@ -28,12 +37,24 @@ public:
 
     // ---- file
     void Load(const QString& fileName); // throws EReportError; the document is unchanged then
-    void Save();                        // to the file it was loaded from
+    // To the file it was loaded from. When another program changed that file in the
+    // meantime the save is refused with EFileChangedElsewhere, unless overwrite is set.
+    void Save(bool overwrite = false);
     void SaveAs(const QString& fileName);
+    // Whether the file on disk still holds what was loaded or last saved here.
+    bool FileChangedElsewhere() const;
     QString FileName() const { return FFileName; }
-    bool Modified() const { return FModified; }
+    bool Modified() const { return !FUndo.isClean(); }
     void SetTemplate(const TReportTemplate& t); // a fresh, unnamed document
     const TReportTemplate& Template() const { return FTemplate; }
+
+    // ---- undo: every editing operation below is one step (typing into one item's text
+    // or nudging one item is merged into a single step)
+    QUndoStack* UndoStack() { return &FUndo; }
+    void Undo() { FUndo.undo(); }
+    void Redo() { FUndo.redo(); }
+    bool CanUndo() const { return FUndo.canUndo(); }
+    bool CanRedo() const { return FUndo.canRedo(); }
 
     // ---- bands
     bool HasBand(TReportBandKind k) const { return FTemplate.Band(k) != nullptr; }
@@ -70,12 +91,18 @@ signals:
     void Changed();
 
 private:
+    friend class TTemplateEdit;
     TReportBand& BandRef(TReportBandKind k);
     TReportItem& ItemRef(TReportBandKind k, int index);
     void Clamp(const TReportBand& band, TReportItem& it) const;
-    void Touch();
+    // Records the change from `before` to the current template as one undo step; steps
+    // with the same non-empty mergeKey in a row become one.
+    void Commit(const TReportTemplate& before, const QString& text, const QString& mergeKey = QString());
+    void Restore(const TReportTemplate& t); // undo and redo
+    void StampFile();
 
     TReportTemplate FTemplate;
     QString FFileName;
-    bool FModified = false;
+    QByteArray FFileHash; // of the file as loaded or last saved here
+    QUndoStack FUndo;
 };

@@ -5,11 +5,11 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QtMath>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -49,8 +49,10 @@ Qt::Alignment ToQt(TReportHAlign a)
     return Qt::AlignLeft;
 }
 
-// Draws text inside a box given in mm: vertically centred, elided unless wrapping.
-void DrawText(QPainter& p, const QRectF& box, double dpi, const QString& text, TReportHAlign align, bool wrap)
+// Draws text inside a box given in mm: vertically centred, elided unless wrapping. fm
+// measures the painter's font (the table passes its own, made once per page).
+void DrawText(QPainter& p, const QRectF& box, double dpi, const QString& text, TReportHAlign align, bool wrap,
+              const QFontMetricsF* fm = nullptr)
 {
     if (text.isEmpty())
         return;
@@ -64,9 +66,24 @@ void DrawText(QPainter& p, const QRectF& box, double dpi, const QString& text, T
         p.restore();
         return;
     }
-    const QFontMetricsF fm(p.font(), p.device());
-    const QString shown = fm.horizontalAdvance(text) > r.width() ? fm.elidedText(text, Qt::ElideRight, r.width()) : text;
-    p.drawText(r, int(ToQt(align) | Qt::AlignVCenter | Qt::TextSingleLine), shown);
+    std::optional<QFontMetricsF> own;
+    if (!fm)
+        fm = &own.emplace(p.font(), p.device());
+    // Placed by hand on its base line: a bill prints thousands of cells, and the general
+    // text layout behind drawText(rect, flags) costs more than the drawing itself.
+    QString shown = text;
+    double width = fm->horizontalAdvance(text);
+    if (width > r.width()) {
+        shown = fm->elidedText(text, Qt::ElideRight, r.width());
+        width = fm->horizontalAdvance(shown);
+    }
+    double x = r.left();
+    if (align == TReportHAlign::Center)
+        x += (r.width() - width) / 2;
+    else if (align == TReportHAlign::Right)
+        x = r.right() - width;
+    const double baseline = r.top() + (r.height() - fm->height()) / 2 + fm->ascent();
+    p.drawText(QPointF(x, baseline), shown);
 }
 
 void DrawFrame(QPainter& p, const QRectF& r, const TReportFrame& f, double dpi)
@@ -287,16 +304,31 @@ void TReportControl::AddDetailField(const QString& name, const QString& caption)
     FTemplate.DetailFields.append({name, caption, {}});
 }
 
+void TReportControl::AppendVariable(const QString& name, const QString& caption)
+{
+    if (name.trimmed().isEmpty())
+        return;
+    // A name listed before keeps its value: the new entry shows the same one.
+    const int known = IndexOfName(FTemplate.Variables, name);
+    FTemplate.Variables.append({name, caption, known >= 0 ? FTemplate.Variables.at(known).Value : QString()});
+}
+
+void TReportControl::AppendDetailField(const QString& name, const QString& caption)
+{
+    if (!name.trimmed().isEmpty())
+        FTemplate.DetailFields.append({name, caption, {}});
+}
+
 void TReportControl::SetVarValue(const QString& name, const QVariant& value)
 {
     if (name.trimmed().isEmpty())
         return;
-    int i = IndexOfName(FTemplate.Variables, name);
-    if (i < 0) {
+    if (IndexOfName(FTemplate.Variables, name) < 0)
         FTemplate.Variables.append({name, name, {}});
-        i = int(FTemplate.Variables.size()) - 1;
-    }
-    FTemplate.Variables[i].Value = FormatReportValue(value, {});
+    const QString text = FormatReportValue(value, {});
+    for (TReportCatalogueEntry& e : FTemplate.Variables) // every entry listed under the name
+        if (e.Name.compare(name, Qt::CaseInsensitive) == 0)
+            e.Value = text;
     FValues.insert(name.toUpper(), value);
     Invalidate();
 }
@@ -360,7 +392,7 @@ QVariant TReportControl::Resolve(const QString& rawName, int pageIndex, int row)
     if (name.compare(QLatin1String("PageNum"), Qt::CaseInsensitive) == 0)
         return pageIndex + 1;
     if (name.compare(QLatin1String("PageCount"), Qt::CaseInsensitive) == 0)
-        return int(FPages.size());
+        return FPageCount;
     if (name.compare(QLatin1String("RowNo"), Qt::CaseInsensitive) == 0)
         return row >= 0 ? QVariant(row + 1) : QVariant();
 
@@ -434,121 +466,131 @@ void TReportControl::Layout()
     if (FLaidOut)
         return;
     FTotals.clear();
-    FPages.clear();
+    FPageCount = 0;
     if (FDetail)
         FDetail->Prepare();
 
+    // Every page after the first starts the same way and holds the same number of rows,
+    // so the plan is a handful of numbers whatever the number of rows: a page's items are
+    // made when the page is drawn and dropped after.
     const TReportTemplate& t = FTemplate;
-    const TReportPage& pg = t.Page;
-    const double top = pg.MarginTop;
-    const double bottom = pg.Height - pg.MarginBottom;
+    TLayoutMetrics& m = FMetrics;
+    m = TLayoutMetrics();
     const TReportBand* pageHeader = t.Band(TReportBandKind::PageHeader);
     const TReportBand* pageFooter = t.Band(TReportBandKind::PageFooter);
-    const TReportBand* title = t.Band(TReportBandKind::Title);
-    const TReportBand* masterHeader = t.Band(TReportBandKind::MasterHeader);
-    const TReportBand* summary = t.Band(TReportBandKind::Summary);
-    const double rowH = t.BandHeight(TReportBandKind::Detail);
+    m.Top = t.Page.MarginTop;
+    m.Bottom = t.Page.Height - t.Page.MarginBottom;
+    m.RowHeight = t.BandHeight(TReportBandKind::Detail);
     const bool hasTable = t.Table.Visible && !t.Columns.isEmpty();
-    const double tableHeaderH = hasTable ? t.Table.HeaderHeight : 0;
+    m.TableHeaderHeight = hasTable ? t.Table.HeaderHeight : 0;
     bool anyTotal = false;
     for (const auto& c : t.Columns)
         anyTotal = anyTotal || c.Total;
-    const double totalsH = (hasTable && anyTotal) ? rowH : 0;
-    const double summaryH = summary ? summary->Height : 0;
-    const int rows = DetailRowCount();
-
-    using TPlaced = TReportPagePlan::TPlaced;
-    double y = 0, limit = 0;
-    bool rowsOnPage = false;
-
-    auto footerFor = [&](int page) {
-        return (pageFooter && (page > 0 || pageFooter->PrintOnFirstPage)) ? pageFooter->Height : 0.0;
-    };
-    auto newPage = [&]() {
-        const int page = int(FPages.size());
-        FPages.append(TReportPagePlan());
-        TReportPagePlan& plan = FPages.last();
-        y = top;
-        limit = bottom - footerFor(page);
-        if (pageHeader && (page > 0 || pageHeader->PrintOnFirstPage)) {
-            plan.Items.append({TPlaced::Band, TReportBandKind::PageHeader, -1, y});
-            y += pageHeader->Height;
-        }
-        if (page == 0) {
-            if (title) {
-                plan.Items.append({TPlaced::Band, TReportBandKind::Title, -1, y});
-                y += title->Height;
-            }
-            if (masterHeader) {
-                plan.Items.append({TPlaced::Band, TReportBandKind::MasterHeader, -1, y});
-                y += masterHeader->Height;
-            }
-        }
-        if (y > limit + Eps)
-            throw EReportError(QStringLiteral("页眉、标题和页脚的高度之和超过了纸张的可打印高度"));
-        rowsOnPage = false;
-    };
-    auto placeTableHeader = [&]() {
-        if (tableHeaderH > 0)
-            FPages.last().Items.append({TPlaced::TableHeader, TReportBandKind::Detail, -1, y});
-        y += tableHeaderH;
-    };
-
-    newPage();
-    FPages.last().FirstRow = 0;
-    for (int r = 0; r < rows; ++r) {
-        const double need = (rowsOnPage ? 0 : tableHeaderH) + rowH;
-        if (y + need > limit + Eps) {
-            if (!rowsOnPage && FPages.size() > 1)
-                throw EReportError(QStringLiteral("明细行高度超过了纸张的可打印高度"));
-            newPage();
-            FPages.last().FirstRow = r;
-            if (y + tableHeaderH + rowH > limit + Eps)
-                throw EReportError(QStringLiteral("明细行高度超过了纸张的可打印高度"));
-        }
-        if (!rowsOnPage)
-            placeTableHeader();
-        FPages.last().Items.append({TPlaced::DetailRow, TReportBandKind::Detail, r, y});
-        FPages.last().RowCount++;
-        y += rowH;
-        rowsOnPage = true;
+    m.TotalsHeight = (hasTable && anyTotal) ? m.RowHeight : 0;
+    m.SummaryHeight = t.BandHeight(TReportBandKind::Summary);
+    for (int page : {0, 1}) {
+        m.HeaderOn[page] = pageHeader && (page > 0 || pageHeader->PrintOnFirstPage);
+        m.FooterOn[page] = pageFooter && (page > 0 || pageFooter->PrintOnFirstPage);
+        m.Start[page] = m.Top + (m.HeaderOn[page] ? pageHeader->Height : 0) +
+                        (page == 0 ? t.BandHeight(TReportBandKind::Title) + t.BandHeight(TReportBandKind::MasterHeader) : 0);
+        m.Limit[page] = m.Bottom - (m.FooterOn[page] ? pageFooter->Height : 0);
+        const double room = m.Limit[page] + Eps - m.Start[page] - m.TableHeaderHeight;
+        m.Capacity[page] = room < m.RowHeight ? 0 : int(std::floor(room / m.RowHeight));
     }
+    auto checkStart = [&](int page) {
+        if (m.Start[page] > m.Limit[page] + Eps)
+            throw EReportError(QStringLiteral("页眉、标题和页脚的高度之和超过了纸张的可打印高度"));
+    };
+    checkStart(0);
 
+    const int rows = DetailRowCount();
+    m.Rows = rows;
+    int lastRowPage = 0;
+    int rowsOnLast = std::min(rows, m.Capacity[0]);
+    if (rows > m.Capacity[0]) {
+        checkStart(1);
+        if (m.Capacity[1] == 0)
+            throw EReportError(QStringLiteral("明细行高度超过了纸张的可打印高度"));
+        const int rest = rows - m.Capacity[0];
+        const int more = (rest + m.Capacity[1] - 1) / m.Capacity[1];
+        lastRowPage = more;
+        rowsOnLast = rest - (more - 1) * m.Capacity[1];
+    }
+    const int k = lastRowPage > 0 ? 1 : 0;
+    double y = m.Start[k] + (rowsOnLast > 0 ? m.TableHeaderHeight + rowsOnLast * m.RowHeight : 0);
+    auto closingHeight = [&](bool rowsOnPage) {
+        return (m.TotalsHeight > 0 && !rowsOnPage ? m.TableHeaderHeight : 0) + m.TotalsHeight + m.SummaryHeight;
+    };
+    m.ClosingPage = lastRowPage;
     // Totals and summary stay together after the last row, on a new page if they must.
-    auto closingHeight = [&]() { return (totalsH > 0 && !rowsOnPage ? tableHeaderH : 0) + totalsH + summaryH; };
-    if (y + closingHeight() > limit + Eps) {
-        newPage();
-        FPages.last().FirstRow = rows;
-        if (y + closingHeight() > limit + Eps)
+    if (y + closingHeight(rowsOnLast > 0) > m.Limit[k] + Eps) {
+        m.ClosingPage = lastRowPage + 1;
+        checkStart(1);
+        if (m.Start[1] + closingHeight(false) > m.Limit[1] + Eps)
             throw EReportError(QStringLiteral("表尾汇总区域的高度超过了纸张的可打印高度"));
     }
-    if (totalsH > 0) {
-        if (!rowsOnPage)
-            placeTableHeader();
-        FPages.last().Items.append({TPlaced::TotalsRow, TReportBandKind::Detail, -1, y});
-        y += totalsH;
-    }
-    if (summary) {
-        FPages.last().Items.append({TPlaced::Band, TReportBandKind::Summary, -1, y});
-        y += summaryH;
-    }
-
-    for (int page = 0; page < FPages.size(); ++page)
-        if (pageFooter && (page > 0 || pageFooter->PrintOnFirstPage))
-            FPages[page].Items.append({TPlaced::Band, TReportBandKind::PageFooter, -1, bottom - pageFooter->Height});
+    FPageCount = m.ClosingPage + 1;
     FLaidOut = true;
 }
 
 int TReportControl::PageCount()
 {
     Layout();
-    return int(FPages.size());
+    return FPageCount;
 }
 
-const QVector<TReportPagePlan>& TReportControl::Pages()
+TReportPagePlan TReportControl::PagePlan(int pageIndex)
 {
+    using TPlaced = TReportPagePlan::TPlaced;
     Layout();
-    return FPages;
+    if (pageIndex < 0 || pageIndex >= FPageCount)
+        throw EReportError(QStringLiteral("报表没有第 %1 页").arg(pageIndex + 1));
+    const TLayoutMetrics& m = FMetrics;
+    const int k = pageIndex > 0 ? 1 : 0;
+    TReportPagePlan plan;
+    if (pageIndex == 0) {
+        plan.FirstRow = 0;
+        plan.RowCount = std::min(m.Rows, m.Capacity[0]);
+    } else {
+        plan.FirstRow = std::min(m.Rows, m.Capacity[0] + (pageIndex - 1) * m.Capacity[1]);
+        plan.RowCount = std::min(m.Capacity[1], m.Rows - plan.FirstRow);
+    }
+    double y = m.Top;
+    if (m.HeaderOn[k]) {
+        plan.Items.append({TPlaced::Band, TReportBandKind::PageHeader, -1, y});
+        y += FTemplate.BandHeight(TReportBandKind::PageHeader);
+    }
+    if (pageIndex == 0) {
+        if (FTemplate.Band(TReportBandKind::Title)) {
+            plan.Items.append({TPlaced::Band, TReportBandKind::Title, -1, y});
+            y += FTemplate.BandHeight(TReportBandKind::Title);
+        }
+        if (FTemplate.Band(TReportBandKind::MasterHeader)) {
+            plan.Items.append({TPlaced::Band, TReportBandKind::MasterHeader, -1, y});
+            y += FTemplate.BandHeight(TReportBandKind::MasterHeader);
+        }
+    }
+    const bool closing = pageIndex == m.ClosingPage;
+    if (plan.RowCount > 0 || (closing && m.TotalsHeight > 0)) {
+        if (m.TableHeaderHeight > 0)
+            plan.Items.append({TPlaced::TableHeader, TReportBandKind::Detail, -1, y});
+        y += m.TableHeaderHeight;
+    }
+    for (int r = 0; r < plan.RowCount; ++r) {
+        plan.Items.append({TPlaced::DetailRow, TReportBandKind::Detail, plan.FirstRow + r, y});
+        y += m.RowHeight;
+    }
+    if (closing) {
+        if (m.TotalsHeight > 0) {
+            plan.Items.append({TPlaced::TotalsRow, TReportBandKind::Detail, -1, y});
+            y += m.TotalsHeight;
+        }
+        if (FTemplate.Band(TReportBandKind::Summary))
+            plan.Items.append({TPlaced::Band, TReportBandKind::Summary, -1, y});
+    }
+    if (m.FooterOn[k])
+        plan.Items.append({TPlaced::Band, TReportBandKind::PageFooter, -1, m.Bottom - FTemplate.BandHeight(TReportBandKind::PageFooter)});
+    return plan;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -585,7 +627,26 @@ void TReportControl::PaintBand(QPainter& p, double dpi, const TReportBand& band,
     }
 }
 
-void TReportControl::PaintTableRow(QPainter& p, double dpi, double top, int pageIndex, int row, int what)
+// The table's fonts at the resolution of one page, made once per page rather than per row.
+// Each column's plain detail field is looked up by name once, not per cell.
+struct TReportControl::TTablePaint {
+    TTablePaint(const TReportTemplate& t, QPaintDevice* device, double dpi)
+        : Header(MakeFont(t.Table.HeaderFont, dpi)), Cell(MakeFont(t.Table.CellFont, dpi)), Totals(Cell),
+          HeaderMetrics(Header, device), CellMetrics(Cell, device), TotalsMetrics(Totals, device)
+    {
+        Totals.setBold(true);
+        TotalsMetrics = QFontMetricsF(Totals, device);
+        for (const TReportColumn& c : t.Columns) {
+            const QString field = StripPrefix(c.Field.trimmed(), "D.");
+            DetailField.append(field.isEmpty() ? QString() : field);
+        }
+    }
+    QFont Header, Cell, Totals;
+    QFontMetricsF HeaderMetrics, CellMetrics, TotalsMetrics;
+    QVector<QString> DetailField; // "" where the column holds something else
+};
+
+void TReportControl::PaintTableRow(QPainter& p, double dpi, double top, int pageIndex, int row, int what, const TTablePaint& tp)
 {
     using TPlaced = TReportPagePlan::TPlaced;
     const TReportTemplate& t = FTemplate;
@@ -593,16 +654,18 @@ void TReportControl::PaintTableRow(QPainter& p, double dpi, double top, int page
     const bool totals = what == TPlaced::TotalsRow;
     const double h = header ? t.Table.HeaderHeight : t.BandHeight(TReportBandKind::Detail);
     double x = t.Page.MarginLeft;
-    const double width = t.TableWidth();
+    const QFontMetricsF* fm = &tp.CellMetrics;
     if (header) {
-        p.fillRect(PxRect(x, top, width, h, dpi), QColor(236, 236, 236));
-        p.setFont(MakeFont(t.Table.HeaderFont, dpi));
+        p.fillRect(PxRect(x, top, t.TableWidth(), h, dpi), QColor(236, 236, 236));
+        p.setFont(tp.Header);
+        fm = &tp.HeaderMetrics;
+    } else if (totals && !t.Table.CellFont.Bold) {
+        p.setFont(tp.Totals);
+        fm = &tp.TotalsMetrics;
     } else {
-        TReportFont f = t.Table.CellFont;
-        f.Bold = f.Bold || totals;
-        p.setFont(MakeFont(f, dpi));
+        p.setFont(tp.Cell);
     }
-    TReportFrame frame{true, true, true, true, t.Table.LineWidth};
+    p.setPen(Qt::black);
     for (int i = 0; i < t.Columns.size(); ++i) {
         const TReportColumn& c = t.Columns.at(i);
         const QRectF box = PxRect(x, top, c.Width, h, dpi);
@@ -618,27 +681,55 @@ void TReportControl::PaintTableRow(QPainter& p, double dpi, double top, int page
             } else if (c.Total) {
                 text = FormatReportValue(Resolve(QStringLiteral("SUM(%1)").arg(c.Field), pageIndex, -1), c.Format);
             }
+        } else if (!tp.DetailField.at(i).isEmpty()) {
+            text = FormatReportValue(FDetail ? FDetail->Value(row, tp.DetailField.at(i)) : QVariant(), c.Format);
         } else {
             text = FormatReportValue(Resolve(c.Field, pageIndex, row), c.Format);
         }
-        p.setPen(Qt::black);
-        DrawText(p, box, dpi, text, align, false);
-        if (t.Table.LineWidth > 0)
-            DrawFrame(p, box, frame, dpi);
+        DrawText(p, box, dpi, text, align, false, fm);
         x += c.Width;
     }
+}
+
+// The ruling of one page's block of table rows: a line between every two rows and round
+// the block, and the column lines from its top to its bottom, each drawn once.
+void TReportControl::PaintTableRules(QPainter& p, double dpi, const QVector<double>& rowTops, double bottom)
+{
+    const TReportTemplate& t = FTemplate;
+    if (rowTops.isEmpty() || !(t.Table.LineWidth > 0))
+        return;
+    QPen pen(Qt::black);
+    pen.setWidthF(qMax(1.0, Px(t.Table.LineWidth, dpi)));
+    pen.setCapStyle(Qt::SquareCap);
+    p.setPen(pen);
+    const double left = t.Page.MarginLeft;
+    const double right = left + t.TableWidth();
+    QVector<QLineF> lines;
+    lines.reserve(rowTops.size() + t.Columns.size() + 2);
+    for (double y : rowTops)
+        lines.append(QLineF(Px(left, dpi), Px(y, dpi), Px(right, dpi), Px(y, dpi)));
+    lines.append(QLineF(Px(left, dpi), Px(bottom, dpi), Px(right, dpi), Px(bottom, dpi)));
+    double x = left;
+    lines.append(QLineF(Px(x, dpi), Px(rowTops.first(), dpi), Px(x, dpi), Px(bottom, dpi)));
+    for (const TReportColumn& c : t.Columns) {
+        x += c.Width;
+        lines.append(QLineF(Px(x, dpi), Px(rowTops.first(), dpi), Px(x, dpi), Px(bottom, dpi)));
+    }
+    p.drawLines(lines);
 }
 
 void TReportControl::PaintPage(QPainter& p, double dpi, int pageIndex)
 {
     using TPlaced = TReportPagePlan::TPlaced;
-    Layout();
-    if (pageIndex < 0 || pageIndex >= FPages.size())
-        throw EReportError(QStringLiteral("报表没有第 %1 页").arg(pageIndex + 1));
+    const TReportPagePlan plan = PagePlan(pageIndex);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     const bool hasTable = FTemplate.Table.Visible && !FTemplate.Columns.isEmpty();
-    for (const TPlaced& it : FPages.at(pageIndex).Items) {
+    const TTablePaint tp(FTemplate, p.device(), dpi);
+    QVector<double> rowTops; // of the table's rows on this page, for the ruling
+    double tableBottom = 0;
+    const double rowH = FTemplate.BandHeight(TReportBandKind::Detail);
+    for (const TPlaced& it : plan.Items) {
         switch (it.What) {
         case TPlaced::Band:
             if (const TReportBand* b = FTemplate.Band(it.Kind))
@@ -646,22 +737,28 @@ void TReportControl::PaintPage(QPainter& p, double dpi, int pageIndex)
             break;
         case TPlaced::TableHeader:
         case TPlaced::TotalsRow:
-            PaintTableRow(p, dpi, it.Top, pageIndex, -1, it.What);
+            PaintTableRow(p, dpi, it.Top, pageIndex, -1, it.What, tp);
+            rowTops.append(it.Top);
+            tableBottom = it.Top + (it.What == TPlaced::TableHeader ? FTemplate.Table.HeaderHeight : rowH);
             break;
         case TPlaced::DetailRow:
-            if (hasTable)
-                PaintTableRow(p, dpi, it.Top, pageIndex, it.Row, it.What);
+            if (hasTable) {
+                PaintTableRow(p, dpi, it.Top, pageIndex, it.Row, it.What, tp);
+                rowTops.append(it.Top);
+                tableBottom = it.Top + rowH;
+            }
             if (const TReportBand* b = FTemplate.Band(TReportBandKind::Detail))
                 PaintBand(p, dpi, *b, it.Top, pageIndex, it.Row);
             break;
         }
     }
+    PaintTableRules(p, dpi, rowTops, tableBottom);
 }
 
 QImage TReportControl::RenderPage(int pageIndex, double dpi)
 {
     Layout();
-    if (pageIndex < 0 || pageIndex >= FPages.size())
+    if (pageIndex < 0 || pageIndex >= FPageCount)
         throw EReportError(QStringLiteral("报表没有第 %1 页").arg(pageIndex + 1));
     const QSize size(qCeil(Px(FTemplate.Page.Width, dpi)), qCeil(Px(FTemplate.Page.Height, dpi)));
     QImage img(size, QImage::Format_RGB32);
@@ -684,12 +781,37 @@ QPageLayout MakePageLayout(const TReportPage& pg)
 }
 } // namespace
 
-void TReportControl::PaintDocument(QPainter& p, QPagedPaintDevice* device, double dpi)
+QVector<int> TReportControl::PrintSequence(int fromPage, int toPage, int copies, bool collate)
 {
-    for (int i = 0; i < FPages.size(); ++i) {
+    Layout();
+    const int first = fromPage > 0 ? fromPage : 1;
+    const int last = toPage > 0 ? std::min(toPage, FPageCount) : FPageCount;
+    if (first > last)
+        throw EReportError(QStringLiteral("打印范围第 %1 页至第 %2 页中没有可打印的页（共 %3 页）")
+                               .arg(first).arg(toPage > 0 ? toPage : last).arg(FPageCount));
+    QVector<int> out;
+    copies = std::max(1, copies);
+    out.reserve((last - first + 1) * copies);
+    if (collate) {
+        for (int c = 0; c < copies; ++c)
+            for (int p = first; p <= last; ++p)
+                out.append(p - 1);
+    } else {
+        for (int p = first; p <= last; ++p)
+            for (int c = 0; c < copies; ++c)
+                out.append(p - 1);
+    }
+    return out;
+}
+
+void TReportControl::PaintDocument(QPainter& p, QPagedPaintDevice* device, double dpi, const QVector<int>& pages)
+{
+    // One page is planned, drawn and handed to the device at a time: nothing of a page
+    // outlives it, so a bill of any length prints in the same memory.
+    for (int i = 0; i < pages.size(); ++i) {
         if (i > 0 && !device->newPage())
             throw EReportError(QStringLiteral("打印时无法开始新的一页"));
-        PaintPage(p, dpi, i);
+        PaintPage(p, dpi, pages.at(i));
     }
 }
 
@@ -704,30 +826,25 @@ void TReportControl::PrintToPdf(const QString& fileName)
     QPainter p;
     if (!p.begin(&writer))
         throw EReportError(QStringLiteral("无法写入文件 %1").arg(fileName));
-    PaintDocument(p, &writer, writer.resolution());
+    PaintDocument(p, &writer, writer.resolution(), PrintSequence(1, FPageCount, 1, true));
     p.end();
 }
 
 void TReportControl::Print(QPrinter* printer)
 {
     Layout();
+    // The page range and copies the user chose in the print dialog; copies are repeated
+    // here when the printer cannot make them itself (a PDF, for one).
+    const bool range = printer->printRange() == QPrinter::PageRange && printer->fromPage() > 0;
+    const int copies = printer->supportsMultipleCopies() ? 1 : printer->copyCount();
+    const QVector<int> pages = PrintSequence(range ? printer->fromPage() : 1, range ? printer->toPage() : FPageCount, copies,
+                                             printer->collateCopies());
     printer->setFullPage(true);
     printer->setPageLayout(MakePageLayout(FTemplate.Page));
     printer->setDocName(FTemplate.Name);
     QPainter p;
     if (!p.begin(printer))
         throw EReportError(QStringLiteral("无法开始打印"));
-    PaintDocument(p, printer, printer->resolution());
+    PaintDocument(p, printer, printer->resolution(), pages);
     p.end();
-}
-
-std::unique_ptr<QPrintPreviewDialog> TReportControl::Preview(QWidget* parent)
-{
-    Layout();
-    auto dlg = std::make_unique<QPrintPreviewDialog>(parent);
-    dlg->setWindowTitle(QStringLiteral("打印预览 - %1").arg(FTemplate.Name));
-    dlg->printer()->setFullPage(true);
-    dlg->printer()->setPageLayout(MakePageLayout(FTemplate.Page));
-    QObject::connect(dlg.get(), &QPrintPreviewDialog::paintRequested, dlg.get(), [this](QPrinter* printer) { Print(printer); });
-    return dlg;
 }

@@ -18,7 +18,6 @@
 
 class QPainter;
 class QPrinter;
-class QPrintPreviewDialog;
 class QWidget;
 class TClientDataSet;
 
@@ -47,8 +46,8 @@ QString FormatReportValue(const QVariant& value, const QString& format);
 // layer registers it so templates can say "[SUM(D.Amount)|chinese]".
 void SetMoneyInWordsFunction(std::function<QString(double)> fn);
 
-// Where each band of each page goes; computed before anything is drawn so that
-// "PageCount" is known on every page.
+// Where each band of one page goes. The page count is known before anything is drawn, so
+// "PageCount" is right on every page.
 struct TReportPagePlan {
     struct TPlaced {
         enum TWhat { Band, TableHeader, DetailRow, TotalsRow } What = Band;
@@ -75,12 +74,15 @@ public:
     void SetTemplate(const TReportTemplate& t);
     const TReportTemplate& Template() const { return FTemplate; }
 
-    // ---- catalogue (names compare without regard to case; a name is added once)
+    // ---- catalogue (names compare without regard to case). Add: a name is listed once;
+    // Append: listed as it comes, so one field shown under two captions has two entries.
     void ClearCatalogue();
     void ClearVariables();
     void ClearDetailFields();
     void AddVariable(const QString& name, const QString& caption, const QVariant& value = {});
     void AddDetailField(const QString& name, const QString& caption);
+    void AppendVariable(const QString& name, const QString& caption);
+    void AppendDetailField(const QString& name, const QString& caption);
     // Sets a variable's value; an unknown name is added to the catalogue captioned by its name.
     void SetVarValue(const QString& name, const QVariant& value);
     QVariant VarValue(const QString& name) const;
@@ -103,22 +105,36 @@ public:
 
     // ---- output
     int PageCount();                                // lays out if needed
-    const QVector<TReportPagePlan>& Pages();
+    // What goes where on one page (0-based); made on demand, nothing is kept per page.
+    TReportPagePlan PagePlan(int pageIndex);
     QImage RenderPage(int pageIndex, double dpi = 96); // 0-based
     void PrintToPdf(const QString& fileName);           // throws EReportError
-    void Print(QPrinter* printer);                      // page setup from the template
-    // Builds a preview dialog on the report; the caller shows it (modally, through the host).
-    std::unique_ptr<QPrintPreviewDialog> Preview(QWidget* parent);
+    // Page setup from the template; the printer's page range and copies are honoured.
+    void Print(QPrinter* printer);
+    // The 0-based pages printed for a range (1-based, inclusive; 0 = open end) and a number
+    // of copies, collated or page by page. EReportError when the range holds no page.
+    QVector<int> PrintSequence(int fromPage, int toPage, int copies = 1, bool collate = true);
 
     // Text of an expression with the values of a page and row (row -1 outside the detail).
     QString Evaluate(const QString& expression, int pageIndex = 0, int row = -1);
 
 private:
+    // The page plan in numbers: where rows start and end on the first and on later pages.
+    struct TLayoutMetrics {
+        double Top = 0, Bottom = 0, RowHeight = 0, TableHeaderHeight = 0, TotalsHeight = 0, SummaryHeight = 0;
+        bool HeaderOn[2] = {false, false}, FooterOn[2] = {false, false}; // [0] first page, [1] later pages
+        double Start[2] = {0, 0}, Limit[2] = {0, 0};
+        int Capacity[2] = {0, 0}; // rows per page
+        int Rows = 0;
+        int ClosingPage = 0; // the page with the totals row and the summary
+    };
     void Layout();
     void Invalidate() { FLaidOut = false; }
     void PaintPage(QPainter& p, double dpi, int pageIndex);
-    void PaintDocument(QPainter& p, class QPagedPaintDevice* device, double dpi);
-    void PaintTableRow(QPainter& p, double dpi, double top, int pageIndex, int row, int what);
+    void PaintDocument(QPainter& p, class QPagedPaintDevice* device, double dpi, const QVector<int>& pages);
+    struct TTablePaint;
+    void PaintTableRow(QPainter& p, double dpi, double top, int pageIndex, int row, int what, const TTablePaint& tp);
+    void PaintTableRules(QPainter& p, double dpi, const QVector<double>& rowTops, double bottom);
     void PaintBand(QPainter& p, double dpi, const TReportBand& band, double top, int pageIndex, int row);
     QVariant Resolve(const QString& name, int pageIndex, int row) const;
     QVariant MasterValue(const QString& field) const;
@@ -133,7 +149,8 @@ private:
     std::function<QVariant(const QString&)> FMasterReader;
     std::shared_ptr<TReportRowSource> FDetail;
     QDateTime FPrintTime;
-    QVector<TReportPagePlan> FPages;
+    TLayoutMetrics FMetrics;
+    int FPageCount = 0;
     bool FLaidOut = false;
     mutable QHash<QString, double> FTotals; // upper-cased field -> sum, per layout
 };

@@ -16,11 +16,12 @@ public:
     {
         if (!Alive())
             return {};
-        const QString key = field.toUpper();
-        auto it = FIndexes.constFind(key);
+        // Keyed by the name as asked for: a template asks with the same few names on every
+        // row, so the lookup costs no new string.
+        auto it = FIndexes.constFind(field);
         if (it == FIndexes.constEnd()) {
             const TField* f = FDataSet->FindField(field);
-            it = FIndexes.insert(key, f ? f->Index() : -1);
+            it = FIndexes.insert(field, f ? f->Index() : -1);
         }
         return it.value() < 0 ? QVariant() : FDataSet->RowValue(row, it.value());
     }

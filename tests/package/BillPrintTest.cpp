@@ -6,8 +6,14 @@
 #include "printing/PrintTemplates.h"
 #include "services/MoneyToChinese.h"
 
+#include <QAction>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
+#include <QToolButton>
 #include <QStandardPaths>
 
 namespace {
@@ -175,6 +181,86 @@ TEST_F(TBillPrintTest, OperatorWithoutThePrintRightIsRefused)
     EXPECT_FALSE(FMessages->Contains(QStringLiteral("您未被授权使用该功能")));
     EXPECT_TRUE(QFileInfo::exists(pdf));
     EXPECT_EQ(DbValue(QStringLiteral("select printed from invoice where invoiceid = %1").arg(id)).toInt(), 1);
+}
+
+TEST_F(TBillPrintTest, PrintingFromTheBillAsksThroughThePrintDialogAndPreviewIsOneClick)
+{
+    TBillBaseForm* f = OpenInvoiceForm();
+    ASSERT_NE(f, nullptr) << FMessages->Texts().join(QLatin1Char('\n')).toStdString();
+    const int id = EnterAndSaveInvoice(f);
+    ASSERT_NE(id, kNoBillID);
+    const QString where = QStringLiteral(" from invoice where invoiceid = %1").arg(id);
+    FMessages->ClearRecords();
+
+    // The print button asks for printer, copies and pages; the user prints into a PDF.
+    const QString pdf = FDir.filePath(QStringLiteral("dialog.pdf"));
+    FMessages->AnswerWhen(QStringLiteral("标准样式"), IDYES);
+    int shownCopies = 0;
+    FMessages->OnModal(QStringLiteral("PrintDialog"), [&](QDialog* d) {
+        auto* dlg = qobject_cast<QPrintDialog*>(d);
+        if (!dlg)
+            throw std::runtime_error("expected the print dialog");
+        shownCopies = dlg->printer()->copyCount();
+        dlg->printer()->setOutputFormat(QPrinter::PdfFormat);
+        dlg->printer()->setOutputFileName(pdf);
+        dlg->printer()->setCopyCount(2);
+        return int(QDialog::Accepted);
+    });
+    f->btnPrint->click();
+    EXPECT_EQ(FMessages->PendingDialogs(), 0) << "the print dialog was not shown";
+    EXPECT_EQ(shownCopies, 1);
+    EXPECT_EQ(FMessages->Count(TMessageKind::Error), 0) << FMessages->Texts().join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(QFileInfo::exists(pdf));
+    EXPECT_EQ(DbValue(QStringLiteral("select printed") + where).toInt(), 1);
+
+    // Cancelling the dialog leaves the bill as it was.
+    FCon->Execute(QStringLiteral("update invoice set printed = 0 where invoiceid = %1").arg(id));
+    f->LoadBillByID(id);
+    FMessages->AnswerWhen(QStringLiteral("标准样式"), IDYES);
+    FMessages->OnModal(QStringLiteral("PrintDialog"), [](QDialog*) { return int(QDialog::Rejected); });
+    f->APrint->trigger();
+    EXPECT_EQ(FMessages->PendingDialogs(), 0);
+    EXPECT_EQ(DbValue(QStringLiteral("select printed") + where).toInt(), 0);
+
+    // Preview has a button of its own on the tool bar; from the preview the bill is saved
+    // as a PDF, which does not count as printing it.
+    ASSERT_NE(f->btnPrintPreview, nullptr);
+    EXPECT_EQ(f->btnPrintPreview->defaultAction(), f->APrintView);
+    const QString saved = FDir.filePath(QStringLiteral("preview.pdf"));
+    FMessages->AnswerWhen(QStringLiteral("标准样式"), IDYES);
+    FMessages->OnModal(QStringLiteral("BillPreview"), [](QDialog* d) {
+        d->findChild<QAction*>(QStringLiteral("ASavePdf"))->trigger();
+        return int(QDialog::Rejected);
+    });
+    FMessages->OnModal(QStringLiteral("SavePdfDialog"), [&](QDialog* d) {
+        qobject_cast<QFileDialog*>(d)->selectFile(saved);
+        return int(QDialog::Accepted);
+    });
+    f->btnPrintPreview->click();
+    EXPECT_EQ(FMessages->PendingDialogs(), 0);
+    ASSERT_TRUE(QFileInfo::exists(saved));
+    EXPECT_GT(QFileInfo(saved).size(), 0);
+    EXPECT_EQ(DbValue(QStringLiteral("select printed") + where).toInt(), 0);
+}
+
+TEST_F(TBillPrintTest, PrintingAfterSaveGoesStraightToThePrinter)
+{
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        GTEST_SKIP() << "a printer is installed here: printing straight to it would print on paper";
+    FCon->Execute(QStringLiteral("update accoption set optionvalue = '1' where optionkey = 'BILLPRINTAFTERSAVE'"));
+    ReloadAccOptions();
+    TBillBaseForm* f = OpenInvoiceForm();
+    ASSERT_NE(f, nullptr);
+    FMessages->AnswerWhen(QStringLiteral("标准样式"), IDYES);
+    // No print dialog is scripted: one showing up would fail the save loudly.
+    const int id = EnterAndSaveInvoice(f);
+    ASSERT_NE(id, kNoBillID);
+    EXPECT_EQ(FMessages->Count(TMessageKind::Modal), 0);
+    // This machine has no printer, so the straight print is refused in words.
+    EXPECT_TRUE(FMessages->Contains(QStringLiteral("没有设置默认打印机"))) << FMessages->Texts().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(DbValue(QStringLiteral("select printed from invoice where invoiceid = %1").arg(id)).toInt(), 0);
+    FCon->Execute(QStringLiteral("update accoption set optionvalue = '0' where optionkey = 'BILLPRINTAFTERSAVE'"));
+    ReloadAccOptions();
 }
 
 } // namespace

@@ -108,7 +108,7 @@ TEST(DBGrid, FooterTotalsFollowChanges)
     const int qty = grid.Model()->ColumnOfField("qty"), price = grid.Model()->ColumnOfField("price");
     EXPECT_EQ(grid.FooterText(qty), QString("6.5"));
     EXPECT_EQ(grid.FooterText(price), QString("30.50"));
-    EXPECT_EQ(grid.FooterText(0), QString("合计"));
+    EXPECT_EQ(grid.FooterText(0), QString("合 计"));
     EXPECT_EQ(grid.FooterText(1), QString());
 
     ds->First();

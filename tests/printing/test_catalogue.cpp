@@ -3,6 +3,7 @@
 
 #include "platform/report/ReportControl.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 namespace {
@@ -204,4 +205,75 @@ TEST_F(TPrintingDbTest, StandardTemplatesAreFilledIntoEmptyRowsOnce)
     FCon->Execute(QStringLiteral("update report set data = :d where rptid = 6"), {{QStringLiteral("d"), QByteArray("x")}});
     EXPECT_EQ(FillStandardPrintTemplates(*FCon), 0);
     EXPECT_EQ(StoredData(6), QByteArray("x"));
+}
+
+TEST(PrintCatalogue, StyleFieldsAreListedAsTheyComeEvenWhenShownTwice)
+{
+    auto field = [](const char* data, const char* caption, int section) {
+        TPrintStyleField f;
+        f.DataField = QString::fromUtf8(data);
+        f.Caption = QString::fromUtf8(caption);
+        f.Section = section;
+        return f;
+    };
+    // The bill number shown in the head and again in the foot, a goods column shown twice.
+    const QVector<TPrintStyleField> fields = {field("code", "单据号", 1), field("billdate", "日期", 1),
+                                              field("code", "单据号(重复)", 4), field("goodsname", "品名", 3),
+                                              field("goodsname", "品名(二)", 3), field("disc", "折扣%", 3)};
+    TReportControl rc;
+    BuildPrintCatalogue(rc, 2, fields);
+    QVector<QPair<QString, QString>> styleVars;
+    for (const auto& e : rc.Variables())
+        if (e.Name.startsWith(QStringLiteral("M.")))
+            styleVars.append({e.Caption, e.Name});
+    EXPECT_EQ(styleVars, (QVector<QPair<QString, QString>>{
+                             {U("单据号"), QStringLiteral("M.code")}, {U("日期"), QStringLiteral("M.billdate")},
+                             {U("单据号(重复)"), QStringLiteral("M.code")}}));
+    // Style entries come right after the five system variables, in the window's order.
+    ASSERT_GT(rc.Variables().size(), 8);
+    EXPECT_EQ(rc.Variables().at(7).Caption, U("单据号(重复)"));
+
+    const QStringList d = Names(rc.DetailFields());
+    EXPECT_EQ(d.mid(0, 3), (QStringList{"D.goodsname", "D.goodsname", "D.disc"}));
+    EXPECT_EQ(rc.DetailFields().at(1).Caption, U("品名(二)"));
+    // A named detail field already offered by the style is not listed again.
+    EXPECT_EQ(d.filter(QRegularExpression(QStringLiteral("^D\\.disc$"), QRegularExpression::CaseInsensitiveOption)).size(), 1);
+
+    // Assembly bills prefix their master fields; both captions stay.
+    BuildPrintCatalogue(rc, 16, fields);
+    int mcode = 0;
+    for (const auto& e : rc.Variables())
+        mcode += e.Name == QStringLiteral("M.Mcode");
+    EXPECT_EQ(mcode, 2);
+    EXPECT_EQ(CaptionOf(rc.Variables(), QStringLiteral("M.Mbilldate")), U("日期"));
+
+    // A value set for the name reaches every entry listed under it.
+    rc.SetVarValue(QStringLiteral("M.Mcode"), QStringLiteral("ZZ-0007"));
+    for (const auto& e : rc.Variables()) {
+        if (e.Name == QStringLiteral("M.Mcode")) {
+            EXPECT_EQ(e.Value, QStringLiteral("ZZ-0007"));
+        }
+    }
+}
+
+TEST(PrintTemplateIds, QualityFormsAndBranchBillsHaveNamesButNoCatalogue)
+{
+    QSet<QString> names;
+    for (int type = 1511; type <= 1531; ++type) {
+        const QString name = ReportTypeName(type);
+        EXPECT_FALSE(name.isEmpty()) << type;
+        names.insert(name);
+        EXPECT_EQ(ReportTypeBillType(type), NoCatalogueBillType) << type;
+    }
+    EXPECT_EQ(names.size(), 21) << "every quality form has a name of its own";
+    for (int type = 350; type <= 353; ++type) {
+        EXPECT_TRUE(ReportTypeName(type).startsWith(U("分支机构"))) << type;
+        EXPECT_EQ(ReportTypeBillType(type), NoCatalogueBillType) << type;
+    }
+    EXPECT_EQ(ReportTypeName(1510), QString());
+    EXPECT_EQ(ReportTypeName(1532), QString());
+    // The list stays in type order for the managers.
+    const QVector<TReportTypeInfo>& all = ReportTypes();
+    for (int i = 1; i < all.size(); ++i)
+        EXPECT_LT(all.at(i - 1).Type, all.at(i).Type) << all.at(i).Type;
 }

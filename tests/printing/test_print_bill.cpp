@@ -2,11 +2,16 @@
 #include "PrintingFixture.h"
 
 #include "platform/report/ReportControl.h"
+#include "platform/report/ReportPreview.h"
 #include "printing/PrintBill.h"
 #include "services/MoneyToChinese.h"
 
 #include <QDir>
+#include <QAction>
 #include <QFile>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -242,4 +247,128 @@ TEST_F(TPrintBillTest, PrintedMarkIsWrittenOrReported)
     EXPECT_FALSE(MarkBillPrinted(QStringLiteral("nosuchtable"), QStringLiteral("id"), 77));
     EXPECT_EQ(msgs.Last().Text, U("更新打印标志是出现更新错误！"));
     EXPECT_EQ(msgs.Last().Caption, U("更新出错"));
+}
+
+namespace {
+
+// The print dialog as a user fills it: printing to a PDF file (the printer every machine
+// has), a page range and a number of copies.
+TScriptedMessages::TDialogHandler FillPrintDialog(const QString& pdf, int from, int to, int copies, bool collate = true)
+{
+    return [=](QDialog* d) {
+        auto* dlg = qobject_cast<QPrintDialog*>(d);
+        if (!dlg)
+            throw std::runtime_error("expected the print dialog");
+        EXPECT_TRUE(dlg->testOption(QAbstractPrintDialog::PrintPageRange));
+        EXPECT_EQ(dlg->minPage(), 1);
+        QPrinter* p = dlg->printer();
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(pdf);
+        p->setCopyCount(copies);
+        p->setCollateCopies(collate);
+        if (from > 0) {
+            p->setPrintRange(QPrinter::PageRange);
+            p->setFromTo(from, to);
+        }
+        return int(QDialog::Accepted);
+    };
+}
+
+} // namespace
+
+TEST_F(TPrintBillTest, PrintingAsksForPrinterCopiesAndPagesAndHonoursThem)
+{
+    MakeInvoice(100);
+    TPrintBillOptions opt;
+    opt.Output = TPrintOutput::PrintDialog;
+    TScriptedMessages msgs;
+    const QString pdf = QDir(AppDir()).filePath(QStringLiteral("range.pdf"));
+
+    // Pages 2 to 3, twice: four pages come out.
+    msgs.OnModal(QStringLiteral("PrintDialog"), FillPrintDialog(pdf, 2, 3, 2));
+    TPrintBillResult result;
+    ASSERT_TRUE(PrintBillWithTemplate(6, 6, &Master, &Detail, opt, &result)) << msgs.Texts().join(QLatin1Char('\n')).toStdString();
+    ASSERT_GE(result.Pages, 3);
+    EXPECT_TRUE(result.Printed);
+    EXPECT_EQ(PdfPages(pdf), 4);
+    const QString text = PdfText(pdf);
+    if (!text.isEmpty()) {
+        EXPECT_EQ(text.count(U("第2页，共%1页").arg(result.Pages)), 2);
+        EXPECT_EQ(text.count(U("第3页，共%1页").arg(result.Pages)), 2);
+        EXPECT_FALSE(text.contains(U("第1页，共"))) << "page 1 was not asked for";
+    }
+
+    // Every page, once.
+    QFile::remove(pdf);
+    msgs.OnModal(QStringLiteral("PrintDialog"), FillPrintDialog(pdf, 0, 0, 1));
+    ASSERT_TRUE(PrintBillWithTemplate(6, 6, &Master, &Detail, opt, &result));
+    EXPECT_EQ(PdfPages(pdf), result.Pages);
+
+    // A range past the last page is refused in words and prints nothing.
+    QFile::remove(pdf);
+    msgs.OnModal(QStringLiteral("PrintDialog"), FillPrintDialog(pdf, result.Pages + 1, result.Pages + 2, 1));
+    EXPECT_FALSE(PrintBillWithTemplate(6, 6, &Master, &Detail, opt, &result));
+    EXPECT_EQ(msgs.Last().Kind, TMessageKind::Error);
+    EXPECT_TRUE(msgs.Last().Text.contains(U("没有可打印的页")));
+    EXPECT_FALSE(QFile::exists(pdf) && PdfPages(pdf) > 0);
+
+    // Cancelling the dialog prints nothing and says nothing.
+    const int shown = msgs.Count();
+    msgs.OnModal(QStringLiteral("PrintDialog"), [](QDialog*) { return int(QDialog::Rejected); });
+    TPrintBillResult cancelled;
+    EXPECT_FALSE(PrintBillWithTemplate(6, 6, &Master, &Detail, opt, &cancelled));
+    EXPECT_FALSE(cancelled.Printed);
+    EXPECT_EQ(msgs.Count(), shown + 1); // the dialog itself, no message
+    EXPECT_EQ(msgs.PendingDialogs(), 0);
+}
+
+TEST_F(TPrintBillTest, PreviewSavesAPdfAndPrintsThroughTheDialog)
+{
+    MakeInvoice(60);
+    TPrintBillOptions opt; // the preview
+    TScriptedMessages msgs;
+    const QString saved = QDir(AppDir()).filePath(QStringLiteral("saved.pdf"));
+    const QString printed = QDir(AppDir()).filePath(QStringLiteral("printed.pdf"));
+    QString suggested;
+    int previewPages = 0;
+    msgs.OnModal(QStringLiteral("BillPreview"), [&](QDialog* d) {
+        auto* preview = qobject_cast<TReportPreview*>(d);
+        if (!preview)
+            throw std::runtime_error("expected the preview");
+        previewPages = preview->PageCount();
+        preview->ASavePdf->trigger();
+        preview->APrint->trigger();
+        return int(QDialog::Rejected); // closed afterwards
+    });
+    msgs.OnModal(QStringLiteral("SavePdfDialog"), [&](QDialog* d) {
+        auto* fd = qobject_cast<QFileDialog*>(d);
+        if (!fd)
+            throw std::runtime_error("expected a file dialog");
+        suggested = fd->selectedFiles().value(0);
+        fd->selectFile(saved);
+        return int(QDialog::Accepted);
+    });
+    msgs.OnModal(QStringLiteral("PrintDialog"), FillPrintDialog(printed, 0, 0, 1));
+
+    TPrintBillResult result;
+    ASSERT_TRUE(PrintBillWithTemplate(6, 6, &Master, &Detail, opt, &result)) << msgs.Texts().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(msgs.PendingDialogs(), 0);
+    EXPECT_GT(result.Pages, 1);
+    EXPECT_EQ(previewPages, result.Pages);
+    EXPECT_TRUE(suggested.endsWith(QStringLiteral("XK-20240315-0042.pdf"))) << suggested.toStdString();
+    EXPECT_EQ(result.SavedPdfFiles, QStringList{saved});
+    EXPECT_EQ(PdfPages(saved), result.Pages);
+    EXPECT_EQ(PdfPages(printed), result.Pages);
+    EXPECT_TRUE(result.Printed) << "printing from the preview counts as printing";
+    const QString text = PdfText(saved);
+    if (!text.isEmpty()) {
+        EXPECT_TRUE(text.contains(QStringLiteral("XK-20240315-0042")));
+    }
+
+    // Only looking at the preview prints nothing.
+    msgs.OnModal(QStringLiteral("BillPreview"), [](QDialog*) { return int(QDialog::Rejected); });
+    TPrintBillResult looked;
+    ASSERT_TRUE(PrintBillWithTemplate(6, 6, &Master, &Detail, opt, &looked));
+    EXPECT_FALSE(looked.Printed);
+    EXPECT_TRUE(looked.SavedPdfFiles.isEmpty());
 }

@@ -172,3 +172,116 @@ TEST_F(TDesignFixture, ColumnsCanBeAddedResizedAndRemoved)
     EXPECT_EQ(Doc.Template().Columns.size(), n);
     EXPECT_THROW(Doc.DeleteColumn(n), EReportError);
 }
+
+TEST_F(TDesignFixture, EveryEditCanBeUndoneAndRedoneBackToTheSavedState)
+{
+    const TReportTemplate saved = Doc.Template();
+    EXPECT_FALSE(Doc.CanUndo());
+    const auto band = TReportBandKind::MasterHeader;
+    QVector<TReportTemplate> states{Doc.Template()};
+    const int i = Doc.AddTextItem(band, QStringLiteral("备注：[M.Remark]"), QPointF(5, 1));
+    states << Doc.Template();
+    Doc.SetItemFont(band, i, TReportFont{QStringLiteral("WenQuanYi Zen Hei"), 14, true, false});
+    states << Doc.Template();
+    Doc.SetBandHeight(TReportBandKind::Summary, 30);
+    states << Doc.Template();
+    Doc.DeleteBand(TReportBandKind::PageHeader);
+    states << Doc.Template();
+    Doc.AddColumn(QStringLiteral("D.Remark"), QStringLiteral("备注"), 15);
+    states << Doc.Template();
+    Doc.DeleteItem(band, 0);
+    states << Doc.Template();
+    ASSERT_EQ(Doc.UndoStack()->count(), states.size() - 1);
+
+    for (int k = states.size() - 2; k >= 0; --k) {
+        Doc.Undo();
+        EXPECT_EQ(Doc.Template(), states[k]) << "undo to state " << k;
+    }
+    EXPECT_FALSE(Doc.Modified()) << "undone back to what was loaded";
+    EXPECT_EQ(Doc.Template(), saved);
+    for (int k = 1; k < states.size(); ++k) {
+        Doc.Redo();
+        EXPECT_EQ(Doc.Template(), states[k]) << "redo to state " << k;
+    }
+    EXPECT_TRUE(Doc.Modified());
+
+    // A new edit after undoing drops what could have been redone.
+    Doc.Undo();
+    Doc.Undo();
+    Doc.MoveItem(band, 0, QPointF(30, 1));
+    EXPECT_FALSE(Doc.CanRedo());
+
+    // Saving marks the state clean; undoing past it makes the document modified again.
+    Doc.Save();
+    EXPECT_FALSE(Doc.Modified());
+    Doc.Undo();
+    EXPECT_TRUE(Doc.Modified());
+    // Refused edits leave no step behind.
+    const int steps = Doc.UndoStack()->count();
+    EXPECT_THROW(Doc.AddBand(TReportBandKind::Title), EReportError);
+    Doc.MoveItem(band, 0, QPointF(Doc.Item(band, 0).X, Doc.Item(band, 0).Y)); // nowhere
+    EXPECT_EQ(Doc.UndoStack()->count(), steps);
+}
+
+TEST_F(TDesignFixture, NudgingOneItemIsOneStepButTwoItemsAreTwo)
+{
+    const auto band = TReportBandKind::MasterHeader;
+    const int a = Doc.AddTextItem(band, QStringLiteral("甲"), QPointF(10, 1));
+    const int b = Doc.AddTextItem(band, QStringLiteral("乙"), QPointF(60, 1));
+    EXPECT_EQ(Doc.UndoStack()->count(), 2);
+    for (int k = 1; k <= 5; ++k)
+        Doc.MoveItem(band, a, QPointF(10 + k, 1));
+    EXPECT_EQ(Doc.UndoStack()->count(), 3);
+    Doc.MoveItem(band, b, QPointF(70, 1));
+    Doc.MoveItem(band, a, QPointF(20, 1)); // back to the first item: a step of its own
+    Doc.SetItemText(band, a, QStringLiteral("甲1"));
+    Doc.SetItemText(band, a, QStringLiteral("甲12"));
+    EXPECT_EQ(Doc.UndoStack()->count(), 6);
+    Doc.Undo(); // the text
+    EXPECT_EQ(Doc.Item(band, a).Text, QStringLiteral("甲"));
+    Doc.Undo();
+    Doc.Undo();
+    EXPECT_DOUBLE_EQ(Doc.Item(band, b).X, 60);
+    Doc.Undo(); // the five nudges
+    EXPECT_DOUBLE_EQ(Doc.Item(band, a).X, 10);
+}
+
+TEST_F(TDesignFixture, SavingRefusesToOverwriteAFileChangedByAnotherProgram)
+{
+    Doc.AddTextItem(TReportBandKind::Title, QStringLiteral("我的修改"), QPointF(1, 1));
+    // Another program (another designer, the template manager) writes the file meanwhile.
+    TReportTemplate theirs = PurchaseOrderTemplate();
+    theirs.Name = QStringLiteral("别人的修改");
+    theirs.SaveToFile(File);
+    EXPECT_TRUE(Doc.FileChangedElsewhere());
+    EXPECT_THROW(Doc.Save(), EFileChangedElsewhere);
+    EXPECT_EQ(TReportTemplate::LoadFromFile(File).Name, QStringLiteral("别人的修改")) << "their file is kept";
+    EXPECT_TRUE(Doc.Modified()) << "our edits are kept too";
+
+    // Saved elsewhere, and from then on that file is ours.
+    const QString other = Dir.filePath(QStringLiteral("mine.Zrp"));
+    Doc.SaveAs(other);
+    EXPECT_FALSE(Doc.Modified());
+    Doc.AddTextItem(TReportBandKind::Title, QStringLiteral("再改"), QPointF(1, 1));
+    EXPECT_NO_THROW(Doc.Save());
+
+    // Writing the same bytes again is no change; overwriting on purpose is allowed.
+    QFile f(other);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    f.close();
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+    f.close();
+    EXPECT_FALSE(Doc.FileChangedElsewhere());
+    theirs.SaveToFile(other);
+    Doc.SetItemText(TReportBandKind::Title, 0, QStringLiteral("强制"));
+    EXPECT_THROW(Doc.Save(), EFileChangedElsewhere);
+    EXPECT_NO_THROW(Doc.Save(true));
+    EXPECT_EQ(TReportTemplate::LoadFromFile(other), Doc.Template());
+    // A file removed meanwhile is simply written again.
+    QFile::remove(other);
+    Doc.SetItemText(TReportBandKind::Title, 0, QStringLiteral("重写"));
+    EXPECT_NO_THROW(Doc.Save());
+    EXPECT_TRUE(QFile::exists(other));
+}

@@ -140,7 +140,9 @@ TEST(ReportPagination, HundredLineBillFlowsOverComputedPages)
         ++pages; // totals and summary go to a page of their own
 
     ASSERT_EQ(rc.PageCount(), pages);
-    const auto& plan = rc.Pages();
+    QVector<TReportPagePlan> plan;
+    for (int p = 0; p < pages; ++p)
+        plan.append(rc.PagePlan(p));
     int next = 0;
     for (int p = 0; p < plan.size(); ++p) {
         EXPECT_EQ(plan[p].FirstRow, next) << "page " << p + 1;
@@ -148,6 +150,7 @@ TEST(ReportPagination, HundredLineBillFlowsOverComputedPages)
     }
     EXPECT_EQ(next, 100);
     EXPECT_EQ(plan[0].RowCount, std::min(first, 100));
+    EXPECT_THROW(rc.PagePlan(pages), EReportError);
     // "第x页，共y页" is right on the last page, which carries the summary.
     const int last = pages - 1;
     EXPECT_EQ(rc.Evaluate(QStringLiteral("第[PageNum]页，共[PageCount]页"), last),
@@ -166,8 +169,8 @@ TEST(ReportPagination, ItemsStayInsideThePrintableArea)
         const TReportTemplate& t = rc.Template();
         const double bottom = t.Page.Height - t.Page.MarginBottom;
         int rows = 0;
-        for (const auto& page : rc.Pages()) {
-            for (const auto& it : page.Items) {
+        for (int p = 0; p < rc.PageCount(); ++p) {
+            for (const auto& it : rc.PagePlan(p).Items) {
                 double h = t.BandHeight(TReportBandKind::Detail);
                 if (it.What == TReportPagePlan::TPlaced::Band)
                     h = t.BandHeight(it.Kind);
@@ -246,4 +249,113 @@ TEST(ReportOutput, PdfToAnUnwritablePlaceIsAReportError)
     TReportControl rc;
     BindPurchaseOrder(rc, 2);
     EXPECT_THROW(rc.PrintToPdf(QStringLiteral("/nonexistent/dir/x.pdf")), EReportError);
+}
+
+namespace {
+
+// Rows placed one at a time, as a person would lay them out: a row goes on the page when
+// it fits under what is there (with the table header before the first row of a page),
+// else a new page starts; the totals row and summary follow the last row together.
+struct TPlaced {
+    int Pages = 0;
+    QVector<int> FirstRow, RowCount;
+};
+TPlaced PlaceRowByRow(const TReportTemplate& t, int rows)
+{
+    const TReportBand* header = t.Band(TReportBandKind::PageHeader);
+    const TReportBand* footer = t.Band(TReportBandKind::PageFooter);
+    const double rowH = t.BandHeight(TReportBandKind::Detail);
+    const bool table = t.Table.Visible && !t.Columns.isEmpty();
+    const double headH = table ? t.Table.HeaderHeight : 0;
+    bool anyTotal = false;
+    for (const auto& c : t.Columns)
+        anyTotal = anyTotal || c.Total;
+    const double totalsH = table && anyTotal ? rowH : 0;
+    TPlaced out;
+    double y = 0, limit = 0;
+    bool rowsOnPage = false;
+    auto newPage = [&] {
+        const int page = out.Pages++;
+        out.FirstRow.append(-1);
+        out.RowCount.append(0);
+        y = t.Page.MarginTop + (header && (page > 0 || header->PrintOnFirstPage) ? header->Height : 0);
+        if (page == 0)
+            y += t.BandHeight(TReportBandKind::Title) + t.BandHeight(TReportBandKind::MasterHeader);
+        limit = t.Page.Height - t.Page.MarginBottom - (footer && (page > 0 || footer->PrintOnFirstPage) ? footer->Height : 0);
+        rowsOnPage = false;
+    };
+    newPage();
+    for (int r = 0; r < rows; ++r) {
+        if (y + (rowsOnPage ? 0 : headH) + rowH > limit + 1e-6)
+            newPage();
+        if (!rowsOnPage) {
+            y += headH;
+            out.FirstRow.last() = r;
+        }
+        y += rowH;
+        out.RowCount.last()++;
+        rowsOnPage = true;
+    }
+    if (y + (totalsH > 0 && !rowsOnPage ? headH : 0) + totalsH + t.BandHeight(TReportBandKind::Summary) > limit + 1e-6)
+        newPage();
+    return out;
+}
+
+} // namespace
+
+TEST(ReportPagination, ThePlanAgreesWithPlacingRowByRowWhateverTheBands)
+{
+    QVector<TReportTemplate> templates;
+    templates << PurchaseOrderTemplate();
+    TReportTemplate headerEverywhere = PurchaseOrderTemplate();
+    headerEverywhere.Band(TReportBandKind::PageHeader)->PrintOnFirstPage = true;
+    headerEverywhere.Band(TReportBandKind::PageFooter)->PrintOnFirstPage = false;
+    templates << headerEverywhere;
+    TReportTemplate crowdedFirst = PurchaseOrderTemplate(); // page 1 holds no row at all
+    crowdedFirst.Band(TReportBandKind::MasterHeader)->Height =
+        crowdedFirst.Page.ContentHeight() - crowdedFirst.BandHeight(TReportBandKind::Title) - 20;
+    templates << crowdedFirst;
+    TReportTemplate noTotals = PurchaseOrderTemplate();
+    for (auto& c : noTotals.Columns)
+        c.Total = false;
+    templates << noTotals;
+    TReportTemplate bandOnly = PurchaseOrderTemplate(); // rows drawn by the detail band alone
+    bandOnly.Table.Visible = false;
+    templates << bandOnly;
+
+    for (int k = 0; k < templates.size(); ++k) {
+        for (int rows : {0, 1, 2, 16, 17, 18, 19, 20, 35, 36, 37, 38, 39, 40, 41, 99, 100, 101, 1000}) {
+            TReportControl rc;
+            rc.SetTemplate(templates[k]);
+            rc.SetDetailRows(PurchaseOrderLines(rows));
+            const TPlaced want = PlaceRowByRow(templates[k], rows);
+            ASSERT_EQ(rc.PageCount(), want.Pages) << "template " << k << ", " << rows << " rows";
+            for (int p = 0; p < want.Pages; ++p) {
+                const TReportPagePlan plan = rc.PagePlan(p);
+                EXPECT_EQ(plan.RowCount, want.RowCount[p]) << k << "/" << rows << " page " << p;
+                if (want.RowCount[p] > 0) {
+                    EXPECT_EQ(plan.FirstRow, want.FirstRow[p]) << k << "/" << rows << " page " << p;
+                }
+                int summaries = 0;
+                for (const auto& it : plan.Items)
+                    summaries += it.What == TReportPagePlan::TPlaced::Band && it.Kind == TReportBandKind::Summary;
+                EXPECT_EQ(summaries, p == want.Pages - 1 ? 1 : 0) << k << "/" << rows << " page " << p;
+            }
+        }
+    }
+}
+
+TEST(ReportOutput, PrintSequenceFollowsRangeCopiesAndCollation)
+{
+    TReportControl rc;
+    BindPurchaseOrder(rc, 100);
+    const int n = rc.PageCount();
+    ASSERT_GE(n, 3);
+    EXPECT_EQ(rc.PrintSequence(2, 3, 2, true), (QVector<int>{1, 2, 1, 2}));
+    EXPECT_EQ(rc.PrintSequence(2, 3, 2, false), (QVector<int>{1, 1, 2, 2}));
+    EXPECT_EQ(rc.PrintSequence(0, 0, 1, true).size(), n);
+    EXPECT_EQ(rc.PrintSequence(n - 1, n + 5, 1, true), (QVector<int>{n - 2, n - 1})) << "a range past the end stops at the last page";
+    EXPECT_EQ(rc.PrintSequence(1, 1, 0, true), QVector<int>{0}) << "no copies asked means one";
+    EXPECT_THROW(rc.PrintSequence(n + 1, n + 2), EReportError);
+    EXPECT_THROW(rc.PrintSequence(3, 2), EReportError);
 }

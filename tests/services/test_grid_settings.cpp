@@ -3,6 +3,7 @@
 
 #include "platform/DBControls.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -83,11 +84,11 @@ TEST_F(TGridSettingsTest, ColumnsFollowTheListInOrderWidthTitleAndVisibility)
     EXPECT_EQ(TitleOf(grid, QStringLiteral("amount")), QStringLiteral("金额"));
     EXPECT_TRUE(grid->alternatingRowColors());
 
-    // Footer: the sum of a sum column; other kinds show no value; the caption is "合 计".
+    // Footer: each column's own calculation; "合 计" in the first column shown.
     ASSERT_TRUE(grid->ShowFooter());
-    EXPECT_EQ(grid->FooterCaption, QStringLiteral("合 计"));
+    EXPECT_EQ(grid->FooterText(grid->Model()->ColumnOfField(QStringLiteral("goodsname"))), QStringLiteral("合 计"));
     EXPECT_EQ(grid->FooterText(grid->Model()->ColumnOfField(QStringLiteral("amount"))), QStringLiteral("130.75"));
-    EXPECT_TRUE(grid->FooterText(grid->Model()->ColumnOfField(QStringLiteral("unitqty"))).isEmpty());
+    EXPECT_EQ(grid->FooterText(grid->Model()->ColumnOfField(QStringLiteral("unitqty"))), QStringLiteral("1.5"));
     EXPECT_EQ(ds->FieldByName(QStringLiteral("amount"))->DisplayFormat, QStringLiteral("#,##0.00"));
 
     // A read-only column refuses the editor, yet the field stays writable for the form.
@@ -203,3 +204,79 @@ TEST_F(TGridSettingsTest, MultiTitlesBreakAtTheBarAndAddColumnAppends)
 }
 
 } // namespace
+
+TEST_F(TGridSettingsTest, TheLookComesFromTheSettings)
+{
+    TKQDBGridMaster m(grid, src);
+    Fill(m);
+    TSetDBGrid::ApplyGrid(m);
+    // Defaults: the platform's button face for the fixed cells, the footer and row colours,
+    // lines 0x0B and moving 0x0F, "合 计" in 宋体 11, black.
+    EXPECT_EQ(grid->horizontalHeader()->palette().color(QPalette::Button), QApplication::palette().color(QPalette::Button));
+    EXPECT_EQ(grid->palette().color(QPalette::Window), QColor(0xE7, 0xE3, 0xE7));
+    EXPECT_EQ(grid->palette().color(QPalette::AlternateBase), QColor(0xE7, 0xEF, 0xE7));
+    EXPECT_EQ(grid->LineOptions(), 0x0B);
+    EXPECT_EQ(grid->NavOptions(), 0x0F);
+    EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_TRUE(grid->tabKeyNavigation());
+    EXPECT_EQ(grid->FooterCaption, QStringLiteral("合 计"));
+    EXPECT_EQ(grid->FooterCaptionFont.family(), QStringLiteral("宋体"));
+    EXPECT_EQ(grid->FooterCaptionFont.pointSize(), 11);
+    EXPECT_EQ(grid->FooterCaptionColor, QColor(Qt::black));
+
+    // Other settings, other look: a fixed colour of its own and a system colour for the
+    // footer; cells without row highlighting and without Tab moves.
+    TKQDBGridMaster other(grid, src);
+    Fill(other);
+    other.FixedColor = 0x00336699;        // 0xBBGGRR
+    other.FooterColor = 0x8000000D;       // the highlight colour of the platform
+    other.NavOptions = gnFocusCell | gnEnterMovesRight;
+    TSetDBGrid::ApplyGrid(other);
+    EXPECT_EQ(grid->horizontalHeader()->palette().color(QPalette::Button), QColor(0x99, 0x66, 0x33));
+    EXPECT_EQ(grid->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Highlight));
+    EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectItems);
+    EXPECT_FALSE(grid->tabKeyNavigation());
+}
+
+TEST_F(TGridSettingsTest, FooterKindsAndDisplayStylesOfTheListReachTheGrid)
+{
+    ds->AppendRecord({3, QStringLiteral("茶盘"), 4.0, 12.0, QStringLiteral("T")});
+    TKQDBGridMaster m(grid, src);
+    m.ShowFooter = true;
+    TSetDBGrid::AddColumnInfo(m, QStringLiteral("goodsid"), QStringLiteral("编号"), 50, true, false, ftCount, {}, 6);
+    TSetDBGrid::AddColumnInfo(m, QStringLiteral("goodsname"), QStringLiteral("品名"), 150, true, false, ftCount, {}, 5);
+    TSetDBGrid::AddColumnInfo(m, QStringLiteral("unitqty"), QStringLiteral("数量"), 70, true, false, ftMax, {}, 6);
+    TSetDBGrid::AddColumnInfo(m, QStringLiteral("amount"), QStringLiteral("金额"), 120, true, false, ftMin, QStringLiteral("0.00"), 7);
+    TSetDBGrid::AddColumnInfo(m, QStringLiteral("memo"), QStringLiteral("赠品"), 40, true, false, ftNone, {}, 1);
+    TSetDBGrid::ApplyGrid(m);
+    auto text = [&](const char* field) { return grid->FooterText(grid->Model()->ColumnOfField(QString::fromLatin1(field))); };
+    EXPECT_EQ(text("goodsid"), QStringLiteral("合 计")); // the first column, whatever it counts
+    EXPECT_EQ(text("goodsname"), QStringLiteral("3"));
+    EXPECT_EQ(text("unitqty"), QStringLiteral("4"));
+    EXPECT_EQ(text("amount"), QStringLiteral("12.00"));
+    EXPECT_EQ(grid->ColumnFooter(QStringLiteral("goodsid")), TFooterKind::Count);
+
+    EXPECT_EQ(grid->ColumnStyle(QStringLiteral("goodsname")), TColumnStyle::Ellipsis);
+    EXPECT_EQ(grid->ColumnButton(QStringLiteral("goodsname")), TColumnButton::Ellipsis);
+    EXPECT_EQ(grid->ColumnButton(QStringLiteral("unitqty")), TColumnButton::UpDown);
+    EXPECT_EQ(grid->ColumnStyle(QStringLiteral("amount")), TColumnStyle::Money);
+    EXPECT_EQ(grid->ColumnStyle(QStringLiteral("memo")), TColumnStyle::CheckBox);
+
+    // A calculation whose value is not to be shown.
+    m.FindColumn(QStringLiteral("unitqty"))->ShowFooterValue = false;
+    TSetDBGrid::ApplyGrid(m);
+    EXPECT_TRUE(text("unitqty").isEmpty());
+    EXPECT_EQ(text("goodsname"), QStringLiteral("3"));
+
+    // Applying other settings takes back what the old ones set.
+    TKQDBGridMaster plain(grid, src);
+    TSetDBGrid::AddColumnInfo(plain, QStringLiteral("goodsname"), QStringLiteral("品名"), 150);
+    TSetDBGrid::AddColumnInfo(plain, QStringLiteral("amount"), QStringLiteral("金额"), 90);
+    TSetDBGrid::ApplyGrid(plain);
+    EXPECT_EQ(grid->ColumnStyle(QStringLiteral("amount")), TColumnStyle::Text);
+    EXPECT_EQ(grid->ColumnFooter(QStringLiteral("goodsname")), TFooterKind::None);
+    EXPECT_TRUE(text("amount").isEmpty());
+    // A style number out of range is plain text, as is one stored by older settings.
+    EXPECT_EQ(ColumnStyleFromNumber(11), TColumnStyle::Text);
+    EXPECT_EQ(ColumnStyleFromNumber(-1), TColumnStyle::Text);
+}

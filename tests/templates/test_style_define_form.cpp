@@ -172,7 +172,7 @@ TEST_F(TStyleDefineTest, AlwaysShownFieldsKeepTheirMarks)
     });
 }
 
-TEST_F(TStyleDefineTest, SaveAsAsksANameAndStoresANewTemplate)
+TEST_F(TStyleDefineTest, SaveAsStoresANewTemplateAndKeepsTheEditorOpenOnIt)
 {
     TScriptedMessages script;
     const int memo = ItemOf("memo", 2);
@@ -187,6 +187,15 @@ TEST_F(TStyleDefineTest, SaveAsAsksANameAndStoresANewTemplate)
         EXPECT_TRUE(Goto(f, 2, memo));
         Set(f->cdsMasterBody, "DisplayName", QStringLiteral("另存的备注"));
         f->btnSaveAs->click();
+        // Still open, now on the new template with the edits it was saved with.
+        EXPECT_EQ(d->result(), 0) << "另存为 closed the editor";
+        EXPECT_EQ(f->Style().TemplateID, 2);
+        EXPECT_EQ(f->edtTempName->text(), QStringLiteral("我的订单"));
+        EXPECT_TRUE(Goto(f, 2, memo));
+        EXPECT_EQ(f->cdsMasterBody->FieldByName(QStringLiteral("DisplayName"))->AsString(), QStringLiteral("另存的备注"));
+        // Further edits and OK go to the new template.
+        Set(f->cdsMasterBody, "DisplayName", QStringLiteral("再改的备注"));
+        f->btnOK->click();
         return d->result();
     });
     ASSERT_TRUE(ok);
@@ -195,11 +204,14 @@ TEST_F(TStyleDefineTest, SaveAsAsksANameAndStoresANewTemplate)
     TStyleInfo copy;
     ASSERT_TRUE(copy.Load(kWin, 2));
     EXPECT_EQ(copy.TemplateName, QStringLiteral("我的订单"));
-    EXPECT_EQ(copy.FindItem(memo)->DisplayName(), QStringLiteral("另存的备注"));
+    EXPECT_EQ(copy.FindItem(memo)->DisplayName(), QStringLiteral("再改的备注"));
     TStyleInfo standard;
     standard.Load(kWin, 1);
     EXPECT_EQ(copy.Count(), standard.Count());
+    EXPECT_EQ(standard.TemplateName, QStringLiteral("标准模板"));
     EXPECT_NE(standard.FindItem(memo)->DisplayName(), QStringLiteral("另存的备注")); // the original is untouched
+    EXPECT_NE(standard.FindItem(memo)->DisplayName(), QStringLiteral("再改的备注"));
+    EXPECT_EQ(Scalar(QStringLiteral("select count(*) from TEMPLATE where WINDOWID = 1")).toInt(), 2);
 }
 
 TEST_F(TStyleDefineTest, ANewTemplateInAWindowWithoutTemplatesIsSavedAsOne)
