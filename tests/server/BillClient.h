@@ -37,11 +37,13 @@ class TBillClient {
 public:
     TBillClient(TClientConnection& con, int billType) : FCon(con), FBillType(billType)
     {
-        TClientDataSet k;
-        con.OpenNative(QStringLiteral("select * from billkind where billtype = :t"), &k, {{QStringLiteral("t"), billType}});
-        Master = k.FieldByName("mastertable")->AsString();
-        Key = k.FieldByName("keyfield")->AsString();
-        Detail = k.FieldByName("detailtable")->AsString();
+        TStatement k(con.Handle(), QStringLiteral("select mastertable, keyfield, ifnull(detailtable, '') from billkind where billtype = :t"));
+        k.Bind({{QStringLiteral("t"), billType}});
+        if (k.Step()) {
+            Master = k.Column(0).toString();
+            Key = k.Column(1).toString();
+            Detail = k.Column(2).toString();
+        }
     }
 
     void OpenBill(qint64 id)
@@ -221,24 +223,29 @@ public:
         if (!st)
             return 0;
         quint64 h = Bytes(0, sqlite3_sql(st), int(strlen(sqlite3_sql(st))));
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            for (int i = 0; i < sqlite3_column_count(st); ++i) {
-                const int type = sqlite3_column_type(st, i);
-                h = Mix(h, quint64(type));
-                if (type == SQLITE_INTEGER) {
-                    h = Mix(h, quint64(sqlite3_column_int64(st, i)));
-                } else if (type == SQLITE_FLOAT) {
-                    const double v = sqlite3_column_double(st, i);
-                    quint64 bits = 0;
-                    memcpy(&bits, &v, sizeof bits);
-                    h = Mix(h, bits);
-                } else if (type != SQLITE_NULL) {
-                    h = Bytes(h, sqlite3_column_blob(st, i), sqlite3_column_bytes(st, i));
-                }
-            }
-            h = Mix(h, 0x5eed);
-        }
+        while (sqlite3_step(st) == SQLITE_ROW)
+            h = Mix(h, Row(st, 0));
         sqlite3_reset(st);
+        return h;
+    }
+    // The fingerprint of the statement's current row, from column `first` on.
+    static quint64 Row(sqlite3_stmt* st, int first)
+    {
+        quint64 h = 0x5eed;
+        for (int i = first; i < sqlite3_column_count(st); ++i) {
+            const int type = sqlite3_column_type(st, i);
+            h = Mix(h, quint64(type));
+            if (type == SQLITE_INTEGER) {
+                h = Mix(h, quint64(sqlite3_column_int64(st, i)));
+            } else if (type == SQLITE_FLOAT) {
+                const double v = sqlite3_column_double(st, i);
+                quint64 bits = 0;
+                memcpy(&bits, &v, sizeof bits);
+                h = Mix(h, bits);
+            } else if (type != SQLITE_NULL) {
+                h = Bytes(h, sqlite3_column_blob(st, i), sqlite3_column_bytes(st, i));
+            }
+        }
         return h;
     }
     QByteArray operator()()

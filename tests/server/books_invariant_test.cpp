@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 
 #include <functional>
+#include <optional>
 #include <random>
 
 namespace {
@@ -243,71 +244,140 @@ const TKindGenerator& KindOf(int billType)
 
 // ---------------------------------------------------------------- what a step changed
 
-// Keeps the fingerprint of every table as of the end of the last step, and the tables each step
-// wrote to (the engine reports every row written, committed or rolled back). A step that was
-// refused must leave every table it wrote to as it was, and every other table has not been
-// written at all; row counts of all tables are compared as well, in case a table was emptied
-// in one go (the engine does not report that). A step that went through updates what it touched.
+// Keeps the fingerprint of every row of every table as of the end of the last step, and the rows
+// each step wrote (the engine reports every row written, committed or rolled back). A step that
+// was refused must leave every row it wrote as it was: no row changed, none came, none went; the
+// schema and the row count of every table are compared as well, in case a table was emptied in
+// one go (the engine does not report that). A step that went through updates the rows it touched.
 class TChangeWatch {
 public:
-    explicit TChangeWatch(TClientConnection& con) : FDb(con.Handle()), FSums(con)
+    explicit TChangeWatch(TClientConnection& con) : FDb(con.Handle())
     {
-        for (const QString& t : FSums.Tables()) {
-            FKept.insert(t, FSums.Table(t));
-            FCounts.insert(t, Count(t));
+        for (const QVariantList& t : SelectRows(con, QStringLiteral("select name from sqlite_master where type = 'table' order by name"))) {
+            const QString name = t[0].toString().toLower();
+            FRowOf.insert(name, Prepare(QStringLiteral("select * from \"%1\" where rowid = ?").arg(name)));
+            FCount.insert(name, Prepare(QStringLiteral("select count(*) from \"%1\"").arg(name)));
         }
+        FKept = ReadAll();
+        FSchema = Schema();
         sqlite3_update_hook(FDb, &TChangeWatch::Written, this);
     }
-    ~TChangeWatch() { sqlite3_update_hook(FDb, nullptr, nullptr); }
+    ~TChangeWatch()
+    {
+        sqlite3_update_hook(FDb, nullptr, nullptr);
+        for (sqlite3_stmt* st : FStatements)
+            sqlite3_finalize(st);
+    }
     TChangeWatch(const TChangeWatch&) = delete;
     TChangeWatch& operator=(const TChangeWatch&) = delete;
 
-    void BeginStep() { FTouched = {QStringLiteral("sqlite_master")}; }
+    void BeginStep() { FTouched.clear(); }
     // The tables whose rows differ from the end of the last step.
     QStringList Changed()
     {
-        QStringList out;
-        for (const QString& t : FTouched)
-            if (FSums.Table(t) != FKept.value(t))
-                out << t;
-        for (auto it = FCounts.cbegin(); it != FCounts.cend(); ++it)
-            if (!FTouched.contains(it.key()) && Count(it.key()) != it.value())
-                out << it.key();
-        return out;
+        QSet<QString> out;
+        for (const auto& [table, rowid] : FTouched) {
+            const std::optional<quint64> now = RowNow(table, rowid);
+            const auto kept = FKept[table].constFind(rowid);
+            if (now.has_value() != (kept != FKept[table].cend()) || (now && *now != kept.value()))
+                out.insert(table);
+        }
+        for (auto it = FCount.cbegin(); it != FCount.cend(); ++it) {
+            sqlite3_step(it.value());
+            if (sqlite3_column_int64(it.value(), 0) != FKept.value(it.key()).size())
+                out.insert(it.key());
+            sqlite3_reset(it.value());
+        }
+        if (Schema() != FSchema)
+            out.insert(QStringLiteral("sqlite_master"));
+        QStringList list = out.values();
+        list.sort();
+        return list;
     }
     void Accept()
     {
-        for (const QString& t : FTouched) {
-            FKept.insert(t, FSums.Table(t));
-            FCounts.insert(t, Count(t));
+        for (const auto& [table, rowid] : FTouched) {
+            if (const std::optional<quint64> now = RowNow(table, rowid))
+                FKept[table].insert(rowid, *now);
+            else
+                FKept[table].remove(rowid);
         }
+        FSchema = Schema();
     }
-    // Every table fingerprinted from scratch matches what the watch kept step by step.
+    // Every row read again from scratch matches what the watch kept step by step.
     QStringList Drifted()
     {
+        const auto now = ReadAll();
         QStringList out;
-        for (const QString& t : FSums.Tables())
-            if (FSums.Table(t) != FKept.value(t))
-                out << t;
+        for (auto it = now.cbegin(); it != now.cend(); ++it)
+            if (it.value() != FKept.value(it.key()))
+                out << it.key();
         return out;
     }
 
 private:
-    static void Written(void* self, int, const char*, const char* table, sqlite3_int64)
+    using TRows = QHash<qint64, quint64>; // rowid -> fingerprint
+
+    static void Written(void* self, int, const char*, const char* table, sqlite3_int64 rowid)
     {
-        static_cast<TChangeWatch*>(self)->FTouched.insert(QString::fromUtf8(table).toLower());
+        static_cast<TChangeWatch*>(self)->FTouched.insert({QString::fromUtf8(table).toLower(), rowid});
     }
-    qint64 Count(const QString& table)
+    sqlite3_stmt* Prepare(const QString& sql)
     {
-        TStatement st(FDb, QStringLiteral("select count(*) from \"%1\"").arg(table));
-        return st.Step() ? st.Column(0).toLongLong() : -1;
+        const QByteArray text = sql.toUtf8();
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(FDb, text.constData(), int(text.size()), &st, nullptr);
+        FStatements << st;
+        return st;
+    }
+    std::optional<quint64> RowNow(const QString& table, qint64 rowid)
+    {
+        sqlite3_stmt* st = FRowOf.value(table);
+        if (!st)
+            return std::nullopt;
+        sqlite3_bind_int64(st, 1, rowid);
+        std::optional<quint64> h;
+        if (sqlite3_step(st) == SQLITE_ROW)
+            h = TDatabaseChecksum::Row(st, 0);
+        sqlite3_reset(st);
+        return h;
+    }
+    QHash<QString, TRows> ReadAll()
+    {
+        QHash<QString, TRows> all;
+        for (auto it = FRowOf.cbegin(); it != FRowOf.cend(); ++it) {
+            TRows& rows = all[it.key()];
+            sqlite3_stmt* st = nullptr;
+            const QByteArray sql = QStringLiteral("select rowid, * from \"%1\"").arg(it.key()).toUtf8();
+            sqlite3_prepare_v2(FDb, sql.constData(), int(sql.size()), &st, nullptr);
+            while (st && sqlite3_step(st) == SQLITE_ROW)
+                rows.insert(sqlite3_column_int64(st, 0), TDatabaseChecksum::Row(st, 1));
+            sqlite3_finalize(st);
+        }
+        return all;
+    }
+    quint64 Schema()
+    {
+        quint64 h = 0;
+        for (const QVariantList& r : SelectRowsOf(QStringLiteral("select type, name, sql from sqlite_master order by name")))
+            h = qHashMulti(h, r.value(0).toString(), r.value(1).toString(), r.value(2).toString());
+        return h;
+    }
+    QVector<QVariantList> SelectRowsOf(const QString& sql)
+    {
+        TStatement st(FDb, sql);
+        QVector<QVariantList> rows;
+        while (st.Step())
+            rows << QVariantList{st.Column(0), st.Column(1), st.Column(2)};
+        return rows;
     }
 
     sqlite3* FDb;
-    TDatabaseChecksum FSums;
-    QHash<QString, quint64> FKept;
-    QHash<QString, qint64> FCounts;
-    QSet<QString> FTouched;
+    QVector<sqlite3_stmt*> FStatements;
+    QMap<QString, sqlite3_stmt*> FRowOf, FCount;
+    QHash<QString, TRows> FKept;
+    quint64 FSchema = 0;
+    QSet<QPair<QString, qint64>> FTouched;
 };
 
 // ---------------------------------------------------------------- the test
@@ -722,6 +792,23 @@ TEST_F(BooksInvariant, RandomOperationsKeepTheBooksBalanced)
         b.OpenBill(bill.Id);
         EXPECT_EQ(b.M.RecordCount(), 1) << KindOf(bill.Type).Name << " " << bill.Id;
     }
+}
+
+// The watch itself: what a step wrote and kept is seen, even a table emptied in one go.
+TEST_F(BooksInvariant, TheWatchSeesEveryRowAStepChanged)
+{
+    TChangeWatch watch(con);
+    watch.BeginStep();
+    EXPECT_EQ(watch.Changed(), QStringList());
+    con.ExecuteNative(QStringLiteral("update goods set memo = 'x' where goodsid = %1").arg(goods));
+    con.ExecuteNative(QStringLiteral("insert into area (areaid, code, name, lcode) values (999, '99', '外地', '99')"));
+    EXPECT_EQ(watch.Changed(), (QStringList{QStringLiteral("area"), QStringLiteral("goods")}));
+    watch.Accept();
+    watch.BeginStep();
+    con.ExecuteNative(QStringLiteral("delete from gvcprice"));
+    EXPECT_EQ(watch.Changed(), QStringList{QStringLiteral("gvcprice")});
+    watch.Accept();
+    EXPECT_NE(watch.Drifted(), QStringList()) << "the emptied table was not reported row by row";
 }
 
 } // namespace
