@@ -19,6 +19,8 @@ void TPackageSeams::Reset()
     PickGoods = nullptr;
     PickClient = nullptr;
     GoodsBillIds = nullptr;
+    PickBatch = nullptr;
+    SelectBatchCodeCopy = nullptr;
 }
 
 void ShowNotInstalled(const QString& what) { ShowInformation(QStringLiteral("该功能模块没有安装：") + what); }

@@ -9,9 +9,11 @@
 
 #include <functional>
 
+class QDate;
 class QWidget;
 class TBillBaseForm;
 class TClientDataSet;
+class TReturnValue;
 
 struct TPackageSeams {
     // Each creates its form (owner: the application, i.e. no parent); the dispatcher shows it
@@ -35,6 +37,20 @@ struct TPackageSeams {
     // empty every bill form counts as a goods bill and the master's "storeid" and "clientid"
     // columns are read.
     static std::function<bool(TBillBaseForm* form, int& storeId, int& clientId)> GoodsBillIds;
+
+    // The batch picker (ShowPickBatchCode): mode (1 stock batches, 2 batch stock, 3 open
+    // consignment deliveries), client, goods, store, the record the chosen batch goes into,
+    // bill date and the line's unit rate; true on OK. Defined inline so that the goods-bill
+    // engines reach it without linking the package.
+    static inline std::function<bool(int mode, int clientId, int goodsId, int storeId, TReturnValue* result,
+                                     const QDate& billDate, double unitRate)>
+        PickBatch;
+    // The batch-copy dialog (ShowSelectBatchCodeCopy): given the line's batch code, answers the
+    // code split into prefix, starting number (the digits typed) and suffix, and the number of
+    // lines wanted; true on OK.
+    static inline std::function<bool(QString& prefix, QString& number, QString& suffix, int& count,
+                                     const QString& batchCode)>
+        SelectBatchCodeCopy;
 
     // Empties every slot (tests).
     static void Reset();
