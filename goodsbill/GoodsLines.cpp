@@ -252,6 +252,7 @@ const TSourceKindInfo& SourceKindInfo(TSourceKind kind)
 
 TGoodsLines::TGoodsLines(TGoodsBillContext* context, TLinePricing* pricing) : TGoodsEngine(context), FPricing(pricing)
 {
+    BillSort = Option(QStringLiteral("BILLSORT"));
     if (FPricing)
         FPricing->OnOtherField = [this](TLineRole role, TField* field) { OtherFieldChanged(role, field); };
 }

@@ -201,6 +201,9 @@ public:
     ~TGoodsLines() override;
 
     TLinePricing* Pricing() const { return FPricing; }
+    // "BILLSORT" as it stood when the bill was opened, and the order of the detail query.
+    QString BillSort;
+    QString DetailOrder() const { return DetailOrderClause(BillSort); }
 
     // The detail's field-change hook (see the top of this file). Returns the field's role.
     TLineRole DetailFieldChanged(TField* field);

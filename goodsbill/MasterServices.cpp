@@ -63,7 +63,10 @@ QString InvoicedMarkText(double checkAmt, double totalAmt)
     return invoiced >= total ? QStringLiteral("已开票") : QStringLiteral("部分开票");
 }
 
-TMasterServices::TMasterServices(TGoodsBillContext* context, TGoodsLines* lines) : TGoodsEngine(context), FLines(lines) {}
+TMasterServices::TMasterServices(TGoodsBillContext* context, TGoodsLines* lines) : TGoodsEngine(context), FLines(lines)
+{
+    SaleControl = Option(QStringLiteral("SALECONTROL"));
+}
 
 TMasterServices::~TMasterServices() = default;
 

@@ -44,6 +44,9 @@ public:
 
     // Sales bills with separate goods and tax amounts (invoices and the like set it).
     bool SeparateTaxDisplay = false;
+    // "SALECONTROL" as it stood when the bill was opened: what invoices and consignment
+    // settlements do about a client over the credit limit or with overdue bills.
+    QString SaleControl;
 
     virtual void ClientChanged();
     // The contact drop-down's filter after the last partner change.

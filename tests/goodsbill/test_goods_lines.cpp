@@ -106,6 +106,18 @@ TEST_F(GoodsLinesTest, ClearingGoodsEmptiesCodeNameAndUnitButKeepsAmounts)
     EXPECT_DOUBLE_EQ(D("unitqty")->AsFloat(), 3);
 }
 
+TEST_F(GoodsLinesTest, OptionsAreReadWhenTheBillOpens)
+{
+    EXPECT_EQ(Lines->DetailOrder(), "  order by d.itemno");
+    EXPECT_EQ(Services->SaleControl, "1");
+    Options["BILLSORT"] = QStringLiteral("1");
+    Options["SALECONTROL"] = QStringLiteral("2");
+    EXPECT_EQ(Lines->DetailOrder(), "  order by d.itemno"); // read once, at creation
+    MakeBill(2, tsSales, QStringLiteral("invoiceid"), QStringLiteral("saledetail"), QStringLiteral("invoice"));
+    EXPECT_EQ(Lines->DetailOrder(), " order by g.code");
+    EXPECT_EQ(Services->SaleControl, "2");
+}
+
 TEST_F(GoodsLinesTest, RefusedGoodsLeaveTheLine)
 {
     // kind 3 is refused on a transfer, taken on an order
