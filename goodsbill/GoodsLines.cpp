@@ -371,11 +371,14 @@ void TGoodsLines::UnitChanged()
     PutLine(n.UnitRate, rate);
     PutLine(n.Quantity, Round(rate * LineNum(n.UnitQty), 6));
     PutLine(n.BarCode, found.Found && col("barcode") ? col("barcode")->Value() : QVariant());
-    if (FPricing) {
+    if (!found.Found) {
+        if (PutLine(n.UnitPrice, 0.0) && FPricing)
+            FPricing->UnitPriceChanged(DField(n.UnitPrice));
+    } else if (FPricing) {
         // the default price and the cost of the unit, then the unit price routine
-        FPricing->SetDefaultUnitPrice(found.Found ? found.DefaultPrice : 0.0, found.Found ? Num(col("aprice")) : 0.0);
+        FPricing->SetDefaultUnitPrice(found.DefaultPrice, Num(col("aprice")));
     } else {
-        PutLine(n.UnitPrice, found.Found ? Round(found.DefaultPrice, 6) : 0.0);
+        PutLine(n.UnitPrice, Round(found.DefaultPrice, 6));
     }
 }
 

@@ -5,47 +5,38 @@
 
 namespace {
 
-struct TFieldSpec {
-    const char* Name;
+// The fields of a goods bill's master and lines, by type (text fields hold 64 characters).
+struct TFieldGroup {
     TFieldType Type;
-    int Size;
+    const char* Names;
 };
 
-const TFieldSpec kMasterFields[] = {
-    {"code", TFieldType::ftString, 32},        {"billdate", TFieldType::ftDateTime, 0}, {"clientid", TFieldType::ftInteger, 0},
-    {"storeid", TFieldType::ftInteger, 0},     {"shopid", TFieldType::ftInteger, 0},    {"billtypeid", TFieldType::ftInteger, 0},
-    {"amount", TFieldType::ftCurrency, 0},     {"totalamt", TFieldType::ftCurrency, 0}, {"checkamt", TFieldType::ftCurrency, 0},
-    {"factamount", TFieldType::ftCurrency, 0}, {"disc", TFieldType::ftFloat, 0},        {"termdays", TFieldType::ftInteger, 0},
-    {"CTermDays", TFieldType::ftDateTime, 0},  {"exemanid", TFieldType::ftInteger, 0},  {"EMPID", TFieldType::ftInteger, 0},
-    {"DepartmentID", TFieldType::ftInteger, 0}, {"memo", TFieldType::ftString, 255},    {"userdef1", TFieldType::ftString, 64},
-    {"userdef2", TFieldType::ftString, 64},    {"userdef3", TFieldType::ftString, 64},  {"userdef4", TFieldType::ftString, 64},
-    {"userdef5", TFieldType::ftString, 64},    {"flag", TFieldType::ftInteger, 0},      {"clientname", TFieldType::ftString, 64},
-    {"clientfullname", TFieldType::ftString, 128}, {"clientaddress", TFieldType::ftString, 128},
-    {"clientfax", TFieldType::ftString, 40},   {"shipto", TFieldType::ftString, 128},   {"billto", TFieldType::ftString, 128},
-    {"phone", TFieldType::ftString, 40},       {"fax", TFieldType::ftString, 40},       {"Credit", TFieldType::ftCurrency, 0},
-    {"suramt", TFieldType::ftCurrency, 0},     {"balance", TFieldType::ftCurrency, 0},  {"DebtAmt", TFieldType::ftCurrency, 0},
-    {"BalAmt", TFieldType::ftCurrency, 0},     {"linkmanid", TFieldType::ftInteger, 0}, {"contator", TFieldType::ftString, 32},
-    {"paytypeid", TFieldType::ftInteger, 0},   {"bankid", TFieldType::ftInteger, 0},    {"SendEMail", TFieldType::ftString, 1},
-    {"INSHOPID", TFieldType::ftInteger, 0},    {"INSTOREID", TFieldType::ftInteger, 0}, {"backmanid", TFieldType::ftInteger, 0},
+const TFieldGroup kMasterFields[] = {
+    {TFieldType::ftInteger, "clientid storeid shopid billtypeid termdays exemanid EMPID DepartmentID flag linkmanid"
+                            " paytypeid bankid INSHOPID INSTOREID backmanid"},
+    {TFieldType::ftCurrency, "amount totalamt checkamt factamount Credit suramt balance DebtAmt BalAmt"},
+    {TFieldType::ftFloat, "disc"},
+    {TFieldType::ftDateTime, "billdate CTermDays"},
+    {TFieldType::ftString, "code memo userdef1 userdef2 userdef3 userdef4 userdef5 clientname clientfullname clientaddress"
+                           " clientfax shipto billto phone fax contator SendEMail"},
 };
 
-const TFieldSpec kDetailFields[] = {
-    {"itemno", TFieldType::ftInteger, 0},      {"goodsid", TFieldType::ftInteger, 0},   {"goodscode", TFieldType::ftString, 32},
-    {"goodsname", TFieldType::ftString, 128},  {"shortname", TFieldType::ftString, 64}, {"specs", TFieldType::ftString, 64},
-    {"unit", TFieldType::ftString, 16},        {"baseunit", TFieldType::ftString, 16},  {"unitid", TFieldType::ftInteger, 0},
-    {"unitrate", TFieldType::ftFloat, 0},      {"barcode", TFieldType::ftString, 32},   {"unitqty", TFieldType::ftFloat, 0},
-    {"quantity", TFieldType::ftFloat, 0},      {"price", TFieldType::ftFloat, 0},       {"nprice", TFieldType::ftFloat, 0},
-    {"unitprice", TFieldType::ftFloat, 0},     {"taxprice", TFieldType::ftFloat, 0},    {"disc", TFieldType::ftFloat, 0},
-    {"taxrate", TFieldType::ftFloat, 0},       {"goodsamt", TFieldType::ftCurrency, 0}, {"taxamt", TFieldType::ftCurrency, 0},
-    {"amount", TFieldType::ftCurrency, 0},     {"refercount", TFieldType::ftInteger, 0}, {"refertype", TFieldType::ftInteger, 0},
-    {"referbillid", TFieldType::ftInteger, 0}, {"referbillcode", TFieldType::ftString, 32}, {"referitemno", TFieldType::ftInteger, 0},
-    {"batchcode", TFieldType::ftString, 32},   {"batchrefid", TFieldType::ftInteger, 0}, {"produceddate", TFieldType::ftDateTime, 0},
-    {"validdate", TFieldType::ftDateTime, 0},  {"validdates", TFieldType::ftInteger, 0}, {"batchctrl", TFieldType::ftString, 1},
-    {"inf_costingtypeid", TFieldType::ftInteger, 0}, {"goodskind", TFieldType::ftInteger, 0}, {"ispresent", TFieldType::ftString, 1},
-    {"memo", TFieldType::ftString, 64},        {"aprice", TFieldType::ftFloat, 0},      {"unitaprice", TFieldType::ftFloat, 0},
-    {"userdef1", TFieldType::ftString, 64},    {"userdef2", TFieldType::ftString, 64},  {"userdef3", TFieldType::ftString, 64},
-    {"rcvdqty", TFieldType::ftFloat, 0},       {"detailbillflowid", TFieldType::ftInteger, 0},
+const TFieldGroup kDetailFields[] = {
+    {TFieldType::ftInteger, "itemno goodsid unitid refercount refertype referbillid referitemno batchrefid validdates"
+                            " inf_costingtypeid goodskind detailbillflowid"},
+    {TFieldType::ftFloat, "unitrate unitqty quantity price nprice unitprice taxprice disc taxrate aprice unitaprice rcvdqty"},
+    {TFieldType::ftCurrency, "goodsamt taxamt amount"},
+    {TFieldType::ftDateTime, "produceddate validdate"},
+    {TFieldType::ftString, "goodscode goodsname shortname specs unit baseunit barcode referbillcode batchcode batchctrl"
+                           " ispresent memo userdef1 userdef2 userdef3"},
 };
+
+void AddFields(TClientDataSet& ds, const TFieldGroup (&groups)[5])
+{
+    for (const TFieldGroup& g : groups)
+        for (const QString& name : QString::fromLatin1(g.Names).split(u' ', Qt::SkipEmptyParts))
+            ds.AddField(name, g.Type, g.Type == TFieldType::ftString ? 64 : 0);
+}
 
 } // namespace
 
@@ -80,10 +71,8 @@ void TEngineTest::MakeBill(int billType, int tradeSide, const QString& keyField,
         ds->ClearFields();
         ds->AddField(keyField, TFieldType::ftInteger);
     }
-    for (const TFieldSpec& f : kMasterFields)
-        Master.AddField(QString::fromLatin1(f.Name), f.Type, f.Size);
-    for (const TFieldSpec& f : kDetailFields)
-        Detail.AddField(QString::fromLatin1(f.Name), f.Type, f.Size);
+    AddFields(Master, kMasterFields);
+    AddFields(Detail, kDetailFields);
     Master.CreateDataSet();
     Detail.CreateDataSet();
     Master.Append();
