@@ -4,6 +4,7 @@
 #include "server/DemoData.h"
 #include "server/GoodsInfo.h"
 #include "server/Login.h"
+#include "server/NewCompany.h"
 #include "server/Schema.h"
 #include "webrpc/SqlDialect.h"
 #include "webrpc/Statement.h"
@@ -197,6 +198,7 @@ void RegisterServerProcedures()
     RegisterGoodsInfoProcedure();
     RegisterBillProcedures();
     RegisterLoginMethods();
+    RegisterNewCompanyMethod();
 }
 
 bool InitializeDatabase(TClientConnection& con, bool withDemoData)
