@@ -61,11 +61,13 @@ QString CellText(const QTableWidget* t, int row, int column)
     return item ? item->text() : QString();
 }
 
-void SetCell(QTableWidget* t, int row, int column, const QString& text, bool editable = true)
+void SetCell(QTableWidget* t, int row, int column, const QString& text, bool editable = true, bool number = false)
 {
     auto* item = new QTableWidgetItem(text);
     if (!editable)
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    if (number)
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     t->setItem(row, column, item);
 }
 
@@ -111,6 +113,8 @@ TMasterEditDialog::TMasterEditDialog(TMasterKind kind, int id, TClientConnection
             root->addWidget(BuildContacts(), 1);
         if (kind == TMasterKind::Store)
             root->addWidget(BuildOperators(), 1);
+        else if (kind != TMasterKind::Client && kind != TMasterKind::Vendor)
+            root->addStretch();
     }
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -158,6 +162,13 @@ QWidget* TMasterEditDialog::BuildFields()
             if (f.Type != F::Text)
                 e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             e->setReadOnly(readOnly);
+            if (readOnly) {
+                // What the user cannot change does not look like an entry field.
+                QPalette p = e->palette();
+                p.setColor(QPalette::Base, p.color(QPalette::Window));
+                e->setPalette(p);
+                e->setFocusPolicy(Qt::ClickFocus);
+            }
             connect(e, &QLineEdit::textEdited, this, [this, name](const QString& t) { FieldEdited(name, t); });
             control = e;
             break;
@@ -202,7 +213,9 @@ QWidget* TMasterEditDialog::BuildFields()
         }
         control->setObjectName(name);
         FControls.insert(name.toLower(), control);
-        auto* label = new QLabel(f.Required ? f.Caption + QStringLiteral(" *") : f.Caption, box);
+        // An opening figure is the bills' to change once the row exists.
+        QString caption = f.NewOnly && !FEditor.IsNew() && f.Caption.startsWith(QStringLiteral("期初")) ? f.Caption.mid(2) : f.Caption;
+        auto* label = new QLabel(f.Required ? caption + QStringLiteral(" *") : caption, box);
         label->setBuddy(control);
         const int row = cell / 2;
         const int col = (cell % 2) * 2;
@@ -310,7 +323,8 @@ QWidget* TMasterEditDialog::BuildUnits()
     connect(add, &QPushButton::clicked, this, [this] {
         const int row = tblUnits->rowCount();
         tblUnits->insertRow(row);
-        SetCell(tblUnits, row, kUnitRate, QString());
+        for (int c = kUnitRate; c < kUnitColumnCount; ++c)
+            SetCell(tblUnits, row, c, QString(), true, c != kUnitBarcode && c != kUnitWeight);
         tblUnits->setCurrentCell(row, kUnitName);
     });
     connect(remove, &QPushButton::clicked, this, [this] {
@@ -336,15 +350,15 @@ void TMasterEditDialog::ShowUnits()
         const TGoodsUnitRow& u = FEditor.Units.at(r);
         SetCell(tblUnits, r, kUnitName, u.Name);
         tblUnits->item(r, kUnitName)->setData(Qt::UserRole, u.UnitID);
-        SetCell(tblUnits, r, kUnitRate, r == 0 ? QStringLiteral("1") : NumberText(u.Rate, false), r != 0);
+        SetCell(tblUnits, r, kUnitRate, r == 0 ? QStringLiteral("1") : NumberText(u.Rate, false), r != 0, true);
         SetCell(tblUnits, r, kUnitBarcode, u.Barcode);
         SetCell(tblUnits, r, kUnitWeight, u.WeightCode);
-        SetCell(tblUnits, r, kUnitPPrice, NumberText(u.PPrice, true));
-        SetCell(tblUnits, r, kUnitSPrice, NumberText(u.SPrice, true));
+        SetCell(tblUnits, r, kUnitPPrice, NumberText(u.PPrice, true), true, true);
+        SetCell(tblUnits, r, kUnitSPrice, NumberText(u.SPrice, true), true, true);
         for (int l = 0; l < 5; ++l)
-            SetCell(tblUnits, r, kUnitL1 + l, NumberText(u.LPrice[l], true));
-        SetCell(tblUnits, r, kUnitMinS, NumberText(u.MinSPrice, true));
-        SetCell(tblUnits, r, kUnitMaxP, NumberText(u.MaxPPrice, true));
+            SetCell(tblUnits, r, kUnitL1 + l, NumberText(u.LPrice[l], true), true, true);
+        SetCell(tblUnits, r, kUnitMinS, NumberText(u.MinSPrice, true), true, true);
+        SetCell(tblUnits, r, kUnitMaxP, NumberText(u.MaxPPrice, true), true, true);
     }
 }
 
@@ -406,7 +420,7 @@ void TMasterEditDialog::ShowContacts()
 
 QWidget* TMasterEditDialog::BuildOperators()
 {
-    auto* box = new QGroupBox(QStringLiteral("可以使用该仓库开单的操作员（都不选：所有操作员）"), this);
+    auto* box = new QGroupBox(QStringLiteral("可以用该仓库开单的操作员（选项“只能对有权限的仓库开单”打开时起作用）"), this);
     auto* v = new QVBoxLayout(box);
     lstOperators = new QListWidget(box);
     lstOperators->setObjectName(QStringLiteral("lstOperators"));

@@ -213,8 +213,8 @@ TNewCompanyDialog::TNewCompanyDialog(const QString& folder, QWidget* parent) : Q
     form->addRow(QStringLiteral("管理员密码 *"), edPassword);
     form->addRow(QStringLiteral("确认密码 *"), edConfirm);
 
-    auto* note = new QLabel(QStringLiteral("新帐套只有标准的单据模板和系统设置，没有演示数据。建好后以管理员身份登录，"
-                                           "请在“基础资料”中录入仓库、货品、客户和供应商。"),
+    auto* note = new QLabel(QStringLiteral("新帐套只有标准的单据模板和系统设置，没有演示数据。建好后即以管理员身份打开新帐套，"
+                                           "请先在“基础资料”中录入仓库、货品、客户和供应商。"),
                             this);
     note->setWordWrap(true);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
