@@ -86,6 +86,48 @@ QPushButton* Button(const QString& text, const char* name, QWidget* parent)
     return b;
 }
 
+// A table of rows under a caption, with its add and remove buttons below it.
+struct TTableBox {
+    QGroupBox* Box;
+    QTableWidget* Table;
+    QPushButton* Add;
+    QPushButton* Remove;
+};
+template <size_t N>
+TTableBox TableBox(QWidget* parent, const QString& title, const char* name, const char* const (&headers)[N], const int (&widths)[N],
+                   const QString& addText, const char* addName, const QString& removeText, const char* removeName)
+{
+    auto* box = new QGroupBox(title, parent);
+    auto* v = new QVBoxLayout(box);
+    auto* table = new QTableWidget(0, int(N), box);
+    table->setObjectName(QString::fromLatin1(name));
+    QStringList labels;
+    for (const char* h : headers)
+        labels << QString::fromUtf8(h);
+    table->setHorizontalHeaderLabels(labels);
+    table->verticalHeader()->setDefaultSectionSize(22);
+    for (size_t c = 0; c < N; ++c)
+        table->setColumnWidth(int(c), widths[c]);
+    auto* buttons = new QHBoxLayout;
+    QPushButton* add = Button(addText, addName, box);
+    QPushButton* remove = Button(removeText, removeName, box);
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    buttons->addStretch();
+    v->addWidget(table, 1);
+    v->addLayout(buttons);
+    return {box, table, add, remove};
+}
+
+// The check box of a contact's "master" column.
+QTableWidgetItem* MasterItem(bool checked)
+{
+    auto* item = new QTableWidgetItem;
+    item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    return item;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- the editor
@@ -306,28 +348,18 @@ void TMasterEditDialog::AddType()
 
 QWidget* TMasterEditDialog::BuildUnits()
 {
-    auto* box = new QGroupBox(QStringLiteral("单位与价格（第一行为基本单位）"), this);
-    auto* v = new QVBoxLayout(box);
-    tblUnits = new QTableWidget(0, kUnitColumnCount, box);
-    tblUnits->setObjectName(QStringLiteral("tblUnits"));
-    QStringList headers;
-    for (const char* h : kUnitColumns)
-        headers << QString::fromUtf8(h);
-    tblUnits->setHorizontalHeaderLabels(headers);
-    tblUnits->verticalHeader()->setDefaultSectionSize(22);
-    for (int c = 0; c < kUnitColumnCount; ++c)
-        tblUnits->setColumnWidth(c, c == kUnitBarcode ? 110 : c == kUnitName || c == kUnitRate || c == kUnitWeight ? 56 : 68);
-    auto* buttons = new QHBoxLayout;
-    QPushButton* add = Button(QStringLiteral("增加单位"), "btnAddUnit", box);
-    QPushButton* remove = Button(QStringLiteral("删除单位"), "btnDeleteUnit", box);
-    connect(add, &QPushButton::clicked, this, [this] {
+    const int widths[] = {56, 56, 110, 56, 68, 68, 68, 68, 68, 68, 68, 68, 68};
+    const TTableBox t = TableBox(this, QStringLiteral("单位与价格（第一行为基本单位）"), "tblUnits", kUnitColumns, widths,
+                                 QStringLiteral("增加单位"), "btnAddUnit", QStringLiteral("删除单位"), "btnDeleteUnit");
+    tblUnits = t.Table;
+    connect(t.Add, &QPushButton::clicked, this, [this] {
         const int row = tblUnits->rowCount();
         tblUnits->insertRow(row);
         for (int c = kUnitRate; c < kUnitColumnCount; ++c)
             SetCell(tblUnits, row, c, QString(), true, c != kUnitBarcode && c != kUnitWeight);
         tblUnits->setCurrentCell(row, kUnitName);
     });
-    connect(remove, &QPushButton::clicked, this, [this] {
+    connect(t.Remove, &QPushButton::clicked, this, [this] {
         const int row = tblUnits->currentRow();
         if (row <= 0) {
             ShowInformation(row == 0 ? QStringLiteral("基本单位不能删除！") : QStringLiteral("请先选择要删除的单位！"));
@@ -335,12 +367,7 @@ QWidget* TMasterEditDialog::BuildUnits()
         }
         tblUnits->removeRow(row);
     });
-    buttons->addWidget(add);
-    buttons->addWidget(remove);
-    buttons->addStretch();
-    v->addWidget(tblUnits, 1);
-    v->addLayout(buttons);
-    return box;
+    return t.Box;
 }
 
 void TMasterEditDialog::ShowUnits()
@@ -364,40 +391,21 @@ void TMasterEditDialog::ShowUnits()
 
 QWidget* TMasterEditDialog::BuildContacts()
 {
-    auto* box = new QGroupBox(QStringLiteral("联系人"), this);
-    auto* v = new QVBoxLayout(box);
-    tblContacts = new QTableWidget(0, kContactColumnCount, box);
-    tblContacts->setObjectName(QStringLiteral("tblContacts"));
-    QStringList headers;
-    for (const char* h : kContactColumns)
-        headers << QString::fromUtf8(h);
-    tblContacts->setHorizontalHeaderLabels(headers);
-    tblContacts->verticalHeader()->setDefaultSectionSize(22);
     const int widths[] = {90, 80, 120, 120, 160, 70};
-    for (int c = 0; c < kContactColumnCount; ++c)
-        tblContacts->setColumnWidth(c, widths[c]);
-    auto* buttons = new QHBoxLayout;
-    QPushButton* add = Button(QStringLiteral("增加联系人"), "btnAddContact", box);
-    QPushButton* remove = Button(QStringLiteral("删除联系人"), "btnDeleteContact", box);
-    connect(add, &QPushButton::clicked, this, [this] {
+    const TTableBox t = TableBox(this, QStringLiteral("联系人"), "tblContacts", kContactColumns, widths, QStringLiteral("增加联系人"),
+                                 "btnAddContact", QStringLiteral("删除联系人"), "btnDeleteContact");
+    tblContacts = t.Table;
+    connect(t.Add, &QPushButton::clicked, this, [this] {
         const int row = tblContacts->rowCount();
         tblContacts->insertRow(row);
-        auto* master = new QTableWidgetItem;
-        master->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        master->setCheckState(row == 0 ? Qt::Checked : Qt::Unchecked);
-        tblContacts->setItem(row, kContactMaster, master);
+        tblContacts->setItem(row, kContactMaster, MasterItem(row == 0));
         tblContacts->setCurrentCell(row, kContactName);
     });
-    connect(remove, &QPushButton::clicked, this, [this] {
+    connect(t.Remove, &QPushButton::clicked, this, [this] {
         if (tblContacts->currentRow() >= 0)
             tblContacts->removeRow(tblContacts->currentRow());
     });
-    buttons->addWidget(add);
-    buttons->addWidget(remove);
-    buttons->addStretch();
-    v->addWidget(tblContacts, 1);
-    v->addLayout(buttons);
-    return box;
+    return t.Box;
 }
 
 void TMasterEditDialog::ShowContacts()
@@ -411,10 +419,7 @@ void TMasterEditDialog::ShowContacts()
         SetCell(tblContacts, r, kContactPhone, c.Phone);
         SetCell(tblContacts, r, kContactMobile, c.Mobile);
         SetCell(tblContacts, r, kContactEmail, c.Email);
-        auto* master = new QTableWidgetItem;
-        master->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        master->setCheckState(c.IsMaster ? Qt::Checked : Qt::Unchecked);
-        tblContacts->setItem(r, kContactMaster, master);
+        tblContacts->setItem(r, kContactMaster, MasterItem(c.IsMaster));
     }
 }
 

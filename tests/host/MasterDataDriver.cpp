@@ -104,3 +104,17 @@ QStringList Captions(QWidget* window)
     }
     return l;
 }
+
+void THostWindowsTest::SetUp()
+{
+    TDemoDbTest::SetUp();
+    ClearRegistries();
+    RegisterHostFunctions();
+}
+
+void THostWindowsTest::TearDown()
+{
+    ClearRegistries();
+    g_DefaultCon = FCon.get();
+    TDemoDbTest::TearDown();
+}

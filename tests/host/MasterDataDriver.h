@@ -2,6 +2,7 @@
 // Driving the master-data windows as a user would: typing into fields and table cells and
 // clicking buttons (QTest events on the real widgets).
 #include "host/MasterDataForms.h"
+#include "tests/support/DemoDb.h"
 
 #include <QString>
 
@@ -22,3 +23,12 @@ void Click(QWidget* parent, const QString& buttonName);
 QString RenderPng(QWidget* window, const QString& name);
 // Every visible label, check box and table header of the window, for checking the captions.
 QStringList Captions(QWidget* window);
+
+// The demo books with the host's global functions registered, as the application has them.
+// Whatever books a test opens from the menu, the fixture's own are the shared ones again
+// afterwards.
+class THostWindowsTest : public TDemoDbTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};

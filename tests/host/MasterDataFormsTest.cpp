@@ -1,8 +1,6 @@
 // The master-data windows driven as a user would: the 基础资料 menu and its lists, the
 // editors typed into and saved, a refused save that keeps the window, and the lookup
 // controls' 查找/新增/置空 reaching the host's find-or-add dialog from a bill window.
-#include "tests/support/DemoDb.h"
-
 #include "MasterDataDriver.h"
 #include "billcore/BillRootForm.h"
 #include "host/MasterDataForms.h"
@@ -20,19 +18,8 @@
 
 namespace {
 
-class TMasterFormsTest : public TDemoDbTest {
+class TMasterFormsTest : public THostWindowsTest {
 protected:
-    void SetUp() override
-    {
-        TDemoDbTest::SetUp();
-        ClearRegistries();
-        RegisterHostFunctions();
-    }
-    void TearDown() override
-    {
-        ClearRegistries();
-        TDemoDbTest::TearDown();
-    }
     TMasterListForm* OpenList(TMainWindow& w, const QString& menuCaption)
     {
         QAction* a = w.FindMenuAction(QStringLiteral("基础资料"), menuCaption);

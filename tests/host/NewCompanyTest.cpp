@@ -1,7 +1,5 @@
 // A new company without SQL: File -> 新建帐套 makes the books, the editors fill them, and the
 // first bill is saved with what was entered; and what a new company's entries may not be.
-#include "tests/support/DemoDb.h"
-
 #include "MasterDataDriver.h"
 #include "billcore/BillDocument.h"
 #include "billcore/BillSession.h"
@@ -22,22 +20,9 @@
 
 namespace {
 
-class TNewCompanyTest : public TDemoDbTest {
+// The new books stay with the host until the next ones replace them.
+class TNewCompanyTest : public THostWindowsTest {
 protected:
-    void SetUp() override
-    {
-        TDemoDbTest::SetUp();
-        ClearRegistries();
-        RegisterHostFunctions();
-    }
-    void TearDown() override
-    {
-        ClearRegistries();
-        // The new books stay with the host until the next ones replace them; the fixture's
-        // connection is the shared one again.
-        g_DefaultCon = FCon.get();
-        TDemoDbTest::TearDown();
-    }
     QString NewFile() const { return FDir.filePath(QStringLiteral("新叶茶业.db")); }
     TNewCompany Entries() const
     {
