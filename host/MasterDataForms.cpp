@@ -19,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -643,8 +644,28 @@ TMasterListForm::TMasterListForm(TMasterKind kind, TClientConnection* con, const
         else if (btnEdit->isEnabled())
             EditCurrent();
     });
+    edtFind->installEventFilter(this);
+    grdList->installEventFilter(this);
     resize(findMode ? 720 : 860, 480);
     Refresh();
+}
+
+bool TMasterListForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    // From the find line the arrows go on into the list, as they would in a drop-down; in
+    // the list Enter takes the row when a row is wanted.
+    if (watched == edtFind && (key == Qt::Key_Down || key == Qt::Key_PageDown) && FRows->RecordCount() > 0) {
+        grdList->setFocus();
+        return true;
+    }
+    if (watched == grdList && FFindMode && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        Choose();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 TMasterListForm::~TMasterListForm()

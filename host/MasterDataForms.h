@@ -100,6 +100,9 @@ public:
 signals:
     void chosen(int id);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     TMasterKind FKind;
     TClientConnection* FCon;

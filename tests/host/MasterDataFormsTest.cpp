@@ -209,7 +209,9 @@ TEST_F(TMasterFormsTest, LookupMenusFindAddAndClearTheFieldThroughTheHost)
         find->List()->FindEdit()->clear();
         TypeText(find->List()->FindEdit(), QStringLiteral("门市"));
         EXPECT_EQ(find->List()->Rows()->RecordCount(), 1);
-        Click(find, QStringLiteral("btnChoose"));
+        // down into the list, Enter takes the row
+        QTest::keyClick(find->List()->FindEdit(), Qt::Key_Down);
+        QTest::keyClick(find->List()->Grid(), Qt::Key_Return);
         return d->result();
     });
     form.MenuItem(QStringLiteral("查找"))->trigger();

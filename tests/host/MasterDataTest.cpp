@@ -435,21 +435,4 @@ TEST_F(TMasterDataTest, ListsFindByCodeNameInitialsAndBarCode)
     EXPECT_EQ(rows.FieldByName(QStringLiteral("shopname"))->AsString(), QStringLiteral("总部"));
 }
 
-TEST(TMasterKinds, NamesOfListsAndKeysLeadToTheirKind)
-{
-    const std::pair<const char*, TMasterKind> names[] = {
-        {"Goods", TMasterKind::Goods},      {"GoodsDataSet_DS", TMasterKind::Goods}, {"goodsid", TMasterKind::Goods},
-        {"Vendor_DS", TMasterKind::Vendor}, {"clientid", TMasterKind::Client},       {"Client_T", TMasterKind::Client},
-        {"STOREID", TMasterKind::Store},    {"outstoreid", TMasterKind::Store},      {"exemanid", TMasterKind::Employee},
-        {"Employ_DS", TMasterKind::Employee}, {"outbankid", TMasterKind::Bank},      {"PayType_DS", TMasterKind::PayType},
-    };
-    for (const auto& n : names) {
-        TMasterKind k = TMasterKind::Goods;
-        EXPECT_TRUE(MasterKindFromName(QString::fromLatin1(n.first), &k)) << n.first;
-        EXPECT_EQ(k, n.second) << n.first;
-    }
-    for (const char* unknown : {"Subject_DS", "unitid", "", "_DS"})
-        EXPECT_FALSE(MasterKindFromName(QString::fromLatin1(unknown), nullptr)) << unknown;
-}
-
 } // namespace
