@@ -16,6 +16,7 @@ struct TBenchDb {
     TBenchDb()
     {
         Con.Open(Dir.filePath(QStringLiteral("bench.db")));
+        Con.SetSession(TServerSession{1, QStringLiteral("管理员"), 0, true}); // the server answers operators only
         RegisterServerProcedures();
         Con.ExecuteNative(QStringLiteral(
             "create table line (id INTEGER primary key, billid INTEGER, goodsid INTEGER, goodsname VARCHAR(60), unitqty FLOAT,"

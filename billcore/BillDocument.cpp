@@ -889,6 +889,8 @@ bool TBillDocument::SaveBill()
                 return false;
             }
         } else if (!Rights.Edit) {
+            // every refusal says why (the server would answer the same)
+            Prompts().Error(QStringLiteral("您没有修改该单据的权限！"), kCaptionError);
             return false;
         }
         Hooks().SetMasterSystemFields();
@@ -1061,9 +1063,9 @@ void TBillDocument::BuildDeletePacket(TPacketParams& p)
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("DBBillType"))->SetAsInteger(DBBillType);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("RelevantCredType"))->SetAsInteger(RelevantCredType);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("ShopID"))->SetAsInteger(FSession.ShopID);
-    const QVariant date = MasterValue(DateFieldName);
-    p.CreatePacketParam(TFieldType::ftDateTime, QStringLiteral("BillDate"))->Value =
-        date.typeId() == QMetaType::QDateTime ? date : date.toDateTime();
+    // a bill another user deleted reloads without a date: the server then says it is gone
+    const QDateTime date = MasterValue(DateFieldName).toDateTime();
+    p.CreatePacketParam(TFieldType::ftDateTime, QStringLiteral("BillDate"))->Value = date.isValid() ? QVariant(date) : QVariant();
     p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaXML(cdsMaster));
     p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(MasterDetailBill ? GetDeltaXML(cdsDetail) : QString());
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CheckStep"))->SetAsInteger(0);

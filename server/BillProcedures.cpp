@@ -21,9 +21,16 @@
 // Goods whose kind is above 3 (services, fees, discount items) never move.
 #include "server/BillProcedures.h"
 
+#include "platform/TextRules.h"
+#include "server/BillGuard.h"
+#include "server/BillKind.h"
 #include "server/BillProfiles.h"
+#include "server/FollowUps.h"
 #include "server/Procedures.h"
+#include "server/Rights.h"
+#include "server/ServerSql.h"
 #include "server/StockLedger.h"
+#include "server/StoredValues.h"
 #include "webrpc/Statement.h"
 
 #include <QDate>
@@ -39,58 +46,8 @@
 namespace {
 
 constexpr double kEps = 0.0000001;
-constexpr int kNoBill = -99999;
+constexpr int kNoBill = kNoBillId;
 
-// ---------------------------------------------------------------- follow-up quantities
-
-// A line that names a source line (refertype, referbillid, referitemno) raises the source line's
-// follow-up quantity by its own quantity in the source line's unit. ReferringType 0: any bill.
-struct TFollowUp {
-    int SourceType;
-    int ReferringType;
-    const char* MasterTable;
-    const char* DetailTable;
-    const char* Key;
-    const char* Column;
-    bool TracksFinished; // the source master's `finished` follows its lines
-};
-const TFollowUp kFollowUps[] = {
-    {6, 0, "porder", "orderdetail", "orderid", "rcvdqty", true},
-    {1, 0, "sorder", "sorderdetail", "sorderid", "takeqty", true},
-    {7, 0, "recieved", "rcvddetail", "recievedid", "returnqty", false},
-    {26, 0, "crecieved", "crcvddetail", "crecievedid", "returnqty", false},
-    {22, 0, "valuedrcvd", "valuedrcvddetail", "billid", "returnqty", false},
-    {40, 0, "valuedrcvd", "valuedrcvddetail", "billid", "returnqty", false},
-    {2, 0, "invoice", "saledetail", "invoiceid", "returnqty", false},
-    {3, 0, "csale", "csaledetail", "csaleid", "returnqty", false},
-    {27, 28, "deputesale", "deputesaledetail", "deputesaleid", "settledqty", false},
-    {27, 0, "deputesale", "deputesaledetail", "deputesaleid", "returnqty", false},
-    {29, 28, "deputesaleinit", "deputesaleinitdetail", "deputesaleinitid", "settledqty", false},
-    {29, 0, "deputesaleinit", "deputesaleinitdetail", "deputesaleinitid", "returnqty", false},
-    {28, 0, "deputesettlement", "deputesettlementdetail", "deputesettlementid", "returnqty", false},
-    {10, 0, "drawitem", "drawdetail", "drawitemid", "backqty", false},
-    {15, 0, "inout", "dinout", "inoutid", "backqty", false},
-    {41, 0, "askdeliver", "askdeliverdetail", "askid", "deliqty", true},
-    {42, 0, "deliver", "deliverdetail", "deliverid", "allotqty", true},
-};
-
-// Payment and collection lines settle whole bills: their amount goes into the bill's settled
-// total (returns count the other way round: their outstanding amount is negative).
-struct TSettlement {
-    int SourceType;
-    const char* MasterTable;
-    const char* Key;
-    const char* Column;
-    int Sign;
-};
-const TSettlement kSettlements[] = {
-    {7, "recieved", "recievedid", "totalpaid", 1},     {8, "preturn", "preturnid", "totalpaid", -1},
-    {43, "purchaseapp", "purchaseappid", "totalpaid", 1}, {2, "invoice", "invoiceid", "totalrcvd", 1},
-    {4, "sreturn", "returnid", "totalrcvd", -1},       {28, "deputesettlement", "deputesettlementid", "totalrcvd", 1},
-};
-constexpr int kPayBill = 9;
-constexpr int kChargeBill = 5;
-constexpr int kPosSaleBill = 23;
 constexpr int kPosDayBill = 24;
 
 // Columns a reversing bill starts from zero instead of copying: what later bills did to the original.
@@ -111,70 +68,12 @@ public:
 
 // ---------------------------------------------------------------- small database helpers
 
-QString Q(const QString& ident)
-{
-    QString n = ident;
-    n.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + n + u'"';
-}
-
-QVector<QVariantMap> SelectMaps(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
-{
-    TStatement st(con.Handle(), sql);
-    st.Bind(params);
-    QVector<QVariantMap> rows;
-    while (st.Step()) {
-        QVariantMap r;
-        for (int i = 0; i < st.ColumnCount(); ++i)
-            r.insert(st.ColumnName(i).toLower(), st.Column(i));
-        rows << r;
-    }
-    return rows;
-}
-
-QVariant Scalar(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
-{
-    TStatement st(con.Handle(), sql);
-    st.Bind(params);
-    return st.Step() ? st.Column(0) : QVariant();
-}
-
-QVariant ValueCI(const QVariantMap& m, const QString& field)
-{
-    auto it = m.constFind(field);
-    if (it != m.cend())
-        return it.value();
-    for (it = m.cbegin(); it != m.cend(); ++it)
-        if (it.key().compare(field, Qt::CaseInsensitive) == 0)
-            return it.value();
-    return QVariant();
-}
-
 bool HasKeyCI(const QVariantMap& m, const QString& field)
 {
     for (auto it = m.cbegin(); it != m.cend(); ++it)
         if (it.key().compare(field, Qt::CaseInsensitive) == 0)
             return true;
     return false;
-}
-
-struct TTable {
-    QString Name;
-    QHash<QString, QString> Types; // lower-case column -> declared type
-    bool Has(const QString& col) const { return !Name.isEmpty() && Types.contains(col.toLower()); }
-    bool IsMoney(const QString& col) const { return Types.value(col.toLower()).toUpper().startsWith(QLatin1String("MONEY")); }
-};
-
-TTable ReadTable(TClientConnection& con, const QString& name)
-{
-    TTable t;
-    if (name.isEmpty())
-        return t;
-    for (const auto& c : TableColumns(con.Handle(), name))
-        t.Types.insert(c.first, c.second);
-    if (!t.Types.isEmpty())
-        t.Name = name.toLower();
-    return t;
 }
 
 QString DateTimeText(const QDateTime& dt)
@@ -206,7 +105,7 @@ QDate DateOf(const QVariant& v)
 
 QString AccOption(TClientConnection& con, const QString& key)
 {
-    return Scalar(con, QStringLiteral("select optionvalue from accoption where lower(optionkey) = lower(:k)"), {{QStringLiteral("k"), key}})
+    return SelectValue(con, QStringLiteral("select optionvalue from accoption where lower(optionkey) = lower(:k)"), {{QStringLiteral("k"), key}})
         .toString()
         .trimmed();
 }
@@ -232,47 +131,18 @@ QString NewBillCode(TClientConnection& con, const QString& table, int shopId, co
     return p.Value(QStringLiteral("@billcode")).toString();
 }
 
-// ---------------------------------------------------------------- the bill kind
-
-struct TBillKind {
-    int BillType = 0;
-    QString FormName, Caption;
-    int StockDir = 0, CVFlag = -1, DBBillType = -999;
-    TTable Master, Detail;
-    QString Key; // lower-case key column, shared by master and detail
-};
-
-TBillKind ReadKind(TClientConnection& con, int billType)
-{
-    const auto rows = SelectMaps(con, QStringLiteral("select * from billkind where billtype = :t"), {{QStringLiteral("t"), billType}});
-    if (rows.isEmpty())
-        throw EDatabaseError(QStringLiteral("单据类型 %1 没有登记").arg(billType));
-    const QVariantMap& r = rows.first();
-    TBillKind k;
-    k.BillType = billType;
-    k.FormName = r.value(QStringLiteral("formname")).toString();
-    k.Caption = r.value(QStringLiteral("caption")).toString();
-    k.StockDir = r.value(QStringLiteral("stockdir")).toInt();
-    k.CVFlag = r.value(QStringLiteral("cvflag")).toInt();
-    k.DBBillType = r.value(QStringLiteral("dbbilltype")).toInt();
-    k.Key = r.value(QStringLiteral("keyfield")).toString().toLower();
-    k.Master = ReadTable(con, r.value(QStringLiteral("mastertable")).toString());
-    if (k.Master.Name.isEmpty())
-        throw EDatabaseError(QStringLiteral("数据表 %1 不存在").arg(r.value(QStringLiteral("mastertable")).toString()));
-    k.Detail = ReadTable(con, r.value(QStringLiteral("detailtable")).toString());
-    return k;
-}
-
 // ---------------------------------------------------------------- the request
 
 struct TSubmit {
     TClientConnection& Con;
+    TOperatorRights Op; // who is calling: the connection's session, never the packet
     TBillKind Kind;
     TPacketParams Req;
     TPacketParams Reply;
     int CheckStep = 0;
 
-    TSubmit(TClientConnection& con, int billType, const QString& request) : Con(con), Kind(ReadKind(con, billType))
+    TSubmit(TClientConnection& con, int billType, const QString& request)
+        : Con(con), Op(TOperatorRights::Of(con)), Kind(ReadBillKind(con, billType))
     {
         Req.LoadFromString(request);
         CheckStep = Req.GetInt(QStringLiteral("CheckStep"));
@@ -280,7 +150,7 @@ struct TSubmit {
 
     QVariantMap StoredMaster(qint64 id) const
     {
-        const auto rows = SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id").arg(Q(Kind.Master.Name), Q(Kind.Key)),
+        const auto rows = SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id").arg(QuoteIdent(Kind.Master.Name), QuoteIdent(Kind.Key)),
                                      {{QStringLiteral("id"), id}});
         return rows.isEmpty() ? QVariantMap() : rows.first();
     }
@@ -288,17 +158,17 @@ struct TSubmit {
     {
         if (Kind.Detail.Name.isEmpty())
             return {};
-        return SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id order by itemno").arg(Q(Kind.Detail.Name), Q(Kind.Key)),
+        return SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id order by itemno").arg(QuoteIdent(Kind.Detail.Name), QuoteIdent(Kind.Key)),
                           {{QStringLiteral("id"), id}});
     }
     bool CodeTaken(const QString& code, qint64 exceptId) const
     {
-        return Scalar(Con, QStringLiteral("select count(*) from %1 where code = :c and %2 <> :id").arg(Q(Kind.Master.Name), Q(Kind.Key)),
+        return SelectValue(Con, QStringLiteral("select count(*) from %1 where code = :c and %2 <> :id").arg(QuoteIdent(Kind.Master.Name), QuoteIdent(Kind.Key)),
                       {{QStringLiteral("c"), code}, {QStringLiteral("id"), exceptId}})
                    .toInt()
             > 0;
     }
-    bool HasFlag() const { return Kind.Master.Has(QStringLiteral("flag")) && Kind.BillType != kPosSaleBill; }
+    bool HasFlag() const { return Kind.HasFlag(); }
     QString NowText() const { return DateTimeText(QDateTime::currentDateTime()); }
     // A new update time that differs from the stored one even within the same second.
     QString NextUpdateTime(const QVariant& stored) const
@@ -310,11 +180,11 @@ struct TSubmit {
             now = old.addSecs(1);
         return DateTimeText(now);
     }
+    // The branch whose number sequence a bill's code belongs to.
     int ShopId(const QVariantMap& master) const
     {
-        if (Req.Contains(QStringLiteral("ShopID")))
-            return Req.GetInt(QStringLiteral("ShopID"));
-        return ValueCI(master, QStringLiteral("shopid")).toInt();
+        const QVariant shop = ValueCI(master, QStringLiteral("shopid"));
+        return shop.isNull() ? Op.ShopID() : shop.toInt();
     }
 };
 
@@ -352,7 +222,7 @@ double UnitRate(TClientConnection& con, const QVariant& unitId)
 {
     if (unitId.isNull())
         return 1;
-    const QVariant r = Scalar(con, QStringLiteral("select rate from goodsunit where unitid = :u"), {{QStringLiteral("u"), unitId}});
+    const QVariant r = SelectValue(con, QStringLiteral("select rate from goodsunit where unitid = :u"), {{QStringLiteral("u"), unitId}});
     return r.isNull() || r.toDouble() == 0 ? 1 : r.toDouble();
 }
 
@@ -460,7 +330,7 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
             moves << LineMove(head, store, dir * q, cost);
         } else if (kind.BillType == 15) { // other movement: the change type says in or out
             const int store = master.value(QStringLiteral("storeid")).toInt();
-            const QString isin = Scalar(con, QStringLiteral("select isin from sat where satid = :s"), {{QStringLiteral("s"), master.value(QStringLiteral("satid"))}})
+            const QString isin = SelectValue(con, QStringLiteral("select isin from sat where satid = :s"), {{QStringLiteral("s"), master.value(QStringLiteral("satid"))}})
                                      .toString();
             const int dir = isin.compare(QLatin1String("F"), Qt::CaseInsensitive) == 0 ? -1 : 1;
             for (const QVariantMap& l : lines) {
@@ -477,38 +347,23 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
 
 // ---------------------------------------------------------------- follow-ups and settlements
 
-const TFollowUp* FollowUpFor(int sourceType, int referringType)
-{
-    const TFollowUp* any = nullptr;
-    for (const TFollowUp& f : kFollowUps) {
-        if (f.SourceType != sourceType)
-            continue;
-        if (f.ReferringType == referringType)
-            return &f;
-        if (f.ReferringType == 0 && !any)
-            any = &f;
-    }
-    return any;
-}
-
 // Books (sign +1) or takes back (sign -1) what the lines of a bill do to the bills they name.
 void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector<QVariantMap>& lines, int sign)
 {
-    if (kind.BillType == kPayBill || kind.BillType == kChargeBill) {
+    if (kind.BillType == kPayBillType || kind.BillType == kChargeBillType) {
         for (const QVariantMap& l : lines) {
             const int type = l.value(QStringLiteral("refertype")).toInt();
             const QVariant id = l.value(QStringLiteral("referbillid"));
             if (id.isNull())
                 continue;
-            for (const TSettlement& s : kSettlements) {
-                if (s.SourceType != type)
-                    continue;
-                con.ExecuteNative(QStringLiteral("update %1 set %2 = ifnull(%2, 0) + :a, refercount = ifnull(refercount, 0) + :n where %3 = :id")
-                                      .arg(Q(QLatin1String(s.MasterTable)), Q(QLatin1String(s.Column)), Q(QLatin1String(s.Key))),
-                                  {{QStringLiteral("a"), sign * s.Sign * l.value(QStringLiteral("amount")).toDouble()},
-                                   {QStringLiteral("n"), sign},
-                                   {QStringLiteral("id"), id}});
-            }
+            const TSettlement* s = SettlementFor(type, kind.BillType);
+            if (!s)
+                continue;
+            con.ExecuteNative(QStringLiteral("update %1 set %2 = round(ifnull(%2, 0) + :a, 4), refercount = ifnull(refercount, 0) + :n where %3 = :id")
+                                  .arg(QuoteIdent(QLatin1String(s->MasterTable)), QuoteIdent(QLatin1String(s->Column)), QuoteIdent(QLatin1String(s->Key))),
+                              {{QStringLiteral("a"), RoundMoney(sign * s->Sign * l.value(QStringLiteral("amount")).toDouble())},
+                               {QStringLiteral("n"), sign},
+                               {QStringLiteral("id"), id}});
         }
         return;
     }
@@ -522,7 +377,7 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
         if (!f)
             continue;
         const auto src = SelectMaps(con, QStringLiteral("select unitqty, quantity from %1 where %2 = :id and itemno = :i")
-                                             .arg(Q(QLatin1String(f->DetailTable)), Q(QLatin1String(f->Key))),
+                                             .arg(QuoteIdent(QLatin1String(f->DetailTable)), QuoteIdent(QLatin1String(f->Key))),
                                     {{QStringLiteral("id"), id}, {QStringLiteral("i"), item}});
         if (src.isEmpty())
             continue;
@@ -533,11 +388,12 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
         const double base = l.value(QStringLiteral("quantity")).toDouble();
         if (std::abs(srcBase) > kEps && std::abs(base) > kEps)
             qty = base * srcUnit / srcBase;
-        con.ExecuteNative(QStringLiteral("update %1 set %2 = ifnull(%2, 0) + :q, refercount = ifnull(refercount, 0) + :n where %3 = :id and itemno = :i")
-                              .arg(Q(QLatin1String(f->DetailTable)), Q(QLatin1String(f->Column)), Q(QLatin1String(f->Key))),
+        qty = RoundQuantity(qty);
+        con.ExecuteNative(QStringLiteral("update %1 set %2 = round(ifnull(%2, 0) + :q, 6), refercount = ifnull(refercount, 0) + :n where %3 = :id and itemno = :i")
+                              .arg(QuoteIdent(QLatin1String(f->DetailTable)), QuoteIdent(QLatin1String(f->Column)), QuoteIdent(QLatin1String(f->Key))),
                           {{QStringLiteral("q"), sign * qty}, {QStringLiteral("n"), sign}, {QStringLiteral("id"), id}, {QStringLiteral("i"), item}});
         con.ExecuteNative(QStringLiteral("update %1 set refercount = ifnull(refercount, 0) + :n where %2 = :id")
-                              .arg(Q(QLatin1String(f->MasterTable)), Q(QLatin1String(f->Key))),
+                              .arg(QuoteIdent(QLatin1String(f->MasterTable)), QuoteIdent(QLatin1String(f->Key))),
                           {{QStringLiteral("n"), sign}, {QStringLiteral("id"), id}});
         touched.insert({f, id.toLongLong()});
     }
@@ -546,8 +402,8 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
             continue;
         con.ExecuteNative(QStringLiteral("update %1 set finished = case when exists (select 1 from %2 d where d.%3 = :id and "
                                          "ifnull(d.%4, 0) < ifnull(d.unitqty, 0) - 0.0000001) then 'F' else 'T' end where %3 = :id")
-                              .arg(Q(QLatin1String(t.first->MasterTable)), Q(QLatin1String(t.first->DetailTable)), Q(QLatin1String(t.first->Key)),
-                                   Q(QLatin1String(t.first->Column))),
+                              .arg(QuoteIdent(QLatin1String(t.first->MasterTable)), QuoteIdent(QLatin1String(t.first->DetailTable)), QuoteIdent(QLatin1String(t.first->Key)),
+                                   QuoteIdent(QLatin1String(t.first->Column))),
                           {{QStringLiteral("id"), t.second}});
     }
 }
@@ -555,21 +411,50 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
 // The first bill whose lines name this one, as "caption code", or empty.
 QString ReferringBill(TClientConnection& con, int billType, qint64 id)
 {
-    const auto kinds = SelectMaps(con, QStringLiteral("select billtype, caption, mastertable, keyfield, detailtable from billkind where detailtable is not null"));
-    QSet<QString> seen;
+    // the line tables that can name a source bill, each once
+    const auto kinds = SelectMaps(con, QStringLiteral("select min(caption) as caption, min(mastertable) as mastertable, min(keyfield) as keyfield, detailtable "
+                                                      "from billkind k where detailtable is not null "
+                                                      "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'refertype') "
+                                                      "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'referbillid') "
+                                                      "group by lower(detailtable)"));
     for (const QVariantMap& k : kinds) {
-        const TTable detail = ReadTable(con, k.value(QStringLiteral("detailtable")).toString());
-        if (!detail.Has(QStringLiteral("refertype")) || !detail.Has(QStringLiteral("referbillid")) || seen.contains(detail.Name))
-            continue;
-        seen.insert(detail.Name);
         const QString key = k.value(QStringLiteral("keyfield")).toString();
-        const QVariant code = Scalar(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.refertype = :t and d.referbillid = :id limit 1")
-                                              .arg(Q(detail.Name), Q(k.value(QStringLiteral("mastertable")).toString()), Q(key)),
+        const QVariant code = SelectValue(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.refertype = :t and d.referbillid = :id limit 1")
+                                              .arg(QuoteIdent(k.value(QStringLiteral("detailtable")).toString()), QuoteIdent(k.value(QStringLiteral("mastertable")).toString()), QuoteIdent(key)),
                                      {{QStringLiteral("t"), billType}, {QStringLiteral("id"), id}});
         if (code.isValid())
             return k.value(QStringLiteral("caption")).toString() + u' ' + code.toString();
     }
     return QString();
+}
+
+// A line of another bill that names the lot (batchrefid), as "caption code", or empty.
+QString LineNamingLot(TClientConnection& con, qint64 lot, int exceptType, qint64 exceptId)
+{
+    const auto kinds = SelectMaps(con, QStringLiteral("select billtype, caption, mastertable, keyfield, detailtable from billkind k where detailtable is not null "
+                                                      "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'batchrefid')"));
+    for (const QVariantMap& k : kinds) {
+        const QString key = k.value(QStringLiteral("keyfield")).toString();
+        const bool same = k.value(QStringLiteral("billtype")).toInt() == exceptType;
+        const QVariant code = SelectValue(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.batchrefid = :lot %4 limit 1")
+                                              .arg(QuoteIdent(k.value(QStringLiteral("detailtable")).toString()), QuoteIdent(k.value(QStringLiteral("mastertable")).toString()), QuoteIdent(key),
+                                                   same ? QStringLiteral("and d.%1 <> :id").arg(QuoteIdent(key)) : QString()),
+                                     same ? TSqlParams{{QStringLiteral("lot"), lot}, {QStringLiteral("id"), exceptId}} : TSqlParams{{QStringLiteral("lot"), lot}});
+        if (code.isValid())
+            return k.value(QStringLiteral("caption")).toString() + u' ' + code.toString();
+    }
+    return QString();
+}
+
+// Lots a bill gives up must not be named by the lines of other bills: those lines would draw
+// on a lot that is gone.
+void CheckDroppedLots(TSubmit& s, const TStockLedger& ledger, qint64 id)
+{
+    for (qint64 lot : ledger.LotsToDrop()) {
+        const QString naming = LineNamingLot(s.Con, lot, s.Kind.BillType, id);
+        if (!naming.isEmpty())
+            Refuse(QStringLiteral("本单的批次（库存批次 %1）已被 %2 指定，不能删除或改变").arg(lot).arg(naming));
+    }
 }
 
 // ---------------------------------------------------------------- POS day-close
@@ -622,7 +507,7 @@ QString IssueRows(TClientConnection& con, const QVector<TStockIssue>& issues, bo
     for (const TStockIssue& i : issues) {
         const auto g = SelectMaps(con, QStringLiteral("select code, name, specs, unit from goods where goodsid = :g"), {{QStringLiteral("g"), i.GoodsID}});
         const QVariantMap goods = g.isEmpty() ? QVariantMap() : g.first();
-        const QString store = Scalar(con, QStringLiteral("select name from store where storeid = :s"), {{QStringLiteral("s"), i.StoreID}}).toString();
+        const QString store = SelectValue(con, QStringLiteral("select name from store where storeid = :s"), {{QStringLiteral("s"), i.StoreID}}).toString();
         rows << QVariantList{store, goods.value(QStringLiteral("code")), goods.value(QStringLiteral("name")), goods.value(QStringLiteral("specs")),
                              goods.value(QStringLiteral("unit")), i.BatchCode, i.OldOnHand, i.Qty, i.NewOnHand, i.TopQty, i.DownQty};
         QString line = QStringLiteral("[%1] %2  仓库:%3").arg(goods.value(QStringLiteral("code")).toString(), goods.value(QStringLiteral("name")).toString(), store);
@@ -708,14 +593,9 @@ QString RunSubmit(TClientConnection& con, int billType, const QString& request, 
     return reply.ToString();
 }
 
-bool MovesStock(const TBillKind& k)
-{
-    return k.StockDir != 0 && k.DBBillType != -999;
-}
-
 void RefuseFlagged(const TSubmit& s, const QVariantMap& stored, const QString& action, bool reversingAllowed)
 {
-    if (s.Kind.BillType == kPosSaleBill) {
+    if (s.Kind.BillType == kPosSaleBillType) {
         if (stored.value(QStringLiteral("flag")).toString() == QLatin1String("T"))
             Refuse(QStringLiteral("该POS单据已日结，不能%1！").arg(action));
         return;
@@ -731,16 +611,112 @@ void RefuseFlagged(const TSubmit& s, const QVariantMap& stored, const QString& a
 
 // ---------------------------------------------------------------- save
 
+// ---------------------------------------------------------------- rights
+
+enum class TBillAction { New, Edit, Delete, Red };
+
+// The operator's rights under the bill's privilege id, as the form tests them: a new bill needs
+// "new", a change "edit", a deletion "delete", a reversal "red" and "edit". A saved bill of
+// another branch (bar the opening entries 29 and 40) or of another operator (without right 228)
+// is read-only on the form and cannot be changed here either.
+void CheckBillRights(const TSubmit& s, TBillAction action, const QVariantMap& stored = {})
+{
+    const int privilege = s.Kind.PrivilegeID;
+    const TOperatorRights& op = s.Op;
+    switch (action) {
+    case TBillAction::New:
+        if (!op.Has(privilege, TRightAction::New))
+            Refuse(QStringLiteral("您没有新增操作权限"));
+        return;
+    case TBillAction::Edit:
+        if (!op.Has(privilege, TRightAction::Edit))
+            Refuse(QStringLiteral("您没有修改该单据的权限！"));
+        break;
+    case TBillAction::Delete:
+        if (!op.Has(privilege, TRightAction::Delete))
+            Refuse(QStringLiteral("您没有删除该单据的权限或者该单不能被删除！"));
+        break;
+    case TBillAction::Red:
+        if (!op.Has(privilege, TRightAction::Red) || !op.Has(privilege, TRightAction::Edit))
+            Refuse(QStringLiteral("您没有冲红该单据的权限！"));
+        break;
+    }
+    const QVariant shop = stored.value(QStringLiteral("shopid"));
+    if (s.Kind.BillType != 29 && s.Kind.BillType != 40 && !shop.isNull() && shop.toInt() != op.ShopID()) {
+        if (action == TBillAction::Edit)
+            Refuse(QStringLiteral("您不能修改分支机构的单据！"));
+        if (action == TBillAction::Delete)
+            Refuse(QStringLiteral("您不能删除别的机构的单据！"));
+        Refuse(QStringLiteral("您不能冲红别的机构的单据！"));
+    }
+    const QVariant owner = stored.value(QStringLiteral("opid"));
+    if (!owner.isNull() && owner.toInt() != op.OpID() && !op.Has(kPrivilegeOthersBills, TRightAction::Special)) {
+        if (action == TBillAction::Edit)
+            Refuse(QStringLiteral("您没有修改其他操作员单据的权限！"));
+        if (action == TBillAction::Delete)
+            Refuse(QStringLiteral("您没有删除其他操作员单据的权限！"));
+        Refuse(QStringLiteral("您没有冲红其他操作员单据的权限！"));
+    }
+}
+
+// ---------------------------------------------------------------- repeated requests
+
+// The request id of a new-bill packet ("" when the client sent none).
+QString RequestIdOf(const TSubmit& s)
+{
+    const QString id = s.Req.GetString(QStringLiteral("RequestID")).trimmed();
+    if (id.size() > 64 || !RefusedTextReason(id).isEmpty())
+        Refuse(QStringLiteral("请求号 RequestID 不正确：最多 64 个字符，且只能是可见字符"));
+    return id;
+}
+
+// A request answered before: the first answer again, without saving a second bill.
+bool AnswerRepeatedRequest(TSubmit& s, const QString& requestId)
+{
+    if (requestId.isEmpty())
+        return false;
+    const auto rows = SelectMaps(s.Con, QStringLiteral("select billtype, billid, billcode from sys_request where requestid = :r"),
+                                 {{QStringLiteral("r"), requestId}});
+    if (rows.isEmpty())
+        return false;
+    if (rows[0].value(QStringLiteral("billtype")).toInt() != s.Kind.BillType)
+        Refuse(QStringLiteral("请求号 %1 已用于另一种单据").arg(requestId));
+    s.Reply.Set(QStringLiteral("NewBillID"), rows[0].value(QStringLiteral("billid")).toInt());
+    s.Reply.Set(QStringLiteral("NewBillCode"), rows[0].value(QStringLiteral("billcode")).toString());
+    return true;
+}
+
+void RememberRequest(TSubmit& s, const QString& requestId, qint64 id, const QString& code)
+{
+    if (requestId.isEmpty())
+        return;
+    // answers older than a quarter are of no use to a client still waiting
+    s.Con.ExecuteNative(QStringLiteral("delete from sys_request where createtime < :old"),
+                        {{QStringLiteral("old"), DateTimeText(QDateTime::currentDateTime().addDays(-90))}});
+    s.Con.ExecuteNative(QStringLiteral("insert into sys_request (requestid, billtype, billid, billcode, opid, createtime) values (:r, :t, :b, :c, :o, :d)"),
+                        {{QStringLiteral("r"), requestId},
+                         {QStringLiteral("t"), s.Kind.BillType},
+                         {QStringLiteral("b"), id},
+                         {QStringLiteral("c"), code},
+                         {QStringLiteral("o"), s.Op.OpID()},
+                         {QStringLiteral("d"), s.NowText()}});
+}
+
+// ---------------------------------------------------------------- save
+
 void SaveBill(TSubmit& s)
 {
     TClientConnection& con = s.Con;
     const TBillKind& k = s.Kind;
     const TDelta masterDelta = ParseDeltaXML(s.Req.GetString(QStringLiteral("MasterDelta")));
-    const bool withLines = !k.Detail.Name.isEmpty() && s.Req.GetBool(QStringLiteral("MasterDetailBill"), !k.Detail.Name.isEmpty());
+    const bool withLines = k.HasLines() && s.Req.GetBool(QStringLiteral("MasterDetailBill"), k.HasLines());
     TDelta detailDelta;
     const QString detailXml = s.Req.GetString(QStringLiteral("DetailDelta"));
-    if (withLines && !detailXml.trimmed().isEmpty())
+    if (!detailXml.trimmed().isEmpty()) {
         detailDelta = ParseDeltaXML(detailXml);
+        if (!withLines && !detailDelta.Rows.isEmpty() && k.HasLines())
+            Refuse(QStringLiteral("保存的数据中有明细行，却没有说明这是有明细的单据（MasterDetailBill）"));
+    }
 
     const TDeltaRow* mrow = MasterRowOf(masterDelta);
     if (mrow && mrow->Kind == TUpdateStatus::usDeleted)
@@ -751,106 +727,102 @@ void SaveBill(TSubmit& s)
 
     qint64 id = 0;
     QVariantMap stored;
+    QString requestId;
     if (isNew) {
+        CheckBillRights(s, TBillAction::New);
+        requestId = RequestIdOf(s);
+        if (AnswerRepeatedRequest(s, requestId))
+            return;
         id = NewKey(con, k.Master.Name, k.Key);
     } else {
-        if (mrow)
-            id = ValueCI(mrow->Old, k.Key).toLongLong();
-        else if (!detailDelta.Rows.isEmpty()) {
-            const TDeltaRow& r = detailDelta.Rows.first();
-            id = ValueCI(r.Kind == TUpdateStatus::usInserted ? r.New : r.Old, k.Key).toLongLong();
-        }
-        if (id == 0 || id == kNoBill)
-            id = s.Req.GetInt(QStringLiteral("CurrBillID"), kNoBill);
+        // the master row names the bill: the form sends it with every save
+        if (!mrow)
+            Refuse(QStringLiteral("保存的数据中没有单据的主记录"));
+        id = ValueCI(mrow->Old, k.Key).toLongLong();
         stored = s.StoredMaster(id);
         CheckExists(stored);
         CheckNotStale(stored, mrow);
         RefuseFlagged(s, stored, QStringLiteral("修改"), false);
+        CheckBillRights(s, TBillAction::Edit, stored);
     }
 
+    // every check before anything is written
+    const QVector<QVariantMap> storedLines = isNew ? QVector<QVariantMap>() : s.StoredLines(id);
+    TBillGuard guard(con, k, s.Op);
+    TBillChange change = guard.CheckSave(id, isNew, stored, storedLines, masterDelta, withLines ? detailDelta : TDelta(),
+                                         k.BillType == kPosDayBill && isNew);
+
     // take back what the bill did so far
-    const bool stock = MovesStock(k);
+    const bool stock = k.MovesStock();
     TStockLedger ledger(con, k.DBBillType, id);
     if (!isNew) {
-        BookReferences(con, k, s.StoredLines(id), -1);
+        BookReferences(con, k, storedLines, -1);
         if (stock)
             ledger.RemoveBillFlow();
     }
 
     // the bill code: kept unless empty or another bill has it
-    const QVariantMap& sentMaster = mrow ? mrow->New : stored;
-    QString code = ValueCI(sentMaster, QStringLiteral("code")).toString().trimmed();
+    const QVariantMap& finalMaster = change.FinalMaster;
+    QString code = finalMaster.value(QStringLiteral("code")).toString().trimmed();
     bool codeChanged = isNew;
-    if (mrow && mrow->Kind == TUpdateStatus::usModified)
-        for (const QString& c : mrow->Changed)
+    if (const TDeltaRow* m = MasterRowOf(change.Master); m && m->Kind == TUpdateStatus::usModified)
+        for (const QString& c : m->Changed)
             codeChanged |= c.compare(QLatin1String("code"), Qt::CaseInsensitive) == 0;
     if (k.Master.Has(QStringLiteral("code")) && codeChanged) {
-        const QDate date = DateOf(ValueCI(sentMaster, QStringLiteral("billdate")));
+        const QDate date = DateOf(finalMaster.value(QStringLiteral("billdate")));
         if (code.isEmpty()) {
-            code = NewBillCode(con, k.Master.Name, s.ShopId(sentMaster), date);
+            code = NewBillCode(con, k.Master.Name, s.ShopId(finalMaster), date);
             s.Reply.Set(QStringLiteral("BillCodeTips"), QStringLiteral("单据编号为空，已自动生成为 %1").arg(code));
         } else if (s.CodeTaken(code, id)) {
             const QString taken = code;
             do
-                code = NewBillCode(con, k.Master.Name, s.ShopId(sentMaster), date);
+                code = NewBillCode(con, k.Master.Name, s.ShopId(finalMaster), date);
             while (s.CodeTaken(code, id));
-            s.Reply.Set(QStringLiteral("BillCodeTips"), QStringLiteral("单据编号 %1 已被使用，已自动改为 %2").arg(taken, code));
+            s.Reply.Set(QStringLiteral("BillCodeTips"), QStringLiteral("单据编号 %1 已被其他用户使用，已自动改为 %2").arg(taken, code));
         }
     }
     const QString updateTime = s.NextUpdateTime(stored.value(QStringLiteral("updatetime")));
 
-    // the master row
+    // the master row and the lines, as the guard let them through
     TApplyDeltaOptions mo;
     mo.Table = k.Master.Name;
     mo.KeyFields = QStringList{k.Key};
-    if (isNew) {
+    if (isNew)
         mo.InsertOverrides.insert(k.Key, id);
-        if (k.Master.Has(QStringLiteral("code")))
-            mo.InsertOverrides.insert(QStringLiteral("code"), code);
-        if (k.Master.Has(QStringLiteral("updatetime")))
-            mo.InsertOverrides.insert(QStringLiteral("updatetime"), updateTime);
-        if (s.HasFlag())
-            mo.InsertOverrides.insert(QStringLiteral("flag"), 0);
-    }
-    ApplyDelta(con, masterDelta, mo);
-    if (!isNew) {
-        QStringList sets;
-        TSqlParams p{{QStringLiteral("id"), id}};
-        if (k.Master.Has(QStringLiteral("updatetime"))) {
-            sets << QStringLiteral("updatetime = :u");
-            p.append({QStringLiteral("u"), updateTime});
-        }
-        if (k.Master.Has(QStringLiteral("code")) && codeChanged) {
-            sets << QStringLiteral("code = :c");
-            p.append({QStringLiteral("c"), code});
-        }
-        if (!sets.isEmpty())
-            con.ExecuteNative(QStringLiteral("update %1 set %2 where %3 = :id").arg(Q(k.Master.Name), sets.join(QStringLiteral(", ")), Q(k.Key)), p);
-    }
-
-    // the lines
-    if (withLines && !detailDelta.Rows.isEmpty()) {
+    ApplyDelta(con, change.Master, mo);
+    if (withLines && !change.Detail.Rows.isEmpty()) {
         TApplyDeltaOptions d;
         d.Table = k.Detail.Name;
         d.KeyFields = QStringList{k.Key, QStringLiteral("itemno")};
         d.InsertOverrides.insert(k.Key, id);
-        ApplyDelta(con, detailDelta, d);
+        ApplyDelta(con, change.Detail, d);
     }
 
-    const QString masterAmount = s.Req.GetString(QStringLiteral("MasterAmountFieldName")).trimmed();
-    const QString lineAmount = s.Req.GetString(QStringLiteral("AmountFieldName")).trimmed();
+    // what the server keeps on the master: update time, code, operator, total
+    QVariantMap server = change.ServerMaster;
+    if (k.Master.Has(QStringLiteral("updatetime")))
+        server.insert(QStringLiteral("updatetime"), updateTime);
+    if (k.Master.Has(QStringLiteral("code")) && codeChanged)
+        server.insert(QStringLiteral("code"), code);
+    if (!server.isEmpty()) {
+        QStringList sets;
+        TSqlParams p{{QStringLiteral("id"), id}};
+        int n = 0;
+        for (auto it = server.cbegin(); it != server.cend(); ++it, ++n) {
+            sets << QStringLiteral("%1 = :v%2").arg(QuoteIdent(it.key())).arg(n);
+            p.append({QStringLiteral("v%1").arg(n), it.value()});
+        }
+        con.ExecuteNative(QStringLiteral("update %1 set %2 where %3 = :id").arg(QuoteIdent(k.Master.Name), sets.join(QStringLiteral(", ")), QuoteIdent(k.Key)), p);
+    }
+
     QVector<QVariantMap> lines = s.StoredLines(id);
-    if (!lines.isEmpty() && k.Master.Has(masterAmount) && k.Detail.Has(lineAmount)) {
-        con.ExecuteNative(QStringLiteral("update %1 set %2 = (select round(ifnull(sum(%3), 0), 4) from %4 where %5 = :id) where %5 = :id")
-                              .arg(Q(k.Master.Name), Q(masterAmount.toLower()), Q(lineAmount.toLower()), Q(k.Detail.Name), Q(k.Key)),
-                          {{QStringLiteral("id"), id}});
-    }
-
     QVariantMap master = s.StoredMaster(id);
     if (k.BillType == kPosDayBill && isNew) {
         CoverPosSales(con, id, master, lines.isEmpty());
         lines = s.StoredLines(id);
         master = s.StoredMaster(id);
+        if (lines.isEmpty())
+            Refuse(guard.NoLinesMessage());
     }
 
     // what the bill does now
@@ -858,9 +830,12 @@ void SaveBill(TSubmit& s)
     if (stock) {
         ledger.SetBillHeader(master.value(QStringLiteral("code")).toString(), master.value(QStringLiteral("billdate")), master.value(QStringLiteral("shopid")));
         ledger.Apply(BillStockMoves(con, k, master, lines));
+        CheckDroppedLots(s, ledger, id);
         ledger.Finish();
         RunStockChecks(s, ledger, true);
     }
+    if (isNew)
+        RememberRequest(s, requestId, id, master.value(QStringLiteral("code")).toString());
     s.Reply.Set(QStringLiteral("NewBillID"), int(id));
     s.Reply.Set(QStringLiteral("NewBillCode"), master.value(QStringLiteral("code")).toString());
 }
@@ -874,6 +849,7 @@ void DeleteBill(TSubmit& s)
     const qint64 id = s.Req.GetInt(QStringLiteral("CurrBillID"), kNoBill);
     const QVariantMap stored = s.StoredMaster(id);
     CheckExists(stored);
+    CheckBillRights(s, TBillAction::Delete, stored);
     const QString masterXml = s.Req.GetString(QStringLiteral("MasterDelta"));
     if (!masterXml.trimmed().isEmpty()) {
         const TDelta d = ParseDeltaXML(masterXml);
@@ -886,9 +862,10 @@ void DeleteBill(TSubmit& s)
         Refuse(QStringLiteral("该单据已被 %1 引用，不能删除！").arg(referring));
 
     BookReferences(con, k, s.StoredLines(id), -1);
-    if (MovesStock(k)) {
+    if (k.MovesStock()) {
         TStockLedger ledger(con, k.DBBillType, id);
         ledger.RemoveBillFlow();
+        CheckDroppedLots(s, ledger, id);
         ledger.Finish();
         RunStockChecks(s, ledger, false);
     }
@@ -896,12 +873,12 @@ void DeleteBill(TSubmit& s)
         ReleasePosSales(con, id);
     if (s.HasFlag() && stored.value(QStringLiteral("flag")).toInt() == 2 && !stored.value(QStringLiteral("referbillid")).isNull()) {
         // the bill this one reversed may be reversed again, or edited
-        con.ExecuteNative(QStringLiteral("update %1 set flag = 0, updatetime = :u where %2 = :id").arg(Q(k.Master.Name), Q(k.Key)),
+        con.ExecuteNative(QStringLiteral("update %1 set flag = 0, updatetime = :u where %2 = :id").arg(QuoteIdent(k.Master.Name), QuoteIdent(k.Key)),
                           {{QStringLiteral("u"), s.NowText()}, {QStringLiteral("id"), stored.value(QStringLiteral("referbillid"))}});
     }
     if (!k.Detail.Name.isEmpty())
-        con.ExecuteNative(QStringLiteral("delete from %1 where %2 = :id").arg(Q(k.Detail.Name), Q(k.Key)), {{QStringLiteral("id"), id}});
-    con.ExecuteNative(QStringLiteral("delete from %1 where %2 = :id").arg(Q(k.Master.Name), Q(k.Key)), {{QStringLiteral("id"), id}});
+        con.ExecuteNative(QStringLiteral("delete from %1 where %2 = :id").arg(QuoteIdent(k.Detail.Name), QuoteIdent(k.Key)), {{QStringLiteral("id"), id}});
+    con.ExecuteNative(QStringLiteral("delete from %1 where %2 = :id").arg(QuoteIdent(k.Master.Name), QuoteIdent(k.Key)), {{QStringLiteral("id"), id}});
     s.Reply.Set(QStringLiteral("NewBillID"), int(id));
 }
 
@@ -917,7 +894,7 @@ bool InList(const QString& col, const char* const* list, int n)
 
 // A copy of a stored row for the reversing bill: amounts and quantities negated, what later bills
 // did to the original cleared.
-QVariantMap Reversed(const TTable& t, const QVariantMap& row)
+QVariantMap Reversed(const TTableInfo& t, const QVariantMap& row)
 {
     QVariantMap out;
     for (auto it = row.cbegin(); it != row.cend(); ++it) {
@@ -933,7 +910,7 @@ QVariantMap Reversed(const TTable& t, const QVariantMap& row)
     return out;
 }
 
-void InsertRow(TClientConnection& con, const TTable& t, const QVariantMap& row)
+void InsertRow(TClientConnection& con, const TTableInfo& t, const QVariantMap& row)
 {
     QStringList cols, vals;
     TSqlParams p;
@@ -941,12 +918,12 @@ void InsertRow(TClientConnection& con, const TTable& t, const QVariantMap& row)
     for (auto it = row.cbegin(); it != row.cend(); ++it) {
         if (!t.Has(it.key()))
             continue;
-        cols << Q(it.key());
+        cols << QuoteIdent(it.key());
         vals << QStringLiteral(":v%1").arg(n);
         p.append({QStringLiteral("v%1").arg(n), it.value()});
         ++n;
     }
-    con.ExecuteNative(QStringLiteral("insert into %1 (%2) values (%3)").arg(Q(t.Name), cols.join(u','), vals.join(u',')), p);
+    con.ExecuteNative(QStringLiteral("insert into %1 (%2) values (%3)").arg(QuoteIdent(t.Name), cols.join(u','), vals.join(u',')), p);
 }
 
 void RedBill(TSubmit& s)
@@ -956,6 +933,7 @@ void RedBill(TSubmit& s)
     const qint64 id = s.Req.GetInt(QStringLiteral("CurrBillID"), kNoBill);
     const QVariantMap stored = s.StoredMaster(id);
     CheckExists(stored);
+    CheckBillRights(s, TBillAction::Red, stored);
     if (!s.HasFlag() || !k.Master.Has(QStringLiteral("referbillid")))
         Refuse(QStringLiteral("该单据不能冲红！"));
     const QString masterXml = s.Req.GetString(QStringLiteral("MasterDelta"));
@@ -966,6 +944,10 @@ void RedBill(TSubmit& s)
         Refuse(QStringLiteral("此单已冲红，不能再做！"));
     if (flag == 2)
         Refuse(QStringLiteral("此单不能冲红，除非删除！"));
+    // later bills stand on this one: reversing it would pull the ground from under them
+    const QString referring = ReferringBill(con, k.BillType, id);
+    if (!referring.isEmpty())
+        Refuse(QStringLiteral("该单据已被 %1 引用，不能冲红！").arg(referring));
 
     const qint64 redId = NewKey(con, k.Master.Name, k.Key);
     const QDate today = QDate::currentDate();
@@ -990,9 +972,8 @@ void RedBill(TSubmit& s)
     red.insert(QStringLiteral("credid"), QVariant());
     if (red.contains(QStringLiteral("sendemail")))
         red.insert(QStringLiteral("sendemail"), QStringLiteral("F"));
-    const int opid = s.Req.GetInt(QStringLiteral("opid"), s.Req.GetInt(QStringLiteral("UserID")));
-    if (opid > 0 && red.contains(QStringLiteral("opid")))
-        red.insert(QStringLiteral("opid"), opid);
+    if (red.contains(QStringLiteral("opid")))
+        red.insert(QStringLiteral("opid"), s.Op.OpID());
     InsertRow(con, k.Master, red);
 
     QVector<QVariantMap> redLines;
@@ -1004,7 +985,7 @@ void RedBill(TSubmit& s)
     }
 
     BookReferences(con, k, redLines, 1);
-    if (MovesStock(k)) {
+    if (k.MovesStock()) {
         const QVariantMap master = s.StoredMaster(redId);
         TStockLedger ledger(con, k.DBBillType, redId);
         ledger.SetBillHeader(code, master.value(QStringLiteral("billdate")), master.value(QStringLiteral("shopid")));
@@ -1013,7 +994,7 @@ void RedBill(TSubmit& s)
     }
     if (k.BillType == kPosDayBill)
         ReleasePosSales(con, id);
-    con.ExecuteNative(QStringLiteral("update %1 set flag = 1, updatetime = :u where %2 = :id").arg(Q(k.Master.Name), Q(k.Key)),
+    con.ExecuteNative(QStringLiteral("update %1 set flag = 1, updatetime = :u where %2 = :id").arg(QuoteIdent(k.Master.Name), QuoteIdent(k.Key)),
                       {{QStringLiteral("u"), s.NextUpdateTime(stored.value(QStringLiteral("updatetime")))}, {QStringLiteral("id"), id}});
     s.Reply.Set(QStringLiteral("NewBillID"), int(redId));
     s.Reply.Set(QStringLiteral("NewBillCode"), code);

@@ -1,24 +1,23 @@
 #include "server/Procedures.h"
 
+#include "server/BillGuard.h"
+#include "server/BillKind.h"
 #include "server/BillProcedures.h"
 #include "server/DemoData.h"
 #include "server/GoodsInfo.h"
 #include "server/Login.h"
 #include "server/NewCompany.h"
+#include "server/Rights.h"
 #include "server/Schema.h"
+#include "server/ServerSql.h"
 #include "webrpc/SqlDialect.h"
 #include "webrpc/Statement.h"
 
 #include <QDate>
 
-namespace {
+#include <sqlite3.h>
 
-QString QuoteIdent(const QString& name)
-{
-    QString n = name;
-    n.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + n + u'"';
-}
+namespace {
 
 // The real name of a table or view as the schema spells it, or empty when absent; names
 // arriving in packets are checked here before they go anywhere near SQL text.
@@ -52,6 +51,7 @@ QString GetClientDataSetMethod(TClientConnection& con, const QString& request)
     TPacketParams reply;
     reply.Set(QStringLiteral("ErrMsg"), QString());
     try {
+        TOperatorRights::Of(con);
         TPacketParams req;
         req.LoadFromString(request);
         const int count = req.GetInt(QStringLiteral("Count"));
@@ -64,9 +64,25 @@ QString GetClientDataSetMethod(TClientConnection& con, const QString& request)
                 const QString sql = req.GetString(QStringLiteral("SQL%1").arg(i));
                 if (sql.trimmed().isEmpty())
                     throw EDatabaseError(QStringLiteral("第 %1 个查询语句为空").arg(i));
+                const QString engineSql = NormaliseParams(TranslateSql(sql));
                 QVector<TFieldDef> fields;
                 QVector<QVariantList> rows;
-                RunSelect(con.Handle(), NormaliseParams(TranslateSql(sql)), {}, fields, rows);
+                {
+                    // Only reading statements prepare while the guard lives; one statement per text.
+                    TReadOnlyStatements readOnly(con);
+                    try {
+                        {
+                            TStatement first(con.Handle(), engineSql);
+                            if (!first.Tail().trimmed().isEmpty() && first.Tail().trimmed() != QLatin1String(";"))
+                                throw EDatabaseError(QStringLiteral("第 %1 个查询中有多个语句：一次只能执行一个查询").arg(i));
+                        }
+                        RunSelect(con.Handle(), engineSql, {}, fields, rows);
+                    } catch (const EDatabaseError&) {
+                        if (sqlite3_errcode(con.Handle()) == SQLITE_AUTH)
+                            throw EDatabaseError(TReadOnlyStatements::RefusedMessage(i));
+                        throw;
+                    }
+                }
                 reply.Set(QStringLiteral("ClientDataSet%1").arg(i), BuildDataPacketXML(fields, rows));
             }
         } catch (...) {
@@ -104,26 +120,22 @@ void GetNewBillCodeProc(TClientConnection& con, TProcParams& params, TClientData
     if (table.isEmpty())
         throw EDatabaseError(QStringLiteral("数据表 %1 不存在").arg(wanted));
 
+    // The next code after the saved ones. Proposing it uses nothing up: a window that is closed
+    // without saving leaves no gap, and when two windows propose the same code the second save
+    // gets the next free one (the save procedure says so).
     const QString prefix = FormatBillCode(date, shopId, 0).chopped(4);
-    int last = con.ExecuteScalar(QStringLiteral("select lastno from sys_billcode where masttable = :t and shopid = :s and billdate = :d"),
-                                 {{QStringLiteral("t"), table.toLower()}, {QStringLiteral("s"), shopId}, {QStringLiteral("d"), date.toString(Qt::ISODate)}})
-                   .toInt();
+    int last = 0;
     if (HasColumn(con, table, QStringLiteral("code"))) {
-        // Codes typed by hand or restored from elsewhere must not be handed out again.
         const QVariant maxCode = con.ExecuteScalar(
             QStringLiteral("select max(code) from %1 where code like :p and length(code) = :len").arg(QuoteIdent(table)),
             {{QStringLiteral("p"), prefix + u'%'}, {QStringLiteral("len"), int(prefix.size() + 4)}});
         if (!maxCode.isNull())
-            last = qMax(last, maxCode.toString().right(4).toInt());
+            last = maxCode.toString().right(4).toInt();
     }
-    const int next = last + 1;
-    con.ExecuteNative(QStringLiteral("insert into sys_billcode (masttable, shopid, billdate, lastno) values (:t, :s, :d, :n) "
-                                     "on conflict (masttable, shopid, billdate) do update set lastno = excluded.lastno"),
-                      {{QStringLiteral("t"), table.toLower()}, {QStringLiteral("s"), shopId}, {QStringLiteral("d"), date.toString(Qt::ISODate)}, {QStringLiteral("n"), next}});
     TProcParam* out = params.Find(QStringLiteral("@billcode"));
     if (!out)
         out = &params.Add(QStringLiteral("@billcode"), TFieldType::ftString, TParamDirection::pdInputOutput, 32);
-    out->Value = FormatBillCode(date, shopId, next);
+    out->Value = FormatBillCode(date, shopId, last + 1);
     if (TProcParam* rv = params.Find(QStringLiteral("@RETURN_VALUE")))
         rv->Value = 0;
 }
@@ -160,6 +172,7 @@ QString ApplyUpdatesMethod(TClientConnection& con, const QString& request)
 {
     TPacketParams reply;
     try {
+        const TOperatorRights op = TOperatorRights::Of(con);
         TPacketParams req;
         req.LoadFromString(request);
         const QString wanted = req.GetString(QStringLiteral("TableName"));
@@ -169,9 +182,11 @@ QString ApplyUpdatesMethod(TClientConnection& con, const QString& request)
         TApplyDeltaOptions opt;
         opt.Table = table;
         opt.KeyFields = req.GetString(QStringLiteral("KeyFields")).split(u';', Qt::SkipEmptyParts);
-        const TDelta delta = ParseDeltaXML(req.GetString(QStringLiteral("Delta")));
+        TDelta delta = ParseDeltaXML(req.GetString(QStringLiteral("Delta")));
         con.BeginTrans();
         try {
+            CheckTableWrite(con, op, table, delta);
+            CheckDeltaValues(ReadTableInfo(con, table), delta);
             reply.Set(QStringLiteral("RowsAffected"), ApplyDelta(con, delta, opt));
             con.CommitTrans();
         } catch (...) {

@@ -1,5 +1,7 @@
 #include "server/StockLedger.h"
 
+#include "server/ServerSql.h"
+#include "server/StoredValues.h"
 #include "webrpc/Statement.h"
 
 #include <algorithm>
@@ -10,26 +12,6 @@
 namespace {
 
 constexpr double kEps = 0.0000001;
-
-QVector<QVariantList> Select(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
-{
-    TStatement st(con.Handle(), sql);
-    st.Bind(params);
-    QVector<QVariantList> rows;
-    while (st.Step()) {
-        QVariantList r;
-        for (int i = 0; i < st.ColumnCount(); ++i)
-            r << st.Column(i);
-        rows << r;
-    }
-    return rows;
-}
-
-QVariant Scalar(TClientConnection& con, const QString& sql, const TSqlParams& params = {})
-{
-    const auto rows = Select(con, sql, params);
-    return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
-}
 
 QVariant NullIfEmpty(const QVariant& v)
 {
@@ -64,7 +46,7 @@ bool TStockLedger::KeepsStock(int goodsId)
 {
     auto it = FGoodsKind.constFind(goodsId);
     if (it == FGoodsKind.cend()) {
-        const QVariant k = Scalar(FCon, QStringLiteral("select kind from goods where goodsid = :g"), {{QStringLiteral("g"), goodsId}});
+        const QVariant k = SelectValue(FCon, QStringLiteral("select kind from goods where goodsid = :g"), {{QStringLiteral("g"), goodsId}});
         // unknown goods are booked: a line that names goods must move them
         it = FGoodsKind.insert(goodsId, k.isNull() ? 1 : k.toInt());
     }
@@ -74,7 +56,7 @@ bool TStockLedger::KeepsStock(int goodsId)
 QVector<TStockLedger::TFlowRow> TStockLedger::ReadFlow(int billType, qint64 billId) const
 {
     QVector<TFlowRow> out;
-    const auto rows = Select(FCon,
+    const auto rows = SelectRows(FCon,
                              QStringLiteral("select id, itemno, storeid, goodsid, unitid, inqty, outqty, inprice, outprice, batchcode, "
                                             "produceddate, validdate, batchrefid from detailbillflow where billtype = :t and billid = :b order by id"),
                              {{QStringLiteral("t"), billType}, {QStringLiteral("b"), billId}});
@@ -103,21 +85,24 @@ void TStockLedger::BookOnHand(int store, int goods, double qty, double amount)
     const QPair<int, int> key(store, goods);
     if (!FGoods.contains(key)) {
         TTouch t;
-        t.Old = Scalar(FCon, QStringLiteral("select onhand from onhand where storeid = :s and goodsid = :g"),
+        t.Old = SelectValue(FCon, QStringLiteral("select onhand from onhand where storeid = :s and goodsid = :g"),
                        {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}})
                     .toDouble();
         FGoods.insert(key, t);
     }
-    FGoods[key].Change += qty;
-    // aprice follows the moving average while stock is left, and keeps the last cost otherwise
+    qty = RoundQuantity(qty);
+    amount = RoundMoney(amount);
+    FGoods[key].Change = RoundQuantity(FGoods[key].Change + qty);
+    // Stock and value are sums of rounded movements, rounded again after each one: every value
+    // stays within 15 significant digits, so the sums are exact and a movement taken back
+    // leaves the store as it was. aprice follows the moving average while stock is left and
+    // keeps the last cost otherwise.
     FCon.ExecuteNative(QStringLiteral("insert into onhand (storeid, goodsid, onhand, aprice, amount) values (:s, :g, :q, "
                                       "case when :q > 0 then :a / :q else 0 end, :a) "
-                                      "on conflict (storeid, goodsid) do update set onhand = onhand + :q, amount = ifnull(amount, 0) + :a, "
-                                      "aprice = case when onhand + :q > 0.0000001 then (ifnull(amount, 0) + :a) / (onhand + :q) else aprice end"),
+                                      "on conflict (storeid, goodsid) do update set onhand = round(onhand + :q, 6), "
+                                      "amount = round(ifnull(amount, 0) + :a, 4), "
+                                      "aprice = case when round(onhand + :q, 6) > 0 then (ifnull(amount, 0) + :a) / round(onhand + :q, 6) else aprice end"),
                        {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}, {QStringLiteral("q"), qty}, {QStringLiteral("a"), amount}});
-    // an emptied store holds no value
-    FCon.ExecuteNative(QStringLiteral("update onhand set amount = 0 where storeid = :s and goodsid = :g and abs(onhand) < 0.0000001"),
-                       {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}});
 }
 
 void TStockLedger::BookBatch(int store, int goods, const QString& batch, double qty, const QVariant& produced, const QVariant& valid)
@@ -127,15 +112,16 @@ void TStockLedger::BookBatch(int store, int goods, const QString& batch, double 
     const QString key = BatchKey(store, goods, batch);
     if (!FBatches.contains(key)) {
         TTouch t;
-        t.Old = Scalar(FCon, QStringLiteral("select onhand from batchcodeonhand where storeid = :s and goodsid = :g and batchcode = :b"),
+        t.Old = SelectValue(FCon, QStringLiteral("select onhand from batchcodeonhand where storeid = :s and goodsid = :g and batchcode = :b"),
                        {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}, {QStringLiteral("b"), batch}})
                     .toDouble();
         FBatches.insert(key, t);
     }
-    FBatches[key].Change += qty;
+    qty = RoundQuantity(qty);
+    FBatches[key].Change = RoundQuantity(FBatches[key].Change + qty);
     FCon.ExecuteNative(QStringLiteral("insert into batchcodeonhand (storeid, goodsid, batchcode, produceddate, validdate, onhand) "
                                       "values (:s, :g, :b, :p, :v, :q) "
-                                      "on conflict (storeid, goodsid, batchcode) do update set onhand = onhand + :q, "
+                                      "on conflict (storeid, goodsid, batchcode) do update set onhand = round(onhand + :q, 6), "
                                       "produceddate = ifnull(produceddate, :p), validdate = ifnull(validdate, :v)"),
                        {{QStringLiteral("s"), store},
                         {QStringLiteral("g"), goods},
@@ -150,26 +136,40 @@ void TStockLedger::BookLot(qint64 lot, double refChange)
     if (lot <= 0)
         return;
     FLotsTouched.insert(lot, 0);
-    FCon.ExecuteNative(QStringLiteral("update detailbillflow set refqty = ifnull(refqty, 0) + :r where id = :id"),
-                       {{QStringLiteral("r"), refChange}, {QStringLiteral("id"), lot}});
+    FCon.ExecuteNative(QStringLiteral("update detailbillflow set refqty = round(ifnull(refqty, 0) + :r, 6) where id = :id"),
+                       {{QStringLiteral("r"), RoundQuantity(refChange)}, {QStringLiteral("id"), lot}});
 }
 
-double TStockLedger::CurrentCost(int store, int goods)
+TStockLedger::TStock TStockLedger::CurrentStock(int store, int goods)
 {
-    const auto rows = Select(FCon, QStringLiteral("select onhand, amount, aprice from onhand where storeid = :s and goodsid = :g"),
+    TStock st;
+    const auto rows = SelectRows(FCon, QStringLiteral("select onhand, amount, aprice from onhand where storeid = :s and goodsid = :g"),
                              {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}});
     if (!rows.isEmpty()) {
-        const double qty = rows[0][0].toDouble();
-        if (qty > kEps)
-            return rows[0][1].toDouble() / qty;
-        if (rows[0][2].toDouble() > 0)
-            return rows[0][2].toDouble();
+        st.Qty = rows[0][0].toDouble();
+        st.Value = rows[0][1].toDouble();
+        if (st.Qty > kEps) {
+            st.Cost = st.Value / st.Qty;
+            return st;
+        }
+        if (rows[0][2].toDouble() > 0) {
+            st.Cost = rows[0][2].toDouble();
+            return st;
+        }
     }
-    return Scalar(FCon, QStringLiteral("select aprice from goods where goodsid = :g"), {{QStringLiteral("g"), goods}}).toDouble();
+    st.Cost = SelectValue(FCon, QStringLiteral("select aprice from goods where goodsid = :g"), {{QStringLiteral("g"), goods}}).toDouble();
+    return st;
+}
+
+double TStockLedger::RowValue(const TFlowRow& row)
+{
+    return RoundMoney(RoundMoney(row.InQty * row.InPrice) - RoundMoney(row.OutQty * row.OutPrice));
 }
 
 void TStockLedger::WriteRow(TFlowRow row)
 {
+    row.InQty = RoundQuantity(row.InQty);
+    row.OutQty = RoundQuantity(row.OutQty);
     FCon.ExecuteNative(QStringLiteral("insert into detailbillflow (billtype, billid, itemno, billcode, billdate, shopid, storeid, goodsid, unitid, "
                                       "inqty, outqty, refqty, inprice, outprice, batchcode, produceddate, validdate, batchrefid) values "
                                       "(:t, :b, :i, :c, :d, :sh, :s, :g, :u, :iq, :oq, 0, :ip, :op, :bc, :pd, :vd, :br)"),
@@ -191,7 +191,7 @@ void TStockLedger::WriteRow(TFlowRow row)
                         {QStringLiteral("vd"), NullIfEmpty(ToEngineValue(row.ValidDate))},
                         {QStringLiteral("br"), row.BatchRefID > 0 ? QVariant(row.BatchRefID) : QVariant()}});
     row.Id = FCon.LastInsertRowId();
-    BookOnHand(row.StoreID, row.GoodsID, row.InQty - row.OutQty, row.InQty * row.InPrice - row.OutQty * row.OutPrice);
+    BookOnHand(row.StoreID, row.GoodsID, row.InQty - row.OutQty, RowValue(row));
     BookBatch(row.StoreID, row.GoodsID, row.BatchCode, row.InQty - row.OutQty, row.ProducedDate, row.ValidDate);
     if (row.BatchRefID > 0)
         BookLot(row.BatchRefID, row.OutQty - row.InQty);
@@ -201,7 +201,7 @@ void TStockLedger::WriteRow(TFlowRow row)
 
 void TStockLedger::UndoRow(const TFlowRow& row)
 {
-    BookOnHand(row.StoreID, row.GoodsID, row.OutQty - row.InQty, row.OutQty * row.OutPrice - row.InQty * row.InPrice);
+    BookOnHand(row.StoreID, row.GoodsID, row.OutQty - row.InQty, -RowValue(row));
     BookBatch(row.StoreID, row.GoodsID, row.BatchCode, row.OutQty - row.InQty, row.ProducedDate, row.ValidDate);
     if (row.BatchRefID > 0)
         BookLot(row.BatchRefID, row.InQty - row.OutQty);
@@ -224,10 +224,11 @@ void TStockLedger::RemoveBillFlow()
 
 void TStockLedger::Apply(const QVector<TStockMove>& moves)
 {
-    QVector<double> issueCost(moves.size(), 0.0);
+    QVector<double> issueValue(moves.size(), 0.0);
     for (int i = 0; i < moves.size(); ++i) {
         const TStockMove& m = moves[i];
-        if (std::abs(m.Qty) < kEps || m.GoodsID <= 0 || !KeepsStock(m.GoodsID))
+        const double qty = RoundQuantity(m.Qty);
+        if (std::abs(qty) < kEps || m.GoodsID <= 0 || !KeepsStock(m.GoodsID))
             continue;
         TFlowRow row;
         row.ItemNo = m.ItemNo;
@@ -237,9 +238,10 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
         row.BatchCode = m.BatchCode;
         row.ProducedDate = m.ProducedDate;
         row.ValidDate = m.ValidDate;
-        if (m.Qty > 0) {
-            row.InQty = m.Qty;
-            row.InPrice = m.CostFromMove >= 0 && m.CostFromMove < i ? issueCost[m.CostFromMove] : m.Price;
+        if (qty > 0) {
+            row.InQty = qty;
+            // goods moved on from another store keep the value they left it with
+            row.InPrice = m.CostFromMove >= 0 && m.CostFromMove < i ? issueValue[m.CostFromMove] / qty : m.Price;
             if (m.LotRef > 0) {
                 // goods coming back into the lot they were issued from
                 row.BatchRefID = m.LotRef;
@@ -261,7 +263,7 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
                                     {QStringLiteral("pd"), NullIfEmpty(ToEngineValue(row.ProducedDate))},
                                     {QStringLiteral("vd"), NullIfEmpty(ToEngineValue(row.ValidDate))},
                                     {QStringLiteral("id"), kept}});
-                BookOnHand(row.StoreID, row.GoodsID, row.InQty, row.InQty * row.InPrice);
+                BookOnHand(row.StoreID, row.GoodsID, row.InQty, RowValue(row));
                 BookBatch(row.StoreID, row.GoodsID, row.BatchCode, row.InQty, row.ProducedDate, row.ValidDate);
                 FLotsTouched.insert(kept, 0);
             } else {
@@ -269,42 +271,58 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
             }
             continue;
         }
-        // an issue
-        double need = -m.Qty;
-        const double cost = CurrentCost(m.StoreID, m.GoodsID);
-        issueCost[i] = cost;
+        // An issue, in parts: from the lot the line names, else from the oldest lots (of its
+        // batch code), and what no lot covers at the store's cost. The issue that empties the
+        // store takes all of its value with it.
+        const double need = -qty;
+        const TStock stock = CurrentStock(m.StoreID, m.GoodsID);
+        const bool drains = stock.Qty > kEps && std::abs(RoundQuantity(stock.Qty - need)) < kEps;
+        QVector<TFlowRow> parts;
         if (m.LotRef > 0) {
             row.OutQty = need;
-            row.OutPrice = cost;
+            row.OutPrice = stock.Cost;
             row.BatchRefID = m.LotRef;
-            WriteRow(row);
-            continue;
+            parts << row;
+        } else {
+            QString lotSql = QStringLiteral("select id, inqty - ifnull(outqty, 0) - ifnull(refqty, 0), inprice from detailbillflow "
+                                            "where storeid = :s and goodsid = :g and batchrefid is null and inqty > 0 "
+                                            "and inqty - ifnull(outqty, 0) - ifnull(refqty, 0) > 0.0000001");
+            TSqlParams lotParams{{QStringLiteral("s"), m.StoreID}, {QStringLiteral("g"), m.GoodsID}};
+            if (!m.BatchCode.isEmpty()) {
+                lotSql += QStringLiteral(" and batchcode = :bc");
+                lotParams.append({QStringLiteral("bc"), m.BatchCode});
+            }
+            lotSql += QStringLiteral(" order by billdate, id");
+            double left = need;
+            for (const auto& lot : SelectRows(FCon, lotSql, lotParams)) {
+                if (left < kEps)
+                    break;
+                const double take = RoundQuantity(std::min(left, lot[1].toDouble()));
+                TFlowRow part = row;
+                part.OutQty = take;
+                part.OutPrice = lot[2].toDouble() > 0 ? lot[2].toDouble() : stock.Cost;
+                part.BatchRefID = lot[0].toLongLong();
+                parts << part;
+                left = RoundQuantity(left - take);
+            }
+            if (left > kEps) {
+                row.OutQty = left;
+                row.OutPrice = stock.Cost;
+                parts << row;
+            }
         }
-        QString lotSql = QStringLiteral("select id, inqty - ifnull(outqty, 0) - ifnull(refqty, 0), inprice from detailbillflow "
-                                        "where storeid = :s and goodsid = :g and batchrefid is null and inqty > 0 "
-                                        "and inqty - ifnull(outqty, 0) - ifnull(refqty, 0) > 0.0000001");
-        TSqlParams lotParams{{QStringLiteral("s"), m.StoreID}, {QStringLiteral("g"), m.GoodsID}};
-        if (!m.BatchCode.isEmpty()) {
-            lotSql += QStringLiteral(" and batchcode = :bc");
-            lotParams.append({QStringLiteral("bc"), m.BatchCode});
+        if (drains && !parts.isEmpty()) {
+            double others = 0;
+            for (int p = 0; p + 1 < parts.size(); ++p)
+                others += RoundMoney(parts[p].OutQty * parts[p].OutPrice);
+            TFlowRow& last = parts.last();
+            last.OutPrice = (RoundMoney(stock.Value - others)) / last.OutQty;
         }
-        lotSql += QStringLiteral(" order by billdate, id");
-        for (const auto& lot : Select(FCon, lotSql, lotParams)) {
-            if (need < kEps)
-                break;
-            const double take = std::min(need, lot[1].toDouble());
-            TFlowRow part = row;
-            part.OutQty = take;
-            part.OutPrice = lot[2].toDouble() > 0 ? lot[2].toDouble() : cost;
-            part.BatchRefID = lot[0].toLongLong();
+        for (const TFlowRow& part : parts) {
+            issueValue[i] += RoundMoney(part.OutQty * part.OutPrice);
             WriteRow(part);
-            need -= take;
         }
-        if (need > kEps) {
-            row.OutQty = need;
-            row.OutPrice = cost;
-            WriteRow(row);
-        }
+        issueValue[i] = RoundMoney(issueValue[i]);
     }
 }
 
@@ -359,7 +377,7 @@ QVector<TStockIssue> TStockLedger::ShortBatches() const
         }
     }
     for (auto it = FLotsTouched.cbegin(); it != FLotsTouched.cend(); ++it) {
-        const auto rows = Select(FCon,
+        const auto rows = SelectRows(FCon,
                                  QStringLiteral("select storeid, goodsid, ifnull(batchcode, ''), inqty - ifnull(outqty, 0) - ifnull(refqty, 0), "
                                                 "billcode from detailbillflow where id = :id"),
                                  {{QStringLiteral("id"), it.key()}});
@@ -380,7 +398,7 @@ QVector<TStockIssue> TStockLedger::GoodsOutsideLimits() const
         const TTouch& t = it.value();
         if (std::abs(t.Change) < kEps)
             continue;
-        const auto rows = Select(FCon, QStringLiteral("select ifnull(upqty, 0), ifnull(downqty, 0) from goods where goodsid = :g"),
+        const auto rows = SelectRows(FCon, QStringLiteral("select ifnull(upqty, 0), ifnull(downqty, 0) from goods where goodsid = :g"),
                                  {{QStringLiteral("g"), it.key().second}});
         if (rows.isEmpty())
             continue;

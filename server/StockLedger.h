@@ -25,7 +25,7 @@ struct TStockMove {
     QVariant UnitID;
     double Qty = 0;
     double Price = 0;        // cost per base unit of goods taken in (ignored for issues)
-    int CostFromMove = -1;   // take the cost of that earlier move's issue (transfers)
+    int CostFromMove = -1;   // take the value of that earlier move's issue (transfers)
     QString BatchCode;
     QVariant ProducedDate, ValidDate;
     qint64 LotRef = 0;       // the lot (detailbillflow id) this line names, 0 for none
@@ -59,6 +59,8 @@ public:
     void Apply(const QVector<TStockMove>& moves);
     // Books the exact opposite of another bill's movements (a reversing bill).
     void ApplyMirrorOf(int dbBillType, qint64 billId);
+    // The bill's own lots that Finish will drop: no line of the bill takes them up again.
+    QList<qint64> LotsToDrop() const { return FKeptLots.values(); }
     void Finish();
 
     // Checks over what this ledger touched, each against the stock after the bill.
@@ -103,5 +105,11 @@ private:
     void BookOnHand(int store, int goods, double qty, double amount);
     void BookBatch(int store, int goods, const QString& batch, double qty, const QVariant& produced, const QVariant& valid);
     void BookLot(qint64 lot, double refChange);
-    double CurrentCost(int store, int goods);
+    struct TStock {
+        double Qty = 0, Value = 0, Cost = 0; // cost per base unit of the next issue
+    };
+    TStock CurrentStock(int store, int goods);
+    // The value a flow row moves in (positive) or out (negative): its quantities at their prices,
+    // each rounded to money.
+    static double RowValue(const TFlowRow& row);
 };

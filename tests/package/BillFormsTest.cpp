@@ -81,6 +81,13 @@ protected:
         set("billtype", f->BillType == 27 ? 1 : 0);
         if (!f->MasterDetailBill)
             set("amount", 100);
+        if (f->BillType == 16) { // an assembly assembles goods of its own
+            const int goods = Scalar(QStringLiteral("select max(goodsid) from goods where kind < 4 and closed = 'F'"));
+            set("goodsid", goods);
+            set("unitid", Scalar(QStringLiteral("select unitid from goodsunit where unittype = 0 and goodsid = %1").arg(goods)));
+            set("unitqty", 1);
+            set("quantity", 1);
+        }
         SetDataSetPost(m);
     }
 

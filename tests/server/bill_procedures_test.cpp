@@ -1,209 +1,11 @@
 // The save, delete and red-reverse procedures of the bills, called through the proxy with packets
 // built the way the bill forms build them: datasets loaded from the bill's own tables, edited, and
 // sent as deltas.
-#include "server/BillProcedures.h"
-
-#include "tests/support/DemoDb.h"
-#include "server/Procedures.h"
-#include "webrpc/Connection.h"
-
-#include <QDate>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "tests/server/BillClient.h"
 
 namespace {
 
-constexpr int kNoBill = -99999;
-
-QString ProcName(int billType, const char* suffix)
-{
-    for (const QString& n : BillProcedureNames())
-        if (BillTypeOfProcedure(n) == billType && n.endsWith(QLatin1String(suffix)))
-            return n;
-    return QString();
-}
-
-void SetField(TClientDataSet& ds, const QString& name, const QVariant& v)
-{
-    if (TField* f = ds.FindField(name))
-        f->SetValue(v);
-}
-
-// One bill form's view of a bill: its master and detail datasets and the packets it sends.
-class TBillClient {
-public:
-    TBillClient(TClientConnection& con, int billType) : FCon(con), FBillType(billType)
-    {
-        TClientDataSet k;
-        con.OpenNative(QStringLiteral("select * from billkind where billtype = :t"), &k, {{QStringLiteral("t"), billType}});
-        Master = k.FieldByName("mastertable")->AsString();
-        Key = k.FieldByName("keyfield")->AsString();
-        Detail = k.FieldByName("detailtable")->AsString();
-    }
-
-    void OpenBill(qint64 id)
-    {
-        Id = id;
-        IsNew = false;
-        FCon.OpenNative(QStringLiteral("select * from %1 where %2 = :id").arg(Master, Key), &M, {{QStringLiteral("id"), id}});
-        if (!Detail.isEmpty())
-            FCon.OpenNative(QStringLiteral("select * from %1 where %2 = :id order by itemno").arg(Detail, Key), &D, {{QStringLiteral("id"), id}});
-    }
-    void NewBill()
-    {
-        OpenBill(kNoBill);
-        IsNew = true;
-        M.Append();
-        SetField(M, Key, kNoBill);
-        SetField(M, "billdate", QDateTime(QDate::currentDate(), QTime(0, 0)));
-        SetField(M, "shopid", 1);
-        SetField(M, "opid", 1);
-        SetField(M, "flag", 0);
-        M.Post();
-    }
-    void SetMaster(const QString& field, const QVariant& v)
-    {
-        SetField(M, field, v);
-        M.CheckBrowseMode();
-    }
-    void AddLine(const QVariantMap& values)
-    {
-        const int itemNo = D.RecordCount() + 1;
-        D.Append();
-        SetField(D, Key, Id);
-        SetField(D, "itemno", itemNo);
-        for (auto it = values.cbegin(); it != values.cend(); ++it)
-            SetField(D, it.key(), it.value());
-        D.Post();
-    }
-    void TouchUpdateTime()
-    {
-        if (M.ChangeCount() == 0) {
-            M.Edit();
-            M.FieldByName("updatetime")->SetValue(M.FieldByName("updatetime")->Value());
-            M.Post();
-        }
-    }
-
-    TPacketParams Save(int checkStep = 0)
-    {
-        if (!IsNew)
-            TouchUpdateTime();
-        TPacketParams p;
-        p.Set("SubmitType", "BillSubmit").Set("IsAddNew", IsNew).Set("RelevantBillType", FBillType).Set("CVFlag", 0);
-        p.Set("MasterDetailBill", !Detail.isEmpty()).Set("MasterAmountFieldName", MasterAmount).Set("AmountFieldName", LineAmount);
-        p.Set("ShopID", 1).Set("MasterDelta", M.GetDeltaXML());
-        if (!Detail.isEmpty())
-            p.Set("DetailDelta", D.GetDeltaXML());
-        p.Set("CheckStep", checkStep);
-        return Call("_Save", p);
-    }
-    // Saves like the form: every stock warning is accepted and the call repeated.
-    TPacketParams SaveAccepting(QList<int>* warnings = nullptr)
-    {
-        TPacketParams r = Save(0);
-        while (r.GetInt("ErrNo") > 1000) {
-            if (warnings)
-                *warnings << r.GetInt("ErrNo");
-            r = Save(r.GetInt("ErrNo") + 1);
-        }
-        return r;
-    }
-    TPacketParams Delete(int checkStep = 0)
-    {
-        TouchUpdateTime();
-        TPacketParams p;
-        p.Set("SubmitType", "BillSubmit").Set("IsAddNew", false).Set("CurrBillID", int(Id)).Set("RelevantBillType", FBillType);
-        p.Set("ShopID", 1).Set("MasterDelta", M.GetDeltaXML()).Set("CheckStep", checkStep);
-        return Call("_Del", p);
-    }
-    TPacketParams Red(const QString& newCode = QString(), int checkStep = 0)
-    {
-        TPacketParams p;
-        p.Set("SubmitType", "BillSubmit").Set("IsAddNew", false).Set("CurrBillID", int(Id)).Set("RelevantBillType", FBillType);
-        p.Set("ShopID", 1).Set("NewBillCode", newCode).Set("UserID", 2).Set("opid", 2).Set("CheckStep", checkStep);
-        return Call("_Red", p);
-    }
-
-    QString Master, Key, Detail;
-    QString MasterAmount = QStringLiteral("totalamt"), LineAmount = QStringLiteral("amount");
-    TClientDataSet M, D;
-    qint64 Id = kNoBill;
-    bool IsNew = false;
-
-private:
-    TPacketParams Call(const char* suffix, const TPacketParams& p)
-    {
-        TPacketParams r;
-        r.LoadFromString(FCon.Proxy()->Invoke(ProcName(FBillType, suffix), p.ToString(), 120000));
-        return r;
-    }
-    TClientConnection& FCon;
-    int FBillType;
-};
-
-class BillProcedures : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        RegisterServerProcedures();
-        ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), dir.filePath(QStringLiteral("bills.db"))));
-        con.Open(dir.filePath(QStringLiteral("bills.db")));
-        // goods kept in stock in store 1 with a base unit, no batches, no limits in the way
-        goods = Int("select o.goodsid from onhand o join goods g on g.goodsid = o.goodsid "
-                    "where o.storeid = 1 and o.onhand between 50 and 5000 and g.kind = 1 and g.batchctrl = 'F' order by o.goodsid limit 1");
-        ASSERT_GT(goods, 0);
-        unit = Int(QStringLiteral("select unitid from goodsunit where goodsid = %1 and unittype = 0").arg(goods));
-        con.ExecuteNative(QStringLiteral("update goods set upqty = 0, downqty = 0 where goodsid = %1").arg(goods));
-    }
-
-    int Int(const QString& sql) { return con.ExecuteScalar(sql).toInt(); }
-    double Num(const QString& sql) { return con.ExecuteScalar(sql).toDouble(); }
-    double OnHand(int store, int g) { return Num(QStringLiteral("select ifnull(sum(onhand), 0) from onhand where storeid = %1 and goodsid = %2").arg(store).arg(g)); }
-    double OnHand(int store = 1) { return OnHand(store, goods); }
-
-    QVariantMap Line(double qty, double price)
-    {
-        return {{"goodsid", goods}, {"unitid", unit}, {"unitqty", qty}, {"quantity", qty}, {"unitprice", price}, {"price", price},
-                {"goodsamt", qty * price}, {"amount", qty * price}, {"aprice", price}, {"disc", 100}, {"taxrate", 0}};
-    }
-    // A saved receipt (7) into store 1.
-    qint64 Receive(double qty, double price, const QString& code = QString())
-    {
-        TBillClient b(con, 7);
-        b.NewBill();
-        b.SetMaster("storeid", 1);
-        b.SetMaster("clientid", 1);
-        b.SetMaster("code", code);
-        b.AddLine(Line(qty, price));
-        const TPacketParams r = b.SaveAccepting();
-        EXPECT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
-        return r.GetInt("NewBillID");
-    }
-    // An invoice (2) out of store 1, not yet saved.
-    std::unique_ptr<TBillClient> Invoice(double qty, double price = 20)
-    {
-        auto b = std::make_unique<TBillClient>(con, 2);
-        b->NewBill();
-        b->SetMaster("storeid", 1);
-        b->SetMaster("clientid", 1);
-        b->AddLine(Line(qty, price));
-        return b;
-    }
-    double LotLeft(qint64 receiptId)
-    {
-        return Num(QStringLiteral("select sum(leftqty) from v_DetailBillFlow where billtype = 1 and billid = %1").arg(receiptId));
-    }
-
-    QTemporaryDir dir;
-    TClientConnection con;
-    int goods = 0;
-    int unit = 0;
-};
+using BillProcedures = TBillsTest;
 
 TEST_F(BillProcedures, EveryBillHasItsThreeProceduresUnderCaseInsensitiveNames)
 {
@@ -336,7 +138,7 @@ TEST_F(BillProcedures, ATakenOrEmptyCodeIsReplacedAndTheUserIsTold)
     ASSERT_EQ(r.GetInt("ErrNo"), 0);
     const QString newCode = con.ExecuteScalar(QStringLiteral("select code from recieved where recievedid = %1").arg(r.GetInt("NewBillID"))).toString();
     EXPECT_NE(newCode, QStringLiteral("R-0001"));
-    EXPECT_EQ(r.GetString("BillCodeTips"), QStringLiteral("单据编号 R-0001 已被使用，已自动改为 %1").arg(newCode));
+    EXPECT_EQ(r.GetString("BillCodeTips"), QStringLiteral("单据编号 R-0001 已被其他用户使用，已自动改为 %1").arg(newCode));
     EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select code from recieved where recievedid = %1").arg(first)).toString(), QStringLiteral("R-0001"));
 
     // a bill keeps its own code when it is saved again
@@ -423,7 +225,8 @@ TEST_F(BillProcedures, RedReversalNegatesTheBillAndIsUndoneByDeletingIt)
     EXPECT_EQ(Int(QStringLiteral("select flag from recieved where recievedid = %1").arg(id)), 1);
     EXPECT_EQ(Int(QStringLiteral("select flag from recieved where recievedid = %1").arg(redId)), 2);
     EXPECT_EQ(Int(QStringLiteral("select referbillid from recieved where recievedid = %1").arg(redId)), id);
-    EXPECT_EQ(Int(QStringLiteral("select opid from recieved where recievedid = %1").arg(redId)), 2);
+    // the packet names operator 2; the reversing bill is the logged-in operator's
+    EXPECT_EQ(Int(QStringLiteral("select opid from recieved where recievedid = %1").arg(redId)), 1);
     EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select code from recieved where recievedid = %1").arg(redId)).toString(), QStringLiteral("RED-1"));
     EXPECT_DOUBLE_EQ(Num(QStringLiteral("select quantity from rcvddetail where recievedid = %1").arg(redId)), -6);
     EXPECT_DOUBLE_EQ(Num(QStringLiteral("select unitqty from rcvddetail where recievedid = %1").arg(redId)), -6);
@@ -484,26 +287,11 @@ TEST_F(BillProcedures, AFailureHalfwayLeavesNoTraceOfTheBill)
 
 TEST_F(BillProcedures, SourceLinesAndSettledBillsFollowTheBillsThatReferToThem)
 {
-    TBillClient order(con, 6);
-    order.MasterAmount = QStringLiteral("amount");
-    order.NewBill();
-    order.SetMaster("clientid", 1);
-    order.AddLine(Line(10, 2));
-    TPacketParams r = order.Save();
-    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
-    const int orderId = r.GetInt("NewBillID");
-
-    TBillClient rcv(con, 7);
-    rcv.NewBill();
-    rcv.SetMaster("storeid", 1);
-    QVariantMap l = Line(4, 2);
-    l.insert("refertype", 6);
-    l.insert("referbillid", orderId);
-    l.insert("referitemno", 1);
-    rcv.AddLine(l);
-    r = rcv.SaveAccepting();
-    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
-    const int rcvId = r.GetInt("NewBillID");
+    const qint64 orderId = Order({10});
+    const qint64 rcvId = ReceiveLine(LineFromOrder(orderId, 1, 4));
+    ASSERT_GT(rcvId, 0);
+    TBillClient order(con, 6), rcv(con, 7);
+    TPacketParams r;
     EXPECT_DOUBLE_EQ(Num(QStringLiteral("select rcvdqty from orderdetail where orderid = %1").arg(orderId)), 4);
     EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select finished from porder where orderid = %1").arg(orderId)).toString(), QStringLiteral("F"));
 
@@ -640,7 +428,7 @@ TEST_F(BillProcedures, PosDayCloseCoversTheDaysSalesAndBooksThemOutOfStock)
 
 // ---------------------------------------------------------------- every bill
 
-class EveryBill : public BillProcedures, public ::testing::WithParamInterface<int> {};
+class EveryBill : public TBillsTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(EveryBill, SavesAMinimalBillAndReadsItBack)
 {

@@ -1,0 +1,635 @@
+#include "server/BillGuard.h"
+
+#include "server/FollowUps.h"
+#include "server/ServerSql.h"
+#include "server/StoredValues.h"
+#include "webrpc/Statement.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <cmath>
+
+namespace {
+
+constexpr double kEps = 0.0000001;
+
+[[noreturn]] void Refuse(const QString& msg)
+{
+    throw EDatabaseError(msg);
+}
+
+QString MasterWhere()
+{
+    return QStringLiteral("主表");
+}
+
+QString LineWhere(int itemNo)
+{
+    return QStringLiteral("明细行号 %1 ").arg(itemNo);
+}
+
+QVariantMap Lower(const QVariantMap& m)
+{
+    QVariantMap out;
+    for (auto it = m.cbegin(); it != m.cend(); ++it)
+        out.insert(it.key().toLower(), it.value());
+    return out;
+}
+
+// Replaces the value under any spelling of the column, or adds it.
+void SetCI(QVariantMap& m, const QString& lowerCol, const QVariant& v)
+{
+    for (auto it = m.begin(); it != m.end(); ++it)
+        if (it.key().compare(lowerCol, Qt::CaseInsensitive) == 0) {
+            it.value() = v;
+            return;
+        }
+    m.insert(lowerCol, v);
+}
+
+bool ContainsCI(const QStringList& list, const QString& col)
+{
+    return list.contains(col, Qt::CaseInsensitive);
+}
+
+bool IsNumber(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Null and 0 are the same for the columns the server keeps (a DEFAULT 0 column read back).
+bool SameValue(const QVariant& a, const QVariant& b)
+{
+    const bool an = a.isNull() || !a.isValid(), bn = b.isNull() || !b.isValid();
+    if (an && bn)
+        return true;
+    if ((an || IsNumber(a)) && (bn || IsNumber(b)))
+        return std::abs((an ? 0.0 : a.toDouble()) - (bn ? 0.0 : b.toDouble())) < kEps;
+    if (an || bn)
+        return a.toString().isEmpty() && b.toString().isEmpty();
+    return a.toString() == b.toString();
+}
+
+qint64 IdOf(const QVariant& v)
+{
+    return v.isNull() ? 0 : v.toLongLong();
+}
+
+QString IdList(const QSet<qint64>& ids)
+{
+    QStringList out;
+    for (qint64 id : ids)
+        out << QString::number(id);
+    return out.join(u',');
+}
+
+// Columns that name a row of another table, and what "in use" means there.
+struct TRefRule {
+    const char* Columns; // comma-separated
+    const char* Table;
+    const char* Key;
+    const char* InUse;   // SQL condition on the row, null when every row is in use
+    const char* What;
+};
+const TRefRule kRefRules[] = {
+    {"goodsid", "goods", "goodsid", "ifnull(closed, 'F') <> 'T'", "货品"},
+    {"storeid,insid,outsid,balsid,instoreid,outstoreid", "store", "storeid", "ifnull(closed, 'F') <> 'T'", "仓库"},
+    {"clientid", "client", "clientid", "ifnull(closed, 'F') <> 'T'", "往来单位"},
+    {"empid,exemanid,drawmanid,backmanid,ratifierid", "employ", "empid", "ifnull(sign, 'T') <> 'F'", "职员"},
+    {"departmentid", "department", "id", "ifnull(closed, 'F') <> 'T'", "部门"},
+    {"bankid,inbankid,outbankid", "bank", "bankid", "ifnull(closed, 'F') <> 'T'", "账户"},
+    {"paytypeid", "paytype", "paytypeid", "ifnull(closed, 'F') <> 'T'", "结算方式"},
+    {"shopid,inshopid,outshopid,discshopid", "shop", "shopid", "ifnull(closed, 'F') <> 'T'", "机构"},
+    {"satid", "sat", "satid", "ifnull(closed, 'F') <> 'T'", "库存变动类型"},
+    {"ietypeid", "ietype", "ietypeid", "ifnull(closed, 'F') <> 'T'", "收支类型"},
+    {"subid,discsubid", "subject", "subid", "ifnull(closed, 'F') <> 'T'", "科目"},
+    {"linkmanid", "crm_linkman", "id", nullptr, "联系人"},
+    {"billtypeid", "billtype", "billtypeid", nullptr, "发票类型"},
+};
+
+const TRefRule* RuleOf(const QString& lowerCol)
+{
+    static const QHash<QString, const TRefRule*> byColumn = [] {
+        QHash<QString, const TRefRule*> m;
+        for (const TRefRule& r : kRefRules)
+            for (const QString& c : QString::fromLatin1(r.Columns).split(u','))
+                m.insert(c, &r);
+        return m;
+    }();
+    return byColumn.value(lowerCol);
+}
+
+// Master columns whose stock movement depends on them: a stock bill cannot be saved without.
+const char* const kStockColumns[] = {"storeid", "insid", "outsid", "balsid", "satid", "goodsid"};
+
+// Line columns of a goods line whose change makes the line "touched" for the unit rules.
+int ItemNoOf(const TDeltaRow& row)
+{
+    const QVariant v = ValueCI(row.Kind == TUpdateStatus::usInserted ? row.New : row.Old, QStringLiteral("itemno"));
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok && d == std::floor(d) && std::abs(d) < 1e9 ? int(d) : 0;
+}
+
+} // namespace
+
+// The reference values a change set wrote: (where, column, id).
+struct TBillGuard::TTouched {
+    struct TUse {
+        int ItemNo; // 0: the master
+        QString Column;
+        qint64 Id;
+    };
+    QVector<TUse> Uses;
+    QSet<int> Lines;       // lines inserted or changed
+    bool Master = false;   // master inserted or changed
+    QSet<int> SourceLines; // lines whose source reference was written
+};
+
+TBillGuard::TBillGuard(TClientConnection& con, const TBillKind& kind, const TOperatorRights& op) : FCon(con), FKind(kind), FOp(op)
+{
+    for (const char* c : {"flag", "referbillid", "refercount", "updatetime", "opid", "shopid", "credid", "totalpaid", "totalrcvd", "totalreturn", "closeid"})
+        if (FKind.Master.Has(QLatin1String(c)))
+            FMasterSystem << QLatin1String(c);
+    FMasterSystem << FKind.Key;
+    if (FKind.BillType == kPosSaleBillType)
+        FMasterSystem.removeAll(QStringLiteral("referbillid"));
+    // `finished` of an order follows its lines
+    const TFollowUp* f = FollowUpFor(FKind.BillType, 0);
+    if (f && f->TracksFinished && FKind.Master.Has(QStringLiteral("finished")))
+        FMasterSystem << QStringLiteral("finished");
+    QStringList lineSystem = FollowUpColumnsOf(FKind.BillType);
+    lineSystem << QStringLiteral("refercount") << QStringLiteral("returnamt") << QStringLiteral("purappamt");
+    for (const QString& c : lineSystem)
+        if (FKind.Detail.Has(c))
+            FLineSystem << c;
+}
+
+QString TBillGuard::NoLinesMessage() const
+{
+    return QStringLiteral("%1没有明细，不能保存：请至少输入一行").arg(FKind.Caption);
+}
+
+void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const QVariantMap& stored, TTouched& touched)
+{
+    if (!row)
+        return;
+    touched.Master = true;
+    const TTableInfo& t = FKind.Master;
+    if (row->Kind == TUpdateStatus::usInserted) {
+        QVariantMap& values = row->New;
+        for (auto it = values.begin(); it != values.end(); ++it) {
+            const QString col = it.key().toLower();
+            if (!t.Has(col) || ContainsCI(FMasterSystem, col))
+                continue;
+            const QString why = NormaliseColumnValue(col, t.Type(col), it.value());
+            if (!why.isEmpty())
+                Refuse(QStringLiteral("%1的%2：%3").arg(MasterWhere(), ColumnLabel(col), why));
+            if (RuleOf(col) && IdOf(it.value()) != 0)
+                touched.Uses.append({0, col, IdOf(it.value())});
+        }
+        // what a new bill starts with, whatever the client sent
+        auto force = [&](const char* col, const QVariant& v) {
+            if (t.Has(QLatin1String(col)))
+                SetCI(values, QLatin1String(col), v);
+        };
+        force("flag", FKind.BillType == kPosSaleBillType ? QVariant(QStringLiteral("F")) : QVariant(0));
+        if (FKind.BillType != kPosSaleBillType)
+            force("referbillid", QVariant());
+        force("refercount", 0);
+        force("credid", QVariant());
+        force("closeid", QVariant());
+        for (const char* col : {"totalpaid", "totalrcvd", "totalreturn"})
+            force(col, 0.0);
+        if (FMasterSystem.contains(QStringLiteral("finished")))
+            force("finished", QStringLiteral("F"));
+        force("opid", FOp.OpID());
+        SetCI(values, FKind.Key, c.Id);
+        if (t.Has(QStringLiteral("shopid"))) {
+            const QVariant sent = ValueCI(values, QStringLiteral("shopid"));
+            // opening entries of consignments and valued receipts belong to whichever branch they name
+            const bool anyBranch = FKind.BillType == 29 || FKind.BillType == 40;
+            if (!anyBranch && IdOf(sent) != 0 && IdOf(sent) != FOp.ShopID())
+                Refuse(QStringLiteral("不能为其他机构新增单据：单据的机构是 %1，登录的机构是 %2").arg(IdOf(sent)).arg(FOp.ShopID()));
+            if (!anyBranch || IdOf(sent) == 0)
+                SetCI(values, QStringLiteral("shopid"), FOp.ShopID());
+        }
+        c.FinalMaster = Lower(values);
+        return;
+    }
+
+    // a change of a saved master
+    const QVariant oldKey = ValueCI(row->Old, FKind.Key);
+    if (!SameValue(ValueCI(row->New, FKind.Key), oldKey))
+        Refuse(QStringLiteral("不能修改单据的关键字 %1（%2 → %3）").arg(FKind.Key, oldKey.toString(), ValueCI(row->New, FKind.Key).toString()));
+    QStringList changed;
+    for (const QString& f : row->Changed) {
+        const QString col = f.toLower();
+        if (!t.Has(col))
+            continue;
+        QVariant v = ValueCI(row->New, col);
+        if (col == QLatin1String("updatetime"))
+            continue; // the client stamps its copy so that the row travels; the server writes its own
+        if (ContainsCI(FMasterSystem, col)) {
+            // the client may only repeat what the server keeps; the operator becomes the one saving
+            const QVariant allowed = col == QLatin1String("opid") ? QVariant(FOp.OpID()) : stored.value(col);
+            if (!SameValue(v, allowed) && !SameValue(v, stored.value(col)))
+                Refuse(QStringLiteral("%1的%2由系统维护，不能修改（原值 %3，改为 %4）")
+                           .arg(MasterWhere(), ColumnLabel(col), stored.value(col).toString(), v.toString()));
+            continue;
+        }
+        const QString why = NormaliseColumnValue(col, t.Type(col), v);
+        if (!why.isEmpty())
+            Refuse(QStringLiteral("%1的%2：%3").arg(MasterWhere(), ColumnLabel(col), why));
+        SetCI(row->New, col, v);
+        c.FinalMaster.insert(col, v);
+        changed << f;
+        if (RuleOf(col) && IdOf(v) != 0)
+            touched.Uses.append({0, col, IdOf(v)});
+    }
+    // server columns are written by the server alone; a change of nothing else writes nothing
+    row->Changed = changed;
+    if (changed.isEmpty())
+        row->Kind = TUpdateStatus::usUnmodified;
+}
+
+void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& storedLines, TTouched& touched)
+{
+    for (const QVariantMap& l : storedLines)
+        c.FinalLines.insert(l.value(QStringLiteral("itemno")).toInt(), l);
+    QHash<int, QVariantMap> storedByItem;
+    for (const QVariantMap& l : storedLines)
+        storedByItem.insert(l.value(QStringLiteral("itemno")).toInt(), l);
+    const TTableInfo& t = FKind.Detail;
+    QSet<int> deleted;
+    int position = 0;
+    for (TDeltaRow& row : c.Detail.Rows) {
+        ++position;
+        if (row.Kind == TUpdateStatus::usUnmodified)
+            continue;
+        const int itemNo = ItemNoOf(row);
+        const QString where = itemNo > 0 ? LineWhere(itemNo) : QStringLiteral("第 %1 条明细").arg(position);
+        if (itemNo <= 0)
+            Refuse(QStringLiteral("%1没有有效的行号(itemno)").arg(where));
+        if (c.IsNew && row.Kind != TUpdateStatus::usInserted)
+            Refuse(QStringLiteral("%1不属于本单据：新单据只能新增明细").arg(where));
+
+        if (row.Kind == TUpdateStatus::usInserted) {
+            const QVariant key = ValueCI(row.New, FKind.Key);
+            if (IdOf(key) != 0 && IdOf(key) != kNoBillId && IdOf(key) != c.Id)
+                Refuse(QStringLiteral("%1属于其他单据（%2 = %3），不能保存到本单据").arg(where, FKind.Key, key.toString()));
+            if (c.FinalLines.contains(itemNo) && !deleted.contains(itemNo))
+                Refuse(QStringLiteral("%1与已有的明细行号重复").arg(where));
+            for (auto it = row.New.begin(); it != row.New.end(); ++it) {
+                const QString col = it.key().toLower();
+                if (!t.Has(col) || col == FKind.Key || col == QLatin1String("itemno"))
+                    continue;
+                if (ContainsCI(FLineSystem, col)) {
+                    it.value() = col == QLatin1String("refercount") ? QVariant(0) : QVariant(0.0);
+                    continue;
+                }
+                const QString why = NormaliseColumnValue(col, t.Type(col), it.value());
+                if (!why.isEmpty())
+                    Refuse(QStringLiteral("%1的%2：%3").arg(where, ColumnLabel(col), why));
+                if (RuleOf(col) && IdOf(it.value()) != 0)
+                    touched.Uses.append({itemNo, col, IdOf(it.value())});
+            }
+            for (const QString& col : FLineSystem)
+                SetCI(row.New, col, col == QLatin1String("refercount") ? QVariant(0) : QVariant(0.0));
+            SetCI(row.New, FKind.Key, c.Id);
+            SetCI(row.New, QStringLiteral("itemno"), itemNo);
+            c.FinalLines.insert(itemNo, Lower(row.New));
+            deleted.remove(itemNo);
+            touched.Lines.insert(itemNo);
+            touched.SourceLines.insert(itemNo);
+            continue;
+        }
+
+        // a change or deletion of a saved line: it must be one of this bill's lines
+        const QVariant oldKey = ValueCI(row.Old, FKind.Key);
+        if (IdOf(oldKey) != c.Id)
+            Refuse(QStringLiteral("%1属于其他单据（%2 = %3），不能在本单据中修改或删除").arg(where, FKind.Key, oldKey.toString()));
+        if (!storedByItem.contains(itemNo) || deleted.contains(itemNo))
+            Refuse(QStringLiteral("%1不存在，可能已被其他用户修改，请刷新后重新操作").arg(where));
+        if (row.Kind == TUpdateStatus::usDeleted) {
+            c.FinalLines.remove(itemNo);
+            deleted.insert(itemNo);
+            continue;
+        }
+        if (!SameValue(ValueCI(row.New, FKind.Key), oldKey) || !SameValue(ValueCI(row.New, QStringLiteral("itemno")), itemNo))
+            Refuse(QStringLiteral("%1：不能修改明细的行号或所属单据").arg(where));
+        const QVariantMap& stored = storedByItem[itemNo];
+        QVariantMap& final = c.FinalLines[itemNo];
+        QStringList changed;
+        for (const QString& f : row.Changed) {
+            const QString col = f.toLower();
+            if (!t.Has(col))
+                continue;
+            QVariant v = ValueCI(row.New, col);
+            if (ContainsCI(FLineSystem, col)) {
+                if (!SameValue(v, stored.value(col)))
+                    Refuse(QStringLiteral("%1的%2由系统维护，不能修改（原值 %3，改为 %4）").arg(where, ColumnLabel(col), stored.value(col).toString(), v.toString()));
+                continue;
+            }
+            const QString why = NormaliseColumnValue(col, t.Type(col), v);
+            if (!why.isEmpty())
+                Refuse(QStringLiteral("%1的%2：%3").arg(where, ColumnLabel(col), why));
+            SetCI(row.New, col, v);
+            final.insert(col, v);
+            changed << f;
+            if (RuleOf(col) && IdOf(v) != 0)
+                touched.Uses.append({itemNo, col, IdOf(v)});
+            if (col == QLatin1String("refertype") || col == QLatin1String("referbillid") || col == QLatin1String("referitemno"))
+                touched.SourceLines.insert(itemNo);
+        }
+        row.Changed = changed;
+        if (changed.isEmpty())
+            row.Kind = TUpdateStatus::usUnmodified;
+        touched.Lines.insert(itemNo);
+    }
+}
+
+void TBillGuard::CheckSourceLines(const TBillChange& c, const QVector<QVariantMap>& storedLines)
+{
+    const QStringList follow = FollowUpColumnsOf(FKind.BillType);
+    for (const QVariantMap& stored : storedLines) {
+        const int itemNo = stored.value(QStringLiteral("itemno")).toInt();
+        double taken = 0;
+        for (const QString& col : follow)
+            taken = std::max(taken, std::abs(stored.value(col).toDouble()));
+        const bool referred = stored.value(QStringLiteral("refercount")).toInt() > 0 || taken > kEps;
+        if (!referred)
+            continue;
+        const auto it = c.FinalLines.constFind(itemNo);
+        if (it == c.FinalLines.cend())
+            Refuse(QStringLiteral("%1已被后续单据引用，不能删除").arg(LineWhere(itemNo)));
+        for (const char* col : {"goodsid", "unitid"})
+            if (!SameValue(it->value(QLatin1String(col)), stored.value(QLatin1String(col))))
+                Refuse(QStringLiteral("%1已被后续单据引用，不能修改%2").arg(LineWhere(itemNo), ColumnLabel(QLatin1String(col))));
+        const double qty = it->value(QStringLiteral("unitqty")).toDouble();
+        if (taken > kEps && std::abs(qty) < taken - kEps)
+            Refuse(QStringLiteral("%1的%2 %3 不能小于后续单据已执行的数量 %4")
+                       .arg(LineWhere(itemNo), ColumnLabel(QStringLiteral("unitqty")), QString::number(qty, 'g', 15), QString::number(taken, 'g', 15)));
+    }
+}
+
+void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
+{
+    auto where = [](int itemNo) { return itemNo == 0 ? MasterWhere() : LineWhere(itemNo); };
+
+    // rows of other tables named by the values written
+    QHash<const TRefRule*, QSet<qint64>> wanted;
+    for (const TTouched::TUse& u : touched.Uses)
+        wanted[RuleOf(u.Column)].insert(u.Id);
+    QHash<const TRefRule*, QHash<qint64, bool>> found; // id -> in use
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
+        const TRefRule* r = it.key();
+        const QString inUse = r->InUse ? QString::fromLatin1(r->InUse) : QStringLiteral("1");
+        for (const QVariantList& row : SelectRows(FCon, QStringLiteral("select %1, case when %2 then 1 else 0 end from %3 where %1 in (%4)")
+                                                      .arg(QLatin1String(r->Key), inUse, QLatin1String(r->Table), IdList(it.value()))))
+            found[r].insert(row[0].toLongLong(), row[1].toInt() != 0);
+    }
+    for (const TTouched::TUse& u : touched.Uses) {
+        const TRefRule* r = RuleOf(u.Column);
+        const auto f = found[r].constFind(u.Id);
+        if (f == found[r].cend())
+            Refuse(QStringLiteral("%1的%2：%3 %4 不存在").arg(where(u.ItemNo), ColumnLabel(u.Column), QString::fromUtf8(r->What)).arg(u.Id));
+        if (!f.value())
+            Refuse(QStringLiteral("%1的%2：%3 %4 已停用，不能再用").arg(where(u.ItemNo), ColumnLabel(u.Column), QString::fromUtf8(r->What)).arg(u.Id));
+    }
+
+    // goods lines: goods required, the unit must be one of the goods' units, and the base
+    // quantity follows from the unit quantity
+    struct TUnit {
+        qint64 Goods;
+        double Rate;
+    };
+    QHash<qint64, TUnit> units;
+    QSet<qint64> unitIds;
+    auto collectUnit = [&](const QVariantMap& row) {
+        if (IdOf(row.value(QStringLiteral("unitid"))) != 0)
+            unitIds.insert(IdOf(row.value(QStringLiteral("unitid"))));
+    };
+    if (touched.Master && FKind.Master.Has(QStringLiteral("unitid")))
+        collectUnit(c.FinalMaster);
+    for (int item : touched.Lines)
+        collectUnit(c.FinalLines.value(item));
+    if (!unitIds.isEmpty())
+        for (const QVariantList& row : SelectRows(FCon, QStringLiteral("select unitid, goodsid, rate from goodsunit where unitid in (%1)").arg(IdList(unitIds))))
+            units.insert(row[0].toLongLong(), TUnit{row[1].toLongLong(), row[2].isNull() || row[2].toDouble() == 0 ? 1.0 : row[2].toDouble()});
+
+    auto checkGoodsLine = [&](int itemNo, QVariantMap& final, const TTableInfo& table, TDeltaRow* row) {
+        const qint64 goods = IdOf(final.value(QStringLiteral("goodsid")));
+        const qint64 unit = IdOf(final.value(QStringLiteral("unitid")));
+        if (itemNo != 0 && goods == 0)
+            Refuse(QStringLiteral("%1没有货品(goodsid)").arg(where(itemNo)));
+        if (unit == 0)
+            return;
+        const auto u = units.constFind(unit);
+        if (u == units.cend())
+            Refuse(QStringLiteral("%1的%2：单位 %3 不存在").arg(where(itemNo), ColumnLabel(QStringLiteral("unitid"))).arg(unit));
+        if (goods != 0 && u->Goods != goods)
+            Refuse(QStringLiteral("%1的%2：单位 %3 不是货品 %4 的单位").arg(where(itemNo), ColumnLabel(QStringLiteral("unitid"))).arg(unit).arg(goods));
+        if (!table.Has(QStringLiteral("unitqty")) || !table.Has(QStringLiteral("quantity")) || final.value(QStringLiteral("unitqty")).isNull())
+            return;
+        const double base = RoundQuantity(final.value(QStringLiteral("unitqty")).toDouble() * u->Rate);
+        if (std::abs(base) >= kMaxQuantity)
+            Refuse(QStringLiteral("%1的%2：值 %3 超出范围，绝对值须小于 %4")
+                       .arg(where(itemNo), ColumnLabel(QStringLiteral("quantity")), QString::number(base, 'g', 15), QString::number(kMaxQuantity, 'g', 15)));
+        if (SameValue(final.value(QStringLiteral("quantity")), base) && !final.value(QStringLiteral("quantity")).isNull())
+            return;
+        final.insert(QStringLiteral("quantity"), base);
+        if (row) {
+            SetCI(row->New, QStringLiteral("quantity"), base);
+            if (row->Kind == TUpdateStatus::usModified && !ContainsCI(row->Changed, QStringLiteral("quantity")))
+                row->Changed << QStringLiteral("quantity");
+        }
+    };
+    QHash<int, TDeltaRow*> rowOfItem;
+    for (TDeltaRow& row : c.Detail.Rows)
+        if (row.Kind == TUpdateStatus::usInserted || row.Kind == TUpdateStatus::usModified)
+            rowOfItem.insert(ItemNoOf(row), &row);
+    if (touched.Master && FKind.Master.Has(QStringLiteral("goodsid")) && FKind.Master.Has(QStringLiteral("unitid"))) {
+        TDeltaRow* m = nullptr;
+        for (TDeltaRow& row : c.Master.Rows)
+            if (row.Kind != TUpdateStatus::usUnmodified)
+                m = &row;
+        checkGoodsLine(0, c.FinalMaster, FKind.Master, m);
+    }
+    if (FKind.Detail.Has(QStringLiteral("goodsid")))
+        for (int item : touched.Lines)
+            checkGoodsLine(item, c.FinalLines[item], FKind.Detail, rowOfItem.value(item));
+
+    // lots named by batchrefid: incoming stock rows of the same goods in one of the bill's stores
+    QSet<qint64> lotStores;
+    for (const char* col : {"storeid", "insid", "outsid", "balsid"})
+        if (IdOf(c.FinalMaster.value(QLatin1String(col))) != 0)
+            lotStores.insert(IdOf(c.FinalMaster.value(QLatin1String(col))));
+    auto checkLot = [&](int itemNo, const QVariantMap& final) {
+        const qint64 lot = IdOf(final.value(QStringLiteral("batchrefid")));
+        if (lot == 0)
+            return;
+        const auto rows = SelectRows(FCon, QStringLiteral("select goodsid, storeid from detailbillflow where id = :id and batchrefid is null and inqty > 0"),
+                               {{QStringLiteral("id"), lot}});
+        if (rows.isEmpty())
+            Refuse(QStringLiteral("%1的%2：批次 %3 不存在").arg(where(itemNo), ColumnLabel(QStringLiteral("batchrefid"))).arg(lot));
+        if (rows[0][0].toLongLong() != IdOf(final.value(QStringLiteral("goodsid"))))
+            Refuse(QStringLiteral("%1的%2：批次 %3 不是这个货品的批次").arg(where(itemNo), ColumnLabel(QStringLiteral("batchrefid"))).arg(lot));
+        if (!lotStores.isEmpty() && !lotStores.contains(rows[0][1].toLongLong()))
+            Refuse(QStringLiteral("%1的%2：批次 %3 不在本单的仓库中").arg(where(itemNo), ColumnLabel(QStringLiteral("batchrefid"))).arg(lot));
+    };
+    if (touched.Master && FKind.Master.Has(QStringLiteral("batchrefid")))
+        checkLot(0, c.FinalMaster);
+    if (FKind.Detail.Has(QStringLiteral("batchrefid")))
+        for (int item : touched.Lines)
+            checkLot(item, c.FinalLines.value(item));
+
+    // source bills and lines named by refertype / referbillid / referitemno
+    if (!FKind.Detail.Has(QStringLiteral("referbillid")))
+        return;
+    const bool settles = FKind.BillType == kPayBillType || FKind.BillType == kChargeBillType;
+    QHash<QPair<int, qint64>, QHash<int, qint64>> sourceLines; // (type, id) -> itemno -> goods
+    for (int item : touched.SourceLines) {
+        const QVariantMap& line = c.FinalLines.value(item);
+        const int type = line.value(QStringLiteral("refertype")).toInt();
+        const qint64 id = IdOf(line.value(QStringLiteral("referbillid")));
+        if (type == 0 || id == 0)
+            continue;
+        const QString label = QStringLiteral("%1的引用单据（类型 %2，单据 %3）").arg(LineWhere(item)).arg(type).arg(id);
+        if (settles && !SettlementFor(type, FKind.BillType))
+            Refuse(QStringLiteral("%1不能在%2中结算").arg(label, FKind.Caption));
+        TBillKind source;
+        try {
+            source = ReadBillKind(FCon, type);
+        } catch (const EDatabaseError&) {
+            Refuse(QStringLiteral("%1：单据类型 %2 不存在").arg(label).arg(type));
+        }
+        const auto master = SelectRows(FCon, QStringLiteral("select %1 from %2 where %3 = :id")
+                                           .arg(source.HasFlag() ? QStringLiteral("flag") : QStringLiteral("0"), source.Master.Name, source.Key),
+                                 {{QStringLiteral("id"), id}});
+        if (master.isEmpty())
+            Refuse(QStringLiteral("%1不存在").arg(label));
+        if (master[0][0].toInt() == 1 || master[0][0].toInt() == 2)
+            Refuse(QStringLiteral("%1已冲红，不能再引用").arg(label));
+        const QVariant sourceItem = line.value(QStringLiteral("referitemno"));
+        if (settles || sourceItem.isNull() || !source.HasLines())
+            continue;
+        const QPair<int, qint64> bill(type, id);
+        if (!sourceLines.contains(bill)) {
+            QHash<int, qint64>& items = sourceLines[bill];
+            const QString goods = source.Detail.Has(QStringLiteral("goodsid")) ? QStringLiteral("goodsid") : QStringLiteral("0");
+            for (const QVariantList& r : SelectRows(FCon, QStringLiteral("select itemno, %1 from %2 where %3 = :id").arg(goods, source.Detail.Name, source.Key),
+                                              {{QStringLiteral("id"), id}}))
+                items.insert(r[0].toInt(), r[1].toLongLong());
+        }
+        const auto s = sourceLines[bill].constFind(sourceItem.toInt());
+        if (s == sourceLines[bill].cend())
+            Refuse(QStringLiteral("%1的行号 %2 不存在").arg(label).arg(sourceItem.toInt()));
+        const qint64 goods = IdOf(line.value(QStringLiteral("goodsid")));
+        if (s.value() != 0 && goods != 0 && s.value() != goods)
+            Refuse(QStringLiteral("%1的行号 %2 是另一种货品（%3），与本行的货品 %4 不同").arg(label).arg(sourceItem.toInt()).arg(s.value()).arg(goods));
+    }
+}
+
+void TBillGuard::CheckStockColumns(const TBillChange& c)
+{
+    if (FKind.Master.Has(QStringLiteral("billdate")) && c.FinalMaster.value(QStringLiteral("billdate")).isNull())
+        Refuse(QStringLiteral("%1的%2不能为空").arg(MasterWhere(), ColumnLabel(QStringLiteral("billdate"))));
+    if (!FKind.MovesStock())
+        return;
+    for (const char* col : kStockColumns)
+        if (FKind.Master.Has(QLatin1String(col)) && IdOf(c.FinalMaster.value(QLatin1String(col))) == 0)
+            Refuse(QStringLiteral("%1的%2不能为空：%3要按它记库存").arg(MasterWhere(), ColumnLabel(QLatin1String(col)), FKind.Caption));
+}
+
+void TBillGuard::ComputeTotal(TBillChange& c, const QVariantMap& stored)
+{
+    if (FKind.Master.Has(QStringLiteral("opid")))
+        c.ServerMaster.insert(QStringLiteral("opid"), FOp.OpID());
+    if (FKind.TotalField.isEmpty() || FKind.StandsAlone(c.FinalMaster))
+        return;
+    double total = 0;
+    for (const QVariantMap& line : c.FinalLines)
+        total += line.value(FKind.AmountField).toDouble();
+    total = RoundMoney(total);
+    if (std::abs(total) >= kMaxAmount)
+        Refuse(QStringLiteral("%1的%2：明细合计 %3 超出范围，绝对值须小于 %4")
+                   .arg(MasterWhere(), ColumnLabel(FKind.TotalField), QString::number(total, 'g', 15), QString::number(kMaxAmount, 'g', 15)));
+    c.FinalMaster.insert(FKind.TotalField, total);
+    c.ServerMaster.insert(FKind.TotalField, total);
+    // a bill others settled in part may not fall below what they settled
+    if (const TSettlement* s = SettlementOf(FKind.BillType)) {
+        const double settled = stored.value(QLatin1String(s->Column)).toDouble();
+        if (std::abs(settled) > kEps && total * (settled > 0 ? 1 : -1) < std::abs(settled) - kEps)
+            Refuse(QStringLiteral("%1的%2 %3 不能小于已结算的金额 %4")
+                       .arg(MasterWhere(), ColumnLabel(FKind.TotalField), QString::number(total, 'f', 2), QString::number(settled, 'f', 2)));
+    }
+}
+
+TBillChange TBillGuard::CheckSave(qint64 id, bool isNew, const QVariantMap& stored, const QVector<QVariantMap>& storedLines,
+                                  const TDelta& masterDelta, const TDelta& detailDelta, bool linesFollow)
+{
+    TBillChange c;
+    c.Id = id;
+    c.IsNew = isNew;
+    c.Master = masterDelta;
+    c.Detail = detailDelta;
+    c.FinalMaster = stored;
+
+    TDeltaRow* m = nullptr;
+    int masterRows = 0;
+    for (TDeltaRow& row : c.Master.Rows)
+        if (row.Kind != TUpdateStatus::usUnmodified) {
+            m = &row;
+            ++masterRows;
+        }
+    if (masterRows > 1)
+        Refuse(QStringLiteral("保存的数据中有 %1 条主记录：一次只能保存一张单据").arg(masterRows));
+    if (isNew && (!m || m->Kind != TUpdateStatus::usInserted))
+        Refuse(QStringLiteral("保存的数据中没有新单据的主记录"));
+    if (!isNew && m && m->Kind != TUpdateStatus::usModified)
+        Refuse(QStringLiteral("保存的数据中的主记录不是对本单据的修改"));
+    if (!FKind.HasLines() && !c.Detail.Rows.isEmpty())
+        Refuse(QStringLiteral("%1没有明细，保存的数据中却有明细行").arg(FKind.Caption));
+
+    TTouched touched;
+    CheckMasterRow(c, m, stored, touched);
+    CheckLineRows(c, storedLines, touched);
+    CheckSourceLines(c, storedLines);
+    CheckReferences(c, touched);
+    CheckStockColumns(c);
+    if (FKind.NeedLines && c.FinalLines.isEmpty() && !FKind.StandsAlone(c.FinalMaster) && !linesFollow)
+        Refuse(NoLinesMessage());
+    ComputeTotal(c, stored);
+    return c;
+}
+
+void CheckDeltaValues(const TTableInfo& table, TDelta& delta)
+{
+    int position = 0;
+    for (TDeltaRow& row : delta.Rows) {
+        ++position;
+        if (row.Kind != TUpdateStatus::usInserted && row.Kind != TUpdateStatus::usModified)
+            continue;
+        for (auto it = row.New.begin(); it != row.New.end(); ++it) {
+            const QString col = it.key().toLower();
+            if (!table.Has(col) || (row.Kind == TUpdateStatus::usModified && !ContainsCI(row.Changed, col)))
+                continue;
+            const QString why = NormaliseColumnValue(col, table.Type(col), it.value());
+            if (!why.isEmpty())
+                Refuse(QStringLiteral("第 %1 行的%2：%3").arg(position).arg(ColumnLabel(col), why));
+        }
+    }
+}
