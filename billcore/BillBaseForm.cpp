@@ -67,10 +67,15 @@ public:
     void FocusField(TField* field) override
     {
         if (field->DataSet() == FForm->cdsMaster) {
-            if (QWidget* w = FForm->MasterPanel->findChild<QWidget*>(QStringLiteral("ed") + field->FieldName()))
+            // A form laid out by its template names its own editors.
+            QWidget* w = FForm->FindDynamicEdit(field->FieldName());
+            if (!w)
+                w = FForm->MasterPanel->findChild<QWidget*>(QStringLiteral("ed") + field->FieldName());
+            if (w)
                 w->setFocus();
         } else if (FForm->ItemDBGrid) {
             FForm->ItemDBGrid->setFocus();
+            FForm->ItemDBGrid->GotoField(field->FieldName());
         }
     }
 
