@@ -810,9 +810,8 @@ void TBillBaseForm::PrintBill(bool preview)
     FPrinting = false;
 }
 
-void TBillBaseForm::DoPrintBill(bool preview)
+TPrintBillOptions TBillBaseForm::PrintOptions(bool preview)
 {
-    const TField* rpt = cdsMaster->FindField(QStringLiteral("RPTID"));
     TPrintBillOptions options;
     options.Output = preview                    ? TPrintOutput::Preview
                      : !PdfOutputFile.isEmpty() ? TPrintOutput::Pdf
@@ -821,6 +820,13 @@ void TBillBaseForm::DoPrintBill(bool preview)
     options.PdfFile = PdfOutputFile;
     options.Parent = this;
     options.WindowID = BillType;
+    return options;
+}
+
+void TBillBaseForm::DoPrintBill(bool preview)
+{
+    const TField* rpt = cdsMaster->FindField(QStringLiteral("RPTID"));
+    const TPrintBillOptions options = PrintOptions(preview);
     TPrintBillResult result;
     if (!PrintBillWithTemplate(ReportType, rpt ? rpt->AsInteger() : 0, cdsMaster, MasterDetailBill ? cdsDetail : nullptr, options,
                                &result))

@@ -671,13 +671,7 @@ void TBillStyleForm::SetPrintVariables(QVariantMap& v)
 void TBillStyleForm::DoPrintBill(bool preview)
 {
     const TField* rpt = cdsMaster->FindField(QStringLiteral("RPTID"));
-    TPrintBillOptions options;
-    options.Output = preview                    ? TPrintOutput::Preview
-                     : !PdfOutputFile.isEmpty() ? TPrintOutput::Pdf
-                     : FPrintStraight           ? TPrintOutput::Printer
-                                                : TPrintOutput::PrintDialog;
-    options.PdfFile = PdfOutputFile;
-    options.Parent = this;
+    TPrintBillOptions options = PrintOptions(preview);
     options.WindowID = WindowID();
     options.TemplateID = FStyle.TemplateID > 0 ? FStyle.TemplateID : TStyleInfo::kStandardTemplate;
     SetPrintVariables(options.ExtraVariables);

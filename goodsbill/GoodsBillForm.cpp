@@ -380,10 +380,16 @@ void TGoodsBillForm::ClientChanged()
     if (!FServices)
         return;
     const int lines = cdsDetail->Active() ? cdsDetail->RecordCount() : 0;
+    const int current = cdsDetail->Active() ? cdsDetail->RecNo() : 0;
     FServices->BaseClientChanged();
-    // The previous partner's source lines went: the totals follow.
-    if (cdsDetail->Active() && cdsDetail->RecordCount() != lines)
+    if (!cdsDetail->Active())
+        return;
+    // The previous partner's source lines went: the totals follow. Otherwise the clerk stays
+    // on the line he was on, whichever lines the partner change looked at.
+    if (cdsDetail->RecordCount() != lines)
         Document()->KeepMasterTotal();
+    else if (current > 0 && cdsDetail->RecNo() != current)
+        cdsDetail->SetRecNo(current);
 }
 
 void TGoodsBillForm::RefreshFieldState(const QString& fieldName)
