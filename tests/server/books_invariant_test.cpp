@@ -228,8 +228,11 @@ bool FillReturnOf(TBooks& run, TBillClient& b, int sourceType, const char* maste
 
 bool FillCashPurchase(TBooks& run, TBillClient& b)
 {
+    b.SetMaster("storeid", run.Store());
+    b.SetMaster("clientid", run.Partner());
     b.SetMaster("bankid", run.Bank());
-    return FillReceipt(run, b);
+    run.AddRandomLines(b, 3, 20);
+    return true;
 }
 
 // Back to the vendor out of receipts or cash purchases; refunded at once now and then.
@@ -269,7 +272,7 @@ bool FillPayment(TBooks& run, TBillClient& b)
     double total = 0;
     for (const QVariantList& bill : SelectRows(run.Con, QStringLiteral("select 7, recievedid, totalamt - totalpaid from recieved where flag = 0 and clientid = %1 "
                                                                        "and totalamt - totalpaid > 0.01 union all select 8, preturnid, -(totalamt - totalpaid) "
-                                                                       "from preturn where flag = 0 and backmoney <> 'T' and clientid = %1 and totalamt - totalpaid > 0.01")
+                                                                       "from preturn where flag = 0 and ifnull(backmoney, 'F') <> 'T' and clientid = %1 and totalamt - totalpaid > 0.01")
                                                             .arg(partner[0].toInt()))) {
         if (!run.Chance(0.6))
             continue;
@@ -320,7 +323,7 @@ const TKindGenerator kKinds[] = {
     {2, "销售开单", 12, FillInvoice, "select m.storeid, d.goodsid, -d.quantity from invoice m join saledetail d on d.invoiceid = m.invoiceid",
      "select m.clientid, m.totalamt * " TB_CLIENT_SIDE ", 0 from invoice m join client c on c.clientid = m.clientid"},
     {8, "采购退货单", 6, FillPurchaseReturn, "select m.storeid, d.goodsid, -d.quantity from preturn m join prdetail d on d.preturnid = m.preturnid",
-     "select m.clientid, -m.totalamt * " TB_VENDOR_SIDE ", 0 from preturn m join client c on c.clientid = m.clientid where m.backmoney <> 'T'",
+     "select m.clientid, -m.totalamt * " TB_VENDOR_SIDE ", 0 from preturn m join client c on c.clientid = m.clientid where ifnull(m.backmoney, 'F') <> 'T'",
      "select bankid, totalamt from preturn where backmoney = 'T'"},
     {4, "销售退货", 4, FillSalesReturn, "select m.storeid, d.goodsid, d.quantity from sreturn m join returndetail d on d.returnid = m.returnid",
      "select m.clientid, -m.totalamt * " TB_CLIENT_SIDE ", 0 from sreturn m join client c on c.clientid = m.clientid"},
