@@ -193,23 +193,24 @@ void TMoneyLedger::Apply()
 void TMoneyLedger::ApplyMirrorOf(qint64 billId)
 {
     BookReferences(1);
+    const QVector<TPosting> original = ReadFlow(billId);
+    if (original.isEmpty())
+        return;
     const auto head = SelectRows(FCon, QStringLiteral("select code, billdate from %1 where %2 = :id")
                                            .arg(QuoteIdent(FKind.value(QStringLiteral("mastertable")).toString()), QuoteIdent(FKind.value(QStringLiteral("keyfield")).toString())),
                                  {{QStringLiteral("id"), FBillId}});
     const QString code = head.isEmpty() ? QString() : head[0][0].toString();
     const QVariant date = head.isEmpty() ? QVariant() : head[0][1];
-    for (const TPosting& p : ReadFlow(billId))
+    for (const TPosting& p : original)
         Post({p.ClientID, p.BankID, -p.Balance, -p.Prepaid, -p.Bank}, code, date);
 }
 
-QVector<TOverdrawnBank> TMoneyLedger::OverdrawnBanks() const
+QList<int> TMoneyLedger::OverdrawnBanks() const
 {
-    QVector<TOverdrawnBank> out;
-    for (auto it = FBanks.cbegin(); it != FBanks.cend(); ++it) {
-        const double now = RoundMoney(it->Old + it->Change);
-        if (it->Change < -kCent && now < -kCent)
-            out << TOverdrawnBank{it.key(), it->Old, it->Change, now};
-    }
+    QList<int> out;
+    for (auto it = FBanks.cbegin(); it != FBanks.cend(); ++it)
+        if (it->Change < -kCent && RoundMoney(it->Old + it->Change) < -kCent)
+            out << it.key();
     return out;
 }
 

@@ -24,14 +24,6 @@
 #include <QVariant>
 #include <QVector>
 
-// A money account this bill left below zero.
-struct TOverdrawnBank {
-    int BankID = 0;
-    double OldBalance = 0;
-    double Change = 0;
-    double NewBalance = 0;
-};
-
 class TMoneyLedger {
 public:
     TMoneyLedger(TClientConnection& con, int billType, qint64 billId);
@@ -44,8 +36,8 @@ public:
     // own (negated) lines on the lines they name.
     void ApplyMirrorOf(qint64 billId);
 
-    // Accounts whose balance this bill lowered below zero.
-    QVector<TOverdrawnBank> OverdrawnBanks() const;
+    // The accounts whose balance this bill lowered below zero.
+    QList<int> OverdrawnBanks() const;
     // With the account option BANKNEGATIVE "2", a bill may not leave an account negative: throws
     // EDatabaseError with the message the forms show.
     void RefuseOverdraft() const;
