@@ -321,6 +321,7 @@ void TBillBaseForm::CreateWindowParts()
     ItemDBGrid->SetShowFooter(true);
     ItemDBGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     auto* lineMenu = new QMenu(ItemDBGrid);
+    lineMenu->setObjectName(QStringLiteral("GridPopupMenu"));
     lineMenu->addActions({AInsertLine, ADeleteLine, ACopyLine});
     lineMenu->addSeparator();
     lineMenu->addActions({ASelGoods, ASetPrice, ASelBtnLoadDetailFromFile, ASelReferTypeBill, ABatchCodeCopy});
