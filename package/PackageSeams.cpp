@@ -25,6 +25,10 @@ void TPackageSeams::Reset()
     ProcessSelect = nullptr;
     SelectBatchCodeCopy = nullptr;
     GoodsBillIds = nullptr;
+    SelectSourceLines = nullptr;
+    ShowSourceActions = nullptr;
+    ImportDetailLines = nullptr;
+    SetLinePrice = nullptr;
 }
 
 namespace {

@@ -14,6 +14,7 @@ class QDate;
 class QWidget;
 class TBillBaseForm;
 class TClientDataSet;
+class TGoodsBillForm;
 class TReturnValue;
 
 struct TPackageSeams {
@@ -55,6 +56,19 @@ struct TPackageSeams {
     static inline std::function<bool(QString& prefix, QString& number, QString& suffix, int& count,
                                      const QString& batchCode)>
         SelectBatchCodeCopy;
+
+    // A goods bill's selection actions: the lines of source bills of a type (6 purchase orders,
+    // 1 sales orders, 7 receipts, ..., 5 and 9 open bills to collect or pay, 43 receipts for a
+    // purchase expense) chosen in the source-bill dialog and taken into the bill; answers the
+    // number of lines added. Inline like the batch slots: the goods bill form reaches it
+    // without linking the package.
+    static inline std::function<int(TGoodsBillForm* form, int sourceKind)> SelectSourceLines;
+    // Shows the selection actions of the sources a goods bill takes lines from.
+    static inline std::function<void(TGoodsBillForm* form)> ShowSourceActions;
+    // The line-import wizard of a goods bill ("导入明细").
+    static inline std::function<void(TGoodsBillForm* form)> ImportDetailLines;
+    // The price dialog of the current goods line ("设置价格", the price ellipsis); true on OK.
+    static inline std::function<bool(TGoodsBillForm* form)> SetLinePrice;
 
     // Empties every slot (tests).
     static void Reset();

@@ -5,9 +5,12 @@
 
 #include "platform/DBControls.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
+#include <QToolButton>
 
 namespace {
 
