@@ -39,7 +39,7 @@ private:
     TBillRootForm* FForm;
 };
 
-TBillRootForm::TBillRootForm(QWidget* owner) : QWidget(owner), FShortcutPreview(new TShortcutPreview(this))
+TBillRootForm::TBillRootForm(QWidget* owner) : QWidget(owner)
 {
     setWindowTitle(QStringLiteral("BillRootForm"));
     QFont f(QStringLiteral("宋体"));
@@ -52,6 +52,7 @@ TBillRootForm::TBillRootForm(QWidget* owner) : QWidget(owner), FShortcutPreview(
     resize(900, 600);
     CaptureDesignBounds();
     FFirstActivation = true;
+    FShortcutPreview = new TShortcutPreview(this);
 }
 
 TBillRootForm::~TBillRootForm()
@@ -261,7 +262,7 @@ void TBillRootForm::WatchMdiFrame()
         return;
     FMdiFrame = sub;
     sub->setMinimumSize(FMinTrackWidth / 2, FMinTrackHeight / 2);
-    connect(sub, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates oldState, Qt::WindowStates newState) {
+    connect(sub, &QMdiSubWindow::windowStateChanged, this, [this, sub](Qt::WindowStates oldState, Qt::WindowStates newState) {
         const bool was = oldState & Qt::WindowActive;
         const bool is = newState & Qt::WindowActive;
         if (is && !was && !FActive) {
@@ -269,7 +270,9 @@ void TBillRootForm::WatchMdiFrame()
             FormActivate();
         } else if (!is && was && FActive) {
             FActive = false;
-            FormDeactivate();
+            // The main window closing with its children has no menu left to be told about.
+            if (!sub->window()->isHidden())
+                FormDeactivate();
         }
     });
     // The area may have made the frame active while it was being shown, before this form

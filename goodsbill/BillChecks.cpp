@@ -4,7 +4,6 @@
 #include "host/DataServices.h"
 #include "host/Messages.h"
 #include "host/Rounding.h"
-#include "package/PackageSeams.h"
 #include "services/SelectValues.h"
 #include "webrpc/Connection.h"
 
@@ -112,14 +111,14 @@ bool TBillChecks::PickBatch()
     const int kind = GetBatchKind();
     if (kind == bkNone)
         return false;
-    if (!TPackageSeams::PickBatch) {
+    if (!BatchPicker) {
         Notice(QStringLiteral("该功能模块没有安装：批次选择"));
         return false;
     }
     const double rate = DField(n.UnitRate) ? LineNum(n.UnitRate) : 1.0;
     TReturnValue result;
     const QDate billDate = MField(kBillDate) ? MField(kBillDate)->AsDateTime().date() : QDate();
-    if (!TPackageSeams::PickBatch(BatchPickMode(), MasterInt(n.MasterClientID), LineInt(n.GoodsID), MasterInt(n.MasterStoreID),
+    if (!BatchPicker(BatchPickMode(), MasterInt(n.MasterClientID), LineInt(n.GoodsID), MasterInt(n.MasterStoreID),
                                   &result, billDate, rate)
         || result.RowCount() < 1)
         return false;
@@ -162,13 +161,13 @@ bool TBillChecks::CopyBatchCode()
         return RefuseAtLine(QStringLiteral("货品没有输入，不能批次复制！"), n.GoodsID);
     if (GetBatchKind() != bkCodeOnly)
         return RefuseAtLine(QStringLiteral("个别计价的货品,或者不是批号管理的货品，不能批次复制！"), n.BatchCode);
-    if (!TPackageSeams::SelectBatchCodeCopy) {
+    if (!BatchCopyDialog) {
         Notice(QStringLiteral("该功能模块没有安装：批号复制"));
         return false;
     }
     QString prefix, number, suffix;
     int count = 0;
-    if (!TPackageSeams::SelectBatchCodeCopy(prefix, number, suffix, count, LineText(n.BatchCode)) || count < 1)
+    if (!BatchCopyDialog(prefix, number, suffix, count, LineText(n.BatchCode)) || count < 1)
         return false;
     bool digitsOnly = !number.isEmpty();
     for (const QChar c : number)

@@ -12,6 +12,19 @@
 
 #include <functional>
 
+class TReturnValue;
+
+// The batch picker: mode (1 stock lots, 2 batch stock, 3 open consignment deliveries),
+// client, goods and store ids, the record the chosen batch is written to, the bill date and
+// the line's unit rate; true on OK. The signature of the package's PickBatch slot.
+using TBatchPicker = std::function<bool(int mode, int clientId, int goodsId, int storeId, TReturnValue* result,
+                                        const QDate& billDate, double unitRate)>;
+// The batch-copy dialog: from the line's batch code, the code's prefix, starting number and
+// suffix and the number of lines wanted; true on OK. The signature of the package's
+// SelectBatchCodeCopy slot.
+using TBatchCopyDialog =
+    std::function<bool(QString& prefix, QString& number, QString& suffix, int& count, const QString& batchCode)>;
+
 // The dates bill dates are held against, from the account set.
 struct TBillPeriodDates {
     QDate OpeningDate;           // no business before the account set was opened
@@ -40,6 +53,12 @@ public:
     // lines gives the copy-line operation of batch copy and the batch-code routine; not owned.
     TBillChecks(TGoodsBillContext* context, TGoodsLines* lines);
     ~TBillChecks() override;
+
+    // The dialogs, given by the window: forwarders to the package's slots (TPackageSeams::
+    // PickBatch and SelectBatchCodeCopy), so that what the slots hold when the user asks is
+    // what opens. Without one the user is told that the module is not installed.
+    TBatchPicker BatchPicker;
+    TBatchCopyDialog BatchCopyDialog;
 
     // Per-bill flags (a concrete bill sets them in its constructor).
     bool BatchCodeRequired = true;

@@ -92,14 +92,14 @@ void TBillStyleForm::CreateStyleParts()
     DateLabel->setObjectName(QStringLiteral("DateLabel"));
     DateDBEdit = new TDBEdit(HeadPanel);
     DateDBEdit->setObjectName(QStringLiteral("DateDBEdit"));
-    DateDBEdit->setReadOnly(true);
+    DateDBEdit->SetShowOnly(true);
     DateDBEdit->setFocusPolicy(Qt::NoFocus);
-    DateDBEdit->setMaximumWidth(150);
+    DateDBEdit->setMinimumWidth(150);
     NoLabel = new QLabel(QStringLiteral("单  号"), HeadPanel);
     NoLabel->setObjectName(QStringLiteral("NoLabel"));
     NoDBEdit = new TDBEdit(HeadPanel);
     NoDBEdit->setObjectName(QStringLiteral("NoDBEdit"));
-    NoDBEdit->setReadOnly(true);
+    NoDBEdit->SetShowOnly(true);
     NoDBEdit->setFocusPolicy(Qt::NoFocus);
     NoDBEdit->setMaximumWidth(170);
 
@@ -188,6 +188,12 @@ void TBillStyleForm::InitBillForm()
     NoDBEdit->SetDataField(QStringLiteral("Code"));
     FStyleLoaded = FStyle.Load(WindowID(), TStyleInfo::kStandardTemplate);
     BNLabel->setText(windowTitle());
+    if (!MasterDetailBill) {
+        // A bill without lines is its head and foot: they stand together, in a smaller window.
+        qobject_cast<QVBoxLayout*>(BodyPanel->layout())->addStretch(1);
+        resize(width(), 460);
+        CaptureDesignBounds();
+    }
 }
 
 void TBillStyleForm::ReopenTemplateList()
@@ -228,7 +234,22 @@ void TBillStyleForm::BuildMasterArea()
     } else {
         SetupGridColumns({}); // the lines were read again
     }
+    FormatMasterFigures();
     ShowMarks();
+}
+
+void TBillStyleForm::FormatMasterFigures()
+{
+    // Totals and balances the clerk reads are money: two decimals.
+    for (QWidget* w : std::as_const(FDynEditors)) {
+        auto* e = qobject_cast<TDBEdit*>(w);
+        TField* f = e ? e->Field() : nullptr;
+        if (f && e->isReadOnly() && (f->DataType() == TFieldType::ftFloat || f->DataType() == TFieldType::ftCurrency) &&
+            f->DisplayFormat.isEmpty()) {
+            f->DisplayFormat = QStringLiteral("0.00");
+            e->SetShowOnly(true); // shown again, now formatted
+        }
+    }
 }
 
 void TBillStyleForm::ShowMarks()
@@ -392,7 +413,7 @@ QWidget* TBillStyleForm::CreateMasterFieldControls(const TStyleFieldInfo& field,
     }
     case 5: {
         auto* e = new TDBEdit(parent);
-        e->setReadOnly(true);
+        e->SetShowOnly(true);
         e->setFocusPolicy(Qt::NoFocus);
         e->setFrame(false);
         e->SetDataSource(dsMaster);

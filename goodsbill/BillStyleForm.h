@@ -92,6 +92,7 @@ private:
     void LayoutMasterFields(const QList<const TStyleFieldInfo*>& fields, QWidget* panel, int columns);
     void SetupGridColumns(const QList<const TStyleFieldInfo*>& detail);
     void FitToTemplate();
+    void FormatMasterFigures();
 
     TStyleInfo FStyle;
     bool FStyleLoaded = false;

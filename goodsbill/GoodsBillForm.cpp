@@ -192,7 +192,8 @@ bool TGoodsBillForm::CellReadOnly(const QString& fieldName)
     if ((key == FieldNames.UnitPrice.toLower() || key == FieldNames.NPrice.toLower() || key == FieldNames.Disc.toLower()) && FPricing &&
         FPricing->IsGiftLine())
         return true;
-    if (key == FieldNames.BatchCode.toLower()) {
+    // Batch, production and expiry dates belong to goods kept in batches only.
+    if (key == FieldNames.BatchCode.toLower() || key == QLatin1String("produceddate") || key == FieldNames.ValidDate.toLower()) {
         const TField* ctrl = FieldIn(cdsDetail, QStringLiteral("batchctrl"));
         return !ctrl || ctrl->AsString() != QLatin1String("T");
     }
@@ -218,7 +219,7 @@ void TGoodsBillForm::StartNewLine()
 
 void TGoodsBillForm::InsertDetailLine()
 {
-    if (!cdsDetail->Active())
+    if (!cdsDetail->Active() || !ItemDBGrid->PostEditor())
         return;
     // An opened line without goods is the new line already.
     if (IsBlankLine()) {
@@ -244,8 +245,17 @@ bool TGoodsBillForm::IsBlankLine() const
     return cdsDetail->State() == TDataSetState::dsInsert && goods && IntOf(goods) == 0;
 }
 
+void TGoodsBillForm::DeleteDetailLine()
+{
+    // The cell being edited goes with its line.
+    ItemDBGrid->CancelEditor();
+    TBillStyleForm::DeleteDetailLine();
+}
+
 bool TGoodsBillForm::PostAndValidate()
 {
+    if (MasterDetailBill && !ItemDBGrid->PostEditor())
+        return false;
     // The empty line the clerk's last Enter opened is not part of the bill.
     if (MasterDetailBill && IsBlankLine()) {
         ItemDBGrid->closePersistentEditor(ItemDBGrid->currentIndex());
@@ -256,7 +266,7 @@ bool TGoodsBillForm::PostAndValidate()
 
 void TGoodsBillForm::CopyDetailLine()
 {
-    if (!cdsDetail->Active() || cdsDetail->IsEmpty() || ReadOnly())
+    if (!cdsDetail->Active() || cdsDetail->IsEmpty() || ReadOnly() || !ItemDBGrid->PostEditor())
         return;
     SetDataSetPost(cdsDetail);
     const TField* goods = FieldIn(cdsDetail, FieldNames.GoodsID);
@@ -318,6 +328,14 @@ void TGoodsBillForm::DetailNewRecord(TClientDataSet* ds)
     TBillStyleForm::DetailNewRecord(ds);
     if (FPricing && !FFilling)
         FPricing->DetailNewRecord();
+    // Figures a line cannot be stored without start at 0; the goods and unit are chosen.
+    for (const QString& name : RequiredDetailFields.split(u',', Qt::SkipEmptyParts)) {
+        TField* f = FieldIn(ds, name.trimmed());
+        if (f && f->IsNull() && f->FieldName().compare(FieldNames.GoodsID, Qt::CaseInsensitive) != 0 &&
+            f->FieldName().compare(FieldNames.UnitID, Qt::CaseInsensitive) != 0 &&
+            (f->DataType() == TFieldType::ftFloat || f->DataType() == TFieldType::ftCurrency || f->DataType() == TFieldType::ftInteger))
+            f->SetValue(0);
+    }
 }
 
 void TGoodsBillForm::DetailFieldChanged(TField* field)

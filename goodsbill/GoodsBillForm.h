@@ -59,6 +59,7 @@ public:
     bool PostAndValidate() override;
     void InsertDetailLine() override;
     void CopyDetailLine() override;
+    void DeleteDetailLine() override;
     void SetPrice() override;
     void ImportDetailLines() override;
     // The selection actions: lines taken from source bills through the package's seam.

@@ -520,6 +520,13 @@ TColumnEntry TGoodsLines::ColumnEntered(const QString& column)
     return ColumnEntryRule(s, n);
 }
 
+bool TGoodsLines::CanSetPrice()
+{
+    if (LineInt(Context().Names.GoodsID) != 0)
+        return true;
+    return RefuseAtLine(QStringLiteral("货品没有输入，不能设置价格."), Context().Names.GoodsID);
+}
+
 // ---------------------------------------------------------------------- remembered texts
 
 int TGoodsLines::RememberedKind(const QString& fieldName, bool masterField)

@@ -236,6 +236,8 @@ public:
     // also sets UnitFilter.
     TColumnEntry ColumnEntered(const QString& column);
     QString UnitFilter; // the unit drop-down's filter as last set
+    // Before the price dialog of a price cell's button: the line must have goods.
+    bool CanSetPrice();
 
     // ------------------------------------------------------------ remembered texts
     // Free texts are remembered per kind: master userdef1-5 are kinds 10001-10005, line

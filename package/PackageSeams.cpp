@@ -10,7 +10,10 @@ TPackageSeams::TFormFactory TPackageSeams::CreateDRPForm;
 std::function<bool(const QString&, TClientDataSet*, bool, int, int, const QString&, bool)> TPackageSeams::PickGoods =
     ShowPickGoods;
 std::function<bool(int, int&, const QString&)> TPackageSeams::PickClient = ShowPickClient;
+std::function<bool(int, int, int, int, TReturnValue*, const QDate&, double)> TPackageSeams::PickBatch = ShowPickBatchCode;
 std::function<bool(int, int, int)> TPackageSeams::ProcessSelect = ShowProcessSelect;
+std::function<bool(QString&, QString&, QString&, int&, const QString&)> TPackageSeams::SelectBatchCodeCopy =
+    ShowSelectBatchCodeCopy;
 std::function<bool(TBillBaseForm*, int&, int&)> TPackageSeams::GoodsBillIds;
 
 void TPackageSeams::Reset()
@@ -30,15 +33,5 @@ void TPackageSeams::Reset()
     ImportDetailLines = nullptr;
     SetLinePrice = nullptr;
 }
-
-namespace {
-// The slots the goods-bill engines reach without linking the package are defined with their
-// declaration; they take the pickers' dialogs as soon as the package is linked in.
-const bool kInlineSlotsFilled = [] {
-    TPackageSeams::PickBatch = ShowPickBatchCode;
-    TPackageSeams::SelectBatchCodeCopy = ShowSelectBatchCodeCopy;
-    return true;
-}();
-} // namespace
 
 void ShowNotInstalled(const QString& what) { ShowInformation(QStringLiteral("该功能模块没有安装：") + what); }

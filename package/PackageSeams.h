@@ -10,12 +10,12 @@
 
 #include <functional>
 
-class QDate;
 class QWidget;
 class TBillBaseForm;
 class TClientDataSet;
 class TGoodsBillForm;
 class TReturnValue;
+class QDate;
 
 struct TPackageSeams {
     // Each creates its form (owner: the application, i.e. no parent); the dispatcher shows it
@@ -33,9 +33,19 @@ struct TPackageSeams {
         PickGoods;
     // The client/vendor picker (ShowPickClient): kind 1 client, 2 vendor; writes the chosen id.
     static std::function<bool(int kind, int& clientId, const QString& filter)> PickClient;
+    // The batch picker (ShowPickBatchCode): mode 1 stock lots, 2 batch stock, 3 open
+    // consignment deliveries; client, goods and store ids; the record the chosen batch is
+    // written to; the bill date; the line's unit rate. True on OK.
+    static std::function<bool(int mode, int clientId, int goodsId, int storeId, TReturnValue* result,
+                              const QDate& billDate, double unitRate)>
+        PickBatch;
     // The follow-up bills of a bill (ShowProcessSelect): kind 1 payments, 2 purchase returns,
     // 3 charges, 4 sales returns, 5 material returns, 6 transfers. True on OK.
     static std::function<bool(int kind, int referType, int referBillId)> ProcessSelect;
+    // The batch-copy dialog (ShowSelectBatchCodeCopy): starts from a batch code and answers its
+    // prefix, number and suffix and the count of lines wanted. True on OK.
+    static std::function<bool(QString& prefix, QString& number, QString& suffix, int& count, const QString& batchCode)>
+        SelectBatchCodeCopy;
 
     // Whether a bill form is a goods bill form, with its current store and client ids (0 when
     // the bill has no such field or it is null). The goods-bill layer fills it; while it is
@@ -43,25 +53,11 @@ struct TPackageSeams {
     // columns are read.
     static std::function<bool(TBillBaseForm* form, int& storeId, int& clientId)> GoodsBillIds;
 
-    // The batch picker (ShowPickBatchCode): mode (1 stock batches, 2 batch stock, 3 open
-    // consignment deliveries), client, goods, store, the record the chosen batch goes into,
-    // bill date and the line's unit rate; true on OK. Defined inline so that the goods-bill
-    // engines reach it without linking the package.
-    static inline std::function<bool(int mode, int clientId, int goodsId, int storeId, TReturnValue* result,
-                                     const QDate& billDate, double unitRate)>
-        PickBatch;
-    // The batch-copy dialog (ShowSelectBatchCodeCopy): given the line's batch code, answers the
-    // code split into prefix, starting number (the digits typed) and suffix, and the number of
-    // lines wanted; true on OK.
-    static inline std::function<bool(QString& prefix, QString& number, QString& suffix, int& count,
-                                     const QString& batchCode)>
-        SelectBatchCodeCopy;
-
     // A goods bill's selection actions: the lines of source bills of a type (6 purchase orders,
     // 1 sales orders, 7 receipts, ..., 5 and 9 open bills to collect or pay, 43 receipts for a
     // purchase expense) chosen in the source-bill dialog and taken into the bill; answers the
-    // number of lines added. Inline like the batch slots: the goods bill form reaches it
-    // without linking the package.
+    // number of lines added. Defined inline: the goods bill form reaches these slots without
+    // linking the package, which fills them when it loads.
     static inline std::function<int(TGoodsBillForm* form, int sourceKind)> SelectSourceLines;
     // Shows the selection actions of the sources a goods bill takes lines from.
     static inline std::function<void(TGoodsBillForm* form)> ShowSourceActions;

@@ -122,11 +122,18 @@ TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent), FLink(this)
     ShowField();
 }
 
+void TDBEdit::SetShowOnly(bool on)
+{
+    FShowOnly = on;
+    ShowField();
+}
+
 void TDBEdit::ShowField()
 {
     TField* f = FLink.Field();
-    setReadOnly(!FLink.CanModify());
-    const QString text = f ? f->AsString() : QString();
+    setReadOnly(FShowOnly || !FLink.CanModify());
+    // What is only shown is shown as the field displays it (a total with its decimals).
+    const QString text = f ? (FShowOnly ? f->DisplayText() : f->AsString()) : QString();
     if (text != this->text()) setText(text);
     setModified(false);
     if (f && f->DataType() == TFieldType::ftString && f->Size() > 0) setMaxLength(f->Size());
@@ -134,7 +141,7 @@ void TDBEdit::ShowField()
 
 bool TDBEdit::UpdateRecord()
 {
-    if (!isModified() || !FLink.CanModify()) return true;
+    if (!isModified() || FShowOnly || !FLink.CanModify()) return true;
     setModified(false);
     return FLink.Write(text());
 }
@@ -441,7 +448,9 @@ public:
             return;
         switch (StyleAt(index)) {
         case TColumnStyle::Lookup:
+            // the text of the list row, read as text whatever the key is
             option->text = FGrid->LookupText(f->FieldName(), index.data(Qt::EditRole));
+            option->displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
             break;
         case TColumnStyle::Password:
             option->text = QString(option->text.size(), QChar(0x25CF));
@@ -1296,10 +1305,41 @@ bool TDBGrid::EnterInEditor(QWidget* editor)
         editor->setFocus();
         return true;
     }
-    emit FDelegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    // What the entry did may have closed the editor already (lines added or dropped).
+    if (state() == EditingState)
+        emit FDelegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
     if (!MoveToPendingCell() && !MoveToNextEditableCell())
         emit LastCellPassed();
     return true;
+}
+
+QWidget* TDBGrid::OpenEditor() const
+{
+    if (state() != EditingState)
+        return nullptr;
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+        if (w->parentWidget() == viewport())
+            return w;
+    return nullptr;
+}
+
+bool TDBGrid::PostEditor()
+{
+    QWidget* editor = OpenEditor();
+    if (!editor)
+        return true;
+    const int refusedBefore = FRefusedEdits;
+    commitData(editor);
+    if (FRefusedEdits != refusedBefore)
+        return false;
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+void TDBGrid::CancelEditor()
+{
+    if (QWidget* editor = OpenEditor())
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
 }
 
 // ---- layout

@@ -71,10 +71,13 @@ public:
     void SetDataField(const QString& name) { FLink.SetDataField(name); }
     TField* Field() const { return FLink.Field(); }
     bool UpdateRecord(); // writes the text when the user changed it
+    // Shows the field and never edits it, whatever the field allows (totals, the operator).
+    void SetShowOnly(bool on);
 
 private:
     void ShowField();
     TFieldDataLink FLink;
+    bool FShowOnly = false;
 };
 
 class TDBCheckBox : public QCheckBox {
@@ -281,6 +284,12 @@ public:
     void SetNextCell(const QString& fieldName, bool openEditor = true);
     // Makes the cell of fieldName on the current row current; with openEditor its editor opens.
     bool GotoField(const QString& fieldName, bool openEditor = false);
+    // The open cell editor's text written to its field and the editor closed, before the
+    // form moves or adds lines (a later write would put the cursor back on the edited line).
+    // False, with the editor left open, when the field refuses the text.
+    bool PostEditor();
+    // The open cell editor closed without writing.
+    void CancelEditor();
     // Edits the grid refused (conversion, validation, entry handler) since it was made.
     int RefusedEdits() const { return FRefusedEdits; }
 
@@ -342,6 +351,7 @@ private:
     // editor stays, with the focus).
     bool EnterInEditor(QWidget* editor);
     bool MoveToPendingCell();
+    QWidget* OpenEditor() const;
 
     QPointer<TDataSource> FSource;
     QPointer<TClientDataSet> FFooterData; // the dataset the footer's figures come from

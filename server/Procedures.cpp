@@ -6,6 +6,7 @@
 #include "server/DemoData.h"
 #include "server/GoodsInfo.h"
 #include "server/Login.h"
+#include "server/NewCompany.h"
 #include "server/Rights.h"
 #include "server/Schema.h"
 #include "server/ServerSql.h"
@@ -212,6 +213,7 @@ void RegisterServerProcedures()
     RegisterGoodsInfoProcedure();
     RegisterBillProcedures();
     RegisterLoginMethods();
+    RegisterNewCompanyMethod();
 }
 
 bool InitializeDatabase(TClientConnection& con, bool withDemoData)

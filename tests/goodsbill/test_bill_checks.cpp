@@ -2,7 +2,6 @@
 // on a bill without a window over the demo database.
 #include "tests/goodsbill/EngineFixture.h"
 
-#include "package/PackageSeams.h"
 #include "services/SelectValues.h"
 
 #include <cmath>
@@ -21,12 +20,6 @@ protected:
         MakeBill(2, tsSales, QStringLiteral("invoiceid"), QStringLiteral("saledetail"), QStringLiteral("invoice"));
         TypeMaster("clientid", AddPartner(1, QStringLiteral("客户甲")));
         TypeMaster("storeid", 1);
-    }
-    void TearDown() override
-    {
-        TPackageSeams::PickBatch = nullptr;
-        TPackageSeams::SelectBatchCodeCopy = nullptr;
-        TEngineTest::TearDown();
     }
     // A line of goods at a quantity and price, posted.
     void Line(int goods, double qty, double price = 10)
@@ -228,7 +221,7 @@ TEST_F(BillChecksTest, PickingABatchThroughThePicker)
 {
     int mode = -1, goods = -1, store = -1;
     double rate = 0;
-    TPackageSeams::PickBatch = [&](int m, int, int g, int s, TReturnValue* result, const QDate&, double r) {
+    Checks->BatchPicker = [&](int m, int, int g, int s, TReturnValue* result, const QDate&, double r) {
         mode = m, goods = g, store = s, rate = r;
         TListValue* row = result->AddRow();
         row->SetValue(QStringLiteral("BatchCode"), QStringLiteral("L-9"));
@@ -260,6 +253,9 @@ TEST_F(BillChecksTest, PickingABatchThroughThePicker)
     Checks->SpecificBatchRequired = true;
     ASSERT_TRUE(Checks->PickBatch());
     EXPECT_EQ(D("batchrefid")->AsInteger(), 4711);
+    Checks->BatchPicker = nullptr;
+    EXPECT_FALSE(Checks->PickBatch());
+    EXPECT_EQ(Msgs->Last().Text, "该功能模块没有安装：批次选择");
     TypeMaster("storeid", 0);
     EXPECT_FALSE(Checks->PickBatch());
     EXPECT_EQ(Msgs->Last().Text, "仓库没有输入，不能选择批次！");
@@ -285,7 +281,7 @@ TEST_F(BillChecksTest, BatchCopyNumbersTheCopies)
     EXPECT_EQ(TBillChecks::BatchCodeSequence("", "99999999999999999999", "", 2).last(), "100000000000000000000");
     EXPECT_TRUE(TBillChecks::BatchCodeSequence("", "1", "", 0).isEmpty());
 
-    TPackageSeams::SelectBatchCodeCopy = [](QString& prefix, QString& number, QString& suffix, int& count, const QString& code) {
+    Checks->BatchCopyDialog = [](QString& prefix, QString& number, QString& suffix, int& count, const QString& code) {
         EXPECT_EQ(code, "YG07");
         prefix = QStringLiteral("YG"), number = QStringLiteral("08"), suffix.clear(), count = 3;
         return true;

@@ -174,6 +174,10 @@ TEST_F(GoodsLinesTest, UnitChangeReusesTheAnswerWhileNothingChanged)
     // entering the unit column offers the units of the line's goods only
     Lines->ColumnEntered(QStringLiteral("unit"));
     EXPECT_EQ(Lines->UnitFilter, QStringLiteral("goodsid=%1").arg(Cola));
+    EXPECT_TRUE(Lines->CanSetPrice());
+    NewLine();
+    EXPECT_FALSE(Lines->CanSetPrice());
+    EXPECT_EQ(Shown(), "货品没有输入，不能设置价格.");
 }
 
 TEST_F(GoodsLinesTest, SalesBillsTakeTheCostAndTheSalePrice)

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSet>
 
 namespace {
@@ -214,7 +215,10 @@ TEST_P(TBillFormTest, ShowBillFormEntersAndSavesAMinimalBill)
         SetDataSetPost(f->cdsDetail);
         for (int r = 0; r < f->cdsDetail->RecordCount(); ++r)
             lines += f->cdsDetail->RowValue(r, f->cdsDetail->FieldByName(lineAmount)->Index()).toDouble();
-        EXPECT_GT(lines, 0);
+        // Trading bills price their lines; stock counts and deliveries may carry no amount.
+        if (profile->TradeSide == 1 || profile->TradeSide == 2) {
+            EXPECT_GT(lines, 0);
+        }
         const int col = f->ItemDBGrid->Model()->ColumnOfField(lineAmount);
         if (col >= 0 && !f->ItemDBGrid->isColumnHidden(col)) {
             EXPECT_NEAR(f->ItemDBGrid->FooterValue(lineAmount).toDouble(), lines, 1e-9);
@@ -226,7 +230,7 @@ TEST_P(TBillFormTest, ShowBillFormEntersAndSavesAMinimalBill)
     // The window as the clerk sees it before saving, for a look at every bill's layout.
     const QString shots = QStringLiteral(TB_BINARY_DIR) + QStringLiteral("/windows");
     QDir().mkpath(shots);
-    f->grab().save(shots + u'/' + f->objectName() + QStringLiteral(".png"));
+    f->grab().save(shots + u'/' + f->objectName() + QStringLiteral("-lines.png"));
     FMessages->Answer(IDYES).Answer(IDYES).Answer(IDYES); // warnings the save may ask about
     f->SaveAndNewBill();
     EXPECT_TRUE(f->IsNewBill) << "a new bill follows the saved one";
@@ -275,8 +279,7 @@ bool IsSystemField(const QString& field, const QString& keyField)
                                      QStringLiteral("templateid"), QStringLiteral("shopid"),     QStringLiteral("itemno"),
                                      QStringLiteral("credid"),     QStringLiteral("sendemail"),  QStringLiteral("printed"),
                                      QStringLiteral("referbillid"), QStringLiteral("refertype"), QStringLiteral("referitemno"),
-                                     QStringLiteral("batchrefid"), QStringLiteral("detailbillflowid"), QStringLiteral("unitrate"),
-                                     QStringLiteral("quantity"),   QStringLiteral("price")};
+                                     QStringLiteral("batchrefid"), QStringLiteral("detailbillflowid"), QStringLiteral("unitrate")};
     return kSystem.contains(field.toLower()) || field.compare(keyField, Qt::CaseInsensitive) == 0;
 }
 
@@ -302,7 +305,8 @@ TEST_P(TBillFormTest, WindowShowsWhatAClerkReads)
         auto* label = f->findChild<QLabel*>(QStringLiteral("Dyn_") + field + QStringLiteral("_Label"));
         ASSERT_NE(label, nullptr);
         EXPECT_TRUE(HasChinese(label->text())) << label->text().toStdString();
-        if (field.endsWith(QLatin1String("id"), Qt::CaseInsensitive)) {
+        auto* shownOnly = qobject_cast<QLineEdit*>(w);
+        if (field.endsWith(QLatin1String("id"), Qt::CaseInsensitive) && !(shownOnly && shownOnly->isReadOnly())) {
             EXPECT_NE(qobject_cast<TDBLookupCombo*>(w), nullptr) << "an id is chosen by name";
         }
     }
@@ -325,6 +329,10 @@ TEST_P(TBillFormTest, WindowShowsWhatAClerkReads)
         EXPECT_GT(shown, 2);
         EXPECT_GE(g->viewport()->height() / g->verticalHeader()->defaultSectionSize(), 12);
     }
+    // Every window as it opens, for a look at its layout.
+    const QString shots = QStringLiteral(TB_BINARY_DIR) + QStringLiteral("/windows");
+    QDir().mkpath(shots);
+    EXPECT_TRUE(f->grab().save(shots + u'/' + f->objectName() + QStringLiteral(".png")));
     const QSize need = f->minimumSizeHint();
     EXPECT_LE(need.width(), f->width());
     EXPECT_LE(need.height(), f->height());

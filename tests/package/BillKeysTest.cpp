@@ -45,7 +45,7 @@ TEST_F(TBillWindowTest, ActionShortcutsWinOverTheFocusedControl)
     ASSERT_TRUE(Editing(f));
     QApplication::clipboard()->setText(QStringLiteral("剪贴板"));
     Key(Qt::Key_Insert, Qt::ShiftModifier);
-    ASSERT_EQ(Lines(f), 2);
+    ASSERT_EQ(Lines(f), 2) << FMessages->Texts().join(u'|').toStdString();
     EXPECT_EQ(LineValue(f, 1, QStringLiteral("goodsid")), g.GoodsID);
     EXPECT_EQ(LineValue(f, 1, QStringLiteral("unitqty")), 2.0);
 

@@ -9,6 +9,8 @@
 void TBillWindowTest::SetUp()
 {
     TPackageTest::SetUp();
+    // The host's own functions (lookup lists, menu state), as the application registers them.
+    RegisterHostFunctions();
     // A refused value is told through the host's messages, which the tests script.
     FOldErrorHandler = DBErrorHandler;
     DBErrorHandler = [](QWidget*, const QString& message) { ShowError(message, QStringLiteral("错误")); };
