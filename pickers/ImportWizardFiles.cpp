@@ -7,8 +7,7 @@
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
-#include <quazip/quazip.h>
-#include <quazip/quazipfile.h>
+#include <unzip.h>
 
 #include <freexl.h>
 
@@ -118,19 +117,39 @@ QVector<QStringList> SplitCsv(const QString& text)
     return rows;
 }
 
-// ---- xlsx: the zip container through QuaZip, its XML parts through QXmlStreamReader
+// ---- xlsx: the zip container through minizip, its XML parts through QXmlStreamReader.
+// minizip rather than QuaZip: QuaZip exports minizip's function names with its own meaning,
+// and the spreadsheet export (libxlsxwriter, which writes through minizip) would call them.
 
-bool ReadZipEntry(QuaZip& zip, const QString& name, QByteArray* out)
-{
-    if (!zip.setCurrentFile(name))
-        return false;
-    QuaZipFile file(&zip);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *out = file.readAll();
-    file.close();
-    return true;
-}
+class TZipFile {
+public:
+    explicit TZipFile(const QString& path) : FZip(unzOpen64(QFile::encodeName(path).constData())) {}
+    ~TZipFile()
+    {
+        if (FZip)
+            unzClose(FZip);
+    }
+    TZipFile(const TZipFile&) = delete;
+    TZipFile& operator=(const TZipFile&) = delete;
+    bool IsOpen() const { return FZip != nullptr; }
+    // The whole of an entry; false when the package has no such entry or it cannot be read.
+    bool Read(const QString& name, QByteArray* out) const
+    {
+        if (!FZip || name.isEmpty() || unzLocateFile(FZip, name.toUtf8().constData(), 0) != UNZ_OK)
+            return false;
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(FZip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK
+            || info.uncompressed_size > quint64(256) * 1024 * 1024 || unzOpenCurrentFile(FZip) != UNZ_OK)
+            return false;
+        out->resize(qsizetype(info.uncompressed_size));
+        const int got = out->isEmpty() ? 0 : unzReadCurrentFile(FZip, out->data(), unsigned(out->size()));
+        const bool crcOk = unzCloseCurrentFile(FZip) == UNZ_OK;
+        return got == out->size() && crcOk;
+    }
+
+private:
+    unzFile FZip;
+};
 
 // The path inside the package of the first worksheet.
 QString FirstSheetPath(const QByteArray& workbook, const QByteArray& rels)
@@ -263,15 +282,15 @@ TImportRead ReadImportCsv(const QByteArray& bytes)
 
 TImportRead ReadImportXlsx(const QString& path)
 {
-    QuaZip zip(path);
-    if (!zip.open(QuaZip::mdUnzip))
+    const TZipFile zip(path);
+    if (!zip.IsOpen())
         return Failed(kBadContent);
     QByteArray workbook, rels, shared, sheet;
-    if (!ReadZipEntry(zip, QStringLiteral("xl/workbook.xml"), &workbook))
+    if (!zip.Read(QStringLiteral("xl/workbook.xml"), &workbook))
         return Failed(kBadContent);
-    ReadZipEntry(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), &rels);
-    ReadZipEntry(zip, QStringLiteral("xl/sharedStrings.xml"), &shared);
-    if (!ReadZipEntry(zip, FirstSheetPath(workbook, rels), &sheet))
+    zip.Read(QStringLiteral("xl/_rels/workbook.xml.rels"), &rels);
+    zip.Read(QStringLiteral("xl/sharedStrings.xml"), &shared);
+    if (!zip.Read(FirstSheetPath(workbook, rels), &sheet))
         return Failed(kBadContent);
     bool ok = false;
     QVector<QStringList> cells = SheetCells(sheet, SharedStrings(shared), &ok);

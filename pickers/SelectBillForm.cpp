@@ -184,6 +184,11 @@ void TSelectBillForm::PrepareKind(const TSelectBillKind& kind)
     ReturnFields = kind.ReturnFields;
     DetailSQL = kind.HasDetail() ? kind.DetailFrom : QString();
     MultiSelect = kind.HasDetail();
+    // another kind lists other bills: nothing ticked carries over
+    cdsMaster->AfterPost = nullptr;
+    for (TClientDataSet* ds : {cdsMaster, cdsDetail})
+        if (ds->Active())
+            ds->Close();
     OpenMaster();
 }
 

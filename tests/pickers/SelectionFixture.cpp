@@ -4,7 +4,6 @@
 #include "host/Registry.h"
 #include "host/Session.h"
 #include "package/BillPackage.h"
-#include "package/PackageSeams.h"
 #include "platform/DBControls.h"
 #include "server/Procedures.h"
 #include "tests/support/DemoDb.h"
@@ -13,6 +12,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QTest>
 
 void TSelectionTest::SetUp()
@@ -26,7 +26,6 @@ void TSelectionTest::SetUp()
     g_DefaultCon = FCon.get();
     ResetSession();
     ClearRegistries();
-    TPackageSeams::Reset();
     FMessages = std::make_unique<TScriptedMessages>();
     ASSERT_TRUE(LoginAs(1, FCon.get()));
     BillLoad();
@@ -34,13 +33,16 @@ void TSelectionTest::SetUp()
 
 void TSelectionTest::TearDown()
 {
+    // deleting a window deletes its children: the list is taken first, guarded
+    QList<QPointer<QWidget>> forms;
     for (QWidget* w : QApplication::allWidgets())
         if (TBillBaseForm* f = TBillBaseForm::AsBillForm(w); f && f == w)
-            delete f;
+            forms.append(w);
+    for (const QPointer<QWidget>& w : forms)
+        delete w.data();
     BillUnload();
     FMessages.reset();
     ClearRegistries();
-    TPackageSeams::Reset();
     FreeLookupTables();
     ResetSession();
     g_DefaultCon = nullptr;
@@ -97,8 +99,8 @@ int TSelectionTest::AddPurchaseOrder(int vendorId, const QString& code, const QV
     const int id = Db(QStringLiteral("select ifnull(max(orderid), 0) + 5000 from porder")).toInt();
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 08:00:00");
     FCon->Execute(QStringLiteral("insert into porder (orderid, clientid, code, billdate, shopid, opid, flag, closed, finished, memo, userdef1)"
-                                 " values (:id, :v, :code, :d, 0, 1, 0, 'F', 'F', '订单备注', '订单自定义1')"),
-                  {{QStringLiteral("id"), id}, {QStringLiteral("v"), vendorId}, {QStringLiteral("code"), code}, {QStringLiteral("d"), today}});
+                                 " values (:id, :v, :code, :d, :shop, 1, 0, 'F', 'F', '订单备注', '订单自定义1')"),
+                  {{QStringLiteral("id"), id}, {QStringLiteral("shop"), AccSetData.ShopID}, {QStringLiteral("v"), vendorId}, {QStringLiteral("code"), code}, {QStringLiteral("d"), today}});
     int item = 0;
     for (const TOrderLine& l : lines) {
         ++item;

@@ -3,6 +3,7 @@
 #include "tests/pickers/SelectionFixture.h"
 
 #include "billcore/BillSession.h"
+#include "host/Session.h"
 #include "pickers/SelectBillForm.h"
 #include "platform/DBControls.h"
 
@@ -189,8 +190,8 @@ TEST_F(SourceBillsTest, BillsToPayListOnlyWhatIsOwedInShopTypeDateAndCodeOrder)
     } bills[] = {{base + 1, "CS-B", d1, 100, 0}, {base + 2, "CS-A", d1, 50, 50}, {base + 3, "CS-Z", d0, 30, 10}, {-5, "QC-1", d1, 70, 0}};
     for (const auto& b : bills)
         FCon->Execute(QStringLiteral("insert into recieved (recievedid, clientid, code, billdate, totalamt, totalpaid, shopid, flag)"
-                                     " values (:id, :v, :c, :d, :t, :p, 0, 0)"),
-                      {{QStringLiteral("id"), b.Id}, {QStringLiteral("v"), vendor}, {QStringLiteral("c"), QString::fromLatin1(b.Code)},
+                                     " values (:id, :v, :c, :d, :t, :p, :shop, 0)"),
+                      {{QStringLiteral("id"), b.Id}, {QStringLiteral("shop"), AccSetData.ShopID}, {QStringLiteral("v"), vendor}, {QStringLiteral("c"), QString::fromLatin1(b.Code)},
                        {QStringLiteral("d"), b.Date}, {QStringLiteral("t"), b.Total}, {QStringLiteral("p"), b.Paid}});
     TReturnValue result;
     auto f = Dialog(9, vendor);
@@ -214,9 +215,9 @@ TEST_F(SourceBillsTest, QuotationsAreValidOnTheBillDate)
     const int client = AddPartner(1, QStringLiteral("报价客户"));
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00"));
     auto quotation = [&](int id, const char* code, const QVariant& beg, const QVariant& end) {
-        FCon->Execute(QStringLiteral("insert into quotation (quotationid, clientid, code, billdate, closed, begdate, enddate)"
-                                     " values (:id, :c, :code, :d, 'F', :b, :e)"),
-                      {{QStringLiteral("id"), id}, {QStringLiteral("c"), client}, {QStringLiteral("code"), QString::fromLatin1(code)},
+        FCon->Execute(QStringLiteral("insert into quotation (quotationid, clientid, code, billdate, closed, begdate, enddate, shopid)"
+                                     " values (:id, :c, :code, :d, 'F', :b, :e, :shop)"),
+                      {{QStringLiteral("id"), id}, {QStringLiteral("shop"), AccSetData.ShopID}, {QStringLiteral("c"), client}, {QStringLiteral("code"), QString::fromLatin1(code)},
                        {QStringLiteral("d"), today}, {QStringLiteral("b"), beg}, {QStringLiteral("e"), end}});
     };
     quotation(9101, "BJ-OPEN", QVariant(), QVariant());
