@@ -250,8 +250,9 @@ void TBillCheckOnHandForm::SetRows(int errNo, const QString& intro, TClientDataS
     if (errNo == 1502 || (target->Active() && target->FindField(QStringLiteral("batchcode"))))
         columns.append({"batchcode", "批号", 80, ""});
     columns.append({{"oldonhand", "原库存", 70, "0.####"}, {"qty", "变动数量", 70, "0.####"}, {"newonhand", "新库存", 70, "0.####"}});
-    if (bookStock && !limits)
-        columns.append({target->FindField(QStringLiteral("ZeroOnhand")) ? "ZeroOnhand" : "newonhand", "账面库存", 70, "0.####"});
+    // the book stock, when the reply carries it beside the stock after the bill
+    if (bookStock && !limits && target->Active() && target->FindField(QStringLiteral("ZeroOnhand")))
+        columns.append({"ZeroOnhand", "账面库存", 70, "0.####"});
     if (limits)
         columns.append({{"topqty", "库存上限", 70, "0.####"}, {"downqty", "库存下限", 70, "0.####"}});
     AddColumns(limits ? FLimitsGrid : FShortGrid, columns);

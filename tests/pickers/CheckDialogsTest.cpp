@@ -178,7 +178,7 @@ protected:
                                         {QStringLiteral("unit"), TFieldType::ftString, 16},      {QStringLiteral("batchcode"), TFieldType::ftString, 32},
                                         {QStringLiteral("oldonhand"), TFieldType::ftFloat},      {QStringLiteral("qty"), TFieldType::ftFloat},
                                         {QStringLiteral("newonhand"), TFieldType::ftFloat},      {QStringLiteral("topqty"), TFieldType::ftFloat},
-                                        {QStringLiteral("downqty"), TFieldType::ftFloat}};
+                                        {QStringLiteral("downqty"), TFieldType::ftFloat},        {QStringLiteral("ZeroOnhand"), TFieldType::ftFloat}};
         TPacketParams p;
         p.Set(QStringLiteral("ErrMsg"), QStringLiteral("以下记录库存不足"));
         p.Set(QStringLiteral("ds1"), BuildDataPacketXML(fields, rows));
@@ -202,9 +202,9 @@ protected:
             f->findChild<QPushButton*>(QString::fromLatin1(button))->click();
             return int(QDialog::Accepted);
         });
-        const QVector<QVariantList> rows{{"总仓", "G1", "甲", "", "瓶", "", 5.0, -6.0, -1.0, 0.0, 0.0},
-                                         {"总仓", "G2", "乙", "", "瓶", "B-01", 2.0, -3.0, -1.0, 0.0, 0.0},
-                                         {"总仓", "G3", "丙", "", "瓶", "B-02", 9.0, -3.0, 6.0, 8.0, 7.0}};
+        const QVector<QVariantList> rows{{"总仓", "G1", "甲", "", "瓶", "", 5.0, -6.0, -1.0, 0.0, 0.0, 4.0},
+                                         {"总仓", "G2", "乙", "", "瓶", "B-01", 2.0, -3.0, -1.0, 0.0, 0.0, 2.0},
+                                         {"总仓", "G3", "丙", "", "瓶", "B-02", 9.0, -3.0, 6.0, 8.0, 7.0, 9.0}};
         *accepted = ShowStockCheck(errNo, QStringLiteral("以下批次的库存将为负数:"), Answer(rows), bookStock);
         return seen;
     }
@@ -227,7 +227,7 @@ TEST_F(StockCheckTest, EachReplyShowsItsListAndColumns)
     // goods: every row, the book stock with WARNWHILEZEROONHAND; cancel refuses
     seen = Shown(1501, true, "btnCancel", &accepted);
     EXPECT_FALSE(accepted);
-    EXPECT_TRUE(seen.contains(QStringLiteral("账面库存")));
+    EXPECT_TRUE(seen.contains(QStringLiteral("账面库存")) && seen.contains(QStringLiteral("新库存"))) << "the book stock beside the stock after";
     EXPECT_TRUE(seen.contains(QStringLiteral("G1")) && seen.contains(QStringLiteral("G2")) && seen.contains(QStringLiteral("G3")));
 
     // limits: the second list with the upper and lower limits

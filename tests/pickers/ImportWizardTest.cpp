@@ -64,11 +64,20 @@ protected:
         int offered = -1;
         FMessages->OnModal(QStringLiteral("BillLoadDetailForm"), [&](QDialog* d) {
             auto* w = FormIn<TBillLoadDetailForm>(d);
+            const bool render = file.endsWith(QLatin1String(".xlsx"));
+            if (render)
+                Expose(d);
             w->edFileName->setText(file);
+            if (render)
+                Render(d, QStringLiteral("BillLoadDetailForm-1"));
             w->btnNext->click();
             EXPECT_EQ(w->Step(), 2) << FMessages->Texts().join(u'\n').toStdString();
             w->btnAutoAdd->click();
+            if (render)
+                Render(d, QStringLiteral("BillLoadDetailForm-2"));
             w->btnNext->click();
+            if (render)
+                Render(d, QStringLiteral("BillLoadDetailForm-3"));
             EXPECT_EQ(w->Step(), 3);
             EXPECT_EQ(d->windowTitle(), QStringLiteral("导入单据明细向导--3步骤之3"));
             offered = w->tbLines->rowCount();
