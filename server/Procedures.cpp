@@ -7,6 +7,7 @@
 #include "server/GoodsInfo.h"
 #include "server/Login.h"
 #include "server/NewCompany.h"
+#include "server/PrintMark.h"
 #include "server/Rights.h"
 #include "server/Schema.h"
 #include "server/ServerSql.h"
@@ -214,6 +215,7 @@ void RegisterServerProcedures()
     RegisterBillProcedures();
     RegisterLoginMethods();
     RegisterNewCompanyMethod();
+    RegisterPrintMarkMethod();
 }
 
 bool InitializeDatabase(TClientConnection& con, bool withDemoData)
