@@ -20,10 +20,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const QString kDyn = QStringLiteral("Dyn_");
 const QString kCaptionNotice = QStringLiteral("提示");
+// A bill window opens no wider than an ordinary screen; its grid scrolls beyond that.
+constexpr int kWidestDefaultWindow = 1260;
+constexpr int kFormMargin = 12;
 
 // Section codes of a template field.
 enum { kHead = 1, kBody = 2, kDetail = 3, kFoot = 4 };
@@ -334,9 +339,18 @@ void TBillStyleForm::FitToTemplate()
         ItemDBGrid->setMinimumHeight(header + 12 * rowHeight + footer + ItemDBGrid->horizontalScrollBar()->sizeHint().height() +
                                      2 * ItemDBGrid->frameWidth());
     }
-    const QSize need = layout()->totalMinimumSize().expandedTo(minimumSizeHint());
+    QSize need = layout()->totalMinimumSize().expandedTo(minimumSizeHint());
     if (isVisible())
         return;
+    // Wide enough for the template's columns, as far as an ordinary screen allows.
+    if (MasterDetailBill) {
+        int columns = ItemDBGrid->verticalHeader()->sizeHint().width() + ItemDBGrid->verticalScrollBar()->sizeHint().width() +
+                      2 * ItemDBGrid->frameWidth() + 8;
+        for (const TGridColumnLayout& c : ItemDBGrid->ColumnLayout())
+            if (const int col = ItemDBGrid->Model()->ColumnOfField(c.Field); col >= 0 && !ItemDBGrid->isColumnHidden(col))
+                columns += ItemDBGrid->columnWidth(col);
+        need.setWidth(std::max(need.width(), std::min(columns + 2 * kFormMargin, kWidestDefaultWindow)));
+    }
     const QSize now = size();
     if (now.width() < need.width() || now.height() < need.height()) {
         resize(now.expandedTo(need));
@@ -671,13 +685,7 @@ void TBillStyleForm::SetPrintVariables(QVariantMap& v)
 void TBillStyleForm::DoPrintBill(bool preview)
 {
     const TField* rpt = cdsMaster->FindField(QStringLiteral("RPTID"));
-    TPrintBillOptions options;
-    options.Output = preview                    ? TPrintOutput::Preview
-                     : !PdfOutputFile.isEmpty() ? TPrintOutput::Pdf
-                     : FPrintStraight           ? TPrintOutput::Printer
-                                                : TPrintOutput::PrintDialog;
-    options.PdfFile = PdfOutputFile;
-    options.Parent = this;
+    TPrintBillOptions options = PrintOptions(preview);
     options.WindowID = WindowID();
     options.TemplateID = FStyle.TemplateID > 0 ? FStyle.TemplateID : TStyleInfo::kStandardTemplate;
     SetPrintVariables(options.ExtraVariables);

@@ -1,32 +1,29 @@
 #include "goodsbill/GoodsBillForm.h"
 
+#include "goodsbill/BillChecks.h"
 #include "goodsbill/LinePricing.h"
+#include "goodsbill/MasterServices.h"
 #include "host/Host.h"
 #include "host/Lookups.h"
 #include "host/Rounding.h"
 #include "package/PackageSeams.h"
 #include "platform/DBControls.h"
+#include "services/BillDB.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
-const QString kCaptionNotice = QStringLiteral("提示");
 
 TField* FieldIn(TClientDataSet* ds, const QString& name)
 {
     return name.isEmpty() || !ds || !ds->Active() ? nullptr : ds->FindField(name);
-}
-
-void SetIn(TClientDataSet* ds, const QString& name, const QVariant& v)
-{
-    if (TField* f = FieldIn(ds, name))
-        f->SetValue(v);
 }
 
 int IntOf(const TField* f) { return f && !f->IsNull() ? f->AsInteger() : 0; }
@@ -64,6 +61,36 @@ void RegisterBillLookups()
 }
 } // namespace
 
+// The engines call back into the form's routines, so that a bill that adds to one is heard
+// however the change came (typed, scanned, copied, taken from a source bill).
+class TGoodsBillForm::TFormLines : public TGoodsLines {
+public:
+    TFormLines(TGoodsBillForm* form, TGoodsBillContext* context, TLinePricing* pricing)
+        : TGoodsLines(context, pricing), FForm(form)
+    {
+    }
+    void GoodsChanged() override { FForm->GoodsChanged(DField(Context().Names.GoodsID)); }
+    void UnitChanged() override { FForm->UnitChanged(DField(Context().Names.UnitID)); }
+    void BaseGoodsChanged() { TGoodsLines::GoodsChanged(); }
+    void BaseUnitChanged() { TGoodsLines::UnitChanged(); }
+
+private:
+    TGoodsBillForm* FForm;
+};
+
+class TGoodsBillForm::TFormServices : public TMasterServices {
+public:
+    TFormServices(TGoodsBillForm* form, TGoodsBillContext* context, TGoodsLines* lines)
+        : TMasterServices(context, lines), FForm(form)
+    {
+    }
+    void ClientChanged() override { FForm->ClientChanged(); }
+    void BaseClientChanged() { TMasterServices::ClientChanged(); }
+
+private:
+    TGoodsBillForm* FForm;
+};
+
 TGoodsBillForm::TGoodsBillForm(QWidget* owner) : TBillStyleForm(owner)
 {
     RegisterBillLookups();
@@ -94,7 +121,56 @@ TGoodsBillForm::TGoodsBillForm(QWidget* owner) : TBillStyleForm(owner)
     ItemDBGrid->SetColumnEntry(FieldNames.GoodsID, [this](const QString& text) { return EnterGoodsText(text); });
 }
 
-TGoodsBillForm::~TGoodsBillForm() = default;
+TGoodsBillForm::~TGoodsBillForm()
+{
+    // The engines hook the pricing engine; they go first.
+    FServices.reset();
+    FChecks.reset();
+    FLines.reset();
+    FPricing.reset();
+}
+
+TGoodsLines* TGoodsBillForm::Lines() const { return FLines.get(); }
+
+TMasterServices* TGoodsBillForm::Services() const { return FServices.get(); }
+
+void TGoodsBillForm::CreateEngines()
+{
+    TBillDocument* doc = Document();
+    TClientConnection* con = doc->Connection();
+    FContext = TGoodsBillContext();
+    FContext.Con = con;
+    FContext.Session = doc->Session();
+    FContext.Master = cdsMaster;
+    FContext.Detail = cdsDetail;
+    FContext.Names = FieldNames;
+    FContext.Settings = GoodsSettings;
+    FContext.MasterTable = MasterTable;
+    FContext.KeyField = KeyField;
+    FContext.DetailTable = DetailTable;
+    // The package's data module is shared by every bill (its goods-info answer is the cache);
+    // a window opened without the package keeps one of its own.
+    FContext.BillDB = TBillDB::Current();
+    if (!FContext.BillDB) {
+        FOwnBillDB = std::make_unique<TBillDB>(nullptr, con);
+        FContext.BillDB = FOwnBillDB.get();
+    }
+    FContext.Prompter = &doc->Prompts();
+    FContext.BillReadOnly = [this] { return ReadOnly(); };
+
+    const TBillSession& session = FContext.Session;
+    FPricing = std::make_unique<TLinePricing>(cdsDetail, FieldNames, GoodsSettings,
+                                              TPricingOptions::Read([&session](const QString& k) { return session.OptionValue(k); }),
+                                              cdsMaster);
+    FPricing->SetConnection(con);
+    FLines = std::make_unique<TFormLines>(this, &FContext, FPricing.get());
+    FLines->IsColumnReadOnly = [this](const QString& column) { return IsColumnReadOnly(column); };
+    FLines->NotCopiedFields = {QStringLiteral("refercount"), QStringLiteral("referbillid"), QStringLiteral("referbillcode"),
+                               QStringLiteral("referitemno"), QStringLiteral("refertype")};
+    FChecks = std::make_unique<TBillChecks>(&FContext, FLines.get());
+    FChecks->Periods = TBillPeriodDates::Read(con, session);
+    FServices = std::make_unique<TFormServices>(this, &FContext, FLines.get());
+}
 
 void TGoodsBillForm::InitBillForm()
 {
@@ -104,17 +180,7 @@ void TGoodsBillForm::InitBillForm()
         GoodsSettings.TradeSide = Document()->TradeSide;
     if (!MasterAmountFieldName.trimmed().isEmpty())
         FieldNames.MasterAmount = MasterAmountFieldName.trimmed();
-    const TBillSession& session = Document()->Session();
-    FPricing = std::make_unique<TLinePricing>(cdsDetail, FieldNames, GoodsSettings,
-                                              TPricingOptions::Read([&session](const QString& k) { return session.OptionValue(k); }),
-                                              cdsMaster);
-    FPricing->SetConnection(Document()->Connection());
-    FPricing->OnOtherField = [this](TLineRole role, TField* field) {
-        if (role == TLineRole::Goods)
-            GoodsChanged(field);
-        else if (role == TLineRole::Unit)
-            UnitChanged(field);
-    };
+    CreateEngines();
     TBillStyleForm::InitBillForm();
     if (TPackageSeams::ShowSourceActions)
         TPackageSeams::ShowSourceActions(this);
@@ -124,24 +190,13 @@ void TGoodsBillForm::InitBillForm()
 
 QString TGoodsBillForm::PeriodCaption() const
 {
+    if (FChecks && FChecks->Periods.InventoryYear > 0)
+        return InventoryPeriodCaption(FChecks->Periods.InventoryYear, FChecks->Periods.InventoryMonth);
     const QDate start = Document()->Session().PeriodStart;
-    if (!start.isValid())
-        return QString();
-    return QStringLiteral(" [ 进销存期间：") + QString::number(start.year()) + QStringLiteral("年") + QString::number(start.month()) +
-           QStringLiteral("月 ") + QStringLiteral("]");
+    return start.isValid() ? InventoryPeriodCaption(start.year(), start.month()) : QString();
 }
 
-QString TGoodsBillForm::GoodsFilter() const
-{
-    switch (BillType) {
-    case 15: return QStringLiteral(" closed='F' and kind <=3 and inf_costingtypeid<>2");
-    case 16: return QStringLiteral(" closed='F' and kind <=3");
-    case 19: return QStringLiteral(" closed='F' and kind <=3 and inf_costingtypeid<>2 and inf_costingtypeid<>4");
-    case 22: case 40: case 44: return QStringLiteral(" closed='F' and  kind <= 3 ");
-    default: break;
-    }
-    return GoodsSettings.TradeSide == tsStock ? QStringLiteral(" closed='F' and  kind <= 3 ") : QStringLiteral(" closed='F' ");
-}
+QString TGoodsBillForm::GoodsFilter() const { return GoodsListFilter(BillType, GoodsSettings.TradeSide); }
 
 // ====================================================================== the grid
 
@@ -149,7 +204,8 @@ void TGoodsBillForm::ApplyBillStyle()
 {
     TBillStyleForm::ApplyBillStyle();
     if (TField* shop = FieldIn(cdsMaster, QStringLiteral("shopname")); shop && BranchLabel->isVisible())
-        BranchLabel->setText(QStringLiteral("分支机构名称：") + shop->AsString());
+        BranchLabel->setText(BranchFootText(shop->AsString()));
+    ShowTaxColumns();
 }
 
 void TGoodsBillForm::FormatGridColumn(const QString& fieldName)
@@ -183,19 +239,17 @@ bool TGoodsBillForm::IsColumnReadOnly(const QString&) { return false; }
 
 bool TGoodsBillForm::CellReadOnly(const QString& fieldName)
 {
-    if (ReadOnly() || IsColumnReadOnly(fieldName))
+    if (ReadOnly())
+        return true;
+    // The line engine's rules: the bill, the bill's own column rule, lines taken from bills
+    // that moved on, prices of gift lines, batches of goods kept without batches.
+    if (FLines ? FLines->ColumnEntered(fieldName).ReadOnly : IsColumnReadOnly(fieldName))
         return true;
     const QString key = fieldName.toLower();
-    // Lines taken from other bills are fixed once the bill has moved on.
-    if (FieldIn(cdsDetail, FieldNames.ReferBillID) && IntOf(FieldIn(cdsMaster, QStringLiteral("flag"))) != 0)
-        return true;
-    if ((key == FieldNames.UnitPrice.toLower() || key == FieldNames.NPrice.toLower() || key == FieldNames.Disc.toLower()) && FPricing &&
-        FPricing->IsGiftLine())
-        return true;
-    // Batch, production and expiry dates belong to goods kept in batches only.
-    if (key == FieldNames.BatchCode.toLower() || key == QLatin1String("produceddate") || key == FieldNames.ValidDate.toLower()) {
+    // Production and expiry dates, like the batch, belong to goods kept in batches only.
+    if (key == QLatin1String("produceddate") || key == FieldNames.ValidDate.toLower()) {
         const TField* ctrl = FieldIn(cdsDetail, QStringLiteral("batchctrl"));
-        return !ctrl || ctrl->AsString() != QLatin1String("T");
+        return !ctrl || ctrl->AsString().trimmed() != QLatin1String("T");
     }
     // The unit follows the goods: no goods, no unit to choose.
     if (key == FieldNames.UnitID.toLower())
@@ -205,9 +259,10 @@ bool TGoodsBillForm::CellReadOnly(const QString& fieldName)
 
 void TGoodsBillForm::ColumnEntered(const QString& fieldName)
 {
-    // The unit list is built when its editor opens, from the line's goods; the read-only
-    // rules are asked by the grid itself for each cell it enters.
-    Q_UNUSED(fieldName);
+    // The read-only rules are asked by the grid for each cell it enters; entering the unit
+    // column sets the engine's unit filter, which the unit editor reads when it opens.
+    if (FLines)
+        FLines->ColumnEntered(fieldName);
 }
 
 void TGoodsBillForm::StartNewLine()
@@ -237,12 +292,10 @@ void TGoodsBillForm::InsertDetailLine()
 
 bool TGoodsBillForm::IsBlankLine() const
 {
-    if (!cdsDetail->Active() || cdsDetail->IsEmpty())
+    if (!cdsDetail->Active() || cdsDetail->IsEmpty() || cdsDetail->State() != TDataSetState::dsInsert)
         return false;
-    if (cdsDetail->State() != TDataSetState::dsInsert && cdsDetail->State() != TDataSetState::dsEdit)
-        return IntOf(FieldIn(cdsDetail, FieldNames.GoodsID)) == 0 && cdsDetail->State() == TDataSetState::dsInsert;
     const TField* goods = FieldIn(cdsDetail, FieldNames.GoodsID);
-    return cdsDetail->State() == TDataSetState::dsInsert && goods && IntOf(goods) == 0;
+    return goods && IntOf(goods) == 0;
 }
 
 void TGoodsBillForm::DeleteDetailLine()
@@ -266,43 +319,23 @@ bool TGoodsBillForm::PostAndValidate()
 
 void TGoodsBillForm::CopyDetailLine()
 {
-    if (!cdsDetail->Active() || cdsDetail->IsEmpty() || ReadOnly() || !ItemDBGrid->PostEditor())
+    if (!FLines || !cdsDetail->Active() || cdsDetail->IsEmpty() || ReadOnly() || !ItemDBGrid->PostEditor())
         return;
-    SetDataSetPost(cdsDetail);
-    const TField* goods = FieldIn(cdsDetail, FieldNames.GoodsID);
-    const TField* price = FieldIn(cdsDetail, FieldNames.UnitPrice);
-    if ((goods && IntOf(goods) == 0) || (price && price->IsNull()))
-        return;
-    QVariantList values;
+    QStringList keep = FLines->NotCopiedFields;
+    // What the line may not be given is not copied either (names shown from other tables).
     for (int i = 0; i < cdsDetail->FieldCount(); ++i)
-        values << cdsDetail->Fields(i)->Value();
-    static const QStringList kOwn{QStringLiteral("itemno"), QStringLiteral("refercount"), QStringLiteral("referbillid"),
-                                  QStringLiteral("referbillcode"), QStringLiteral("referitemno"), QStringLiteral("refertype")};
-    FFilling = true;
-    try {
-        cdsDetail->Append();
-        for (int i = 0; i < cdsDetail->FieldCount(); ++i) {
-            TField* f = cdsDetail->Fields(i);
-            if (f->ReadOnly || f->FieldKind() != TFieldKind::fkData || kOwn.contains(f->FieldName().toLower()) ||
-                f->FieldName().compare(KeyField, Qt::CaseInsensitive) == 0)
-                continue;
-            f->SetValue(values[i]);
-        }
-        SetDataSetPost(cdsDetail);
-    } catch (...) {
-        FFilling = false;
-        throw;
-    }
-    FFilling = false;
-    Document()->KeepMasterTotal();
+        if (cdsDetail->Fields(i)->ReadOnly)
+            FLines->NotCopiedFields << cdsDetail->Fields(i)->FieldName();
+    const bool copied = FLines->CopyLine();
+    FLines->NotCopiedFields = keep;
+    if (copied)
+        Document()->KeepMasterTotal();
 }
 
 void TGoodsBillForm::SetPrice()
 {
-    if (!FPricing || !FPricing->LineHasGoods()) {
-        ShowInformation(QStringLiteral("货品没有输入，不能设置价格."), kCaptionNotice);
+    if (!FLines || !FLines->CanSetPrice())
         return;
-    }
     if (TPackageSeams::SetLinePrice) {
         TPackageSeams::SetLinePrice(this);
         // kept or put back, the line's amount may differ from what the total counted
@@ -326,7 +359,8 @@ int TGoodsBillForm::TakeSourceLines(int sourceKind)
 void TGoodsBillForm::DetailNewRecord(TClientDataSet* ds)
 {
     TBillStyleForm::DetailNewRecord(ds);
-    if (FPricing && !FFilling)
+    // A copied line brings its own figures.
+    if (FPricing && FContext.WriteDepth == 0)
         FPricing->DetailNewRecord();
     // Figures a line cannot be stored without start at 0; the goods and unit are chosen.
     for (const QString& name : RequiredDetailFields.split(u',', Qt::SkipEmptyParts)) {
@@ -341,150 +375,105 @@ void TGoodsBillForm::DetailNewRecord(TClientDataSet* ds)
 void TGoodsBillForm::DetailFieldChanged(TField* field)
 {
     TBillStyleForm::DetailFieldChanged(field);
-    if (FPricing && !FFilling)
-        FPricing->DetailFieldChanged(field);
-}
-
-void TGoodsBillForm::FillFromGoodsInfo(int getType)
-{
-    TClientDataSet* d = cdsDetail;
-    TClientStoredProc proc(Document()->Connection(), QStringLiteral("getgoodsinfo;1"));
-    TProcParams& p = proc.Params;
-    p.Add(QStringLiteral("@RETURN_VALUE"), TFieldType::ftInteger, TParamDirection::pdReturnValue);
-    const int batchRef = IntOf(FieldIn(d, FieldNames.BatchRefID));
-    const std::pair<const char*, int> keys[] = {
-        {"@gettype", getType},
-        {"@goodsid", IntOf(FieldIn(d, FieldNames.GoodsID))},
-        {"@unitid", getType == 1 ? 0 : IntOf(FieldIn(d, FieldNames.UnitID))},
-        {"@BillType", BillType},
-        {"@CVFlag", GoodsSettings.TradeSide},
-        {"@CVID", IntOf(FieldIn(cdsMaster, FieldNames.MasterClientID))},
-        {"@BATCHREFID", getType == 1 ? 0 : batchRef},
-    };
-    for (const auto& [name, value] : keys)
-        p.Add(QString::fromLatin1(name), TFieldType::ftInteger).Value = value;
-    p.Add(QStringLiteral("@DefaultPrice"), TFieldType::ftFloat, TParamDirection::pdInputOutput, 8).Value = 0.0;
-    p.Add(QStringLiteral("@Filter"), TFieldType::ftString, TParamDirection::pdInput, 255).Value = getType == 1 ? GoodsFilter() : QString();
-    p.Add(QStringLiteral("@shopid"), TFieldType::ftInteger).Value = IntOf(FieldIn(cdsMaster, QStringLiteral("shopid")));
-    p.Add(QStringLiteral("@storeid"), TFieldType::ftInteger).Value = IntOf(FieldIn(cdsMaster, FieldNames.MasterStoreID));
-    proc.Open();
-    TClientDataSet* rows = proc.Rows();
-    const bool found = rows->Active() && !rows->IsEmpty();
-    auto col = [rows, found](const char* name) { return found && rows->FindField(QString::fromLatin1(name)) ? rows->FindField(QString::fromLatin1(name))->Value() : QVariant(); };
-
-    if (getType == 1) {
-        if (!found || (GoodsSettings.RefuseKind3Goods && col("kind").toInt() == 3)) {
-            SetIn(d, FieldNames.GoodsID, found ? QVariant() : QVariant(0));
-            return;
-        }
-        SetIn(d, FieldNames.GoodsCode, col("Code"));
-        SetIn(d, FieldNames.GoodsName, col("Name"));
-        SetIn(d, FieldNames.UnitID, col("UnitID"));
-        SetIn(d, FieldNames.BaseUnit, col("unitname"));
-        SetIn(d, QStringLiteral("specs"), col("specs"));
-        SetIn(d, QStringLiteral("batchctrl"), col("batchctrl"));
-        SetIn(d, QStringLiteral("inf_costingtypeid"), col("inf_costingtypeid"));
-        SetIn(d, QStringLiteral("goodskind"), col("kind"));
-        for (int i = 1; i <= 10; ++i) {
-            const QByteArray n = "goodsuserdef" + QByteArray::number(i);
-            SetIn(d, QString::fromLatin1(n), col(n.constData()));
-        }
-        SetIn(d, FieldNames.ValidDates, col("ValidDates"));
-        SetIn(d, FieldNames.ShortName, col("ShortName"));
-        if (BillType == 2 || BillType == 3 || BillType == 4 || BillType == 27)
-            SetIn(d, QStringLiteral("APRICE"), col("aprice"));
-        return;
-    }
-    const double qty = FieldIn(d, FieldNames.UnitQty) ? cdsDetail->FindField(FieldNames.UnitQty)->AsFloat() : 0.0;
-    const double rate = found ? col("unitrate").toDouble() : 1.0;
-    SetIn(d, FieldNames.Unit, found ? col("unitname") : QVariant());
-    SetIn(d, FieldNames.UnitRate, rate);
-    SetIn(d, FieldNames.Quantity, Round(rate * qty, 6));
-    SetIn(d, FieldNames.BarCode, found ? col("barcode") : QVariant());
-    if (FieldIn(d, QStringLiteral("unitaprice")) && found)
-        SetIn(d, QStringLiteral("unitaprice"), Round(col("aprice").toDouble() * rate, 8));
-    FPricing->SetDefaultUnitPrice(found ? col("DefaultPrice").toDouble() : 0.0, found ? col("aprice").toDouble() : 0.0);
+    if (FLines)
+        FLines->DetailFieldChanged(field);
 }
 
 void TGoodsBillForm::GoodsChanged(TField*)
 {
-    TClientDataSet* d = cdsDetail;
-    for (const QString& n : {FieldNames.BatchCode, QStringLiteral("validdate"), FieldNames.BatchRefID, QStringLiteral("produceddate"),
-                             QStringLiteral("memo"), FieldNames.ReferBillID, FieldNames.ReferBillCode})
-        if (TField* f = FieldIn(d, n); f && !f->IsNull())
-            f->SetValue(QVariant());
-    if (IntOf(FieldIn(d, FieldNames.GoodsID)) == 0) {
-        for (const QString& n : {FieldNames.GoodsCode, FieldNames.GoodsName, FieldNames.UnitID, FieldNames.BaseUnit,
-                                 QStringLiteral("specs"), QStringLiteral("batchctrl")})
-            SetIn(d, n, QVariant());
-        return;
-    }
-    FillFromGoodsInfo(1);
-    if (IntOf(FieldIn(d, FieldNames.GoodsID)) == 0)
-        return;
-    SetIn(d, FieldNames.FollowUpQty, 0);
-    UnitChanged(FieldIn(d, FieldNames.UnitID));
+    if (FLines)
+        FLines->BaseGoodsChanged();
 }
 
 void TGoodsBillForm::UnitChanged(TField*)
 {
-    if (!FieldIn(cdsDetail, FieldNames.GoodsCode) || cdsDetail->FindField(FieldNames.GoodsCode)->AsString().isEmpty())
-        return;
-    FillFromGoodsInfo(2);
+    if (FLines)
+        FLines->BaseUnitChanged();
 }
+
+// ====================================================================== master fields, checks
+
+void TGoodsBillForm::OnMasterFieldChanged(TField* field)
+{
+    TBillStyleForm::OnMasterFieldChanged(field);
+    if (FServices)
+        FServices->MasterFieldChanged(field);
+    if (field->FieldName().compare(FieldNames.MasterBillTypeID, Qt::CaseInsensitive) == 0)
+        RefreshFieldState(field->FieldName());
+}
+
+void TGoodsBillForm::ClientChanged()
+{
+    if (!FServices)
+        return;
+    const int lines = cdsDetail->Active() ? cdsDetail->RecordCount() : 0;
+    const int current = cdsDetail->Active() ? cdsDetail->RecNo() : 0;
+    FServices->BaseClientChanged();
+    if (!cdsDetail->Active())
+        return;
+    // The previous partner's source lines went: the totals follow. Otherwise the clerk stays
+    // on the line he was on, whichever lines the partner change looked at.
+    if (cdsDetail->RecordCount() != lines)
+        Document()->KeepMasterTotal();
+    else if (current > 0 && cdsDetail->RecNo() != current)
+        cdsDetail->SetRecNo(current);
+}
+
+void TGoodsBillForm::RefreshFieldState(const QString& fieldName)
+{
+    TBillStyleForm::RefreshFieldState(fieldName);
+    if (fieldName.isEmpty() || fieldName.compare(QLatin1String("flag"), Qt::CaseInsensitive) == 0 ||
+        fieldName.compare(FieldNames.MasterBillTypeID, Qt::CaseInsensitive) == 0)
+        ShowTaxColumns();
+}
+
+void TGoodsBillForm::ShowTaxColumns()
+{
+    if (!FServices || !MasterDetailBill || !cdsDetail->Active() || !FieldIn(cdsMaster, FieldNames.MasterBillTypeID))
+        return;
+    const TTaxColumns tax = FServices->TaxColumns();
+    if (!tax.Applies)
+        return;
+    // Only columns the template shows are shown; the rule hides some of them.
+    auto show = [this](const QString& field, bool on) {
+        const int col = ItemDBGrid->Model()->ColumnOfField(field);
+        if (col < 0)
+            return;
+        const auto& layout = ItemDBGrid->ColumnLayout();
+        const bool inTemplate = std::any_of(layout.cbegin(), layout.cend(), [&field](const TGridColumnLayout& c) {
+            return c.Field.compare(field, Qt::CaseInsensitive) == 0;
+        });
+        ItemDBGrid->setColumnHidden(col, !(inTemplate && on));
+    };
+    show(FieldNames.TaxPrice, tax.TaxPrice);
+    show(FieldNames.GoodsAmt, tax.GoodsAmt);
+    show(FieldNames.TaxAmt, tax.TaxAmt);
+    show(FieldNames.TaxRate, tax.TaxRate);
+    if (TField* amount = FieldIn(cdsDetail, FieldNames.Amount); amount && !tax.AmountTitle.isEmpty() && amount->DisplayLabel != tax.AmountTitle) {
+        amount->DisplayLabel = tax.AmountTitle;
+        const int col = ItemDBGrid->Model()->ColumnOfField(FieldNames.Amount);
+        emit ItemDBGrid->Model()->headerDataChanged(Qt::Horizontal, col, col);
+    }
+}
+
+bool TGoodsBillForm::ValidateMaster()
+{
+    return TBillStyleForm::ValidateMaster() && (!FChecks || FChecks->ValidateMaster());
+}
+
+bool TGoodsBillForm::ValidateDetail()
+{
+    if (!TBillStyleForm::ValidateDetail())
+        return false;
+    // Lines of income and expense kinds have no goods: the goods checks are not theirs.
+    if (!FChecks || !MasterDetailBill || !FieldIn(cdsDetail, FieldNames.GoodsID))
+        return true;
+    return FChecks->ValidateDetail();
+}
+
+bool TGoodsBillForm::CanDeleteBill() { return TBillStyleForm::CanDeleteBill() && (!FChecks || FChecks->CanDeleteBill()); }
 
 // ====================================================================== goods entry
-
-TGoodsEntry TGoodsBillForm::FindGoods(const QString& typed) const
-{
-    TGoodsEntry e;
-    const QString text = typed.trimmed();
-    if (text.isEmpty())
-        return e;
-    TClientConnection* con = Document()->Connection();
-    const QString filter = GoodsFilter();
-    auto first = [con](const QString& sql, const TSqlParams& params) {
-        TClientDataSet rows;
-        con->OpenDataSet(sql, &rows, params);
-        return rows.IsEmpty() ? QVariantList() : QVariantList{rows.Fields(0)->Value(), rows.FieldCount() > 1 ? rows.Fields(1)->Value() : QVariant()};
-    };
-    // a goods code
-    QVariantList hit = first(QStringLiteral("select goodsid from goods where code = :code and ") + filter, {{QStringLiteral("code"), text}});
-    if (!hit.isEmpty()) {
-        e.GoodsID = hit[0].toInt();
-        return e;
-    }
-    // a bar code of one of its units
-    hit = first(QStringLiteral("select u.goodsid, u.unitid from goodsunit u join goods g on g.goodsid = u.goodsid where u.barcode = :barcode and ") +
-                    QString(filter).replace(QStringLiteral("closed"), QStringLiteral("g.closed")).replace(QStringLiteral("kind"), QStringLiteral("g.kind")),
-                {{QStringLiteral("barcode"), text}});
-    if (!hit.isEmpty()) {
-        e.GoodsID = hit[0].toInt();
-        e.UnitID = hit[1].toInt();
-        return e;
-    }
-    // a scale label: prefix, weight code, grams, check digit
-    const QString prefix = Document()->Session().OptionValue(QStringLiteral("WEIGHTPRECODE")).trimmed();
-    if (!prefix.isEmpty() && text.size() == 13 && text.left(2) == prefix) {
-        hit = first(QStringLiteral("select goodsid, unitid from goodsunit where weightcode = :weightcode"),
-                    {{QStringLiteral("weightcode"), text.mid(2, 5)}});
-        bool ok = false;
-        const int grams = text.mid(7, 5).toInt(&ok);
-        if (!hit.isEmpty() && ok) {
-            e.GoodsID = hit[0].toInt();
-            e.UnitID = hit[1].toInt();
-            e.Quantity = grams * 0.001;
-            return e;
-        }
-    }
-    // a name or pinyin initials that name one goods only
-    TClientDataSet rows;
-    con->OpenDataSet(QStringLiteral("select goodsid from goods where (name = :t or upper(pyassist) = upper(:t)) and ") + filter, &rows,
-                     {{QStringLiteral("t"), text}});
-    if (rows.RecordCount() == 1)
-        e.GoodsID = rows.Fields(0)->AsInteger();
-    return e;
-}
 
 int TGoodsBillForm::LineOfGoods(int goodsId, int unitId) const
 {
@@ -507,49 +496,29 @@ int TGoodsBillForm::LineOfGoods(int goodsId, int unitId) const
 
 bool TGoodsBillForm::EnterGoodsText(const QString& text)
 {
-    if (ReadOnly() || !cdsDetail->Active())
+    if (ReadOnly() || !cdsDetail->Active() || !FLines)
         return false;
-    const TField* code = FieldIn(cdsDetail, FieldNames.GoodsCode);
-    if (code && !cdsDetail->IsEmpty() && code->AsString() == text.trimmed()) {
-        ItemDBGrid->SetNextCell(FieldNames.UnitQty);
-        return true;
-    }
-    const TGoodsEntry entry = FindGoods(text);
-    if (!entry.Found())
+    const bool newLine = cdsDetail->IsEmpty() || IsBlankLine();
+    const TGoodsEntry how = FLines->EnterGoodsText(text);
+    FLines->ClearFocusRequest();
+    if (how == TGoodsEntry::NotFound)
         return false;
-    const double qty = entry.Quantity > 0 ? entry.Quantity : 1.0;
-    if (Document()->Session().OptionValue(QStringLiteral("SCANADDQTY")) == QLatin1String("1")) {
-        int unit = entry.UnitID;
-        if (unit == 0)
-            unit = Document()->Connection()->ExecuteScalar(QStringLiteral("select unitid from goodsunit where goodsid = :g and unittype = 0"),
-                                                           {{QStringLiteral("g"), entry.GoodsID}}).toInt();
-        const int row = LineOfGoods(entry.GoodsID, unit);
+    if (how != TGoodsEntry::Unchanged && newLine && Document()->Session().OptionValue(QStringLiteral("SCANADDQTY")) == QLatin1String("1")) {
+        const int row = LineOfGoods(IntOf(FieldIn(cdsDetail, FieldNames.GoodsID)), IntOf(FieldIn(cdsDetail, FieldNames.UnitID)));
         if (row >= 0) {
             // One more of what is on the bill already: that line grows, no new line.
-            if (IsBlankLine())
-                cdsDetail->Cancel();
-            else if (cdsDetail->State() == TDataSetState::dsInsert || cdsDetail->State() == TDataSetState::dsEdit)
-                cdsDetail->Post();
+            const double qty = how == TGoodsEntry::ScaleLabel ? cdsDetail->FindField(FieldNames.UnitQty)->AsFloat() : 1.0;
+            cdsDetail->Cancel();
             cdsDetail->SetRecNo(row + 1);
             TField* q = cdsDetail->FindField(FieldNames.UnitQty);
             cdsDetail->Edit();
             q->SetValue(q->AsFloat() + qty);
             cdsDetail->Post();
+            Document()->KeepMasterTotal();
             ItemDBGrid->SetNextCell(FieldNames.GoodsID, false);
             return true;
         }
     }
-    if (cdsDetail->IsEmpty())
-        cdsDetail->Append();
-    else if (cdsDetail->State() == TDataSetState::dsBrowse)
-        cdsDetail->Edit();
-    cdsDetail->FindField(FieldNames.GoodsID)->SetValue(entry.GoodsID);
-    if (IntOf(FieldIn(cdsDetail, FieldNames.GoodsID)) != entry.GoodsID)
-        return false; // refused by the goods routine (a kind the bill takes no part in)
-    if (entry.UnitID > 0 && IntOf(FieldIn(cdsDetail, FieldNames.UnitID)) != entry.UnitID)
-        cdsDetail->FindField(FieldNames.UnitID)->SetValue(entry.UnitID);
-    if (entry.Quantity > 0)
-        SetIn(cdsDetail, FieldNames.UnitQty, entry.Quantity);
     ItemDBGrid->SetNextCell(FieldNames.UnitQty);
     return true;
 }

@@ -4,22 +4,20 @@
 // or scale label and Enter fill the line and go to the quantity; Enter walks the editable
 // cells and opens a new line after the last one), applies the column entry rules, and hands
 // every edited line field to the pricing engine, which brings the line's prices, tax and
-// amounts in line with it. Every concrete bill derives from it.
+// amounts in line with it. The rules themselves live in the engines without widgets (goods
+// lines, checks, master services); the form builds them over its datasets and calls them.
+// Every concrete bill derives from it.
 #include "goodsbill/BillStyleForm.h"
 #include "goodsbill/GoodsFieldNames.h"
+#include "goodsbill/GoodsLines.h"
 
 #include <memory>
 
+class TBillChecks;
+class TBillDB;
 class TLinePricing;
+class TMasterServices;
 class QLabel;
-
-// How a typed text was found as goods.
-struct TGoodsEntry {
-    int GoodsID = 0;
-    int UnitID = 0;      // 0: the goods' base unit
-    double Quantity = 0; // a scale label's weight; 0 otherwise
-    bool Found() const { return GoodsID > 0; }
-};
 
 class TGoodsBillForm : public TBillStyleForm {
     Q_OBJECT
@@ -31,24 +29,29 @@ public:
     TGoodsFieldNames FieldNames;
     TGoodsFormSettings GoodsSettings;
     TLinePricing* Pricing() const { return FPricing.get(); }
+    // The engines of this bill, made by InitBillForm (null before).
+    TGoodsLines* Lines() const;
+    TBillChecks* Checks() const { return FChecks.get(); }
+    TMasterServices* Services() const;
     // The goods list's filter of this bill (closed goods and kinds the bill takes no part in).
     QString GoodsFilter() const;
     QLabel* BranchLabel = nullptr; // "分支机构名称：" in multi-branch mode
 
     // ---- goods entry
-    // Finds typed text as a goods code, a bar code of one of its units, a scale label
-    // ("WEIGHTPRECODE") or a unique name or pinyin initials. Nothing found: GoodsID 0.
-    TGoodsEntry FindGoods(const QString& text) const;
     // The Enter of the goods column: fills the current line with what the text names and
-    // moves to the quantity. With "SCANADDQTY" on, goods already on another line add their
-    // quantity there instead. False when the text names no goods (the line stays as it was).
+    // moves to the quantity: a goods code, a bar code of one of its units (that unit), a scale
+    // label ("WEIGHTPRECODE": unit and weight), a name or pinyin initials. With "SCANADDQTY"
+    // on, goods scanned on a new line that stand on another line already add their quantity
+    // there instead. False when the text names no goods (the line stays as it was).
     bool EnterGoodsText(const QString& text);
 
     // ---- virtual operations, in slot order
     virtual void ColumnEntered(const QString& fieldName);
     virtual bool IsColumnReadOnly(const QString& fieldName);
+    // The goods and unit routines of the line engine; a bill may add to them.
     virtual void GoodsChanged(TField* field);
     virtual void UnitChanged(TField* field);
+    virtual void ClientChanged();
 
     // ---- taken over from the base and style forms
     void InitBillForm() override;
@@ -61,6 +64,12 @@ public:
     void CopyDetailLine() override;
     void DeleteDetailLine() override;
     void SetPrice() override;
+    void OnMasterFieldChanged(TField* field) override;
+    bool ValidateMaster() override;
+    bool ValidateDetail() override;
+    bool CanDeleteBill() override;
+    // The tax columns follow the invoice kind (and the amount column's title with them).
+    void RefreshFieldState(const QString& fieldName) override;
     void ImportDetailLines() override;
     // The selection actions: lines taken from source bills through the package's seam.
     void SelectBillsToPayPurchase() override { TakeSourceLines(9); }
@@ -95,10 +104,19 @@ protected:
     QString PeriodCaption() const;
 
 private:
-    void FillFromGoodsInfo(int getType);
+    class TFormLines;
+    class TFormServices;
+    void CreateEngines();
+    void ShowTaxColumns();
     bool CellReadOnly(const QString& fieldName);
+    // The cursor to the field a refusing engine named.
+    void FollowFocusRequest(const TGoodsEngine& engine);
 
+    std::unique_ptr<TBillDB> FOwnBillDB;
+    TGoodsBillContext FContext;
     std::unique_ptr<TLinePricing> FPricing;
+    std::unique_ptr<TFormLines> FLines;
+    std::unique_ptr<TBillChecks> FChecks;
+    std::unique_ptr<TFormServices> FServices;
     QString FBaseCaption;
-    bool FFilling = false;
 };

@@ -464,8 +464,29 @@ public:
             option->features &= ~QStyleOptionViewItem::HasCheckIndicator;
             break;
         default:
+            FormatFigureText(option, f, index);
             break;
         }
+    }
+
+    // A figure the statement computes comes as text while the bill has no lines (there is
+    // no value to tell its type by); a number format given to its column still applies.
+    void FormatFigureText(QStyleOptionViewItem* option, TField* f, const QModelIndex& index) const
+    {
+        if (f->DataType() != TFieldType::ftString)
+            return;
+        const TDBGrid::TColumnSettings* s = FGrid->Settings(f->FieldName());
+        if (!s || s->DisplayFormat.isEmpty())
+            return;
+        const QVariant v = index.data(Qt::EditRole);
+        bool ok = false;
+        const double x = v.toString().trimmed().toDouble(&ok);
+        option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
+        if (!ok)
+            return;
+        const int dot = s->DisplayFormat.indexOf(u'.');
+        const int decimals = dot < 0 ? 0 : int(s->DisplayFormat.size()) - dot - 1;
+        option->text = QString::number(x, 'f', decimals);
     }
 
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override

@@ -403,6 +403,27 @@ QList<TFieldSpec> MasterField(const QString& token)
     return out;
 }
 
+// Widths that let a goods line with prices, tax and amounts be read without scrolling on
+// an ordinary screen: figures of up to eight digits, short texts, a long goods name.
+int DetailColumnWidth(const TFieldSpec& f)
+{
+    static const QStringList kNarrow{QStringLiteral("unitid"), QStringLiteral("disc"), QStringLiteral("taxrate"),
+                                     QStringLiteral("isbad"), QStringLiteral("useflag")};
+    const QString& n = f.Field;
+    if (n == QLatin1String("goodsname"))
+        return 160;
+    if (n == QLatin1String("memo"))
+        return 100;
+    if (f.SubType == 3)
+        return 90;
+    if (kNarrow.contains(n))
+        return 56;
+    if (n.contains(QLatin1String("qty")) || n.contains(QLatin1String("price")) || n.contains(QLatin1String("amt")) ||
+        n.contains(QLatin1String("amount")))
+        return 72;
+    return 80;
+}
+
 QList<TFieldSpec> DetailFields(const QString& token)
 {
     QStringList tokens;
@@ -430,7 +451,7 @@ QList<TFieldSpec> DetailFields(const QString& token)
     QList<TFieldSpec> out;
     for (const QString& t : std::as_const(tokens)) {
         TFieldSpec f = ParseCustom(t, 3);
-        f.Width = f.Field == QLatin1String("goodsname") ? 160 : f.Field == QLatin1String("memo") ? 120 : f.SubType == 3 ? 90 : 80;
+        f.Width = DetailColumnWidth(f);
         if (f.Field.startsWith(QLatin1String("userdef")))
             f.Shown = false;
         if (f.Field == QLatin1String("goodsid") || f.Field == QLatin1String("goodscode") || f.Field == QLatin1String("unitqty"))

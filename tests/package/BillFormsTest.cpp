@@ -100,7 +100,7 @@ protected:
         TClientDataSet* d = f->cdsDetail;
         ASSERT_TRUE(d && d->Active());
         const int goods = Scalar(QStringLiteral("select min(goodsid) from goods where kind < 4 and closed = 'F'"
-                                                " and inf_costingtypeid = 1"));
+                                                " and inf_costingtypeid = 1 and batchctrl = 'F'"));
         const int unit = Scalar(QStringLiteral("select unitid from goodsunit where unittype = 0 and goodsid = %1").arg(goods));
         const int ietype = Scalar(QStringLiteral("select min(a.ietypeid) from ietype a where not exists"
                                                  " (select 1 from ietype b where b.lcode like a.lcode || '_%')"));
