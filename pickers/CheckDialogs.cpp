@@ -16,8 +16,6 @@
 
 #include <memory>
 
-namespace {
-
 QPushButton* NewButton(QWidget* parent, const char* name, const char* text)
 {
     auto* b = new QPushButton(QString::fromUtf8(text), parent);
@@ -36,7 +34,7 @@ TDBGrid* NewListGrid(QWidget* parent, const char* name, TDataSource* source)
     return g;
 }
 
-void AddColumns(TKQDBGridMaster& grid, const QVector<std::tuple<const char*, const char*, int, const char*>>& columns)
+void SetListColumns(TKQDBGridMaster& grid, const QVector<std::tuple<const char*, const char*, int, const char*>>& columns)
 {
     grid.Columns.clear();
     for (const auto& [field, title, width, format] : columns)
@@ -44,6 +42,8 @@ void AddColumns(TKQDBGridMaster& grid, const QVector<std::tuple<const char*, con
                                   QString::fromLatin1(format));
     ApplyListedColumns(grid);
 }
+
+namespace {
 
 bool HasRows(TClientDataSet* ds) { return ds && ds->Active() && !ds->IsEmpty(); }
 
@@ -123,7 +123,7 @@ void TCheckPriceForm::SetLines(int mode, TClientDataSet* limitLines, TClientData
         label->setText(t.Intro + u':');
         const QByteArray price = t.PriceField.toLatin1();
         const QByteArray title = t.PriceTitle.toUtf8();
-        AddColumns(master, {{"code", "货品编码", 90, ""},
+        SetListColumns(master, {{"code", "货品编码", 90, ""},
                             {"name", "货品名称", 160, ""},
                             {"specs", "规格", 80, ""},
                             {"unitname", "单位", 50, ""},
@@ -255,7 +255,7 @@ void TBillCheckOnHandForm::SetRows(int errNo, const QString& intro, TClientDataS
         columns.append({"ZeroOnhand", "账面库存", 70, "0.####"});
     if (limits)
         columns.append({{"topqty", "库存上限", 70, "0.####"}, {"downqty", "库存下限", 70, "0.####"}});
-    AddColumns(limits ? FLimitsGrid : FShortGrid, columns);
+    SetListColumns(limits ? FLimitsGrid : FShortGrid, columns);
     laShort->setVisible(!limits);
     dgShort->setVisible(!limits);
     laLimits->setVisible(limits);

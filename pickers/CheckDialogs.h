@@ -15,6 +15,14 @@ class QPushButton;
 class TPacketParams;
 class TBillBaseForm;
 
+// ---- parts the small dialogs share
+// A button that is never the default one (Enter stays with the list).
+QPushButton* NewButton(QWidget* parent, const char* name, const char* text);
+// A read-only list on the source.
+TDBGrid* NewListGrid(QWidget* parent, const char* name, TDataSource* source);
+// The list's columns: field, title, width and display format, in this order.
+void SetListColumns(TKQDBGridMaster& grid, const QVector<std::tuple<const char*, const char*, int, const char*>>& columns);
+
 // ---- price warning
 // Mode 1: a purchase (prices above the limit), mode 2: a sale (prices below it). The list
 // compares with the system's limit (maxpprice / minsprice) or with the reference price.

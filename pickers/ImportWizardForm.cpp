@@ -1,6 +1,7 @@
 #include "pickers/ImportWizardForm.h"
 
 #include "host/Messages.h"
+#include "pickers/CheckDialogs.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -20,14 +21,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QPushButton* NewButton(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(QString::fromUtf8(text), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
 
 QTableWidget* NewTable(QWidget* parent, const char* name, const QStringList& titles)
 {

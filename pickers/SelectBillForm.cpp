@@ -1,6 +1,7 @@
 #include "pickers/SelectBillForm.h"
 
 #include "host/Messages.h"
+#include "pickers/CheckDialogs.h"
 #include "pickers/PickerData.h"
 
 #include <QCheckBox>
@@ -27,14 +28,6 @@ QDateEdit* NewDateEdit(QWidget* parent, const char* name)
     e->setCalendarPopup(true);
     e->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     return e;
-}
-
-QPushButton* NewButton(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(QString::fromUtf8(text), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
 }
 
 // The keys of the ticked rows of a list.

@@ -19,33 +19,6 @@
 
 namespace {
 
-QPushButton* NewButton(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(QString::fromUtf8(text), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
-TDBGrid* NewListGrid(QWidget* parent, const char* name, TDataSource* source)
-{
-    auto* g = new TDBGrid(parent);
-    g->setObjectName(QString::fromLatin1(name));
-    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    g->Model()->ReadOnly = true;
-    g->SetDataSource(source);
-    return g;
-}
-
-void ListColumns(TKQDBGridMaster& grid, const QVector<std::tuple<const char*, const char*, int, const char*>>& columns)
-{
-    grid.Columns.clear();
-    for (const auto& [field, title, width, format] : columns)
-        TSetDBGrid::AddColumnInfo(grid, QString::fromLatin1(field), QString::fromUtf8(title), width, true, true, ftNone,
-                                  QString::fromLatin1(format));
-    ApplyListedColumns(grid);
-}
-
 QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons)
 {
     auto* row = new QHBoxLayout;
@@ -145,7 +118,7 @@ void TCanCombinCalForm::Calculate(int goodsId, int storeId)
     for (const TCombinPart& p : std::as_const(FCalc.Parts))
         cdsParts->AppendRecord({p.Code, p.Name, p.Specs, p.Unit, p.OnHand, p.NeedQty});
     cdsParts->First();
-    ListColumns(FGrid, {{"GoodsCode", "货品编码", 90, ""},
+    SetListColumns(FGrid, {{"GoodsCode", "货品编码", 90, ""},
                         {"GoodsName", "货品名称", 150, ""},
                         {"GoodsSpecs", "规格", 80, ""},
                         {"GoodsUnit", "单位", 50, ""},
@@ -399,7 +372,7 @@ void TSelInProductPriceForm::Open(int goodsId, int unitId)
                                              " from indetail d join inproduct m on m.inproductid = d.inproductid"
                                              " where d.goodsid = :GoodsID order by m.billdate desc, m.inproductid desc"),
                               cdsPrices, {{QStringLiteral("GoodsID"), goodsId}});
-    ListColumns(FGrid, {{"BillDate", "入库日期", 100, ""}, {"code", "单号", 120, ""}, {"BatchCode", "批号", 90, ""}, {"Price", "价格", 80, "0.00##"}});
+    SetListColumns(FGrid, {{"BillDate", "入库日期", 100, ""}, {"code", "单号", 120, ""}, {"BatchCode", "批号", 90, ""}, {"Price", "价格", 80, "0.00##"}});
 }
 
 double TSelInProductPriceForm::ChosenPrice() const
@@ -462,7 +435,7 @@ TInOutSelectorForm::TInOutSelectorForm(TClientConnection* con, TBillSession sess
 void TInOutSelectorForm::Open(int storeId)
 {
     Connection()->OpenDataSet(InOutSelectorSql(storeId), cdsBills, InOutSelectorParams(storeId));
-    ListColumns(FGrid, {{"code", "单号", 120, ""}, {"billdate", "日期", 100, ""}, {"satname", "变动类型", 90, ""},
+    SetListColumns(FGrid, {{"code", "单号", 120, ""}, {"billdate", "日期", 100, ""}, {"satname", "变动类型", 90, ""},
                         {"people", "经办人", 80, ""}, {"name", "变动仓库", 100, ""}});
 }
 

@@ -15,22 +15,6 @@ namespace {
 
 class CheckDialogsTest : public TSelectionTest {
 protected:
-    // An invoice to a client with one line of the goods at the price, not yet saved.
-    TGoodsBillForm* Invoice(const TGoods& g, double qty, double price)
-    {
-        TGoodsBillForm* f = Open(QStringLiteral("InvoiceForm"));
-        EXPECT_NE(f, nullptr);
-        if (!f)
-            return nullptr;
-        SetMaster(f, QStringLiteral("clientid"), AddPartner(1, QStringLiteral("开单客户")));
-        SetMaster(f, QStringLiteral("storeid"), Store);
-        f->InsertDetailLine();
-        EXPECT_TRUE(f->EnterGoodsText(g.Code));
-        f->cdsDetail->FieldByName(QStringLiteral("unitqty"))->SetValue(qty);
-        f->cdsDetail->FieldByName(QStringLiteral("unitprice"))->SetValue(price);
-        f->cdsDetail->Post();
-        return f;
-    }
     int Invoices() { return Db(QStringLiteral("select count(*) from invoice")).toInt(); }
     // Answers the price warning with one of its buttons after a look at it.
     void AnswerPrice(const char* button, QStringList* seen)

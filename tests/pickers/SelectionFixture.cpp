@@ -115,6 +115,22 @@ int TSelectionTest::AddPurchaseOrder(int vendorId, const QString& code, const QV
     return id;
 }
 
+TGoodsBillForm* TSelectionTest::Invoice(const TGoods& g, double qty, double price)
+{
+    TGoodsBillForm* f = Open(QStringLiteral("InvoiceForm"));
+    EXPECT_NE(f, nullptr);
+    if (!f)
+        return nullptr;
+    SetMaster(f, QStringLiteral("clientid"), AddPartner(1, QStringLiteral("开单客户")));
+    SetMaster(f, QStringLiteral("storeid"), Store);
+    f->InsertDetailLine();
+    EXPECT_TRUE(f->EnterGoodsText(g.Code));
+    f->cdsDetail->FieldByName(QStringLiteral("unitqty"))->SetValue(qty);
+    f->cdsDetail->FieldByName(QStringLiteral("unitprice"))->SetValue(price);
+    f->cdsDetail->Post();
+    return f;
+}
+
 void TSelectionTest::SetOption(const QString& key, const QString& value)
 {
     if (FCon->Execute(QStringLiteral("update accoption set optionvalue = :v where optionkey = :k"), {{QStringLiteral("v"), value}, {QStringLiteral("k"), key}}) == 0)

@@ -37,6 +37,9 @@ protected:
         double Price = 0;
         double Received = 0;
     };
+    // An invoice window to a new client from store `Store`, with one posted line of the goods
+    // at the price; not yet saved.
+    TGoodsBillForm* Invoice(const TGoods& g, double qty, double price);
     // A purchase order of the vendor dated today; its id.
     int AddPurchaseOrder(int vendorId, const QString& code, const QVector<TOrderLine>& lines);
 

@@ -16,22 +16,6 @@ namespace {
 
 class SmallDialogsTest : public TSelectionTest {
 protected:
-    // An invoice with one line of the goods, posted.
-    TGoodsBillForm* Invoice(const TGoods& g, double qty, double price)
-    {
-        TGoodsBillForm* f = Open(QStringLiteral("InvoiceForm"));
-        EXPECT_NE(f, nullptr);
-        if (!f)
-            return nullptr;
-        SetMaster(f, QStringLiteral("clientid"), AddPartner(1, QStringLiteral("价格客户")));
-        SetMaster(f, QStringLiteral("storeid"), Store);
-        f->InsertDetailLine();
-        EXPECT_TRUE(f->EnterGoodsText(g.Code));
-        f->cdsDetail->FieldByName(QStringLiteral("unitqty"))->SetValue(qty);
-        f->cdsDetail->FieldByName(QStringLiteral("unitprice"))->SetValue(price);
-        f->cdsDetail->Post();
-        return f;
-    }
     static double Line(TGoodsBillForm* f, const char* field) { return f->cdsDetail->FieldByName(QString::fromLatin1(field))->AsFloat(); }
     // The line's amount the bill totals, and the bill's total.
     static double LineAmount(TGoodsBillForm* f) { return f->cdsDetail->FieldByName(f->Document()->AmountFieldName)->AsFloat(); }
