@@ -166,7 +166,10 @@ int TakeSourceLines(const TBillLinesSetup& bill, int sourceKind)
 
     int added = 0;
     {
+        // the engine writes the lines and the source's memo and user fields itself: the
+        // window's routines (asking to remember a text, say) stay out of it
         const TFieldChangesTakenOver quiet(bill.Detail, nullptr);
+        const TFieldChangesTakenOver quietMaster(bill.Master, nullptr);
         if (purchaseApp) {
             added = AddPurchaseAppLines(lines, chosen);
         } else {
