@@ -100,12 +100,17 @@ TGoodsBillForm::TGoodsBillForm(QWidget* owner) : TBillStyleForm(owner)
     BranchLabel->setObjectName(QStringLiteral("BranchLabel"));
     foot->insertWidget(0, BranchLabel);
     BranchLabel->setVisible(Document()->Session().Online);
+    StockLabel = new QLabel(P_FootForm);
+    StockLabel->setObjectName(QStringLiteral("StockLabel"));
+    foot->insertWidget(1, StockLabel);
 
     ItemDBGrid->CellReadOnly = [this](const QString& field) { return CellReadOnly(field); };
     connect(ItemDBGrid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& now, const QModelIndex& before) {
         if (now.isValid() && now.column() != before.column())
             if (TField* f = ItemDBGrid->Model()->FieldOfColumn(now.column()))
                 ColumnEntered(f->FieldName());
+        if (now.row() != before.row())
+            ScheduleOnHand();
     });
     connect(ItemDBGrid, &TDBGrid::LastCellPassed, this, [this] {
         if (!IsBlankLine())
@@ -383,6 +388,22 @@ void TGoodsBillForm::GoodsChanged(TField*)
 {
     if (FLines)
         FLines->BaseGoodsChanged();
+    ScheduleOnHand();
+}
+
+void TGoodsBillForm::ScheduleOnHand()
+{
+    // Walking the lines (a check, a total) moves the cursor many times: one read afterwards.
+    if (FOnHandPending)
+        return;
+    FOnHandPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            FOnHandPending = false;
+            StockLabel->setText(FChecks && MasterDetailBill && cdsDetail->Active() ? FChecks->OnHandText() : QString());
+        },
+        Qt::QueuedConnection);
 }
 
 void TGoodsBillForm::UnitChanged(TField*)
@@ -400,6 +421,8 @@ void TGoodsBillForm::OnMasterFieldChanged(TField* field)
         FServices->MasterFieldChanged(field);
     if (field->FieldName().compare(FieldNames.MasterBillTypeID, Qt::CaseInsensitive) == 0)
         RefreshFieldState(field->FieldName());
+    else if (field->FieldName().compare(FieldNames.MasterStoreID, Qt::CaseInsensitive) == 0)
+        ScheduleOnHand();
 }
 
 void TGoodsBillForm::ClientChanged()

@@ -36,6 +36,7 @@ public:
     // The goods list's filter of this bill (closed goods and kinds the bill takes no part in).
     QString GoodsFilter() const;
     QLabel* BranchLabel = nullptr; // "分支机构名称：" in multi-branch mode
+    QLabel* StockLabel = nullptr;  // "库存：12.5 瓶": the stock of the current line's goods
 
     // ---- goods entry
     // The Enter of the goods column: fills the current line with what the text names and
@@ -108,6 +109,8 @@ private:
     class TFormServices;
     void CreateEngines();
     void ShowTaxColumns();
+    // The stock of the current line, read once the cursor has settled on a line.
+    void ScheduleOnHand();
     bool CellReadOnly(const QString& fieldName);
     // The cursor to the field a refusing engine named.
     void FollowFocusRequest(const TGoodsEngine& engine);
@@ -119,4 +122,5 @@ private:
     std::unique_ptr<TBillChecks> FChecks;
     std::unique_ptr<TFormServices> FServices;
     QString FBaseCaption;
+    bool FOnHandPending = false;
 };

@@ -5,7 +5,9 @@
 
 #include "platform/DBControls.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 
 #include <algorithm>
 
@@ -142,4 +144,51 @@ TEST_F(TBillWindowTest, ARefusedLineKeepsTheBillAndSavesNothing)
     EXPECT_EQ(Db(QStringLiteral("select count(*) from recieved")).toInt(), before + 1);
     const int id = Db(QStringLiteral("select max(recievedid) from recieved")).toInt();
     EXPECT_EQ(Db(QStringLiteral("select sum(unitqty) from rcvddetail where recievedid = :id"), {{QStringLiteral("id"), id}}).toDouble(), 7.0);
+}
+
+// The foot tells the stock of the line the cursor stands on, in the bill's store, and follows
+// the cursor from line to line and the store when it changes.
+TEST_F(TBillWindowTest, TheFootTellsTheStockOfTheCurrentLine)
+{
+    TGoodsBillForm* f = Open(QStringLiteral("RecieveForm"));
+    ASSERT_NE(f, nullptr);
+    TClientDataSet stocked;
+    FCon->OpenDataSet(QStringLiteral("select o.goodsid, o.storeid, o.onhand from onhand o join goods g on g.goodsid = o.goodsid"
+                                     " where o.onhand > 0 and g.closed = 'F' and g.kind = 1 and g.batchctrl = 'F'"
+                                     " order by o.goodsid, o.storeid"),
+                      &stocked);
+    ASSERT_GE(stocked.RecordCount(), 2) << "the demo data keeps too little stock";
+    const int goods = stocked.Fields(0)->AsInteger();
+    const int store = stocked.Fields(1)->AsInteger();
+    auto said = [&](int goodsId, int storeId) {
+        const QVariant onhand = Db(QStringLiteral("select onhand from onhand where goodsid = :g and storeid = :s"),
+                                   {{QStringLiteral("g"), goodsId}, {QStringLiteral("s"), storeId}});
+        const QString unit = Db(QStringLiteral("select unitname from goodsunit where goodsid = :g and unittype = 0"),
+                                {{QStringLiteral("g"), goodsId}}).toString();
+        return QStringLiteral("库存：") + QString::number(onhand.toDouble(), 'g', 15) + u' ' + unit;
+    };
+    auto settle = [] { QApplication::processEvents(); };
+    f->cdsMaster->FieldByName(QStringLiteral("storeid"))->SetValue(store);
+    const QString code = Db(QStringLiteral("select code from goods where goodsid = :g"), {{QStringLiteral("g"), goods}}).toString();
+    const TDemoGoods other = Goods(0, QStringLiteral(" and g.goodsid <> %1").arg(goods));
+    f->ItemDBGrid->setFocus();
+    Key(Qt::Key_Insert, Qt::ControlModifier);
+    TypeLine(f, code, QStringLiteral("1"));
+    settle();
+    EXPECT_EQ(f->StockLabel->text(), said(goods, store));
+    Key(Qt::Key_Insert, Qt::ControlModifier);
+    TypeLine(f, other.Code, QStringLiteral("1"));
+    settle();
+    EXPECT_EQ(f->StockLabel->text(), said(other.GoodsID, store));
+    // The clerk clicks the first line.
+    ASSERT_TRUE(f->ItemDBGrid->PostEditor());
+    f->ItemDBGrid->setCurrentIndex(f->ItemDBGrid->Model()->index(0, f->ItemDBGrid->currentIndex().column()));
+    settle();
+    ASSERT_EQ(f->cdsDetail->RecNo(), 1);
+    EXPECT_EQ(f->StockLabel->text(), said(goods, store));
+    // Another store: its own stock of the same goods.
+    const int otherStore = Db(QStringLiteral("select min(storeid) from store where storeid <> :s"), {{QStringLiteral("s"), store}}).toInt();
+    f->cdsMaster->FieldByName(QStringLiteral("storeid"))->SetValue(otherStore);
+    settle();
+    EXPECT_EQ(f->StockLabel->text(), said(goods, otherStore));
 }
