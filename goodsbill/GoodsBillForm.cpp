@@ -117,11 +117,13 @@ TGoodsBillForm::TGoodsBillForm(QWidget* owner) : TBillStyleForm(owner)
             StartNewLine();
     });
     connect(ItemDBGrid, &TDBGrid::AppendRequested, this, [this] { StartNewLine(); });
-    // the ellipsis of a price cell opens the price dialog
+    // the ellipsis of a price cell opens the price dialog, that of the batch cell the batch picker
     connect(ItemDBGrid, &TDBGrid::EditButtonClicked, this, [this](const QString& field) {
         const QString key = field.toLower();
         if (key == FieldNames.UnitPrice.toLower() || key == FieldNames.NPrice.toLower() || key == FieldNames.Disc.toLower())
             SetPrice();
+        else if (key == FieldNames.BatchCode.toLower() && FChecks && !IsColumnReadOnly(field))
+            FChecks->PickBatch();
     });
     ItemDBGrid->SetColumnEntry(FieldNames.GoodsID, [this](const QString& text) { return EnterGoodsText(text); });
 }
@@ -174,6 +176,9 @@ void TGoodsBillForm::CreateEngines()
                                QStringLiteral("referitemno"), QStringLiteral("refertype")};
     FChecks = std::make_unique<TBillChecks>(&FContext, FLines.get());
     FChecks->Periods = TBillPeriodDates::Read(con, session);
+    // empty slots leave the checks saying that the batch dialogs are not installed
+    FChecks->BatchPicker = TPackageSeams::PickBatch;
+    FChecks->BatchCopyDialog = TPackageSeams::SelectBatchCodeCopy;
     FServices = std::make_unique<TFormServices>(this, &FContext, FLines.get());
 }
 
@@ -219,7 +224,8 @@ void TGoodsBillForm::FormatGridColumn(const QString& fieldName)
     const QString key = fieldName.toLower();
     if (IsMoneyField(key) || IsPriceField(key))
         ItemDBGrid->SetColumnDisplayFormat(fieldName, QStringLiteral("0.00"));
-    if (key == FieldNames.UnitPrice.toLower() || key == FieldNames.NPrice.toLower() || key == FieldNames.Disc.toLower())
+    if (key == FieldNames.UnitPrice.toLower() || key == FieldNames.NPrice.toLower() || key == FieldNames.Disc.toLower()
+        || key == FieldNames.BatchCode.toLower())
         ItemDBGrid->SetColumnStyle(fieldName, TColumnStyle::Ellipsis);
     if (key == FieldNames.GoodsID.toLower()) {
         KQParams bag;

@@ -10,11 +10,17 @@ TPackageSeams::TFormFactory TPackageSeams::CreateDRPForm;
 std::function<bool(const QString&, TClientDataSet*, bool, int, int, const QString&, bool)> TPackageSeams::PickGoods =
     ShowPickGoods;
 std::function<bool(int, int&, const QString&)> TPackageSeams::PickClient = ShowPickClient;
-std::function<bool(int, int, int, int, TReturnValue*, const QDate&, double)> TPackageSeams::PickBatch = ShowPickBatchCode;
 std::function<bool(int, int, int)> TPackageSeams::ProcessSelect = ShowProcessSelect;
-std::function<bool(QString&, QString&, QString&, int&, const QString&)> TPackageSeams::SelectBatchCodeCopy =
-    ShowSelectBatchCodeCopy;
 std::function<bool(TBillBaseForm*, int&, int&)> TPackageSeams::GoodsBillIds;
+
+namespace {
+// The inline slots are defined (and empty) before this runs: they come first in this file.
+const bool kBatchSlotsFilled = [] {
+    TPackageSeams::PickBatch = ShowPickBatchCode;
+    TPackageSeams::SelectBatchCodeCopy = ShowSelectBatchCodeCopy;
+    return true;
+}();
+} // namespace
 
 void TPackageSeams::Reset()
 {

@@ -35,16 +35,17 @@ struct TPackageSeams {
     static std::function<bool(int kind, int& clientId, const QString& filter)> PickClient;
     // The batch picker (ShowPickBatchCode): mode 1 stock lots, 2 batch stock, 3 open
     // consignment deliveries; client, goods and store ids; the record the chosen batch is
-    // written to; the bill date; the line's unit rate. True on OK.
-    static std::function<bool(int mode, int clientId, int goodsId, int storeId, TReturnValue* result,
-                              const QDate& billDate, double unitRate)>
+    // written to; the bill date; the line's unit rate. True on OK. Inline, like the selection
+    // slots below: the goods bill form hands it to its batch checks.
+    static inline std::function<bool(int mode, int clientId, int goodsId, int storeId, TReturnValue* result,
+                                     const QDate& billDate, double unitRate)>
         PickBatch;
     // The follow-up bills of a bill (ShowProcessSelect): kind 1 payments, 2 purchase returns,
     // 3 charges, 4 sales returns, 5 material returns, 6 transfers. True on OK.
     static std::function<bool(int kind, int referType, int referBillId)> ProcessSelect;
     // The batch-copy dialog (ShowSelectBatchCodeCopy): starts from a batch code and answers its
-    // prefix, number and suffix and the count of lines wanted. True on OK.
-    static std::function<bool(QString& prefix, QString& number, QString& suffix, int& count, const QString& batchCode)>
+    // prefix, number and suffix and the count of lines wanted. True on OK. Inline, as PickBatch.
+    static inline std::function<bool(QString& prefix, QString& number, QString& suffix, int& count, const QString& batchCode)>
         SelectBatchCodeCopy;
 
     // Whether a bill form is a goods bill form, with its current store and client ids (0 when

@@ -3,7 +3,9 @@
 // the database as it was.
 #include "BillWindowFixture.h"
 
+#include "package/PackageSeams.h"
 #include "platform/DBControls.h"
+#include "services/SelectValues.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -191,4 +193,49 @@ TEST_F(TBillWindowTest, TheFootTellsTheStockOfTheCurrentLine)
     f->cdsMaster->FieldByName(QStringLiteral("storeid"))->SetValue(otherStore);
     settle();
     EXPECT_EQ(f->StockLabel->text(), said(goods, otherStore));
+}
+
+// The "…" of the batch cell opens the batch picker installed in the package's slot, and the
+// chosen batch lands on the line; without a picker the clerk is told that it is missing.
+TEST_F(TBillWindowTest, TheBatchCellOpensTheBatchPicker)
+{
+    int pickedGoods = 0, pickedStore = 0;
+    TPackageSeams::PickBatch = [&](int, int, int goods, int store, TReturnValue* result, const QDate&, double) {
+        pickedGoods = goods;
+        pickedStore = store;
+        TListValue* row = result->AddRow();
+        row->SetValue(QStringLiteral("BatchCode"), QStringLiteral("B-0417"));
+        row->SetValue(QStringLiteral("BatchCodeID"), 7);
+        return true;
+    };
+    TGoodsBillForm* f = Open(QStringLiteral("InvoiceForm"));
+    ASSERT_NE(f, nullptr);
+    const int store = Db(QStringLiteral("select min(storeid) from store")).toInt();
+    f->cdsMaster->FieldByName(QStringLiteral("storeid"))->SetValue(store);
+    struct {
+        int GoodsID;
+        QString Code;
+    } g{Db(QStringLiteral("select min(goodsid) from goods where batchctrl = 'T' and closed = 'F' and kind = 1")).toInt(), {}};
+    ASSERT_GT(g.GoodsID, 0) << "the demo data has no batch goods";
+    g.Code = Db(QStringLiteral("select code from goods where goodsid = :g"), {{QStringLiteral("g"), g.GoodsID}}).toString();
+    f->ItemDBGrid->setFocus();
+    Key(Qt::Key_Insert, Qt::ControlModifier);
+    TypeLine(f, g.Code, QStringLiteral("1"));
+    f->cdsDetail->First();
+    ASSERT_EQ(f->cdsDetail->FieldByName(QStringLiteral("goodsid"))->AsInteger(), g.GoodsID);
+    emit f->ItemDBGrid->EditButtonClicked(QStringLiteral("batchcode"));
+    EXPECT_EQ(pickedGoods, g.GoodsID);
+    EXPECT_EQ(pickedStore, store);
+    EXPECT_EQ(f->cdsDetail->FieldByName(QStringLiteral("batchcode"))->AsString(), QStringLiteral("B-0417"));
+
+    TPackageSeams::PickBatch = nullptr;
+    TGoodsBillForm* bare = Open(QStringLiteral("InvoiceForm"));
+    ASSERT_NE(bare, nullptr);
+    bare->cdsMaster->FieldByName(QStringLiteral("storeid"))->SetValue(store);
+    bare->ItemDBGrid->setFocus();
+    Key(Qt::Key_Insert, Qt::ControlModifier);
+    TypeLine(bare, g.Code, QStringLiteral("1"));
+    bare->cdsDetail->First();
+    emit bare->ItemDBGrid->EditButtonClicked(QStringLiteral("batchcode"));
+    EXPECT_EQ(FMessages->Last().Text, QStringLiteral("该功能模块没有安装：批次选择"));
 }
