@@ -228,8 +228,9 @@ TEST_F(TBillWindowTest, TheBatchCellOpensTheBatchPicker)
     EXPECT_EQ(pickedStore, store);
     EXPECT_EQ(f->cdsDetail->FieldByName(QStringLiteral("batchcode"))->AsString(), QStringLiteral("B-0417"));
 
+    // a window opened without a picker (a window stays one per bill kind: another kind)
     TPackageSeams::PickBatch = nullptr;
-    TGoodsBillForm* bare = Open(QStringLiteral("InvoiceForm"));
+    TGoodsBillForm* bare = Open(QStringLiteral("CashSaleForm"));
     ASSERT_NE(bare, nullptr);
     bare->cdsMaster->FieldByName(QStringLiteral("storeid"))->SetValue(store);
     bare->ItemDBGrid->setFocus();
