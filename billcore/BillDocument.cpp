@@ -1046,9 +1046,9 @@ void TBillDocument::BuildSavePacket(TPacketParams& p)
     p.CreatePacketParam(TFieldType::ftString, QStringLiteral("AmountFieldName"))->SetAsString(AmountFieldName);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("RelevantCredType"))->SetAsInteger(RelevantCredType);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("ShopID"))->SetAsInteger(FSession.ShopID);
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaXML(cdsMaster));
+    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaPacket(cdsMaster));
     if (MasterDetailBill)
-        p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(GetDeltaXML(cdsDetail));
+        p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(GetDeltaPacket(cdsDetail));
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CheckStep"))->SetAsInteger(0);
     if (IsNewBill && !RequestID.isEmpty())
         p.CreatePacketParam(TFieldType::ftString, QStringLiteral("RequestID"))->SetAsString(RequestID);
@@ -1066,8 +1066,8 @@ void TBillDocument::BuildDeletePacket(TPacketParams& p)
     // a bill another user deleted reloads without a date: the server then says it is gone
     const QDateTime date = MasterValue(DateFieldName).toDateTime();
     p.CreatePacketParam(TFieldType::ftDateTime, QStringLiteral("BillDate"))->Value = date.isValid() ? QVariant(date) : QVariant();
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaXML(cdsMaster));
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(MasterDetailBill ? GetDeltaXML(cdsDetail) : QString());
+    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaPacket(cdsMaster));
+    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(MasterDetailBill ? GetDeltaPacket(cdsDetail) : QString());
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CheckStep"))->SetAsInteger(0);
 }
 

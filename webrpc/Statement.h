@@ -37,6 +37,7 @@ public:
     QVariant Column(int i) const;         // raw engine value (int64, double, text, blob, null)
     int ColumnStorage(int i) const;       // SQLITE_INTEGER ...
     bool Valid() const { return FStmt != nullptr; } // false for an empty statement
+    sqlite3_stmt* Handle() const { return FStmt; }
     QString Tail() const { return FTail; }          // text after the first statement
 
 private:
@@ -52,6 +53,11 @@ private:
 // whose values are already converted to the field types.
 void RunSelect(sqlite3* db, const QString& engineSql, const TSqlParams& params,
                QVector<TFieldDef>& fields, QVector<QVariantList>& rows);
+
+// RunSelect's rows answered straight as a compact data packet (platform/DataSet.h): the same
+// fields, each value converted to its field's type as RunSelect and BuildDataPacketXML would
+// convert it, without rows of variants in between.
+QString SelectDataPacket(sqlite3* db, const QString& engineSql, const TSqlParams& params);
 
 // Writes a dataset delta to a table: inserts, updates (changed columns only, the row
 // found by its key's original values) and deletes. Columns the table lacks (display
