@@ -2597,9 +2597,13 @@ static TDelta ParseCompactDelta(QStringView text)
     const int n = int(delta.Fields.size());
     const qint64 rows = r.Count(u';');
     QVector<QVariant> oldVals(n), newVals(n);
+    // the maps are filled in key order, each value placed at the end without a search
+    QVector<int> byName(n);
+    for (int i = 0; i < n; ++i) byName[i] = i;
+    std::sort(byName.begin(), byName.end(), [&](int a, int b) { return delta.Fields[a].Name < delta.Fields[b].Name; });
     auto toMap = [&](const QVector<QVariant>& vals) {
         QVariantMap m;
-        for (int i = 0; i < n; ++i) m.insert(delta.Fields[i].Name, vals[i]);
+        for (int i : byName) m.insert(m.cend(), delta.Fields[i].Name, vals[i]);
         return m;
     };
     delta.Rows.reserve(std::min<qint64>(rows, text.size()));

@@ -147,16 +147,17 @@ void TStatement::Bind(const TSqlParams& params)
     for (int i = 1; i <= count; ++i) {
         const char* raw = sqlite3_bind_parameter_name(FStmt, i);
         const QString name = raw ? QString::fromUtf8(raw + 1) : QString();
+        auto matches = [&](const QString& key) {
+            const QStringView k = key.startsWith(u':') ? QStringView(key).mid(1) : QStringView(key);
+            return k.compare(name, Qt::CaseInsensitive) == 0;
+        };
         const QVariant* value = nullptr;
-        for (const auto& p : params) {
-            QString key = p.first;
-            if (key.startsWith(u':'))
-                key.remove(0, 1);
-            if (key.compare(name, Qt::CaseInsensitive) == 0) {
-                value = &p.second;
-                break;
-            }
-        }
+        // parameters given in the statement's order are found at once
+        if (i <= params.size() && matches(params[i - 1].first))
+            value = &params[i - 1].second;
+        for (qsizetype j = 0; !value && j < params.size(); ++j)
+            if (matches(params[j].first))
+                value = &params[j].second;
         if (!value) {
             WriteDatabaseLog(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, FSql.simplified().left(2000)));
             throw EDatabaseError(QStringLiteral("数据库语句的参数 %1 没有赋值（详细信息已写入日志）").arg(name));
@@ -546,7 +547,19 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
     QHash<QString, QString> tableCols; // lower name -> declared type
     for (const auto& c : columns)
         tableCols.insert(c.first, c.second);
-    auto inTable = [&](const QString& f) { return tableCols.contains(f.toLower()); };
+    // Every row of a delta names the same fields: each is looked up in the table once.
+    TNameMemo<bool> fieldInTable;
+    auto inTable = [&](const QString& f) {
+        return fieldInTable.Get(f, [&](const QString& name) { return tableCols.contains(name.toLower()); });
+    };
+    QStringList valueNames; // v0, v1, ...
+    auto valueName = [&](int n) -> const QString& {
+        while (valueNames.size() <= n)
+            valueNames << QStringLiteral("v%1").arg(valueNames.size());
+        return valueNames[n];
+    };
+    QStringList lastInsertCols;
+    QString lastInsertSql;
     auto valueOf = [](const QVariantMap& m, const QString& field) -> QVariant {
         for (auto it = m.cbegin(); it != m.cend(); ++it)
             if (it.key().compare(field, Qt::CaseInsensitive) == 0)
@@ -595,14 +608,23 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
             for (auto it = values.cbegin(); it != values.cend(); ++it) {
                 if (!inTable(it.key()))
                     continue;
-                cols << QuoteIdent(it.key());
-                vals << QStringLiteral(":v%1").arg(n);
-                params.append({QStringLiteral("v%1").arg(n), it.value()});
+                cols << it.key();
+                params.append({valueName(n), it.value()});
                 ++n;
             }
             if (cols.isEmpty())
                 continue;
-            sql = QStringLiteral("insert into %1 (%2) values (%3)").arg(QuoteIdent(opt.Table), cols.join(u','), vals.join(u','));
+            // the lines of a bill name the same columns: their statement is written once
+            if (cols != lastInsertCols) {
+                for (int i = 0; i < cols.size(); ++i)
+                    vals << u':' + valueName(i);
+                QStringList quoted;
+                for (const QString& c : cols)
+                    quoted << QuoteIdent(c);
+                lastInsertSql = QStringLiteral("insert into %1 (%2) values (%3)").arg(QuoteIdent(opt.Table), quoted.join(u','), vals.join(u','));
+                lastInsertCols = cols;
+            }
+            sql = lastInsertSql;
         } else if (row.Kind == TUpdateStatus::usModified) {
             QStringList sets;
             int n = 0;
