@@ -1016,6 +1016,23 @@ bool TBillDocument::ValidateDetail()
 {
     if (!MasterDetailBill || !cdsDetail->Active())
         return true;
+    // Lines whose required fields are all filled pass as they are: they are read in place, and
+    // only a bill with an empty one walks its lines (moving the grid) to fill or show it.
+    QVector<TField*> required;
+    for (int i = 0; i < cdsDetail->FieldCount(); ++i)
+        if (cdsDetail->Fields(i)->Required && cdsDetail->Fields(i)->FieldKind() == TFieldKind::fkData)
+            required << cdsDetail->Fields(i);
+    bool anyEmpty = false;
+    for (int r = 0; r < cdsDetail->RecordCount() && !anyEmpty; ++r)
+        for (const TField* f : required) {
+            const QVariant v = cdsDetail->RowValue(r, f->Index());
+            if (v.isNull() || (f->DataType() == TFieldType::ftString && v.toString().isEmpty())) {
+                anyEmpty = true;
+                break;
+            }
+        }
+    if (!anyEmpty)
+        return true;
     const int keep = cdsDetail->RecNo();
     cdsDetail->First();
     while (!cdsDetail->Eof()) {
