@@ -158,6 +158,29 @@ TEST_F(ConnectionTest, SelectPacketsHoldWhatTheXmlOfTheRowsHolds)
     EXPECT_THROW(SelectDataPacket(con.Handle(), QStringLiteral("select nothing from odd"), {}), EDatabaseError);
 }
 
+TEST(StatementTest, NameMemoWorksOutEachNameOnceWhereverItsTextLies)
+{
+    TNameMemo<QString> memo;
+    int made = 0;
+    auto make = [&](const QString& name) {
+        ++made;
+        return name.toUpper();
+    };
+    const QString goods = QStringLiteral("goods") + QStringLiteral("id");
+    const QString sameText(goods.constData(), goods.size()); // the same name in a buffer of its own
+    ASSERT_NE(goods.constData(), sameText.constData());
+    EXPECT_EQ(memo.Get(goods, make), QStringLiteral("GOODSID"));
+    EXPECT_EQ(memo.Get(goods, make), QStringLiteral("GOODSID"));
+    EXPECT_EQ(memo.Get(sameText, make), QStringLiteral("GOODSID"));
+    EXPECT_EQ(made, 1);
+    // a shorter name in the start of the same text is another name
+    const QString goodsOnly = QString::fromRawData(goods.constData(), 5);
+    EXPECT_EQ(memo.Get(goodsOnly, make), QStringLiteral("GOODS"));
+    EXPECT_EQ(memo.Get(QStringLiteral("unitid"), make), QStringLiteral("UNITID"));
+    EXPECT_EQ(memo.Get(goods, make), QStringLiteral("GOODSID"));
+    EXPECT_EQ(made, 3);
+}
+
 TEST(PacketParamsTest, CutPacketsAreRefusedAndTheXmlFormIsStillRead)
 {
     TPacketParams p;
