@@ -3,7 +3,9 @@
 #include "host/DataServices.h"
 #include "host/KQParams.h"
 #include "host/MainWindow.h"
+#include "host/MasterDataForms.h"
 #include "host/Messages.h"
+#include "host/NewCompany.h"
 #include "host/Registry.h"
 #include "host/Session.h"
 #include "platform/Exceptions.h"
@@ -357,4 +359,6 @@ void RegisterHostFunctions()
     for (const char* n : {"GOTOSPECIALCRED", "SHOWMODEDESIGNFORM", "SHOWREPORTFORM", "FormShowModal", "REFERARCHIVES",
                           "CREATEARCHIVES", "BillOaForm", "OPENCHATFORM"})
         RegistFunction(QString::fromLatin1(n), NotInstalledFunction);
+    RegisterMasterDataFunctions();
+    RegisterNewCompanyFunction();
 }

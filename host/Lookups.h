@@ -62,6 +62,8 @@ TClientQuery* GetFindDataSet(const QString& name);
 //  "REFERARCHIVES", "CREATEARCHIVES", "BillOaForm", "OPENCHATFORM"
 //        belong to packages not installed in this host: the user is told the function is
 //        not available, "Result" = false.
+//  and the master-data and new-company functions (RegisterMasterDataFunctions,
+//  RegisterNewCompanyFunction).
 // Each registration replaces an earlier one, so a package that implements one of these
 // names registers it after this call.
 void RegisterHostFunctions();

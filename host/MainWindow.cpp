@@ -62,7 +62,13 @@ QVector<QPair<QString, QVector<TMenuCommand>>> TMainWindow::BusinessMenus()
     auto cmd = [](const char* caption, const char* function) {
         return TMenuCommand{QString::fromUtf8(caption), QString::fromLatin1(function), QString()};
     };
+    auto master = [](const char* caption, const char* kind) {
+        return TMenuCommand{QString::fromUtf8(caption), QStringLiteral("SHOWMASTERLIST"), QString::fromLatin1(kind)};
+    };
     return {
+        {QStringLiteral("基础资料"),
+         {master("货品", "Goods"), master("客户", "Client"), master("供应商", "Vendor"), master("仓库", "Store"),
+          master("职员", "Employee"), master("银行帐户", "Bank"), master("结算方式", "PayType")}},
         {QStringLiteral("采购"),
          {bill("采购订单", "PorderForm"), bill("采购收货", "RecieveForm"), bill("现款采购", "CashRecieveForm"),
           bill("采购退货", "PReturnForm"), bill("估价入库", "ValuedRecieveForm"),
@@ -147,6 +153,15 @@ bool TMainWindow::RunCommand(const QString& function, const QString& subject, KQ
 
 void TMainWindow::BuildMenus()
 {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
+    file->setObjectName(QStringLiteral("文件"));
+    QAction* newSet = file->addAction(QStringLiteral("新建帐套..."));
+    newSet->setObjectName(QStringLiteral("NewAccountSet"));
+    connect(newSet, &QAction::triggered, this, [] { RunCommand(QStringLiteral("NEWACCOUNTSET"), QString()); });
+    file->addSeparator();
+    QAction* quit = file->addAction(QStringLiteral("退出"));
+    quit->setObjectName(QStringLiteral("Exit"));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
     for (const auto& menu : BusinessMenus()) {
         if (menu.first == QStringLiteral("查询")) {
             // The Edit menu sits after the bill menus, before the search menu.

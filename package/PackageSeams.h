@@ -3,8 +3,9 @@
 // template editor, the POS batch dialog, the invoicing management list, the distribution
 // planning wizard and the goods and client pickers. Each part fills its slot when it is
 // linked in; a command whose slot is still empty tells the user that the module is not
-// installed instead of failing silently. The bill search is reached through
-// TBillBaseForm::ShowBillSearch (null form: every bill).
+// installed instead of failing silently. The pickers' slots start filled, since the package
+// links the pickers library (Reset empties them for tests that script their own). The bill
+// search is reached through TBillBaseForm::ShowBillSearch (null form: every bill).
 #include <QString>
 
 #include <functional>
@@ -12,6 +13,8 @@
 class QWidget;
 class TBillBaseForm;
 class TClientDataSet;
+class TReturnValue;
+class QDate;
 
 struct TPackageSeams {
     // Each creates its form (owner: the application, i.e. no parent); the dispatcher shows it
@@ -29,6 +32,19 @@ struct TPackageSeams {
         PickGoods;
     // The client/vendor picker (ShowPickClient): kind 1 client, 2 vendor; writes the chosen id.
     static std::function<bool(int kind, int& clientId, const QString& filter)> PickClient;
+    // The batch picker (ShowPickBatchCode): mode 1 stock lots, 2 batch stock, 3 open
+    // consignment deliveries; client, goods and store ids; the record the chosen batch is
+    // written to; the bill date; the line's unit rate. True on OK.
+    static std::function<bool(int mode, int clientId, int goodsId, int storeId, TReturnValue* result,
+                              const QDate& billDate, double unitRate)>
+        PickBatch;
+    // The follow-up bills of a bill (ShowProcessSelect): kind 1 payments, 2 purchase returns,
+    // 3 charges, 4 sales returns, 5 material returns, 6 transfers. True on OK.
+    static std::function<bool(int kind, int referType, int referBillId)> ProcessSelect;
+    // The batch-copy dialog (ShowSelectBatchCodeCopy): starts from a batch code and answers its
+    // prefix, number and suffix and the count of lines wanted. True on OK.
+    static std::function<bool(QString& prefix, QString& number, QString& suffix, int& count, const QString& batchCode)>
+        SelectBatchCodeCopy;
 
     // Whether a bill form is a goods bill form, with its current store and client ids (0 when
     // the bill has no such field or it is null). The goods-bill layer fills it; while it is

@@ -1779,7 +1779,10 @@ void TClientDataSet::Impl::BeginInsert(bool append)
         visIndex = d->Cur;
     }
     d->Rows.insert(d->Rows.begin() + rowIndex, std::move(r));
-    d->ShiftVisAfterInsert(rowIndex);
+    // An appended row lies behind every other: no index moves, and appending stays as
+    // quick on a bill of 20,000 lines as on one of ten.
+    if (rowIndex + 1 < int(d->Rows.size()))
+        d->ShiftVisAfterInsert(rowIndex);
     d->Vis.insert(visIndex, rowIndex);
     d->Cur = visIndex;
     d->Bof = d->Eof = false;

@@ -9,11 +9,11 @@
 #include "printing/PrintTemplateStore.h"
 #include "services/MoneyToChinese.h"
 #include "webrpc/Connection.h"
+#include "webrpc/PacketParams.h"
 
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QRegularExpression>
 #include <QSet>
 
 namespace {
@@ -418,12 +418,17 @@ bool PrintBillWithTemplate(int reportType, int rptid, TClientDataSet* master, TC
 
 bool MarkBillPrinted(const QString& masterTable, const QString& keyField, int billId)
 {
-    static const QRegularExpression ident(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    // the server checks the table and the operator's print right; a refusal reads as the
+    // update failing
     try {
-        if (!ident.match(masterTable).hasMatch() || !ident.match(keyField).hasMatch() || !g_DefaultCon)
-            throw EDatabaseError(QStringLiteral("bad printed-flag target"));
-        g_DefaultCon->Execute(QStringLiteral("Update ") + masterTable + QStringLiteral(" Set PRINTED=1 Where ") + keyField +
-                              QStringLiteral("=") + QString::number(billId));
+        if (!g_DefaultCon)
+            throw EDatabaseError(QStringLiteral("no connection"));
+        TPacketParams req;
+        req.Set(QStringLiteral("MasterTable"), masterTable).Set(QStringLiteral("KeyField"), keyField).Set(QStringLiteral("BillID"), billId);
+        TPacketParams reply;
+        reply.LoadFromString(g_DefaultCon->Proxy()->Invoke(QStringLiteral("MarkBillPrinted"), req.ToString()));
+        if (reply.GetInt(QStringLiteral("ErrNo")) != 0)
+            throw EDatabaseError(reply.GetString(QStringLiteral("ErrMsg")));
         return true;
     } catch (const Exception&) {
         ShowError(U("更新打印标志是出现更新错误！"), U("更新出错"));

@@ -675,7 +675,75 @@ const TOptionDef kOptions[] = {
     {"DRPPORDERBYVENDOR", "1", "DRP生成采购订单按供应商分单"},
 };
 
+// The rows every account set holds, demo or new: invoice kinds, bill names and prefixes,
+// delivery, settlement, payment, goods and costing kinds, price levels, the account options
+// with their defaults, the bill windows with their standard templates and the print styles.
+void WriteStandardRows(TDemoWriter& w)
+{
+    const char* invoiceKinds[] = {"不开票", "普通发票", "增值税发票"};
+    for (int i = 0; i < 3; ++i)
+        w.Insert("billtype", "billtypeid,name", {i + 1, U(invoiceKinds[i])});
+    struct TBillNameDef {
+        int Type;
+        const char* Name;
+        const char* Prefix;
+        const char* Table;
+    };
+    const TBillNameDef billNames[] = {
+        {1, "销售订单", "XD", "sorder"},       {2, "销售开单", "XS", "invoice"},         {3, "现款销售", "XX", "csale"},
+        {4, "销售退货", "XT", "sreturn"},      {5, "销售收款", "SK", "charge"},          {6, "采购订单", "CD", "porder"},
+        {7, "采购收货", "JH", "recieved"},     {8, "采购退货", "JT", "preturn"},         {9, "采购付款", "FK", "pay"},
+        {10, "领料单", "LL", "drawitem"},      {11, "退料单", "TL", "backdraw"},         {12, "产品进仓", "CR", "inproduct"},
+        {13, "仓库调拨", "DB", "allot"},       {14, "库存盘点", "CP", "balitem"},        {15, "其它库存变动", "BD", "inout"},
+        {16, "组装与拆卸", "ZZ", "combin"},    {17, "费用开支", "FY", "expense"},        {18, "其它收入", "SR", "income"},
+        {19, "存货调价", "TJ", "adjap"},       {20, "银行存取款", "CQ", "movemoney"},    {21, "支付工资", "GZ", "dislaborage"},
+        {22, "估价入库", "GJ", "valuedrcvd"},  {23, "POS销售", "PS", "posbilldate"},     {24, "POS日结", "RJ", "posday"},
+        {25, "收银员出入款", "JK", "inoutcash"}, {26, "现款采购", "XC", "crecieved"},    {27, "委托代销", "WT", "deputesale"},
+        {28, "代销结算", "DJ", "deputesettlement"}, {29, "委托代销期初", "WC", "deputesaleinit"}, {30, "商品限时打折", "SZ", "goodsdiscount"},
+        {40, "估价入库期初", "GC", "valuedrcvd"}, {41, "请配单", "QP", "askdeliver"},     {42, "配送单", "PD", "deliver"},
+        {43, "采购费用分摊", "FT", "purchaseapp"}, {44, "销售报价", "BJ", "quotation"},
+    };
+    for (const TBillNameDef& b : billNames)
+        w.Insert("billname", "billtypeid,name,surcode,code,mode,sepa,demo,tablename",
+                 {b.Type, U(b.Name), QString::fromLatin1(b.Prefix), QString::fromLatin1(b.Prefix), "yymmdd", "-", U(b.Name), QString::fromLatin1(b.Table)});
+    const char* deliverTypes[] = {"送货上门", "客户自提", "物流托运", "快递"};
+    for (int i = 0; i < 4; ++i)
+        w.Insert("delivertype", "delivertypeid,name", {i + 1, U(deliverTypes[i])});
+    w.Insert("deputesettlementtype", "settlementtype,name", {0, U("赊销结算")});
+    w.Insert("deputesettlementtype", "settlementtype,name", {1, U("现款结算")});
+    const char* payKinds[][2] = {{"应付款", "应收款"}, {"预付款", "预收款"}, {"预付冲应付", "预收冲应收"}, {"应付转预付", "应收转预收"}};
+    for (int i = 0; i < 4; ++i)
+        w.Insert("paykind", "id,name,cname", {i, U(payKinds[i][0]), U(payKinds[i][1])});
+    const char* goodsKinds[] = {"库存商品", "原材料", "组合商品", "非库存商品", "劳务服务", "费用项目", "折扣项目"};
+    for (int i = 0; i < 7; ++i)
+        w.Insert("goodskind", "kind,name", {i + 1, U(goodsKinds[i])});
+    const char* costings[] = {"移动加权平均", "个别计价", "先进先出", "全月一次加权平均"};
+    for (int i = 0; i < 4; ++i)
+        w.Insert("costingtype", "inf_costingtypeid,name", {i + 1, U(costings[i])});
+
+    const char* levels[] = {"零售价", "批发价", "一级代理价", "二级代理价"};
+    for (int i = 0; i < 4; ++i)
+        w.Insert("pricelevel", "levelid,name", {i, U(levels[i])});
+    int optionId = 0;
+    for (const TOptionDef& o : kOptions) {
+        ++optionId;
+        w.Insert("accoption", "optionkey,optionvalue,optionid,memo", {QString::fromLatin1(o.Key), QString::fromLatin1(o.Value), optionId, U(o.Memo)});
+    }
+    // new user print styles take ids above the standard ones
+    w.Exec(QStringLiteral("insert into sys_keyvalue (tablename, fieldname, keyvalue) values ('report', 'rptid', 5000)"));
+    WriteWindows(w);
+    WriteReports(w);
+}
+
 } // namespace
+
+void FillStandardRows(sqlite3* db)
+{
+    if (!db)
+        throw EDatabaseError(QStringLiteral("FillStandardRows: no database"));
+    TDemoWriter w(db);
+    WriteStandardRows(w);
+}
 
 void FillDemoData(sqlite3* db)
 {
@@ -729,7 +797,7 @@ void FillDemoData(sqlite3* db, const QDate& today)
         for (int action : {1, 2, 6})
             w.Insert("operatorright", "opid,privilegeid,action", {2, privilege, action});
 
-    // ---- areas, price levels
+    // ---- areas
     for (int i = 0; i < int(std::size(kAreas)); ++i) {
         const QString code = QString::fromLatin1(kAreas[i].Code);
         int parent = 0;
@@ -739,9 +807,6 @@ void FillDemoData(sqlite3* db, const QDate& today)
                     parent = j + 1;
         w.Insert("area", "areaid,code,name,lcode,parentid", {i + 1, code, U(kAreas[i].Name), code, parent});
     }
-    const char* levels[] = {"零售价", "批发价", "一级代理价", "二级代理价"};
-    for (int i = 0; i < 4; ++i)
-        w.Insert("pricelevel", "levelid,name", {i, U(levels[i])});
 
     // ---- clients and vendors
     const char* clientCols = "clientid,code,name,shortname,pyassist,clientkind,isdouble,areaid,address,zip,phone,fax,email,msn,shipto,contator,"
@@ -1047,41 +1112,6 @@ void FillDemoData(sqlite3* db, const QDate& today)
         w.Insert("ietype", "ietypeid,code,name,lcode,parentid,iekind,subid,closed",
                  {t.Id, QString::fromLatin1(t.Lcode), U(t.Name), QString::fromLatin1(t.Lcode), t.Parent, t.Kind, t.Subject, "F"});
 
-    // ---- small lookup tables
-    const char* invoiceKinds[] = {"不开票", "普通发票", "增值税发票"};
-    for (int i = 0; i < 3; ++i)
-        w.Insert("billtype", "billtypeid,name", {i + 1, U(invoiceKinds[i])});
-    struct TBillNameDef {
-        int Type;
-        const char* Name;
-        const char* Prefix;
-        const char* Table;
-    };
-    const TBillNameDef billNames[] = {
-        {1, "销售订单", "XD", "sorder"},       {2, "销售开单", "XS", "invoice"},         {3, "现款销售", "XX", "csale"},
-        {4, "销售退货", "XT", "sreturn"},      {5, "销售收款", "SK", "charge"},          {6, "采购订单", "CD", "porder"},
-        {7, "采购收货", "JH", "recieved"},     {8, "采购退货", "JT", "preturn"},         {9, "采购付款", "FK", "pay"},
-        {10, "领料单", "LL", "drawitem"},      {11, "退料单", "TL", "backdraw"},         {12, "产品进仓", "CR", "inproduct"},
-        {13, "仓库调拨", "DB", "allot"},       {14, "库存盘点", "CP", "balitem"},        {15, "其它库存变动", "BD", "inout"},
-        {16, "组装与拆卸", "ZZ", "combin"},    {17, "费用开支", "FY", "expense"},        {18, "其它收入", "SR", "income"},
-        {19, "存货调价", "TJ", "adjap"},       {20, "银行存取款", "CQ", "movemoney"},    {21, "支付工资", "GZ", "dislaborage"},
-        {22, "估价入库", "GJ", "valuedrcvd"},  {23, "POS销售", "PS", "posbilldate"},     {24, "POS日结", "RJ", "posday"},
-        {25, "收银员出入款", "JK", "inoutcash"}, {26, "现款采购", "XC", "crecieved"},    {27, "委托代销", "WT", "deputesale"},
-        {28, "代销结算", "DJ", "deputesettlement"}, {29, "委托代销期初", "WC", "deputesaleinit"}, {30, "商品限时打折", "SZ", "goodsdiscount"},
-        {40, "估价入库期初", "GC", "valuedrcvd"}, {41, "请配单", "QP", "askdeliver"},     {42, "配送单", "PD", "deliver"},
-        {43, "采购费用分摊", "FT", "purchaseapp"}, {44, "销售报价", "BJ", "quotation"},
-    };
-    for (const TBillNameDef& b : billNames)
-        w.Insert("billname", "billtypeid,name,surcode,code,mode,sepa,demo,tablename",
-                 {b.Type, U(b.Name), QString::fromLatin1(b.Prefix), QString::fromLatin1(b.Prefix), "yymmdd", "-", U(b.Name), QString::fromLatin1(b.Table)});
-    const char* deliverTypes[] = {"送货上门", "客户自提", "物流托运", "快递"};
-    for (int i = 0; i < 4; ++i)
-        w.Insert("delivertype", "delivertypeid,name", {i + 1, U(deliverTypes[i])});
-    w.Insert("deputesettlementtype", "settlementtype,name", {0, U("赊销结算")});
-    w.Insert("deputesettlementtype", "settlementtype,name", {1, U("现款结算")});
-    const char* payKinds[][2] = {{"应付款", "应收款"}, {"预付款", "预收款"}, {"预付冲应付", "预收冲应收"}, {"应付转预付", "应收转预收"}};
-    for (int i = 0; i < 4; ++i)
-        w.Insert("paykind", "id,name,cname", {i, U(payKinds[i][0]), U(payKinds[i][1])});
     struct TSatDef {
         const char* Name;
         const char* In;
@@ -1092,12 +1122,6 @@ void FillDemoData(sqlite3* db, const QDate& today)
     for (int i = 0; i < int(std::size(sats)); ++i)
         w.Insert("sat", "satid,code,name,isin,needback,subid,closed",
                  {i + 1, QStringLiteral("%1").arg(i + 1, 2, 10, QLatin1Char('0')), U(sats[i].Name), sats[i].In, sats[i].Back, 10, "F"});
-    const char* goodsKinds[] = {"库存商品", "原材料", "组合商品", "非库存商品", "劳务服务", "费用项目", "折扣项目"};
-    for (int i = 0; i < 7; ++i)
-        w.Insert("goodskind", "kind,name", {i + 1, U(goodsKinds[i])});
-    const char* costings[] = {"移动加权平均", "个别计价", "先进先出", "全月一次加权平均"};
-    for (int i = 0; i < 4; ++i)
-        w.Insert("costingtype", "inf_costingtypeid,name", {i + 1, U(costings[i])});
 
     // ---- payroll of the last three months
     int labId = 0;
@@ -1142,11 +1166,6 @@ void FillDemoData(sqlite3* db, const QDate& today)
              {1, U("恒信商贸演示帐套"), U("上海恒信商贸有限公司"), U("上海恒信商贸有限公司"), "310104132456789", U("上海市徐汇区漕溪北路88号"),
               "021-64871234", "021-64871235", "200030", "service@hengxin.cn", U("中国工商银行上海徐汇支行"), "1001234509876543210",
               DateText(start), 0, 1, 1});
-    int optionId = 0;
-    for (const TOptionDef& o : kOptions) {
-        ++optionId;
-        w.Insert("accoption", "optionkey,optionvalue,optionid,memo", {QString::fromLatin1(o.Key), QString::fromLatin1(o.Value), optionId, U(o.Memo)});
-    }
     int periodId = 0;
     for (QDate m = start; m <= today; m = m.addMonths(1)) {
         const bool current = m.year() == today.year() && m.month() == today.month();
@@ -1162,10 +1181,7 @@ void FillDemoData(sqlite3* db, const QDate& today)
         " select 'crm_linkman', 'id', max(id) from crm_linkman union all"
         " select 'employ', 'empid', max(empid) from employ union all"
         " select 'batchcodeonhand', 'id', max(id) from batchcodeonhand union all"
-        " select 'am_kind', 'id', max(id) from am_kind union all"
-        " select 'report', 'rptid', 5000"));
+        " select 'am_kind', 'id', max(id) from am_kind"));
 
-    // ---- bill windows and print styles
-    WriteWindows(w);
-    WriteReports(w);
+    WriteStandardRows(w);
 }

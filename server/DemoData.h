@@ -12,6 +12,11 @@
 struct sqlite3;
 
 void FillDemoData(sqlite3* db);
+// What a new account set holds besides the schema and is no demo: invoice, bill, delivery,
+// payment, goods and costing kinds, price levels, account options with their defaults, the
+// bill windows with their standard templates and the print style rows. FillDemoData writes
+// them too.
+void FillStandardRows(sqlite3* db);
 // The same with a fixed "today" (periods, batch dates and discount windows follow it).
 void FillDemoData(sqlite3* db, const QDate& today);
 

@@ -6,6 +6,8 @@
 #include "server/DemoData.h"
 #include "server/GoodsInfo.h"
 #include "server/Login.h"
+#include "server/NewCompany.h"
+#include "server/PrintMark.h"
 #include "server/Rights.h"
 #include "server/Schema.h"
 #include "server/ServerSql.h"
@@ -211,6 +213,8 @@ void RegisterServerProcedures()
     RegisterGoodsInfoProcedure();
     RegisterBillProcedures();
     RegisterLoginMethods();
+    RegisterNewCompanyMethod();
+    RegisterPrintMarkMethod();
 }
 
 bool InitializeDatabase(TClientConnection& con, bool withDemoData)

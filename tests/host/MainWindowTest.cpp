@@ -23,7 +23,7 @@ TEST_F(MainWindowTest, MenusCallTheirGlobalFunctions)
 {
     TMainWindow w;
     EXPECT_EQ(MainWindow(), &w);
-    EXPECT_EQ(w.MenuTitles(), (QStringList{"采购", "销售", "仓库", "现金银行", "POS", "编辑", "查询", "系统"}));
+    EXPECT_EQ(w.MenuTitles(), (QStringList{"文件", "基础资料", "采购", "销售", "仓库", "现金银行", "POS", "编辑", "查询", "系统"}));
 
     // Every bill form of the package is reachable from exactly one menu entry.
     QStringList forms;

@@ -535,6 +535,51 @@ TEST_F(BillGuards, ReadingProceduresRunOnlyStatementsThatRead)
     ASSERT_EQ(ok.GetInt("ErrNo"), 0) << ok.GetString("ErrMsg").toStdString();
     std::unique_ptr<TClientDataSet> rows(RecordsetFromXMLString(ok.GetString("ClientDataSet1")));
     EXPECT_EQ(rows->FieldByName("c")->AsInteger(), 2);
+
+    // password hashes read as nulls, for the manager too, however the query names them
+    LoginAs(1);
+    con.ExecuteNative(QStringLiteral("update operator set pwhash = '$argon2id$secret' where opid = 2"));
+    for (const QString& sql : {QStringLiteral("select opid, pwhash from operator where opid = 2"),
+                               QStringLiteral("select * from operator where opid = 2"),
+                               QStringLiteral("select o.opid, (select max(p.pwhash) from operator p) as pwhash from operator o where o.opid = 2")}) {
+        const TPacketParams r = read(sql);
+        ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
+        std::unique_ptr<TClientDataSet> op(RecordsetFromXMLString(r.GetString("ClientDataSet1")));
+        EXPECT_EQ(op->FieldByName("opid")->AsInteger(), 2) << sql.toStdString();
+        EXPECT_TRUE(op->FieldByName("pwhash")->AsString().isEmpty()) << sql.toStdString();
+    }
+    // nor can a condition probe them
+    const TPacketParams probe = read(QStringLiteral("select count(*) as c from operator where pwhash like '$argon2id%'"));
+    ASSERT_EQ(probe.GetInt("ErrNo"), 0) << probe.GetString("ErrMsg").toStdString();
+    std::unique_ptr<TClientDataSet> count(RecordsetFromXMLString(probe.GetString("ClientDataSet1")));
+    EXPECT_EQ(count->FieldByName("c")->AsInteger(), 0);
+}
+
+TEST_F(BillGuards, ThePrintedMarkNeedsTheRightToPrintThatBill)
+{
+    auto mark = [&](const QString& table, const QString& key, int id) {
+        TPacketParams req;
+        req.Set("MasterTable", table).Set("KeyField", key).Set("BillID", id);
+        TPacketParams reply;
+        reply.LoadFromString(con.Proxy()->Invoke(QStringLiteral("MarkBillPrinted"), req.ToString()));
+        return reply;
+    };
+    const qint64 receipt = Receive(1, 1);
+    auto inv = Invoice(1);
+    const int invoice = inv->SaveAccepting().GetInt("NewBillID");
+    ASSERT_GT(invoice, 0);
+
+    // the demo clerk prints invoices (34) but has no right on receipts (39)
+    LoginAs(2);
+    const QByteArray before = DatabaseChecksum(con);
+    ExpectRefused(mark(QStringLiteral("recieved"), QStringLiteral("recievedid"), int(receipt)), before, {QStringLiteral("打印")});
+    ExpectRefused(mark(QStringLiteral("operator"), QStringLiteral("opid"), 2), before, {QStringLiteral("operator")});
+    ExpectRefused(mark(QStringLiteral("invoice; drop table goods; --"), QStringLiteral("invoiceid"), invoice), before, {});
+    ExpectRefused(mark(QStringLiteral("invoice"), QStringLiteral("invoiceid"), invoice + 1000), before, {QStringLiteral("不存在")});
+    const TPacketParams ok = mark(QStringLiteral("INVOICE"), QStringLiteral("InvoiceID"), invoice);
+    ASSERT_EQ(ok.GetInt("ErrNo"), 0) << ok.GetString("ErrMsg").toStdString();
+    EXPECT_EQ(Int(QStringLiteral("select printed from invoice where invoiceid = %1").arg(invoice)), 1);
+    EXPECT_EQ(Int(QStringLiteral("select printed from recieved where recievedid = %1").arg(receipt)), 0);
 }
 
 // ---------------------------------------------------------------- codes and messages
