@@ -224,38 +224,42 @@ public:
         TRawStatement line(db, InsertStatement(QStringLiteral("orderdetail"), FLineColumns));
         if (!master.Valid() || !line.Valid() || sqlite3_exec(db, "begin immediate", nullptr, nullptr, nullptr) != SQLITE_OK)
             return false;
+        // what each line column holds, worked out before the rows so that the rows only bind
+        enum TLineValue { Null, Id, ItemNo, Goods, Unit, Qty, Price, Amount, Hundred, Zero, False };
+        QVector<TLineValue> kinds;
+        for (const QString& col : FLineColumns) {
+            auto is = [&](std::initializer_list<const char*> names) {
+                for (const char* n : names)
+                    if (col == QLatin1String(n))
+                        return true;
+                return false;
+            };
+            kinds << (is({"orderid"}) ? Id : is({"itemno"}) ? ItemNo : is({"goodsid"}) ? Goods : is({"unitid"}) ? Unit
+                      : is({"unitqty", "quantity"}) ? Qty : is({"unitprice", "price"}) ? Price : is({"goodsamt", "amount"}) ? Amount
+                      : is({"disc"}) ? Hundred : is({"taxrate", "taxamt", "rcvdqty", "aprice", "refercount"}) ? Zero
+                      : is({"ispresent"}) ? False : Null);
+        }
         double total = 0;
         for (int i = 0; i < lines; ++i) {
             const TGoodsLine& g = FGoods.at(i % FGoods.size());
             const double qty = 1 + i % 9;
             const double price = 3.5 + i % 13;
             total += qty * price;
-            for (int c = 0; c < FLineColumns.size(); ++c) {
-                const QString& col = FLineColumns[c];
-                sqlite3_stmt* st = *line;
-                if (col == QLatin1String("orderid"))
-                    sqlite3_bind_int64(st, c + 1, id);
-                else if (col == QLatin1String("itemno"))
-                    sqlite3_bind_int(st, c + 1, i + 1);
-                else if (col == QLatin1String("goodsid"))
-                    sqlite3_bind_int(st, c + 1, g.GoodsID);
-                else if (col == QLatin1String("unitid"))
-                    sqlite3_bind_int(st, c + 1, g.UnitID);
-                else if (col == QLatin1String("unitqty") || col == QLatin1String("quantity"))
-                    sqlite3_bind_double(st, c + 1, qty);
-                else if (col == QLatin1String("unitprice") || col == QLatin1String("price"))
-                    sqlite3_bind_double(st, c + 1, price);
-                else if (col == QLatin1String("goodsamt") || col == QLatin1String("amount"))
-                    sqlite3_bind_double(st, c + 1, qty * price);
-                else if (col == QLatin1String("disc"))
-                    sqlite3_bind_double(st, c + 1, 100);
-                else if (col == QLatin1String("taxrate") || col == QLatin1String("taxamt") || col == QLatin1String("rcvdqty")
-                         || col == QLatin1String("aprice") || col == QLatin1String("refercount"))
-                    sqlite3_bind_double(st, c + 1, 0);
-                else if (col == QLatin1String("ispresent"))
-                    sqlite3_bind_text(st, c + 1, "F", 1, SQLITE_STATIC);
-                else
-                    sqlite3_bind_null(st, c + 1);
+            sqlite3_stmt* st = *line;
+            for (int c = 0; c < kinds.size(); ++c) {
+                switch (kinds[c]) {
+                case Id: sqlite3_bind_int64(st, c + 1, id); break;
+                case ItemNo: sqlite3_bind_int(st, c + 1, i + 1); break;
+                case Goods: sqlite3_bind_int(st, c + 1, g.GoodsID); break;
+                case Unit: sqlite3_bind_int(st, c + 1, g.UnitID); break;
+                case Qty: sqlite3_bind_double(st, c + 1, qty); break;
+                case Price: sqlite3_bind_double(st, c + 1, price); break;
+                case Amount: sqlite3_bind_double(st, c + 1, qty * price); break;
+                case Hundred: sqlite3_bind_double(st, c + 1, 100); break;
+                case Zero: sqlite3_bind_double(st, c + 1, 0); break;
+                case False: sqlite3_bind_text(st, c + 1, "F", 1, SQLITE_STATIC); break;
+                case Null: sqlite3_bind_null(st, c + 1); break;
+                }
             }
             if (sqlite3_step(*line) != SQLITE_DONE)
                 return Rollback(db);

@@ -565,6 +565,19 @@ struct TUndo {
 struct TClientDataSet::Impl {
     TClientDataSet* Q;
     std::vector<std::unique_ptr<TField>> Fields;
+    // The fields a delta carries (the data fields, required as the user's field says), their
+    // indexes and captions.
+    void DeltaFields(QVector<TFieldDef>& defs, QVector<int>& idx, QStringList& labels) const
+    {
+        for (const auto& f : Fields) {
+            if (f->FieldKind() != TFieldKind::fkData) continue;
+            TFieldDef def = f->FDef;
+            def.Required = f->Required;
+            defs << def;
+            idx << f->Index();
+            labels << f->DisplayName();
+        }
+    }
     QHash<QString, int> NameIndex; // lower-case name -> index
     std::vector<TRow> Rows;
     QVector<int> Vis; // visible row -> index in Rows
@@ -2053,14 +2066,7 @@ QString TClientDataSet::GetDeltaXML() const
     QVector<TFieldDef> defs;
     QVector<int> idx;
     QStringList labels;
-    for (const auto& f : d->Fields) {
-        if (f->FieldKind() != TFieldKind::fkData) continue;
-        TFieldDef def = f->FDef;
-        def.Required = f->Required;
-        defs << def;
-        idx << f->Index();
-        labels << f->DisplayName();
-    }
+    d->DeltaFields(defs, idx, labels);
     const QStringList keys = AttributeKeys(defs);
     QString out;
     QXmlStreamWriter w(&out);
@@ -2543,14 +2549,7 @@ QString TClientDataSet::GetDeltaPacket() const
     QVector<TFieldDef> defs;
     QVector<int> idx;
     QStringList labels;
-    for (const auto& f : d->Fields) {
-        if (f->FieldKind() != TFieldKind::fkData) continue;
-        TFieldDef def = f->FDef;
-        def.Required = f->Required;
-        defs << def;
-        idx << f->Index();
-        labels << f->DisplayName();
-    }
+    d->DeltaFields(defs, idx, labels);
     TCompactWriter w;
     QString& out = w.Body();
     int rows = 0;
