@@ -67,10 +67,15 @@ public:
     void FocusField(TField* field) override
     {
         if (field->DataSet() == FForm->cdsMaster) {
-            if (QWidget* w = FForm->MasterPanel->findChild<QWidget*>(QStringLiteral("ed") + field->FieldName()))
+            // A form laid out by its template names its own editors.
+            QWidget* w = FForm->FindDynamicEdit(field->FieldName());
+            if (!w)
+                w = FForm->MasterPanel->findChild<QWidget*>(QStringLiteral("ed") + field->FieldName());
+            if (w)
                 w->setFocus();
         } else if (FForm->ItemDBGrid) {
             FForm->ItemDBGrid->setFocus();
+            FForm->ItemDBGrid->GotoField(field->FieldName());
         }
     }
 
@@ -321,6 +326,7 @@ void TBillBaseForm::CreateWindowParts()
     ItemDBGrid->SetShowFooter(true);
     ItemDBGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     auto* lineMenu = new QMenu(ItemDBGrid);
+    lineMenu->setObjectName(QStringLiteral("GridPopupMenu"));
     lineMenu->addActions({AInsertLine, ADeleteLine, ACopyLine});
     lineMenu->addSeparator();
     lineMenu->addActions({ASelGoods, ASetPrice, ASelBtnLoadDetailFromFile, ASelReferTypeBill, ABatchCodeCopy});
@@ -804,9 +810,8 @@ void TBillBaseForm::PrintBill(bool preview)
     FPrinting = false;
 }
 
-void TBillBaseForm::DoPrintBill(bool preview)
+TPrintBillOptions TBillBaseForm::PrintOptions(bool preview)
 {
-    const TField* rpt = cdsMaster->FindField(QStringLiteral("RPTID"));
     TPrintBillOptions options;
     options.Output = preview                    ? TPrintOutput::Preview
                      : !PdfOutputFile.isEmpty() ? TPrintOutput::Pdf
@@ -815,6 +820,13 @@ void TBillBaseForm::DoPrintBill(bool preview)
     options.PdfFile = PdfOutputFile;
     options.Parent = this;
     options.WindowID = BillType;
+    return options;
+}
+
+void TBillBaseForm::DoPrintBill(bool preview)
+{
+    const TField* rpt = cdsMaster->FindField(QStringLiteral("RPTID"));
+    const TPrintBillOptions options = PrintOptions(preview);
     TPrintBillResult result;
     if (!PrintBillWithTemplate(ReportType, rpt ? rpt->AsInteger() : 0, cdsMaster, MasterDetailBill ? cdsDetail : nullptr, options,
                                &result))

@@ -16,6 +16,7 @@
 #include "billcore/BillRootForm.h"
 
 #include "host/Privileges.h"
+#include "printing/PrintBill.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -339,6 +340,9 @@ protected:
     void ApplyReadOnly(bool flag);
     void FollowNavigation();
     bool ApprovalRefused(int privilegeId, int action);
+    // Where a print of this bill goes (preview, PDF, printer or the print dialog) and over
+    // which window; the style form adds its template and variables.
+    TPrintBillOptions PrintOptions(bool preview);
 
     std::unique_ptr<TBootUnitImpl> FPrivilege;
     QStringList FLookupNames;

@@ -1,6 +1,7 @@
 #include "billcore/BillRootForm.h"
 
 #include "host/Host.h"
+#include "platform/DBControls.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -12,6 +13,31 @@
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QTextEdit>
+
+// Sees every key before the focused control does, so that a key the form has an action for
+// wins over the control's own use of it (QShortcut then runs the action).
+class TBillRootForm::TShortcutPreview : public QObject {
+public:
+    explicit TShortcutPreview(TBillRootForm* form) : QObject(form), FForm(form) { qApp->installEventFilter(this); }
+    ~TShortcutPreview() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() != QEvent::ShortcutOverride || !watched->isWidgetType())
+            return false;
+        auto* w = static_cast<QWidget*>(watched);
+        if (w != FForm && !FForm->isAncestorOf(w))
+            return false;
+        if (!FForm->ActionOfShortcut(static_cast<QKeyEvent*>(e)))
+            return false;
+        e->ignore(); // not overridden: the shortcut goes to the form's action
+        return true;
+    }
+
+private:
+    TBillRootForm* FForm;
+};
 
 TBillRootForm::TBillRootForm(QWidget* owner) : QWidget(owner)
 {
@@ -26,6 +52,7 @@ TBillRootForm::TBillRootForm(QWidget* owner) : QWidget(owner)
     resize(900, 600);
     CaptureDesignBounds();
     FFirstActivation = true;
+    FShortcutPreview = new TShortcutPreview(this);
 }
 
 TBillRootForm::~TBillRootForm()
@@ -101,19 +128,47 @@ void TBillRootForm::FormActivate()
 
 void TBillRootForm::FormDeactivate() {}
 
+QAction* TBillRootForm::ActionOfShortcut(const QKeyEvent* key) const
+{
+    Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (key->key() == 0 || key->key() == Qt::Key_unknown)
+        return nullptr;
+    const QKeySequence pressed(QKeyCombination(mods, Qt::Key(key->key())));
+    for (QAction* a : actions())
+        if (a->isEnabled() && a->isVisible() && !a->shortcut().isEmpty() && a->shortcut().matches(pressed) == QKeySequence::ExactMatch)
+            return a;
+    return nullptr;
+}
+
 bool TBillRootForm::FormKeyPress(QKeyEvent* event)
 {
     const int key = event->key();
+    QWidget* w = QApplication::focusWidget();
+    // A cell editor of a grid keeps Enter and Esc: the grid moves on or cancels the edit.
+    bool inEditor = false;
+    for (QWidget* p = w; p && p != this; p = p->parentWidget())
+        if (auto* view = qobject_cast<QAbstractItemView*>(p)) {
+            inEditor = w != view && w != view->viewport();
+            break;
+        }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        QWidget* w = QApplication::focusWidget();
         for (QWidget* p = w; p && p != this; p = p->parentWidget())
             if (qobject_cast<QPlainTextEdit*>(p) || qobject_cast<QTextEdit*>(p) || qobject_cast<QAbstractItemView*>(p))
                 return false;
+        // The value is written before the cursor moves; a refused one keeps it where it is.
+        if (auto* edit = qobject_cast<TDBEdit*>(w); edit && !edit->UpdateRecord()) {
+            edit->selectAll();
+            return true;
+        }
+        if (auto* date = qobject_cast<TDBDateEdit*>(w); date && !date->UpdateRecord())
+            return true;
         if (w && isAncestorOf(w))
             focusNextChild();
         return true;
     }
     if (key == Qt::Key_Escape) {
+        if (inEditor)
+            return false;
         close();
         return true;
     }
@@ -207,7 +262,7 @@ void TBillRootForm::WatchMdiFrame()
         return;
     FMdiFrame = sub;
     sub->setMinimumSize(FMinTrackWidth / 2, FMinTrackHeight / 2);
-    connect(sub, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates oldState, Qt::WindowStates newState) {
+    connect(sub, &QMdiSubWindow::windowStateChanged, this, [this, sub](Qt::WindowStates oldState, Qt::WindowStates newState) {
         const bool was = oldState & Qt::WindowActive;
         const bool is = newState & Qt::WindowActive;
         if (is && !was && !FActive) {
@@ -215,7 +270,9 @@ void TBillRootForm::WatchMdiFrame()
             FormActivate();
         } else if (!is && was && FActive) {
             FActive = false;
-            FormDeactivate();
+            // The main window closing with its children has no menu left to be told about.
+            if (!sub->window()->isHidden())
+                FormDeactivate();
         }
     });
     // The area may have made the frame active while it was being shown, before this form

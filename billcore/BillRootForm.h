@@ -9,6 +9,8 @@
 #include <QString>
 #include <QWidget>
 
+class QAction;
+
 class QKeyEvent;
 
 class TBillRootForm : public QWidget {
@@ -56,6 +58,11 @@ public:
     // Binds every query, stored procedure and batch held by the form to g_DefaultCon.
     void BindDataComponents();
 
+    // The form's action whose shortcut is this key, when it is enabled: such a key belongs to
+    // the form, not to the control that has the focus (a text field would take Ctrl+Insert as
+    // copy and Shift+Insert as paste).
+    QAction* ActionOfShortcut(const QKeyEvent* key) const;
+
     // What OnLookupMenuClick passes on: the item type after the "查找" rule.
     static int LookupItemType(int itemType, const QString& itemCaption);
 
@@ -69,7 +76,9 @@ protected:
     void RememberSettingsClass();
 
 private:
+    class TShortcutPreview;
     void WatchMdiFrame();
+    TShortcutPreview* FShortcutPreview = nullptr;
 
     QString FSettingsClass;
     bool FFirstActivation = true;

@@ -274,7 +274,8 @@ bool TBillChecks::ValidateLine()
             return RefuseAtLine(QStringLiteral("货品[") + name + QStringLiteral("]:单价不能小于零！"), n.UnitPrice);
         }
     }
-    if (TradeSide() != tsStock) {
+    // Lines without a quantity (a discount price list) have nothing to count.
+    if (TradeSide() != tsStock && DField(n.UnitQty)) {
         const double qty = LineNum(n.UnitQty);
         if (qty == 0 || !std::isfinite(qty))
             return RefuseAtLine(QStringLiteral("货品[") + name + QStringLiteral("]:数量不能等于零！"), n.UnitQty);

@@ -122,11 +122,18 @@ TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent), FLink(this)
     ShowField();
 }
 
+void TDBEdit::SetShowOnly(bool on)
+{
+    FShowOnly = on;
+    ShowField();
+}
+
 void TDBEdit::ShowField()
 {
     TField* f = FLink.Field();
-    setReadOnly(!FLink.CanModify());
-    const QString text = f ? f->AsString() : QString();
+    setReadOnly(FShowOnly || !FLink.CanModify());
+    // What is only shown is shown as the field displays it (a total with its decimals).
+    const QString text = f ? (FShowOnly ? f->DisplayText() : f->AsString()) : QString();
     if (text != this->text()) setText(text);
     setModified(false);
     if (f && f->DataType() == TFieldType::ftString && f->Size() > 0) setMaxLength(f->Size());
@@ -134,7 +141,7 @@ void TDBEdit::ShowField()
 
 bool TDBEdit::UpdateRecord()
 {
-    if (!isModified() || !FLink.CanModify()) return true;
+    if (!isModified() || FShowOnly || !FLink.CanModify()) return true;
     setModified(false);
     return FLink.Write(text());
 }
@@ -283,9 +290,28 @@ void TDBLookupCombo::ReloadList()
         if (FList && FList->Active()) {
             TField* key = FList->FindField(FKeyField);
             TField* text = FList->FindField(FListField);
+            // The list is shared: its own filter is put back once the rows are read, and
+            // nobody else hears of the detour.
+            const QSignalBlocker quiet(FList.data());
+            const QString oldFilter = FList->Filter();
+            const bool oldFiltered = FList->Filtered();
+            bool filtered = false;
+            if (!FListFilter.trimmed().isEmpty()) {
+                try {
+                    FList->SetFilter(FListFilter);
+                    FList->SetFiltered(true);
+                    filtered = true;
+                } catch (const Exception&) {
+                    // a filter the list cannot read offers the whole list
+                }
+            }
             if (key && text)
                 for (int r = 0; r < FList->RecordCount(); ++r)
                     addItem(FormatFieldValue(text, FList->RowValue(r, text->Index())), FList->RowValue(r, key->Index()));
+            if (filtered) {
+                FList->SetFilter(oldFilter);
+                FList->SetFiltered(oldFiltered);
+            }
         }
     }
     FFilling = false;
@@ -307,6 +333,13 @@ void TDBLookupCombo::ShowField()
     }
     QSignalBlocker block(this);
     setCurrentIndex(found);
+}
+
+void TDBLookupCombo::SetListFilter(const QString& filter)
+{
+    if (FListFilter == filter) return;
+    FListFilter = filter;
+    ReloadList();
 }
 
 QVariant TDBLookupCombo::KeyValue() const { return currentIndex() < 0 ? QVariant() : itemData(currentIndex()); }
@@ -415,7 +448,9 @@ public:
             return;
         switch (StyleAt(index)) {
         case TColumnStyle::Lookup:
+            // the text of the list row, read as text whatever the key is
             option->text = FGrid->LookupText(f->FieldName(), index.data(Qt::EditRole));
+            option->displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
             break;
         case TColumnStyle::Password:
             option->text = QString(option->text.size(), QChar(0x25CF));
@@ -429,8 +464,29 @@ public:
             option->features &= ~QStyleOptionViewItem::HasCheckIndicator;
             break;
         default:
+            FormatFigureText(option, f, index);
             break;
         }
+    }
+
+    // A figure the statement computes comes as text while the bill has no lines (there is
+    // no value to tell its type by); a number format given to its column still applies.
+    void FormatFigureText(QStyleOptionViewItem* option, TField* f, const QModelIndex& index) const
+    {
+        if (f->DataType() != TFieldType::ftString)
+            return;
+        const TDBGrid::TColumnSettings* s = FGrid->Settings(f->FieldName());
+        if (!s || s->DisplayFormat.isEmpty())
+            return;
+        const QVariant v = index.data(Qt::EditRole);
+        bool ok = false;
+        const double x = v.toString().trimmed().toDouble(&ok);
+        option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
+        if (!ok)
+            return;
+        const int dot = s->DisplayFormat.indexOf(u'.');
+        const int decimals = dot < 0 ? 0 : int(s->DisplayFormat.size()) - dot - 1;
+        option->text = QString::number(x, 'f', decimals);
     }
 
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -463,6 +519,11 @@ public:
         if (!f || !FGrid->ColumnEditable(index.column()))
             return nullptr;
         const QString field = f->FieldName();
+        if (const TDBGrid::TColumnSettings* s = FGrid->Settings(field); s && s->Entry) {
+            auto* e = new QLineEdit(parent);
+            e->setFrame(false);
+            return e;
+        }
         switch (StyleAt(index)) {
         case TColumnStyle::CheckBox:
         case TColumnStyle::ReadOnly:
@@ -479,9 +540,14 @@ public:
             TClientDataSet* list = s ? s->LookupList.data() : nullptr;
             TField* key = list && list->Active() ? list->FindField(s->LookupKey) : nullptr;
             TField* text = list && list->Active() ? list->FindField(s->LookupField) : nullptr;
+            TField* only = list && list->Active() && !s->LookupFilterField.isEmpty() ? list->FindField(s->LookupFilterField) : nullptr;
+            const QVariant wanted = only && s->LookupFilterValue ? s->LookupFilterValue() : QVariant();
             if (key && text)
-                for (int r = 0; r < list->RecordCount(); ++r)
+                for (int r = 0; r < list->RecordCount(); ++r) {
+                    if (only && list->RowValue(r, only->Index()).toString() != wanted.toString())
+                        continue;
                     c->addItem(FormatFieldValue(text, list->RowValue(r, text->Index())), list->RowValue(r, key->Index()));
+                }
             return c;
         }
         case TColumnStyle::Date: {
@@ -522,8 +588,15 @@ public:
         }
         case TColumnStyle::Memo:
             return new QPlainTextEdit(parent);
-        case TColumnStyle::Text:
-            break;
+        case TColumnStyle::Text: {
+            // Typed as text whatever the field holds: the field converts it and refuses what
+            // is no number, as the master's edits do.
+            auto* e = new QLineEdit(parent);
+            e->setFrame(false);
+            if (f->DataType() == TFieldType::ftFloat || f->DataType() == TFieldType::ftCurrency || f->DataType() == TFieldType::ftInteger)
+                e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            return e;
+        }
         }
         return QStyledItemDelegate::createEditor(parent, option, index);
     }
@@ -531,6 +604,15 @@ public:
     void setEditorData(QWidget* editor, const QModelIndex& index) const override
     {
         const QVariant v = index.data(Qt::EditRole);
+        TField* f = FieldAt(index);
+        if (const TDBGrid::TColumnSettings* s = f ? FGrid->Settings(f->FieldName()) : nullptr; s && s->Entry) {
+            if (auto* le = qobject_cast<QLineEdit*>(editor)) {
+                // the text the cell shows (a goods code), not the key behind it
+                le->setText(s->LookupList ? (v.isNull() ? QString() : FGrid->LookupText(f->FieldName(), v)) : v.toString());
+                le->setModified(false);
+            }
+            return;
+        }
         if (auto* e = dynamic_cast<TEllipsisEditor*>(editor)) {
             e->Edit->setText(v.toString());
         } else if (auto* c = qobject_cast<QComboBox*>(editor)) {
@@ -554,8 +636,9 @@ public:
             dsp->setValue(v.toDouble());
         } else if (auto* m = qobject_cast<QPlainTextEdit*>(editor)) {
             m->setPlainText(v.toString());
-        } else if (auto* le = qobject_cast<QLineEdit*>(editor); le && le->echoMode() == QLineEdit::Password) {
-            le->setText(v.toString());
+        } else if (auto* le = qobject_cast<QLineEdit*>(editor)) {
+            le->setText(v.isNull() ? QString() : v.toString());
+            le->selectAll();
         } else {
             QStyledItemDelegate::setEditorData(editor, index);
         }
@@ -564,6 +647,15 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
     {
         TField* f = FieldAt(index);
+        const TDBGrid::TColumnSettings* s = f ? FGrid->Settings(f->FieldName()) : nullptr;
+        if (s && s->Entry) {
+            auto* le = qobject_cast<QLineEdit*>(editor);
+            const QString text = le ? le->text().trimmed() : QString();
+            // Unchanged text (the line's own entry shown again) is no new entry.
+            if (le && le->isModified() && !text.isEmpty() && !s->Entry(text))
+                ++FGrid->FRefusedEdits;
+            return;
+        }
         if (auto* e = dynamic_cast<TEllipsisEditor*>(editor)) {
             model->setData(index, e->Edit->text());
         } else if (auto* c = qobject_cast<QComboBox*>(editor)) {
@@ -584,8 +676,9 @@ public:
             model->setData(index, dsp->value());
         } else if (auto* m = qobject_cast<QPlainTextEdit*>(editor)) {
             model->setData(index, m->toPlainText());
-        } else if (auto* le = qobject_cast<QLineEdit*>(editor); le && le->echoMode() == QLineEdit::Password) {
-            model->setData(index, le->text());
+        } else if (auto* le = qobject_cast<QLineEdit*>(editor)) {
+            const bool text = f && f->DataType() == TFieldType::ftString;
+            model->setData(index, le->text().isEmpty() && !text ? QVariant() : QVariant(text ? le->text() : le->text().trimmed()));
         } else {
             QStyledItemDelegate::setModelData(editor, model, index);
         }
@@ -597,6 +690,23 @@ public:
             editor->setGeometry(option.rect.adjusted(0, 0, 0, option.rect.height() * 3));
         else
             QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+    }
+
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor && event->type() == QEvent::KeyPress && !qobject_cast<QPlainTextEdit*>(editor)) {
+            auto* ke = static_cast<QKeyEvent*>(event);
+            const bool enter = ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter;
+            const bool plain = ke->modifiers() == Qt::NoModifier || ke->modifiers() == Qt::KeypadModifier;
+            if (enter && plain && (FGrid->FNavOptions & gnEnterMovesRight)) {
+                // An open drop-down takes Enter as its choice first.
+                if (auto* c = qobject_cast<QComboBox*>(editor); c && c->view() && c->view()->isVisible())
+                    return QStyledItemDelegate::eventFilter(object, event);
+                return FGrid->EnterInEditor(editor);
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
     }
 
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option, const QModelIndex& index) override
@@ -790,7 +900,11 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), FModel(new TDataSetModel
         viewport()->update(visualRect(now));
     });
     connect(FModel, &TDataSetModel::currentRowChanged, this, &TDBGrid::SyncFromDataSet);
-    connect(FModel, &TDataSetModel::editFailed, this, [this](const QString& m) { ReportError(this, m); });
+    connect(FModel, &TDataSetModel::editFailed, this, [this](const QString& m) {
+        ++FRefusedEdits;
+        ReportError(this, m);
+    });
+    connect(FModel, &QAbstractItemModel::modelReset, this, &TDBGrid::ApplyColumnLayout);
     connect(FModel, &QAbstractItemModel::modelReset, this, &TDBGrid::BindFooterData);
     connect(horizontalHeader(), &QHeaderView::sectionResized, FFooter, qOverload<>(&QWidget::update));
     connect(horizontalHeader(), &QHeaderView::sectionMoved, FFooter, qOverload<>(&QWidget::update));
@@ -1071,7 +1185,8 @@ bool TDBGrid::ColumnEditable(int column) const
 {
     TField* f = FModel->FieldOfColumn(column);
     if (!f || FModel->ReadOnly || ColumnReadOnly(f->FieldName())) return false;
-    return !f->ReadOnly && f->FieldKind() == TFieldKind::fkData;
+    if (f->ReadOnly || f->FieldKind() != TFieldKind::fkData) return false;
+    return !(CellReadOnly && CellReadOnly(f->FieldName()));
 }
 
 // ---- look and keys
@@ -1094,23 +1209,9 @@ void TDBGrid::SetNavOptions(quint8 options)
 void TDBGrid::keyPressEvent(QKeyEvent* e)
 {
     if ((FNavOptions & gnEnterMovesRight) && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && state() != EditingState
-        && e->modifiers() == Qt::NoModifier) {
-        const QModelIndex cur = currentIndex();
-        QHeaderView* h = horizontalHeader();
-        int row = cur.isValid() ? cur.row() : 0;
-        int visual = cur.isValid() ? h->visualIndex(cur.column()) + 1 : 0;
-        for (;; ++visual) {
-            if (visual >= h->count()) {
-                if (row + 1 >= FModel->rowCount()) break;
-                ++row;
-                visual = 0;
-            }
-            const int logical = h->logicalIndex(visual);
-            if (!h->isSectionHidden(logical)) {
-                setCurrentIndex(FModel->index(row, logical));
-                break;
-            }
-        }
+        && (e->modifiers() == Qt::NoModifier || e->modifiers() == Qt::KeypadModifier)) {
+        if (!MoveToPendingCell() && !MoveToNextEditableCell())
+            emit LastCellPassed();
         e->accept();
         return;
     }
@@ -1125,10 +1226,201 @@ void TDBGrid::keyPressEvent(QKeyEvent* e)
     QTableView::keyPressEvent(e);
 }
 
+void TDBGrid::mousePressEvent(QMouseEvent* e)
+{
+    const int rows = FModel->rowCount();
+    const int bottom = rows > 0 ? rowViewportPosition(rows - 1) + rowHeight(rows - 1) : 0;
+    if (e->button() == Qt::LeftButton && !indexAt(e->position().toPoint()).isValid() && e->position().y() > bottom && FModel->DataSet()) {
+        e->accept();
+        emit AppendRequested();
+        return;
+    }
+    QTableView::mousePressEvent(e);
+}
+
+// ---- keyboard entry
+
+void TDBGrid::SetColumnEntry(const QString& fieldName, TColumnEntry handler) { SettingsRef(fieldName).Entry = std::move(handler); }
+
+void TDBGrid::SetColumnLookupFilter(const QString& fieldName, const QString& listField, std::function<QVariant()> value)
+{
+    TColumnSettings& s = SettingsRef(fieldName);
+    s.LookupFilterField = listField;
+    s.LookupFilterValue = std::move(value);
+}
+
+int TDBGrid::FirstEditableColumn() const
+{
+    QHeaderView* h = horizontalHeader();
+    for (int v = 0; v < h->count(); ++v) {
+        const int c = h->logicalIndex(v);
+        if (!h->isSectionHidden(c) && ColumnEditable(c))
+            return c;
+    }
+    return -1;
+}
+
+bool TDBGrid::MoveToNextEditableCell()
+{
+    const QModelIndex cur = currentIndex();
+    QHeaderView* h = horizontalHeader();
+    const int rows = FModel->rowCount();
+    if (rows == 0)
+        return false;
+    int row = cur.isValid() ? cur.row() : 0;
+    int visual = cur.isValid() ? h->visualIndex(cur.column()) + 1 : 0;
+    for (;; ++visual) {
+        if (visual >= h->count()) {
+            if (row + 1 >= rows)
+                return false;
+            ++row;
+            visual = 0;
+        }
+        const int logical = h->logicalIndex(visual);
+        if (!h->isSectionHidden(logical) && ColumnEditable(logical)) {
+            setCurrentIndex(FModel->index(row, logical));
+            return true;
+        }
+    }
+}
+
+void TDBGrid::SetNextCell(const QString& fieldName, bool openEditor)
+{
+    FNextField = fieldName;
+    FNextOpensEditor = openEditor;
+}
+
+bool TDBGrid::GotoField(const QString& fieldName, bool openEditor)
+{
+    const int col = FModel->ColumnOfField(fieldName);
+    if (col < 0 || isColumnHidden(col))
+        return false;
+    const int row = currentIndex().isValid() ? currentIndex().row() : std::max(0, FModel->DataSet() ? FModel->DataSet()->RecNo() - 1 : 0);
+    if (row >= FModel->rowCount())
+        return false;
+    const QModelIndex target = FModel->index(row, col);
+    setCurrentIndex(target);
+    if (openEditor && ColumnEditable(col))
+        edit(target);
+    return true;
+}
+
+bool TDBGrid::MoveToPendingCell()
+{
+    if (FNextField.isEmpty())
+        return false;
+    const QString field = FNextField;
+    const bool open = FNextOpensEditor;
+    FNextField.clear();
+    return GotoField(field, open);
+}
+
+bool TDBGrid::EnterInEditor(QWidget* editor)
+{
+    const int refusedBefore = FRefusedEdits;
+    emit FDelegate->commitData(editor);
+    if (FRefusedEdits != refusedBefore) {
+        // The value was refused: the editor keeps the text and the focus.
+        if (auto* le = qobject_cast<QLineEdit*>(editor))
+            le->selectAll();
+        editor->setFocus();
+        return true;
+    }
+    // What the entry did may have closed the editor already (lines added or dropped).
+    if (state() == EditingState)
+        emit FDelegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (!MoveToPendingCell() && !MoveToNextEditableCell())
+        emit LastCellPassed();
+    return true;
+}
+
+QWidget* TDBGrid::OpenEditor() const
+{
+    if (state() != EditingState)
+        return nullptr;
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+        if (w->parentWidget() == viewport())
+            return w;
+    return nullptr;
+}
+
+bool TDBGrid::PostEditor()
+{
+    QWidget* editor = OpenEditor();
+    if (!editor)
+        return true;
+    const int refusedBefore = FRefusedEdits;
+    commitData(editor);
+    if (FRefusedEdits != refusedBefore)
+        return false;
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+void TDBGrid::CancelEditor()
+{
+    if (QWidget* editor = OpenEditor())
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
+// ---- layout
+
+void TDBGrid::SetColumnLayout(const QVector<TGridColumnLayout>& columns)
+{
+    FLayout = columns;
+    ApplyColumnLayout();
+}
+
+void TDBGrid::SetColumnDisplayFormat(const QString& fieldName, const QString& format)
+{
+    SettingsRef(fieldName).DisplayFormat = format;
+    if (TClientDataSet* ds = FModel->DataSet())
+        if (TField* f = ds->Active() ? ds->FindField(fieldName) : nullptr)
+            f->DisplayFormat = format;
+    viewport()->update();
+}
+
+void TDBGrid::ApplyColumnLayout()
+{
+    TClientDataSet* ds = FModel->DataSet();
+    if (!ds || !ds->Active())
+        return;
+    for (auto it = FColumns.cbegin(); it != FColumns.cend(); ++it)
+        if (!it->DisplayFormat.isEmpty())
+            if (TField* f = ds->FindField(it.key()))
+                f->DisplayFormat = it->DisplayFormat;
+    if (FLayout.isEmpty())
+        return;
+    QHeaderView* h = horizontalHeader();
+    QVector<int> shown;
+    QVector<int> widths;
+    for (const TGridColumnLayout& c : std::as_const(FLayout)) {
+        const int col = FModel->ColumnOfField(c.Field);
+        if (col < 0 || shown.contains(col))
+            continue;
+        if (TField* f = FModel->FieldOfColumn(col); f && !c.Title.isEmpty())
+            f->DisplayLabel = c.Title;
+        shown << col;
+        widths << std::max(20, c.Width);
+    }
+    for (int col = 0; col < FModel->columnCount(); ++col)
+        setColumnHidden(col, !shown.contains(col));
+    for (int i = 0; i < shown.size(); ++i) {
+        h->moveSection(h->visualIndex(shown[i]), i);
+        setColumnWidth(shown[i], widths[i]);
+    }
+    FFooter->update();
+}
+
+int TDBGrid::FooterHeight() const
+{
+    return FShowFooter ? std::max(fontMetrics().height(), QFontMetrics(FooterCaptionFont).height()) + 8 : 0;
+}
+
 void TDBGrid::updateGeometries()
 {
     QTableView::updateGeometries();
-    const int h = FShowFooter ? std::max(fontMetrics().height(), QFontMetrics(FooterCaptionFont).height()) + 8 : 0;
+    const int h = FooterHeight();
     const QMargins m = viewportMargins();
     if (m.bottom() != h) setViewportMargins(m.left(), m.top(), m.right(), h);
     if (FShowFooter) {

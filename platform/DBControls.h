@@ -71,10 +71,13 @@ public:
     void SetDataField(const QString& name) { FLink.SetDataField(name); }
     TField* Field() const { return FLink.Field(); }
     bool UpdateRecord(); // writes the text when the user changed it
+    // Shows the field and never edits it, whatever the field allows (totals, the operator).
+    void SetShowOnly(bool on);
 
 private:
     void ShowField();
     TFieldDataLink FLink;
+    bool FShowOnly = false;
 };
 
 class TDBCheckBox : public QCheckBox {
@@ -139,14 +142,25 @@ public:
     void SetListSource(TDataSource* list, const QString& keyField, const QString& listField);
     QVariant KeyValue() const; // key of the shown item, null when none
     void ReloadList();
+    // Only the list rows this filter lets through are offered (the list itself, shared with
+    // other controls, keeps its own filter). "" offers every row.
+    void SetListFilter(const QString& filter);
+    QString ListFilter() const { return FListFilter; }
 
 private:
     void ShowField();
     void Chosen(int index);
     TFieldDataLink FLink;
     QPointer<TClientDataSet> FList;
-    QString FKeyField, FListField;
+    QString FKeyField, FListField, FListFilter;
     bool FFilling = false;
+};
+
+// One column of a grid laid out by a template: the field, its title and its width.
+struct TGridColumnLayout {
+    QString Field;
+    QString Title;
+    int Width = 80;
 };
 
 class TDBGridFooter;
@@ -214,6 +228,8 @@ public:
     void SetColumnTotal(const QString& fieldName, bool on = true) { SetColumnFooter(fieldName, on ? TFooterKind::Sum : TFooterKind::None); }
     void SetShowFooter(bool on);
     bool ShowFooter() const { return FShowFooter; }
+    // Height of the footer row below the lines; 0 without it.
+    int FooterHeight() const;
     // The bills' footer reads "合 计" in 宋体 11, black, centred in the first column.
     QString FooterCaption = QStringLiteral("合 计");
     QFont FooterCaptionFont;
@@ -238,6 +254,44 @@ public:
     void SetColumnReadOnly(const QString& fieldName, bool on);
     bool ColumnReadOnly(const QString& fieldName) const;
     bool ColumnEditable(int column) const;
+    // The form's rule for a cell of the current row (a price on a gift line, a batch of goods
+    // without batches); true refuses the edit.
+    std::function<bool(const QString& fieldName)> CellReadOnly;
+
+    // ---- layout: exactly these columns, in this order, with these titles and widths; the
+    // dataset's other fields stay hidden. Kept when the dataset is read again.
+    void SetColumnLayout(const QVector<TGridColumnLayout>& columns);
+    const QVector<TGridColumnLayout>& ColumnLayout() const { return FLayout; }
+    // Display format of a column's numbers ("0.00"), kept when the dataset is read again.
+    void SetColumnDisplayFormat(const QString& fieldName, const QString& format);
+
+    // ---- keyboard entry
+    // Text typed into this column goes to the handler instead of the field (a goods code or
+    // bar code that the form turns into a goods line). The handler returns false to refuse
+    // the text: the editor then stays open with it.
+    using TColumnEntry = std::function<bool(const QString& text)>;
+    void SetColumnEntry(const QString& fieldName, TColumnEntry handler);
+    // A lookup column offers only the list rows whose listField equals value() at the time the
+    // editor opens (the units of the line's goods).
+    void SetColumnLookupFilter(const QString& fieldName, const QString& listField, std::function<QVariant()> value);
+    // The first column, in shown order, that the user may edit; -1 when none.
+    int FirstEditableColumn() const;
+    // Moves to the next cell the user may edit, left to right, then on the next row. False
+    // (and the cell unchanged) when the current cell is the last editable one of the last row.
+    bool MoveToNextEditableCell();
+    // Where the next Enter goes instead of the next editable cell, and whether that cell's
+    // editor opens there (a goods code entered moves to the quantity).
+    void SetNextCell(const QString& fieldName, bool openEditor = true);
+    // Makes the cell of fieldName on the current row current; with openEditor its editor opens.
+    bool GotoField(const QString& fieldName, bool openEditor = false);
+    // The open cell editor's text written to its field and the editor closed, before the
+    // form moves or adds lines (a later write would put the cursor back on the edited line).
+    // False, with the editor left open, when the field refuses the text.
+    bool PostEditor();
+    // The open cell editor closed without writing.
+    void CancelEditor();
+    // Edits the grid refused (conversion, validation, entry handler) since it was made.
+    int RefusedEdits() const { return FRefusedEdits; }
 
     void SetLineOptions(quint8 options);
     quint8 LineOptions() const { return FLineOptions; }
@@ -247,10 +301,15 @@ public:
 signals:
     // The "…" of an Ellipsis or Memo column was pressed on the current row.
     void EditButtonClicked(const QString& fieldName);
+    // Enter on the last editable cell of the last row (the form starts a new line).
+    void LastCellPassed();
+    // A click below the last row.
+    void AppendRequested();
 
 protected:
     void updateGeometries() override;
     void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 
 private:
     struct TColumnSettings {
@@ -260,6 +319,10 @@ private:
         QStringList PickList;
         QPointer<TClientDataSet> LookupList;
         QString LookupKey, LookupField;
+        QString LookupFilterField;
+        std::function<QVariant()> LookupFilterValue;
+        QString DisplayFormat;
+        TColumnEntry Entry;
     };
     // The footer's figures of one field: its value in each visible row, kept as the rows
     // change; the figure itself is made from these when asked for.
@@ -283,6 +346,12 @@ private:
     void FooterChanged();
     void SyncFromDataSet(int row);
     void SyncToDataSet(const QModelIndex& current, const QModelIndex& previous);
+    void ApplyColumnLayout();
+    // Enter in a cell editor: the edit is kept (and the cursor moves on) or refused (and the
+    // editor stays, with the focus).
+    bool EnterInEditor(QWidget* editor);
+    bool MoveToPendingCell();
+    QWidget* OpenEditor() const;
 
     QPointer<TDataSource> FSource;
     QPointer<TClientDataSet> FFooterData; // the dataset the footer's figures come from
@@ -295,6 +364,10 @@ private:
     quint8 FNavOptions = gnFocusCell | gnRowHighlight | gnTabMoves;
     bool FShowFooter = false;
     bool FSyncing = false;
+    QVector<TGridColumnLayout> FLayout;
+    QString FNextField;
+    bool FNextOpensEditor = false;
+    int FRefusedEdits = 0;
     friend class TDBGridFooter;
     friend class TDBGridDelegate;
 };

@@ -8,7 +8,7 @@ const char* const kGoodsUserDefs =
 } // namespace
 
 TPOSBillForm::TPOSBillForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     // Returns (returntag 2) are shown negated: value * (1.5 - returntag) * 2.
@@ -36,7 +36,7 @@ TPOSBillForm::TPOSBillForm(QWidget* owner)
 }
 
 TPOSCloseBillForm::TPOSCloseBillForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -53,7 +53,7 @@ TPOSCloseBillForm::TPOSCloseBillForm(QWidget* owner)
 }
 
 TOperatorTurninForm::TOperatorTurninForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

@@ -1,7 +1,7 @@
 #include "pos/SetGoodsDiscountForm.h"
 
 TSetGoodsDiscountForm::TSetGoodsDiscountForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

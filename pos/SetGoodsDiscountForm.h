@@ -1,8 +1,8 @@
 #pragma once
 // Time-limited goods discounts that the POS terminals apply.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TSetGoodsDiscountForm : public TBillBaseForm {
+class TSetGoodsDiscountForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TSetGoodsDiscountForm(QWidget* owner = nullptr);

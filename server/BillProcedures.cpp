@@ -26,6 +26,7 @@
 #include "server/BillKind.h"
 #include "server/BillProfiles.h"
 #include "server/FollowUps.h"
+#include "server/MoneyLedger.h"
 #include "server/Procedures.h"
 #include "server/Rights.h"
 #include "server/ServerSql.h"
@@ -389,8 +390,10 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
         if (std::abs(srcBase) > kEps && std::abs(base) > kEps)
             qty = base * srcUnit / srcBase;
         qty = RoundQuantity(qty);
-        con.ExecuteNative(QStringLiteral("update %1 set %2 = round(ifnull(%2, 0) + :q, 6), refercount = ifnull(refercount, 0) + :n where %3 = :id and itemno = :i")
-                              .arg(QuoteIdent(QLatin1String(f->DetailTable)), QuoteIdent(QLatin1String(f->Column)), QuoteIdent(QLatin1String(f->Key))),
+        // a line that takes no quantity only counts on the source line
+        const QString take = f->Column ? QStringLiteral("%1 = round(ifnull(%1, 0) + :q, 6), ").arg(QuoteIdent(QLatin1String(f->Column))) : QString();
+        con.ExecuteNative(QStringLiteral("update %1 set %2refercount = ifnull(refercount, 0) + :n where %3 = :id and itemno = :i")
+                              .arg(QuoteIdent(QLatin1String(f->DetailTable)), take, QuoteIdent(QLatin1String(f->Key))),
                           {{QStringLiteral("q"), sign * qty}, {QStringLiteral("n"), sign}, {QStringLiteral("id"), id}, {QStringLiteral("i"), item}});
         con.ExecuteNative(QStringLiteral("update %1 set refercount = ifnull(refercount, 0) + :n where %2 = :id")
                               .arg(QuoteIdent(QLatin1String(f->MasterTable)), QuoteIdent(QLatin1String(f->Key))),
@@ -755,10 +758,12 @@ void SaveBill(TSubmit& s)
     // take back what the bill did so far
     const bool stock = k.MovesStock();
     TStockLedger ledger(con, k.DBBillType, id);
+    TMoneyLedger money(con, k.BillType, id);
     if (!isNew) {
         BookReferences(con, k, storedLines, -1);
         if (stock)
             ledger.RemoveBillFlow();
+        money.RemoveBillFlow();
     }
 
     // the bill code: kept unless empty or another bill has it
@@ -834,6 +839,8 @@ void SaveBill(TSubmit& s)
         ledger.Finish();
         RunStockChecks(s, ledger, true);
     }
+    money.Apply();
+    money.RefuseOverdraft();
     if (isNew)
         RememberRequest(s, requestId, id, master.value(QStringLiteral("code")).toString());
     s.Reply.Set(QStringLiteral("NewBillID"), int(id));
@@ -869,6 +876,7 @@ void DeleteBill(TSubmit& s)
         ledger.Finish();
         RunStockChecks(s, ledger, false);
     }
+    TMoneyLedger(con, k.BillType, id).RemoveBillFlow();
     if (k.BillType == kPosDayBill)
         ReleasePosSales(con, id);
     if (s.HasFlag() && stored.value(QStringLiteral("flag")).toInt() == 2 && !stored.value(QStringLiteral("referbillid")).isNull()) {
@@ -992,6 +1000,7 @@ void RedBill(TSubmit& s)
         ledger.ApplyMirrorOf(k.DBBillType, id);
         RunStockChecks(s, ledger, false);
     }
+    TMoneyLedger(con, k.BillType, redId).ApplyMirrorOf(id);
     if (k.BillType == kPosDayBill)
         ReleasePosSales(con, id);
     con.ExecuteNative(QStringLiteral("update %1 set flag = 1, updatetime = :u where %2 = :id").arg(QuoteIdent(k.Master.Name), QuoteIdent(k.Key)),

@@ -123,6 +123,43 @@ const QVector<TBillProfile> kProfiles = {
      "", "", false, "DL", 0, false, 4, -1},
 };
 
+// Money. Purchasing and sales bills on credit run up the partner's account; cash bills, refunds
+// taken at once and payments move a money account; payments and collections settle the account
+// and keep what was paid beyond the bills as an advance. The cases the forms leave open are
+// decided so:
+//   - a return refunded at once (backmoney 'T') leaves the partner's account alone and puts the
+//     refund through the account it names; otherwise it lowers what is owed;
+//   - a purchase expense is owed to its vendor in full less what is paid with it at once
+//     (paidamt, out of bankid);
+//   - payment kinds (ispp, ispc for collections): 0 settles `amount` of bills, pays factamount, and
+//     keeps factamount + discamount - amount as advance (negative: the advance is used up); 1 is
+//     an advance of `amount` paid with factamount; 2 settles `amount` out of the advance, no money
+//     moves; 3 changes the advance by `amount` without money;
+//   - a consignment settlement of type 0 is on credit, any other type is cash into bankid;
+//   - valued receipts (estimates until the vendor's invoice), orders, quotations, deliveries and
+//     the POS bills move no partner account here; POS money is booked by the till, not the bills.
+const TMoneyEffect kMoneyEffects[] = {
+    {7, 1, "totalamt", 0, nullptr, 0, nullptr, nullptr},
+    {26, 0, nullptr, 0, nullptr, -1, "bankid", "totalamt"},
+    {8, -1, "case when backmoney = 'T' then 0 else totalamt end", 0, nullptr, 1, "bankid", "case when backmoney = 'T' then totalamt else 0 end"},
+    {43, 1, "totalamt - ifnull(paidamt, 0)", 0, nullptr, -1, "bankid", "ifnull(paidamt, 0)"},
+    {9, -1, "case when ifnull(ispp, 0) in (0, 2) then amount else 0 end", 1,
+     "case ifnull(ispp, 0) when 0 then ifnull(factamount, 0) + ifnull(discamount, 0) - amount when 2 then -amount else amount end", -1, "bankid",
+     "case when ifnull(ispp, 0) in (0, 1) then ifnull(factamount, 0) else 0 end"},
+    {2, 1, "totalamt", 0, nullptr, 0, nullptr, nullptr},
+    {3, 0, nullptr, 0, nullptr, 1, "bankid", "totalamt"},
+    {4, -1, "case when backmoney = 'T' then 0 else totalamt end", 0, nullptr, -1, "bankid", "case when backmoney = 'T' then totalamt else 0 end"},
+    {5, -1, "case when ifnull(ispc, 0) in (0, 2) then amount else 0 end", 1,
+     "case ifnull(ispc, 0) when 0 then ifnull(factamount, 0) + ifnull(discamount, 0) - amount when 2 then -amount else amount end", 1, "bankid",
+     "case when ifnull(ispc, 0) in (0, 1) then ifnull(factamount, 0) else 0 end"},
+    {28, 1, "case when ifnull(settlementtype, 0) = 0 then totalamt else 0 end", 0, nullptr, 1, "bankid",
+     "case when ifnull(settlementtype, 0) = 0 then 0 else totalamt end"},
+    {17, 0, nullptr, 0, nullptr, -1, "bankid", "amount"},
+    {18, 0, nullptr, 0, nullptr, 1, "bankid", "amount"},
+    {20, 0, nullptr, 0, nullptr, -1, "outbankid", "amount", "inbankid"},
+    {21, 0, nullptr, 0, nullptr, -1, "bankid", "amount"},
+};
+
 QString Text(const char* s)
 {
     return s ? QString::fromUtf8(s) : QString();
@@ -161,6 +198,14 @@ bool TBillProfile::StandsAloneWith(const QVariant& aloneValue) const
         if (v.trimmed() == value)
             return true;
     return false;
+}
+
+const TMoneyEffect* MoneyEffectOf(int billType)
+{
+    for (const TMoneyEffect& e : kMoneyEffects)
+        if (e.BillType == billType)
+            return &e;
+    return nullptr;
 }
 
 const QVector<TBillProfile>& BillProfiles()
@@ -204,6 +249,11 @@ QVector<TBillKindColumn> BillKindRow(const TBillProfile& p)
     const char* sumTotal = p.SumTotalField ? p.SumTotalField : p.MasterTotalField;
     const char* sumAmount = p.SumTotalField ? p.SumAmountField : p.LineAmountField;
     const bool summed = !column(sumTotal).isNull() && !column(sumAmount).isNull();
+    const TMoneyEffect none{p.BillType, 0, nullptr, 0, nullptr, 0, nullptr, nullptr};
+    const TMoneyEffect* money = MoneyEffectOf(p.BillType);
+    if (!money)
+        money = &none;
+    const auto expr = [](const char* s) { return s ? QVariant(Text(s)) : QVariant(); };
     return {
         {"billtype", p.BillType},
         {"formname", Text(p.FormName)},
@@ -226,6 +276,14 @@ QVector<TBillKindColumn> BillKindRow(const TBillProfile& p)
         {"procstem", Text(p.ProcStem)},
         {"totalfromlines", p.TotalFromLines ? 1 : 0},
         {"tradeside", p.TradeSide},
+        {"balsign", money->BalanceSign},
+        {"balamount", expr(money->BalanceAmount)},
+        {"sursign", money->PrepaidSign},
+        {"suramount", expr(money->PrepaidAmount)},
+        {"banksign", money->BankSign},
+        {"bankfield", expr(money->BankField)},
+        {"bankamount", expr(money->BankAmount)},
+        {"bankinfield", expr(money->CounterBankField)},
     };
 }
 

@@ -59,6 +59,26 @@ const TBillProfile* BillProfileOfForm(const QString& formName); // without regar
 // The profile whose save, delete or red-reverse procedure this is (without regard to case).
 const TBillProfile* BillProfileOfProcedure(const QString& procName);
 
+// What a saved bill does to money, as SQL expressions over its own master row: an amount added
+// (sign +1) or taken (sign -1) from the partner's running account `client.balance`, from the
+// partner's advance `client.suramt`, and from the money account a master column names
+// (`bank.balance`). A transfer moves its amount from BankField into CounterBankField. Amounts are
+// seen from the bill's side: what a vendor is owed on vendor bills, what a client owes on client
+// bills (see MoneyLedger.h for partners of the other kind).
+struct TMoneyEffect {
+    int BillType;
+    int BalanceSign;
+    const char* BalanceAmount;
+    int PrepaidSign;
+    const char* PrepaidAmount;
+    int BankSign;
+    const char* BankField;
+    const char* BankAmount;
+    const char* CounterBankField = nullptr;
+};
+// nullptr when bills of that type move no money.
+const TMoneyEffect* MoneyEffectOf(int billType);
+
 // One `billkind` row: column names and values, in the table's column order.
 struct TBillKindColumn {
     const char* Name;

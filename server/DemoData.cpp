@@ -231,7 +231,7 @@ const TWindowDef kWindows[] = {
      "@S,onhand/帐面数量/5,realqty/实盘数量/1,@B"},
     {{19, "AdjApForm", "存货调价单", 13}, "adjapid",
      "subid,dept,exeman,fileno/调价文号/1,memo,ud,totalamt,opname,shopname",
-     "goodsid/货品编码/4/Goods,goodsname/货品名称/5,specs/规格/5,unit/单位/4/Unit,unitqty/数量/1,aoprice/原成本价/5,anprice/新成本价/1,amount/调价金额/5,memo/备注/1"},
+     "goodsid/货品编码/4/Goods,goodsname/货品名称/5,specs/规格/5,unitid/单位/4/Unit,unitqty/数量/1,aoprice/原成本价/5,anprice/新成本价/1,amount/调价金额/5,memo/备注/1"},
     {{13, "AllotForm", "仓库调拨单", 17}, "allotid",
      "outsid/调出仓库/4/Store,insid/调入仓库/4/Store,outsname/调出机构/5,insname/调入机构/5,dept,exeman,memo,ud,totalamt,opname,shopname",
      "@S,sprice/销售价/1,@B"},
@@ -264,7 +264,7 @@ const TWindowDef kWindows[] = {
      "@G,settledqty/已结数量/5,returnqty/已退数量/5,@B"},
     {{30, "SetGoodsDiscountForm", "商品限时打折", 1754}, "goodsdiscountid",
      "discshopid/打折机构/4/Shop,store,startdate/启用日期/3,enddate/结束日期/3,starttime/开始时间/1,endtime/结束时间/1,disc/折扣率%/1,ratifierid/批准人/4/Employ,dept,exeman,memo,opname,shopname",
-     "goodsid/货品编码/4/Goods,goodsname/货品名称/5,specs/规格/5,unit/单位/4/Unit,sprice/销售价/5,rate/折扣率%/1,disprice/折扣价/1,useflag/是否使用/4/YesNo,memo/备注/1"},
+     "goodsid/货品编码/4/Goods,goodsname/货品名称/5,specs/规格/5,unitid/单位/4/Unit,sprice/销售价/5,rate/折扣率%/1,disprice/折扣价/1,useflag/是否使用/4/YesNo,memo/备注/1"},
     {{25, "OperatorTurninForm", "收银员出入款单", 24}, "id",
      "opid/收银员/4/Operator,incash/入款金额/1,outcash/出款金额/1,memo,opname/经手人(柜长)/5,shopname",
      ""},
@@ -357,7 +357,7 @@ QList<TFieldSpec> MasterField(const QString& token)
         {QStringLiteral("fax"), U("fax/传真/1")},
         {QStringLiteral("shipto"), U("shipto/送货地址/1")},
         {QStringLiteral("termdays"), U("termdays/收付款期限(天)/1")},
-        {QStringLiteral("ctermdays"), U("CTermDays/到期日期/3")},
+        {QStringLiteral("ctermdays"), U("CTermDays/到期日期/5")},
         {QStringLiteral("checkno"), U("checkno/发票号/1")},
         {QStringLiteral("bank"), U("bankid/帐户/4/Bank")},
         {QStringLiteral("paytype"), U("paytypeid/结算方式/4/PayType")},
@@ -403,19 +403,40 @@ QList<TFieldSpec> MasterField(const QString& token)
     return out;
 }
 
+// Widths that let a goods line with prices, tax and amounts be read without scrolling on
+// an ordinary screen: figures of up to eight digits, short texts, a long goods name.
+int DetailColumnWidth(const TFieldSpec& f)
+{
+    static const QStringList kNarrow{QStringLiteral("unitid"), QStringLiteral("disc"), QStringLiteral("taxrate"),
+                                     QStringLiteral("isbad"), QStringLiteral("useflag")};
+    const QString& n = f.Field;
+    if (n == QLatin1String("goodsname"))
+        return 160;
+    if (n == QLatin1String("memo"))
+        return 100;
+    if (f.SubType == 3)
+        return 90;
+    if (kNarrow.contains(n))
+        return 56;
+    if (n.contains(QLatin1String("qty")) || n.contains(QLatin1String("price")) || n.contains(QLatin1String("amt")) ||
+        n.contains(QLatin1String("amount")))
+        return 72;
+    return 80;
+}
+
 QList<TFieldSpec> DetailFields(const QString& token)
 {
     QStringList tokens;
     if (token == QLatin1String("@G") || token == QLatin1String("@G0")) {
-        tokens = QStringList{U("goodsid/货品编码/4/Goods"), U("goodsname/货品名称/5"), U("specs/规格/5"), U("unit/单位/4/Unit"),
+        tokens = QStringList{U("goodsid/货品编码/4/Goods"), U("goodsname/货品名称/5"), U("specs/规格/5"), U("unitid/单位/4/Unit"),
                              U("unitqty/数量/1"), U("nprice/原价/1"), U("disc/折扣%/1"), U("unitprice/单价/1"), U("taxrate/税率%/1"),
                              U("taxprice/含税单价/1"), U("goodsamt/金额/1"), U("taxamt/税额/1"), U("amount/价税合计/1"), U("memo/备注/1")};
         if (token == QLatin1String("@G0")) // quotations: prices only
-            tokens = QStringList{U("goodsid/货品编码/4/Goods"), U("goodsname/货品名称/5"), U("specs/规格/5"), U("unit/单位/4/Unit"),
+            tokens = QStringList{U("goodsid/货品编码/4/Goods"), U("goodsname/货品名称/5"), U("specs/规格/5"), U("unitid/单位/4/Unit"),
                                  U("unitbegqty/数量从/1"), U("unitendqty/数量至/1"), U("unitprice/单价/1"), U("disc/折扣%/1"),
                                  U("taxrate/税率%/1"), U("memo/备注/1")};
     } else if (token == QLatin1String("@S") || token == QLatin1String("@S0")) {
-        tokens = QStringList{U("goodsid/货品编码/4/Goods"), U("goodsname/货品名称/5"), U("specs/规格/5"), U("unit/单位/4/Unit"),
+        tokens = QStringList{U("goodsid/货品编码/4/Goods"), U("goodsname/货品名称/5"), U("specs/规格/5"), U("unitid/单位/4/Unit"),
                              U("unitqty/数量/1")};
         if (token == QLatin1String("@S"))
             tokens << U("unitprice/单价/1") << U("amount/金额/1");
@@ -430,7 +451,7 @@ QList<TFieldSpec> DetailFields(const QString& token)
     QList<TFieldSpec> out;
     for (const QString& t : std::as_const(tokens)) {
         TFieldSpec f = ParseCustom(t, 3);
-        f.Width = f.Field == QLatin1String("goodsname") ? 160 : f.Field == QLatin1String("memo") ? 120 : f.SubType == 3 ? 90 : 80;
+        f.Width = DetailColumnWidth(f);
         if (f.Field.startsWith(QLatin1String("userdef")))
             f.Shown = false;
         if (f.Field == QLatin1String("goodsid") || f.Field == QLatin1String("goodscode") || f.Field == QLatin1String("unitqty"))
@@ -514,6 +535,15 @@ void WriteReports(TDemoWriter& w)
 }
 
 } // namespace
+
+void FillStandardWindows(sqlite3* db)
+{
+    if (!db)
+        throw EDatabaseError(QStringLiteral("FillStandardWindows: no database"));
+    TDemoWriter w(db);
+    WriteWindows(w);
+    WriteReports(w);
+}
 
 const TDemoBillWindow* DemoBillWindows(int* count)
 {

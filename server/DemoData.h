@@ -20,6 +20,11 @@ void FillStandardRows(sqlite3* db);
 // The same with a fixed "today" (periods, batch dates and discount windows follow it).
 void FillDemoData(sqlite3* db, const QDate& today);
 
+// What a new database needs for its bill windows even without the demo company: the field
+// definitions and the standard template (id 1) of every bill window, and the standard print
+// style rows. FillDemoData writes them too.
+void FillStandardWindows(sqlite3* db);
+
 // Bill windows: the window id of a bill form is its bill type.
 struct TDemoBillWindow {
     int WindowID;          // = bill type

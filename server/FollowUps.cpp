@@ -5,6 +5,9 @@ namespace {
 const TFollowUp kFollowUps[] = {
     {6, 0, "porder", "orderdetail", "orderid", "rcvdqty", true},
     {1, 0, "sorder", "sorderdetail", "sorderid", "takeqty", true},
+    // a purchase expense puts money on receipt lines (purappamt, see MoneyLedger), no quantity
+    {7, 43, "recieved", "rcvddetail", "recievedid", nullptr, false},
+    {26, 43, "crecieved", "crcvddetail", "crecievedid", nullptr, false},
     {7, 0, "recieved", "rcvddetail", "recievedid", "returnqty", false},
     {26, 0, "crecieved", "crcvddetail", "crecievedid", "returnqty", false},
     {22, 0, "valuedrcvd", "valuedrcvddetail", "billid", "returnqty", false},
@@ -51,7 +54,7 @@ QStringList FollowUpColumnsOf(int sourceType)
 {
     QStringList out;
     for (const TFollowUp& f : kFollowUps)
-        if (f.SourceType == sourceType && !out.contains(QLatin1String(f.Column)))
+        if (f.SourceType == sourceType && f.Column && !out.contains(QLatin1String(f.Column)))
             out << QLatin1String(f.Column);
     return out;
 }

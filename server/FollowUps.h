@@ -13,7 +13,7 @@ struct TFollowUp {
     const char* MasterTable;
     const char* DetailTable;
     const char* Key;
-    const char* Column;       // the follow-up column of the source line
+    const char* Column;       // the follow-up column of the source line; nullptr: the line only counts
     bool TracksFinished;      // the source master's `finished` follows its lines
 };
 

@@ -227,6 +227,8 @@ bool InitializeDatabase(TClientConnection& con, bool withDemoData)
         CreateSchema(con.Handle());
         if (withDemoData)
             FillDemoData(con.Handle());
+        else
+            FillStandardWindows(con.Handle());
         con.CommitTrans();
     } catch (...) {
         con.RollbackTrans();

@@ -24,6 +24,7 @@ const TTableRight kTableRights[] = {
     {"detailbillflow", TTableRule::BillProcedure},
     {"onhand", TTableRule::BillProcedure},
     {"batchcodeonhand", TTableRule::BillProcedure},
+    {"moneyflow", TTableRule::BillProcedure},
     {"billkind", TTableRule::BillProcedure},
     {"sys_request", TTableRule::BillProcedure},
     {"sys_keyvalue", TTableRule::BillProcedure},

@@ -1,7 +1,7 @@
 #include "bills/cash/DisLaborageForm.h"
 
 TDisLaborageForm::TDisLaborageForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

@@ -1,8 +1,8 @@
 #pragma once
 // Wage payments: one payroll month paid from one money account; no lines.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TDisLaborageForm : public TBillBaseForm {
+class TDisLaborageForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TDisLaborageForm(QWidget* owner = nullptr);

@@ -1,7 +1,7 @@
 #include "bills/cash/IncomeForm.h"
 
 TIncomeForm::TIncomeForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -17,7 +17,7 @@ TIncomeForm::TIncomeForm(QWidget* owner)
 }
 
 TExpenseForm::TExpenseForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -33,7 +33,7 @@ TExpenseForm::TExpenseForm(QWidget* owner)
 }
 
 TMoveMoneyForm::TMoveMoneyForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     // Both branches of a transfer are shown by name.

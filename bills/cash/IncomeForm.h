@@ -1,21 +1,21 @@
 #pragma once
 // Other income, expenses and fund transfers: money bills whose lines (if any) are income or
 // expense types instead of goods.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TIncomeForm : public TBillBaseForm {
+class TIncomeForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TIncomeForm(QWidget* owner = nullptr);
 };
 
-class TExpenseForm : public TBillBaseForm {
+class TExpenseForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TExpenseForm(QWidget* owner = nullptr);
 };
 
-class TMoveMoneyForm : public TBillBaseForm {
+class TMoveMoneyForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TMoveMoneyForm(QWidget* owner = nullptr);

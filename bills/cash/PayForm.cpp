@@ -1,7 +1,7 @@
 #include "bills/cash/PayForm.h"
 
 TPayForm::TPayForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -18,7 +18,7 @@ TPayForm::TPayForm(QWidget* owner)
 }
 
 TChargeForm::TChargeForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

@@ -3,7 +3,7 @@
 #include "bills/common/BillStatements.h"
 
 TPorderForm::TPorderForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -17,7 +17,7 @@ TPorderForm::TPorderForm(QWidget* owner)
 }
 
 TPurchaseAppForm::TPurchaseAppForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

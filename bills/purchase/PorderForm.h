@@ -1,14 +1,14 @@
 #pragma once
 // Purchase orders and purchase expense bills.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TPorderForm : public TBillBaseForm {
+class TPorderForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TPorderForm(QWidget* owner = nullptr);
 };
 
-class TPurchaseAppForm : public TBillBaseForm {
+class TPurchaseAppForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TPurchaseAppForm(QWidget* owner = nullptr);

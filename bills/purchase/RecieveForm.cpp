@@ -8,7 +8,7 @@ const char* const kDiscAmt = "(d.unitprice/(d.disc/100.0)-d.unitprice)*d.unitqty
 } // namespace
 
 TRecieveForm::TRecieveForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -28,7 +28,7 @@ TRecieveForm::TRecieveForm(QWidget* owner)
 }
 
 TCashRecieveForm::TCashRecieveForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -46,7 +46,7 @@ TCashRecieveForm::TCashRecieveForm(QWidget* owner)
 }
 
 TPReturnForm::TPReturnForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

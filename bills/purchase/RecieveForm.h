@@ -1,20 +1,20 @@
 #pragma once
 // Goods receipts, cash purchases and purchase returns.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TRecieveForm : public TBillBaseForm {
+class TRecieveForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TRecieveForm(QWidget* owner = nullptr);
 };
 
-class TCashRecieveForm : public TBillBaseForm {
+class TCashRecieveForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TCashRecieveForm(QWidget* owner = nullptr);
 };
 
-class TPReturnForm : public TBillBaseForm {
+class TPReturnForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TPReturnForm(QWidget* owner = nullptr);

@@ -9,7 +9,7 @@ const char* const kValuedMasterSQL =
 } // namespace
 
 TValuedRecieveForm::TValuedRecieveForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QString::fromLatin1(kValuedMasterSQL);
@@ -22,7 +22,7 @@ TValuedRecieveForm::TValuedRecieveForm(QWidget* owner)
 }
 
 TValuedRecieveInitForm::TValuedRecieveInitForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QString::fromLatin1(kValuedMasterSQL);

@@ -1,14 +1,14 @@
 #pragma once
 // Valued (estimated-price) receipts and their opening entries; both keep table valuedrcvd.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TValuedRecieveForm : public TBillBaseForm {
+class TValuedRecieveForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TValuedRecieveForm(QWidget* owner = nullptr);
 };
 
-class TValuedRecieveInitForm : public TBillBaseForm {
+class TValuedRecieveInitForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TValuedRecieveInitForm(QWidget* owner = nullptr);

@@ -3,7 +3,7 @@
 #include "bills/common/BillStatements.h"
 
 TAskDelieverForm::TAskDelieverForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -17,7 +17,7 @@ TAskDelieverForm::TAskDelieverForm(QWidget* owner)
 }
 
 TDeliverForm::TDeliverForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

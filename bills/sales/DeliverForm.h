@@ -1,14 +1,14 @@
 #pragma once
 // Branch delivery requests and deliveries.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TAskDelieverForm : public TBillBaseForm {
+class TAskDelieverForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TAskDelieverForm(QWidget* owner = nullptr);
 };
 
-class TDeliverForm : public TBillBaseForm {
+class TDeliverForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TDeliverForm(QWidget* owner = nullptr);

@@ -3,7 +3,7 @@
 #include "bills/common/BillStatements.h"
 
 TDeputeSaleForm::TDeputeSaleForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     // The consignee's debt as the invoice shows it.
@@ -22,7 +22,7 @@ TDeputeSaleForm::TDeputeSaleForm(QWidget* owner)
 }
 
 TDeputeSettlementForm::TDeputeSettlementForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -41,7 +41,7 @@ TDeputeSettlementForm::TDeputeSettlementForm(QWidget* owner)
 }
 
 TDeputeSaleInitForm::TDeputeSaleInitForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

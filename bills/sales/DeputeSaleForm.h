@@ -1,20 +1,20 @@
 #pragma once
 // Consignment deliveries, consignment settlements and consignment opening entries.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TDeputeSaleForm : public TBillBaseForm {
+class TDeputeSaleForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TDeputeSaleForm(QWidget* owner = nullptr);
 };
 
-class TDeputeSettlementForm : public TBillBaseForm {
+class TDeputeSettlementForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TDeputeSettlementForm(QWidget* owner = nullptr);
 };
 
-class TDeputeSaleInitForm : public TBillBaseForm {
+class TDeputeSaleInitForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TDeputeSaleInitForm(QWidget* owner = nullptr);

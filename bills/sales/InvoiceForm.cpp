@@ -3,7 +3,7 @@
 #include "bills/common/BillStatements.h"
 
 TInvoiceForm::TInvoiceForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -23,7 +23,7 @@ TInvoiceForm::TInvoiceForm(QWidget* owner)
 }
 
 TCashSaleForm::TCashSaleForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -40,7 +40,7 @@ TCashSaleForm::TCashSaleForm(QWidget* owner)
 }
 
 TSReturnForm::TSReturnForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

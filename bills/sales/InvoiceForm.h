@@ -1,20 +1,20 @@
 #pragma once
 // Sales invoices, cash sales and sales returns.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TInvoiceForm : public TBillBaseForm {
+class TInvoiceForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TInvoiceForm(QWidget* owner = nullptr);
 };
 
-class TCashSaleForm : public TBillBaseForm {
+class TCashSaleForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TCashSaleForm(QWidget* owner = nullptr);
 };
 
-class TSReturnForm : public TBillBaseForm {
+class TSReturnForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TSReturnForm(QWidget* owner = nullptr);

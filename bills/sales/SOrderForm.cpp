@@ -3,7 +3,7 @@
 #include "bills/common/BillStatements.h"
 
 TSOrderForm::TSOrderForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -17,7 +17,7 @@ TSOrderForm::TSOrderForm(QWidget* owner)
 }
 
 TQuotationForm::TQuotationForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

@@ -1,14 +1,14 @@
 #pragma once
 // Sales orders and sales quotations.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TSOrderForm : public TBillBaseForm {
+class TSOrderForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TSOrderForm(QWidget* owner = nullptr);
 };
 
-class TQuotationForm : public TBillBaseForm {
+class TQuotationForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TQuotationForm(QWidget* owner = nullptr);

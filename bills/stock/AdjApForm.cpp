@@ -3,7 +3,7 @@
 #include "bills/common/BillStatements.h"
 
 TAdjApForm::TAdjApForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

@@ -1,8 +1,8 @@
 #pragma once
 // Inventory cost adjustment.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TAdjApForm : public TBillBaseForm {
+class TAdjApForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TAdjApForm(QWidget* owner = nullptr);

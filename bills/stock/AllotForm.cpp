@@ -3,7 +3,7 @@
 #include "bills/common/BillStatements.h"
 
 TAllotForm::TAllotForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     // Both branches of a transfer are shown by name.
@@ -20,7 +20,7 @@ TAllotForm::TAllotForm(QWidget* owner)
 }
 
 TInOutForm::TInOutForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -35,7 +35,7 @@ TInOutForm::TInOutForm(QWidget* owner)
 }
 
 TDrawItemForm::TDrawItemForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -50,7 +50,7 @@ TDrawItemForm::TDrawItemForm(QWidget* owner)
 }
 
 TBackDrawForm::TBackDrawForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -64,7 +64,7 @@ TBackDrawForm::TBackDrawForm(QWidget* owner)
 }
 
 TInProductForm::TInProductForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

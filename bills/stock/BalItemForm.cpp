@@ -1,7 +1,7 @@
 #include "bills/stock/BalItemForm.h"
 
 TBalItemForm::TBalItemForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(

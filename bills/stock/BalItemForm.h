@@ -1,8 +1,8 @@
 #pragma once
 // Stocktaking: counted minus booked quantity of one store.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TBalItemForm : public TBillBaseForm {
+class TBalItemForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TBalItemForm(QWidget* owner = nullptr);

@@ -3,7 +3,7 @@
 #include "bills/common/BillStatements.h"
 
 TCombinForm::TCombinForm(QWidget* owner)
-    : TBillBaseForm(owner)
+    : TGoodsBillForm(owner)
 {
     UseProfile();
     // The master's own goods line brings the goods and unit columns a detail line would.

@@ -1,8 +1,8 @@
 #pragma once
 // Assembly and disassembly: the master carries the assembled goods, the lines its components.
-#include "billcore/BillBaseForm.h"
+#include "goodsbill/GoodsBillForm.h"
 
-class TCombinForm : public TBillBaseForm {
+class TCombinForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TCombinForm(QWidget* owner = nullptr);

@@ -63,7 +63,7 @@ protected:
         SafeSetFieldValue(m, QStringLiteral("exemanid"), 7);
         SetDataSetPost(m);
         TClientDataSet* d = f->cdsDetail;
-        const int goods = Count(QStringLiteral("select min(goodsid) from goods where kind < 4 and closed = 'F'"));
+        const int goods = Count(QStringLiteral("select min(goodsid) from goods where kind < 4 and closed = 'F' and batchctrl = 'F'"));
         d->Append();
         SafeSetFieldValue(d, QStringLiteral("goodsid"), goods);
         SafeSetFieldValue(d, QStringLiteral("unitid"), Count(QStringLiteral("select unitid from goodsunit where unittype = 0 and goodsid = %1").arg(goods)));
@@ -180,6 +180,8 @@ TEST_F(TAppWindowTest, TextAUserTypesComesBackExactlyAfterSaveAndReload)
     const QString lineMemo = QString::fromUtf8("🧾 包装：纸箱\t×2\r\n易碎");
     const QString userdef = QStringLiteral("<规格> & \"型号\" 'A'");
     SetText(f->cdsMaster, QStringLiteral("memo"), memo);
+    // a free text is offered for remembering; this one is not kept
+    FMessages->AnswerWhen(QStringLiteral("以便下次使用"), IDNO);
     SetText(f->cdsMaster, QStringLiteral("userdef1"), userdef);
     SetText(f->cdsDetail, QStringLiteral("memo"), lineMemo);
     FMessages->Answer(IDYES).Answer(IDYES);

@@ -1,11 +1,18 @@
 // Every bill form against the demo database: its profile fits the schema and the server's
 // procedures, its statements open an empty bill, and a minimal bill entered through
-// "SHOWBILLFORM" is saved by the server and read back.
-#include "PackageFixture.h"
+// "SHOWBILLFORM" - its goods line typed by goods code from the keyboard - is saved by the
+// server and read back.
+#include "BillWindowFixture.h"
+
+#include "platform/DBControls.h"
 
 #include "server/BillProcedures.h"
 #include "server/BillProfiles.h"
 
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QSet>
 
 namespace {
@@ -30,19 +37,14 @@ QSet<QString> LowerNames(TClientDataSet* ds)
     return s;
 }
 
-class TBillFormTest : public TPackageTest, public ::testing::WithParamInterface<int> {
+class TBillFormTest : public TBillWindowTest, public ::testing::WithParamInterface<int> {
 protected:
-    TBillBaseForm* Open()
-    {
-        Bill_Call(QStringLiteral("SHOWBILLFORM"), FormName(GetParam()), nullptr);
-        const QList<TBillBaseForm*> forms = LiveBillForms();
-        return forms.size() == 1 ? forms.first() : nullptr;
-    }
+    TGoodsBillForm* Open() { return TBillWindowTest::Open(FormName(GetParam())); }
     int Scalar(const QString& sql) { return FCon->ExecuteScalar(sql).toInt(); }
 
     // Fills the master columns that a bill of this kind cannot be saved without, from the
     // demo data, wherever the master has them.
-    void FillMaster(TBillBaseForm* f)
+    void FillMaster(TGoodsBillForm* f)
     {
         TClientDataSet* m = f->cdsMaster;
         const int client = Scalar(QStringLiteral("select min(clientid) from client where clientkind = 1"));
@@ -91,21 +93,40 @@ protected:
         SetDataSetPost(m);
     }
 
-    // One goods line of a base unit at 10.00, or one income/expense line.
-    void AddLine(TBillBaseForm* f)
+    // One goods line of a base unit at 10.00, or one income/expense line. Where the grid has
+    // a goods column the goods and quantity are typed there, as a clerk enters them.
+    void AddLine(TGoodsBillForm* f)
     {
         TClientDataSet* d = f->cdsDetail;
         ASSERT_TRUE(d && d->Active());
         const int goods = Scalar(QStringLiteral("select min(goodsid) from goods where kind < 4 and closed = 'F'"
-                                                " and inf_costingtypeid = 1"));
+                                                " and inf_costingtypeid = 1 and batchctrl = 'F'"));
         const int unit = Scalar(QStringLiteral("select unitid from goodsunit where unittype = 0 and goodsid = %1").arg(goods));
         const int ietype = Scalar(QStringLiteral("select min(a.ietypeid) from ietype a where not exists"
                                                  " (select 1 from ietype b where b.lcode like a.lcode || '_%')"));
-        d->Append();
+        const int goodsColumn = f->ItemDBGrid->Model()->ColumnOfField(QStringLiteral("goodsid"));
+        if (goodsColumn >= 0 && !f->ItemDBGrid->isColumnHidden(goodsColumn)) {
+            f->ItemDBGrid->setFocus();
+            Key(Qt::Key_Insert, Qt::ControlModifier);
+            const QString code = FCon->ExecuteScalar(QStringLiteral("select code from goods where goodsid = %1").arg(goods)).toString();
+            Type(code);
+            Enter();
+            ASSERT_EQ(d->FieldByName(QStringLiteral("goodsid"))->AsInteger(), goods) << "typed goods code " << code.toStdString();
+            EXPECT_EQ(d->FieldByName(QStringLiteral("goodsname"))->AsString(),
+                      FCon->ExecuteScalar(QStringLiteral("select name from goods where goodsid = %1").arg(goods)).toString());
+            if (CurrentField(f) == QLatin1String("unitqty")) {
+                Type(QStringLiteral("1"));
+                Enter();
+            }
+        } else {
+            d->Append();
+        }
         auto set = [d](const char* field, const QVariant& v) { SafeSetFieldValue(d, QString::fromLatin1(field), v); };
         set("ietypeid", ietype);
-        set("goodsid", goods);
-        set("unitid", unit);
+        if (!d->FindField(QStringLiteral("goodsid")) || d->FieldByName(QStringLiteral("goodsid"))->AsInteger() != goods)
+            set("goodsid", goods);
+        if (d->FindField(QStringLiteral("unitid")) && d->FieldByName(QStringLiteral("unitid"))->AsInteger() != unit)
+            set("unitid", unit);
         for (const char* q : {"unitqty", "quantity", "unitbegqty"})
             set(q, 1);
         set("begqty", 0);
@@ -173,7 +194,7 @@ TEST_P(TBillFormTest, ShowBillFormEntersAndSavesAMinimalBill)
     const int billType = BillFormEntries().at(GetParam()).BillType;
     if (billType == 23 || billType == 24)
         GTEST_SKIP() << "POS sales and day closings are written by the terminals, not entered";
-    TBillBaseForm* f = Open();
+    TGoodsBillForm* f = Open();
     ASSERT_NE(f, nullptr);
     ASSERT_TRUE(f->IsNewBill);
     const QString countSql = QStringLiteral("select count(*) from ") + f->MasterTable;
@@ -187,9 +208,29 @@ TEST_P(TBillFormTest, ShowBillFormEntersAndSavesAMinimalBill)
     const QString totalField = QString::fromLatin1(profile->MasterTotalField).trimmed();
     TField* total = f->cdsMaster->FindField(totalField);
     const bool totalled = profile->TotalFromLines && total && f->cdsDetail->FindField(QString::fromLatin1(profile->LineAmountField));
-    if (totalled) {
-        EXPECT_DOUBLE_EQ(total->AsFloat(), 10) << totalField.toStdString();
+    // The footer adds up the lines and the master total is the footer's.
+    const QString lineAmount = QString::fromLatin1(profile->LineAmountField);
+    double lines = 0;
+    if (f->MasterDetailBill && f->cdsDetail->FindField(lineAmount)) {
+        SetDataSetPost(f->cdsDetail);
+        for (int r = 0; r < f->cdsDetail->RecordCount(); ++r)
+            lines += f->cdsDetail->RowValue(r, f->cdsDetail->FieldByName(lineAmount)->Index()).toDouble();
+        // Trading bills price their lines; stock counts and deliveries may carry no amount.
+        if (profile->TradeSide == 1 || profile->TradeSide == 2) {
+            EXPECT_GT(lines, 0);
+        }
+        const int col = f->ItemDBGrid->Model()->ColumnOfField(lineAmount);
+        if (col >= 0 && !f->ItemDBGrid->isColumnHidden(col)) {
+            EXPECT_NEAR(f->ItemDBGrid->FooterValue(lineAmount).toDouble(), lines, 1e-9);
+        }
     }
+    if (totalled) {
+        EXPECT_NEAR(total->AsFloat(), lines, 1e-9) << totalField.toStdString();
+    }
+    // The window as the clerk sees it before saving, for a look at every bill's layout.
+    const QString shots = QStringLiteral(TB_BINARY_DIR) + QStringLiteral("/windows");
+    QDir().mkpath(shots);
+    f->grab().save(shots + u'/' + f->objectName() + QStringLiteral("-lines.png"));
     FMessages->Answer(IDYES).Answer(IDYES).Answer(IDYES); // warnings the save may ask about
     f->SaveAndNewBill();
     EXPECT_TRUE(f->IsNewBill) << "a new bill follows the saved one";
@@ -214,11 +255,87 @@ TEST_P(TBillFormTest, ShowBillFormEntersAndSavesAMinimalBill)
     }
     if (totalled) {
         const QString where = QStringLiteral(" where ") + f->KeyField + QStringLiteral(" = %1").arg(id);
-        EXPECT_DOUBLE_EQ(FCon->ExecuteScalar(QStringLiteral("select ") + totalField + QStringLiteral(" from ") +
-                                             f->MasterTable + where)
-                             .toDouble(),
-                         10);
+        EXPECT_NEAR(FCon->ExecuteScalar(QStringLiteral("select ") + totalField + QStringLiteral(" from ") + f->MasterTable + where)
+                        .toDouble(),
+                    lines, 1e-9);
     }
+}
+
+namespace {
+
+bool HasChinese(const QString& s)
+{
+    for (QChar c : s)
+        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
+            return true;
+    return false;
+}
+
+// Columns a clerk never reads: keys, state flags and bookkeeping of the system.
+bool IsSystemField(const QString& field, const QString& keyField)
+{
+    static const QStringList kSystem{QStringLiteral("flag"),       QStringLiteral("sflag"),      QStringLiteral("updatetime"),
+                                     QStringLiteral("refercount"), QStringLiteral("rptid"),      QStringLiteral("bsrptid"),
+                                     QStringLiteral("templateid"), QStringLiteral("shopid"),     QStringLiteral("itemno"),
+                                     QStringLiteral("credid"),     QStringLiteral("sendemail"),  QStringLiteral("printed"),
+                                     QStringLiteral("referbillid"), QStringLiteral("refertype"), QStringLiteral("referitemno"),
+                                     QStringLiteral("batchrefid"), QStringLiteral("detailbillflowid"), QStringLiteral("unitrate")};
+    return kSystem.contains(field.toLower()) || field.compare(keyField, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+// The window as it opens: Chinese captions, no system columns, names where the bill stores
+// ids, a grid of at least twelve lines, and everything inside the window's default size.
+TEST_P(TBillFormTest, WindowShowsWhatAClerkReads)
+{
+    TGoodsBillForm* f = Open();
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(HasChinese(f->windowTitle()));
+    EXPECT_TRUE(HasChinese(f->BNLabel->text()));
+    int editors = 0;
+    for (QWidget* w : f->findChildren<QWidget*>()) {
+        const QString name = w->objectName();
+        if (!name.startsWith(QLatin1String("Dyn_")) || !name.endsWith(QLatin1String("_Edit")))
+            continue;
+        const QString field = name.mid(4, name.size() - 9);
+        SCOPED_TRACE(field.toStdString());
+        ++editors;
+        EXPECT_FALSE(IsSystemField(field, f->KeyField));
+        auto* label = f->findChild<QLabel*>(QStringLiteral("Dyn_") + field + QStringLiteral("_Label"));
+        ASSERT_NE(label, nullptr);
+        EXPECT_TRUE(HasChinese(label->text())) << label->text().toStdString();
+        auto* shownOnly = qobject_cast<QLineEdit*>(w);
+        if (field.endsWith(QLatin1String("id"), Qt::CaseInsensitive) && !(shownOnly && shownOnly->isReadOnly())) {
+            EXPECT_NE(qobject_cast<TDBLookupCombo*>(w), nullptr) << "an id is chosen by name";
+        }
+    }
+    EXPECT_GT(editors, 0);
+    if (f->MasterDetailBill) {
+        TDBGrid* g = f->ItemDBGrid;
+        int shown = 0;
+        for (int c = 0; c < g->Model()->columnCount(); ++c) {
+            if (g->isColumnHidden(c))
+                continue;
+            TField* field = g->Model()->FieldOfColumn(c);
+            SCOPED_TRACE(field->FieldName().toStdString());
+            ++shown;
+            EXPECT_FALSE(IsSystemField(field->FieldName(), f->KeyField));
+            EXPECT_TRUE(HasChinese(g->Model()->headerData(c, Qt::Horizontal).toString()));
+            if (field->FieldName().endsWith(QLatin1String("id"), Qt::CaseInsensitive)) {
+                EXPECT_EQ(g->ColumnStyle(field->FieldName()), TColumnStyle::Lookup) << "an id is shown by name";
+            }
+        }
+        EXPECT_GT(shown, 2);
+        EXPECT_GE(g->viewport()->height() / g->verticalHeader()->defaultSectionSize(), 12);
+    }
+    // Every window as it opens, for a look at its layout.
+    const QString shots = QStringLiteral(TB_BINARY_DIR) + QStringLiteral("/windows");
+    QDir().mkpath(shots);
+    EXPECT_TRUE(f->grab().save(shots + u'/' + f->objectName() + QStringLiteral(".png")));
+    const QSize need = f->minimumSizeHint();
+    EXPECT_LE(need.width(), f->width());
+    EXPECT_LE(need.height(), f->height());
 }
 
 INSTANTIATE_TEST_SUITE_P(AllForms, TBillFormTest, ::testing::Range(0, 35),

@@ -26,7 +26,9 @@ TEST_F(TPackageTest, LoadRegistersEveryProfiledFormInOrderAsItsOwnClass)
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(QString::fromLatin1(f->metaObject()->className()), p.ClassName());
         EXPECT_EQ(f->objectName(), QString::fromLatin1(p.FormName));
-        EXPECT_EQ(f->windowTitle(), QString::fromUtf8(p.Caption));
+        // The caption, then the inventory period the bill is entered in.
+        EXPECT_TRUE(f->windowTitle().startsWith(QString::fromUtf8(p.Caption) + QStringLiteral(" [ 进销存期间：")))
+            << f->windowTitle().toStdString();
         EXPECT_EQ(f->FormPrivilegeID, p.PrivilegeId);
         EXPECT_EQ(f->BillType, p.BillType);
         EXPECT_EQ(f->ReportType, p.ReportType);
@@ -41,7 +43,7 @@ TEST_F(TPackageTest, LoadRegistersEveryProfiledFormInOrderAsItsOwnClass)
         EXPECT_EQ(f->RedProcName, p.RedProcName());
         EXPECT_EQ(f->MasterAmountFieldName, QString::fromLatin1(p.MasterTotalField));
         EXPECT_EQ(f->FindCategory, p.TradeSide);
-        EXPECT_EQ(f->Document()->Caption, f->windowTitle()) << "the packets name the bill as its window does";
+        EXPECT_EQ(f->Document()->Caption, QString::fromUtf8(p.Caption)) << "the packets name the bill by its caption";
         classes << QString::fromLatin1(f->metaObject()->className());
     }
     EXPECT_EQ(classes.size(), profiles.size()) << "every form has a class of its own";

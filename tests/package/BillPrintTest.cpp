@@ -71,7 +71,7 @@ protected:
         SafeSetFieldValue(m, QStringLiteral("exemanid"), 7);
         SetDataSetPost(m);
         TClientDataSet goods;
-        FCon->OpenDataSet(QStringLiteral("select goodsid from goods where kind < 4 and closed = 'F' and inf_costingtypeid = 1"
+        FCon->OpenDataSet(QStringLiteral("select goodsid from goods where kind < 4 and closed = 'F' and inf_costingtypeid = 1 and batchctrl = 'F'"
                                          " order by goodsid limit 3"),
                           &goods);
         const double qty[] = {2, 3, 1};

@@ -93,6 +93,7 @@ TEST_F(BillGuards, TheMasterTotalIsTheSumOfTheLinesWhateverThePacketSays)
     pay.SetMaster("ispp", 1);
     pay.SetMaster("amount", 500);
     pay.SetMaster("factamount", 500);
+    pay.SetMaster("bankid", 1);
     r = pay.Save();
     ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
     EXPECT_DOUBLE_EQ(Num(QStringLiteral("select amount from pay where payid = %1").arg(r.GetInt("NewBillID"))), 500.0);

@@ -47,7 +47,7 @@ TEST_F(TStyleDefineTest, EditsMadeInTheGridsComeBackTheSameAfterSavingAndReloadi
     const int memo = ItemOf("memo", 2);
     const int goodsName = ItemOf("goodsname", 3);
     const int unitPrice = ItemOf("unitprice", 3);
-    const int unit = ItemOf("unit", 3);
+    const int unit = ItemOf("unitid", 3);
     ASSERT_TRUE(memo && goodsName && unitPrice && unit);
 
     int id = 1;
