@@ -127,7 +127,7 @@ public:
         FVendor = FCon.ExecuteScalar(QStringLiteral("select min(clientid) from client where clientkind = 2")).toInt();
         TClientDataSet goods;
         FCon.OpenDataSet(QStringLiteral("select g.goodsid, u.unitid from goods g join goodsunit u on u.goodsid = g.goodsid"
-                                        " and u.unittype = 0 where g.kind < 4 and g.closed = 'F' order by g.goodsid"),
+                                        " and u.unittype = 0 where g.kind < 4 and g.closed = 'F' and ifnull(g.batchctrl, 'F') <> 'T' order by g.goodsid"),
                          &goods);
         for (goods.First(); !goods.Eof(); goods.Next())
             FGoods.append({goods.FieldByName(QStringLiteral("goodsid"))->AsInteger(), goods.FieldByName(QStringLiteral("unitid"))->AsInteger()});
