@@ -6,6 +6,7 @@
 #include "host/Host.h"
 #include "host/Lookups.h"
 #include "host/Rounding.h"
+#include "package/PackageSeams.h"
 #include "platform/DBControls.h"
 #include "services/BillDB.h"
 
@@ -116,6 +117,12 @@ TGoodsBillForm::TGoodsBillForm(QWidget* owner) : TBillStyleForm(owner)
             StartNewLine();
     });
     connect(ItemDBGrid, &TDBGrid::AppendRequested, this, [this] { StartNewLine(); });
+    // the ellipsis of a price cell opens the price dialog
+    connect(ItemDBGrid, &TDBGrid::EditButtonClicked, this, [this](const QString& field) {
+        const QString key = field.toLower();
+        if (key == FieldNames.UnitPrice.toLower() || key == FieldNames.NPrice.toLower() || key == FieldNames.Disc.toLower())
+            SetPrice();
+    });
     ItemDBGrid->SetColumnEntry(FieldNames.GoodsID, [this](const QString& text) { return EnterGoodsText(text); });
 }
 
@@ -180,6 +187,8 @@ void TGoodsBillForm::InitBillForm()
         FieldNames.MasterAmount = MasterAmountFieldName.trimmed();
     CreateEngines();
     TBillStyleForm::InitBillForm();
+    if (TPackageSeams::ShowSourceActions)
+        TPackageSeams::ShowSourceActions(this);
     FBaseCaption = windowTitle();
     setWindowTitle(FBaseCaption + PeriodCaption());
 }
@@ -210,6 +219,8 @@ void TGoodsBillForm::FormatGridColumn(const QString& fieldName)
     const QString key = fieldName.toLower();
     if (IsMoneyField(key) || IsPriceField(key))
         ItemDBGrid->SetColumnDisplayFormat(fieldName, QStringLiteral("0.00"));
+    if (key == FieldNames.UnitPrice.toLower() || key == FieldNames.NPrice.toLower() || key == FieldNames.Disc.toLower())
+        ItemDBGrid->SetColumnStyle(fieldName, TColumnStyle::Ellipsis);
     if (key == FieldNames.GoodsID.toLower()) {
         KQParams bag;
         auto* goods = qobject_cast<TClientDataSet*>(
@@ -330,6 +341,22 @@ void TGoodsBillForm::SetPrice()
 {
     if (!FLines || !FLines->CanSetPrice())
         return;
+    if (TPackageSeams::SetLinePrice) {
+        TPackageSeams::SetLinePrice(this);
+        // kept or put back, the line's amount may differ from what the total counted
+        Document()->KeepMasterTotal();
+    }
+}
+
+void TGoodsBillForm::ImportDetailLines()
+{
+    if (TPackageSeams::ImportDetailLines)
+        TPackageSeams::ImportDetailLines(this);
+}
+
+int TGoodsBillForm::TakeSourceLines(int sourceKind)
+{
+    return TPackageSeams::SelectSourceLines ? TPackageSeams::SelectSourceLines(this, sourceKind) : 0;
 }
 
 // ====================================================================== line fields

@@ -71,8 +71,31 @@ public:
     bool CanDeleteBill() override;
     // The tax columns follow the invoice kind (and the amount column's title with them).
     void RefreshFieldState(const QString& fieldName) override;
+    void ImportDetailLines() override;
+    // The selection actions: lines taken from source bills through the package's seam.
+    void SelectBillsToPayPurchase() override { TakeSourceLines(9); }
+    void SelectPurchaseOrder() override { TakeSourceLines(6); }
+    void SelectSalesOrder() override { TakeSourceLines(1); }
+    void SelectSalesOrderForPurchase() override { TakeSourceLines(1); }
+    void SelectOrderForStock() override { TakeSourceLines(1); }
+    void SelectDeliveryRequest() override { TakeSourceLines(41); }
+    void SelectDelivery() override { TakeSourceLines(42); }
+    void SelectGoodsReceipt() override { TakeSourceLines(7); }
+    void SelectCashPurchase() override { TakeSourceLines(26); }
+    void SelectValuedReceipt() override { TakeSourceLines(22); }
+    void SelectSalesInvoice() override { TakeSourceLines(2); }
+    void SelectCashSale() override { TakeSourceLines(3); }
+    void SelectConsignmentSale() override { TakeSourceLines(27); }
+    void SelectConsignmentSettlement() override { TakeSourceLines(28); }
+    void SelectBillsToPaySales() override { TakeSourceLines(5); }
+    void SelectMaterialDraw() override { TakeSourceLines(10); }
+    void SelectPurchaseApplication() override { TakeSourceLines(43); }
+    void SelectSalesReturn() override { TakeSourceLines(4); }
+    void SelectQuotation() override { TakeSourceLines(44); }
 
 protected:
+    // Lines of the source bills of a type; the number added.
+    int TakeSourceLines(int sourceKind);
     // The current line is a line the clerk opened and left without goods.
     bool IsBlankLine() const;
     // The line (visible row) that holds this goods in this unit, other than the current one;

@@ -2,6 +2,7 @@
 
 #include "bills/BillForms.h"
 #include "host/Registry.h"
+#include "pickers/SelectBillSeams.h"
 #include "server/BillProfiles.h"
 #include "services/BillDB.h"
 
@@ -73,10 +74,12 @@ void BillLoad()
         RegisterPrivilegedForm(QString::fromLatin1(e.FormName), e.Create, e.PrivilegeId);
     for (const QString& name : BillFunctionNames())
         RegistFunction(name, &Bill_Call);
+    InstallSelectionDialogs();
 }
 
 void BillUnload()
 {
+    UninstallSelectionDialogs();
     if (BillDB) {
         delete BillDB;
         BillDB = nullptr;

@@ -28,6 +28,10 @@ void TPackageSeams::Reset()
     ProcessSelect = nullptr;
     SelectBatchCodeCopy = nullptr;
     GoodsBillIds = nullptr;
+    SelectSourceLines = nullptr;
+    ShowSourceActions = nullptr;
+    ImportDetailLines = nullptr;
+    SetLinePrice = nullptr;
 }
 
 void ShowNotInstalled(const QString& what) { ShowInformation(QStringLiteral("该功能模块没有安装：") + what); }

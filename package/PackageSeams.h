@@ -13,6 +13,7 @@
 class QWidget;
 class TBillBaseForm;
 class TClientDataSet;
+class TGoodsBillForm;
 class TReturnValue;
 class QDate;
 
@@ -51,6 +52,19 @@ struct TPackageSeams {
     // empty every bill form counts as a goods bill and the master's "storeid" and "clientid"
     // columns are read.
     static std::function<bool(TBillBaseForm* form, int& storeId, int& clientId)> GoodsBillIds;
+
+    // A goods bill's selection actions: the lines of source bills of a type (6 purchase orders,
+    // 1 sales orders, 7 receipts, ..., 5 and 9 open bills to collect or pay, 43 receipts for a
+    // purchase expense) chosen in the source-bill dialog and taken into the bill; answers the
+    // number of lines added. Defined inline: the goods bill form reaches these slots without
+    // linking the package, which fills them when it loads.
+    static inline std::function<int(TGoodsBillForm* form, int sourceKind)> SelectSourceLines;
+    // Shows the selection actions of the sources a goods bill takes lines from.
+    static inline std::function<void(TGoodsBillForm* form)> ShowSourceActions;
+    // The line-import wizard of a goods bill ("导入明细").
+    static inline std::function<void(TGoodsBillForm* form)> ImportDetailLines;
+    // The price dialog of the current goods line ("设置价格", the price ellipsis); true on OK.
+    static inline std::function<bool(TGoodsBillForm* form)> SetLinePrice;
 
     // Empties every slot (tests).
     static void Reset();

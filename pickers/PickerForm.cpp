@@ -100,12 +100,22 @@ int TPickerForm::ShowModal()
     auto* closer = new TFrameCloser(&frame, this);
     installEventFilter(closer);
     FFrame = &frame;
-    const int shown = ExecModal(&frame);
-    FFrame = nullptr;
-    removeEventFilter(closer);
-    hide();
-    layout->removeWidget(this);
-    setParent(oldParent);
+    // the frame must not take the form with it, even when the modal loop throws
+    auto release = [&] {
+        FFrame = nullptr;
+        removeEventFilter(closer);
+        hide();
+        layout->removeWidget(this);
+        setParent(oldParent);
+    };
+    int shown = 0;
+    try {
+        shown = ExecModal(&frame);
+    } catch (...) {
+        release();
+        throw;
+    }
+    release();
     if (FModalResult == mrNone)
         FModalResult = shown == mrOk ? mrOk : mrCancelled;
     return FModalResult;

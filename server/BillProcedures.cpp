@@ -27,6 +27,7 @@
 #include "server/BillProfiles.h"
 #include "server/FollowUps.h"
 #include "server/MoneyLedger.h"
+#include "server/PriceCheck.h"
 #include "server/Procedures.h"
 #include "server/Rights.h"
 #include "server/ServerSql.h"
@@ -59,12 +60,17 @@ const char* const kRedNegatedFloats[] = {"unitqty", "quantity"};
 
 // ---------------------------------------------------------------- errors
 
-// A stock check that the user may accept; carries the reply number and the rows.
+// A stock or price check that the user may accept; carries the reply number and the rows
+// (a price check also the rows beyond the reference price).
 class EStockCheck : public Exception {
 public:
-    EStockCheck(int errNo, const QString& msg, QString rows) : Exception(msg), ErrNo(errNo), Rows(std::move(rows)) {}
+    EStockCheck(int errNo, const QString& msg, QString rows, QString moreRows = QString())
+        : Exception(msg), ErrNo(errNo), Rows(std::move(rows)), MoreRows(std::move(moreRows))
+    {
+    }
     int ErrNo;
     QString Rows;
+    QString MoreRows;
 };
 
 // ---------------------------------------------------------------- small database helpers
@@ -575,9 +581,11 @@ QString RunSubmit(TClientConnection& con, int billType, const QString& request, 
             con.RollbackTrans();
         reply.Clear();
         reply.Set(QStringLiteral("ErrNo"), e.ErrNo);
-        reply.Set(QStringLiteral("ErrTitle"), QStringLiteral("库存检查"));
+        reply.Set(QStringLiteral("ErrTitle"), e.ErrNo == 1401 ? QStringLiteral("价格检查") : QStringLiteral("库存检查"));
         reply.Set(QStringLiteral("ErrMsg"), e.Message());
         reply.Set(QStringLiteral("ds1"), e.Rows);
+        if (!e.MoreRows.isEmpty())
+            reply.Set(QStringLiteral("ds2"), e.MoreRows);
     } catch (const Exception& e) {
         if (began)
             con.RollbackTrans();
@@ -829,6 +837,11 @@ void SaveBill(TSubmit& s)
         if (lines.isEmpty())
             Refuse(guard.NoLinesMessage());
     }
+
+    // the price check comes before the stock checks: a step accepted skips the lower numbers
+    if (s.CheckStep <= 1401)
+        if (const TPriceCheck p = CheckLinePrices(con, k.CVFlag, k.StockDir, lines); p.Failed())
+            throw EStockCheck(1401, p.Message, p.LimitRows, p.ReferenceRows);
 
     // what the bill does now
     BookReferences(con, k, lines, 1);

@@ -681,8 +681,8 @@ struct TOptionDef {
 };
 const TOptionDef kOptions[] = {
     {"BILLPRINTAFTERSAVE", "0", "新增单据保存后立即打印"},
-    {"CHECKMINSALEPRICE", "1", "销售价格低于最低售价时提示"},
-    {"CHECKMAXBUYPRICE", "1", "进价高于最高进价时提示"},
+    {"CHECKMINSALEPRICE", "0", "销售价格低于最低售价时提示"},
+    {"CHECKMAXBUYPRICE", "0", "进价高于最高进价时提示"},
     {"SUPPORTMSN", "0", "支持即时通讯"},
     {"SALECONTROL", "1", "超信用额度销售：1 询问，2 禁止，其他 允许"},
     {"BILLSORT", "0", "明细按货品编码排序：1 是"},
