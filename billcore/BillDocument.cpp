@@ -1016,6 +1016,23 @@ bool TBillDocument::ValidateDetail()
 {
     if (!MasterDetailBill || !cdsDetail->Active())
         return true;
+    // Lines whose required fields are all filled pass as they are: they are read in place, and
+    // only a bill with an empty one walks its lines (moving the grid) to fill or show it.
+    QVector<TField*> required;
+    for (int i = 0; i < cdsDetail->FieldCount(); ++i)
+        if (cdsDetail->Fields(i)->Required && cdsDetail->Fields(i)->FieldKind() == TFieldKind::fkData)
+            required << cdsDetail->Fields(i);
+    bool anyEmpty = false;
+    for (int r = 0; r < cdsDetail->RecordCount() && !anyEmpty; ++r)
+        for (const TField* f : required) {
+            const QVariant v = cdsDetail->RowValue(r, f->Index());
+            if (v.isNull() || (f->DataType() == TFieldType::ftString && v.toString().isEmpty())) {
+                anyEmpty = true;
+                break;
+            }
+        }
+    if (!anyEmpty)
+        return true;
     const int keep = cdsDetail->RecNo();
     cdsDetail->First();
     while (!cdsDetail->Eof()) {
@@ -1046,9 +1063,9 @@ void TBillDocument::BuildSavePacket(TPacketParams& p)
     p.CreatePacketParam(TFieldType::ftString, QStringLiteral("AmountFieldName"))->SetAsString(AmountFieldName);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("RelevantCredType"))->SetAsInteger(RelevantCredType);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("ShopID"))->SetAsInteger(FSession.ShopID);
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaXML(cdsMaster));
+    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaPacket(cdsMaster));
     if (MasterDetailBill)
-        p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(GetDeltaXML(cdsDetail));
+        p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(GetDeltaPacket(cdsDetail));
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CheckStep"))->SetAsInteger(0);
     if (IsNewBill && !RequestID.isEmpty())
         p.CreatePacketParam(TFieldType::ftString, QStringLiteral("RequestID"))->SetAsString(RequestID);
@@ -1066,8 +1083,8 @@ void TBillDocument::BuildDeletePacket(TPacketParams& p)
     // a bill another user deleted reloads without a date: the server then says it is gone
     const QDateTime date = MasterValue(DateFieldName).toDateTime();
     p.CreatePacketParam(TFieldType::ftDateTime, QStringLiteral("BillDate"))->Value = date.isValid() ? QVariant(date) : QVariant();
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaXML(cdsMaster));
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(MasterDetailBill ? GetDeltaXML(cdsDetail) : QString());
+    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaPacket(cdsMaster));
+    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(MasterDetailBill ? GetDeltaPacket(cdsDetail) : QString());
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CheckStep"))->SetAsInteger(0);
 }
 

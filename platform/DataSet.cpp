@@ -42,6 +42,9 @@
 //   - Deleted rows come first so that a server applying the delta in order frees unique
 //     keys before inserts reuse them; modified and inserted rows follow in row order.
 //   - NULL and empty string are told apart exactly as in the data packet.
+//
+// Compact encoding: the same packets and deltas in the length-prefixed text described in
+// DataSet.h (TCompactWriter). Readers tell the encodings apart by their first characters.
 #include "platform/DataSet.h"
 
 #include "platform/TextRules.h"
@@ -53,6 +56,9 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
 #include <cmath>
 #include <mutex>
 
@@ -559,6 +565,19 @@ struct TUndo {
 struct TClientDataSet::Impl {
     TClientDataSet* Q;
     std::vector<std::unique_ptr<TField>> Fields;
+    // The fields a delta carries (the data fields, required as the user's field says), their
+    // indexes and captions.
+    void DeltaFields(QVector<TFieldDef>& defs, QVector<int>& idx, QStringList& labels) const
+    {
+        for (const auto& f : Fields) {
+            if (f->FieldKind() != TFieldKind::fkData) continue;
+            TFieldDef def = f->FDef;
+            def.Required = f->Required;
+            defs << def;
+            idx << f->Index();
+            labels << f->DisplayName();
+        }
+    }
     QHash<QString, int> NameIndex; // lower-case name -> index
     std::vector<TRow> Rows;
     QVector<int> Vis; // visible row -> index in Rows
@@ -1424,8 +1443,11 @@ struct TParsedPacket {
     std::vector<QVector<QVariant>> Rows;
 };
 
+TParsedPacket ParseCompactDataPacket(QStringView text);
+
 TParsedPacket ParseDataPacket(const QString& xml)
 {
+    if (IsCompactPacket(xml)) return ParseCompactDataPacket(xml);
     PacketReader r(xml);
     r.ReadRoot(QStringLiteral("DATAPACKET"));
     r.ReadMetadata();
@@ -2044,14 +2066,7 @@ QString TClientDataSet::GetDeltaXML() const
     QVector<TFieldDef> defs;
     QVector<int> idx;
     QStringList labels;
-    for (const auto& f : d->Fields) {
-        if (f->FieldKind() != TFieldKind::fkData) continue;
-        TFieldDef def = f->FDef;
-        def.Required = f->Required;
-        defs << def;
-        idx << f->Index();
-        labels << f->DisplayName();
-    }
+    d->DeltaFields(defs, idx, labels);
     const QStringList keys = AttributeKeys(defs);
     QString out;
     QXmlStreamWriter w(&out);
@@ -2101,8 +2116,11 @@ QString GetDeltaXML(const TClientDataSet* ds)
     return ds->GetDeltaXML();
 }
 
+static TDelta ParseCompactDelta(QStringView text);
+
 TDelta ParseDeltaXML(const QString& xml)
 {
+    if (IsCompactPacket(xml)) return ParseCompactDelta(xml);
     PacketReader r(xml);
     r.ReadRoot(QStringLiteral("DELTAPACKET"));
     r.ReadMetadata();
@@ -2145,6 +2163,471 @@ TDelta ParseDeltaXML(const QString& xml)
     }
     r.ExpectEnd();
     delta.Fields = r.Fields;
+    return delta;
+}
+
+// ---------------------------------------------------------------- compact encoding
+
+namespace {
+
+const QLatin1StringView kCompactDataMagic("#TBDP1;");
+const QLatin1StringView kCompactDeltaMagic("#TBDL1;");
+
+void AppendAscii(QString& out, const char* from, const char* to)
+{
+    out.append(QLatin1StringView(from, to - from));
+}
+
+void AppendCount(QString& out, qint64 n, QChar end)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, n);
+    AppendAscii(out, buf, r.ptr);
+    out.append(end);
+}
+
+void AppendLengthPrefixed(QString& out, QStringView text)
+{
+    AppendCount(out, text.size(), u':');
+    out.append(text);
+}
+
+const char kTypeLetters[] = "ifcsbdx"; // in TFieldType order
+
+void WriteCompactFields(QString& out, const QVector<TFieldDef>& fields)
+{
+    AppendCount(out, fields.size(), u';');
+    for (const TFieldDef& f : fields) {
+        out.append(QLatin1Char(kTypeLetters[int(f.DataType)]));
+        AppendCount(out, f.Size, u',');
+        AppendCount(out, (f.Required ? 1 : 0) | (f.Kind == TFieldKind::fkCalculated ? 2 : 0), u',');
+        AppendLengthPrefixed(out, f.Name);
+    }
+}
+
+// Reads the compact encoding. Every read checks the bounds: a malformed text is refused with
+// the position where it went wrong, never read past its end.
+class CompactReader {
+public:
+    explicit CompactReader(QStringView text) : FText(text), P(text.data()), End(text.data() + text.size()) {}
+
+    [[noreturn]] void Fail(const QString& why) const
+    {
+        throw EDatabaseError(QStringLiteral("数据包格式错误（第 %1 个字符）：%2").arg(P - FText.data() + 1).arg(why));
+    }
+
+    bool AtEnd() const { return P >= End; }
+    char16_t Take()
+    {
+        if (P >= End) Fail(QStringLiteral("数据不完整"));
+        return (P++)->unicode();
+    }
+    void Expect(char16_t c)
+    {
+        if (Take() != c) { --P; Fail(QStringLiteral("应为 '%1'").arg(QChar(c))); }
+    }
+    // The header of the kind of text expected: a data packet is no delta, nor the reverse.
+    void Header(QLatin1StringView magic, const QString& kind)
+    {
+        if (!FText.startsWith(magic)) Fail(QStringLiteral("不是%1").arg(kind));
+        P += magic.size();
+    }
+
+    // A decimal count up to `end`.
+    qint64 Count(char16_t end, qint64 max = std::numeric_limits<int>::max())
+    {
+        qint64 n = 0;
+        const QChar* start = P;
+        while (P < End && P->unicode() >= u'0' && P->unicode() <= u'9') {
+            n = n * 10 + (P->unicode() - u'0');
+            if (n > max) Fail(QStringLiteral("数值过大"));
+            ++P;
+        }
+        if (P == start) Fail(QStringLiteral("应为数字"));
+        Expect(end);
+        return n;
+    }
+
+    QStringView Chars(qint64 n)
+    {
+        if (n > End - P) Fail(QStringLiteral("数据不完整"));
+        const QStringView v(P, n);
+        P += n;
+        return v;
+    }
+    QStringView LengthPrefixed() { return Chars(Count(u':')); }
+
+    // The ASCII text of a number up to its ';', in buf; its length.
+    int NumberText(char* buf, int size)
+    {
+        int n = 0;
+        for (;;) {
+            const char16_t c = Take();
+            if (c == u';') return n;
+            if (c > 127 || n + 1 >= size) { --P; Fail(QStringLiteral("数值格式错误")); }
+            buf[n++] = char(c);
+        }
+    }
+
+    QVector<TFieldDef> Fields(bool dataOnly)
+    {
+        const qint64 n = Count(u';', 100000);
+        QVector<TFieldDef> fields;
+        fields.reserve(n);
+        for (qint64 i = 0; i < n; ++i) {
+            TFieldDef f;
+            const char* t = std::strchr(kTypeLetters, char(Take()));
+            if (!t || !*t) { --P; Fail(QStringLiteral("未知的字段类型")); }
+            f.DataType = TFieldType(t - kTypeLetters);
+            f.Size = int(Count(u','));
+            const qint64 flags = Count(u',', 3);
+            f.Required = flags & 1;
+            if (flags & 2) {
+                if (dataOnly) Fail(QStringLiteral("变更包中不应有计算字段"));
+                f.Kind = TFieldKind::fkCalculated;
+            }
+            f.Name = LengthPrefixed().toString();
+            if (f.Name.trimmed().isEmpty()) Fail(QStringLiteral("字段没有名称"));
+            for (const TFieldDef& g : fields)
+                if (g.Name.compare(f.Name, Qt::CaseInsensitive) == 0) Fail(QStringLiteral("字段 '%1' 重复").arg(f.Name));
+            fields << f;
+        }
+        if (fields.isEmpty()) Fail(QStringLiteral("没有字段定义"));
+        return fields;
+    }
+
+    // One value, converted to the field's storage type where it came in another (a column
+    // whose values the engine stores in more than one way).
+    QVariant Value(const TFieldDef& f)
+    {
+        const char16_t tag = Take();
+        QVariant v;
+        switch (tag) {
+        case u'~':
+            return QVariant();
+        case u'i': {
+            char buf[32];
+            const int n = NumberText(buf, sizeof buf);
+            qint64 i = 0;
+            const auto r = std::from_chars(buf, buf + n, i);
+            if (r.ec != std::errc() || r.ptr != buf + n) Fail(QStringLiteral("整数格式错误"));
+            if (f.DataType == TFieldType::ftInteger) return qlonglong(i);
+            if (f.DataType == TFieldType::ftFloat || f.DataType == TFieldType::ftCurrency) return double(i);
+            v = qlonglong(i);
+            break;
+        }
+        case u'f': {
+            char buf[40];
+            const int n = NumberText(buf, sizeof buf);
+            double d = 0;
+            const auto r = std::from_chars(buf, buf + n, d);
+            if (r.ec != std::errc() || r.ptr != buf + n || !std::isfinite(d)) Fail(QStringLiteral("数值格式错误"));
+            if (f.DataType == TFieldType::ftFloat || f.DataType == TFieldType::ftCurrency) return d;
+            // the engine's own text of a number in a text column
+            if (f.DataType == TFieldType::ftString) return QString::number(d, 'g', 15);
+            v = d;
+            break;
+        }
+        case u'T':
+        case u'F':
+            // writers put flags only into flag fields
+            if (f.DataType != TFieldType::ftBoolean) { --P; Fail(QStringLiteral("字段 '%1' 不是逻辑字段").arg(f.Name)); }
+            return tag == u'T';
+        case u'd': {
+            const QDateTime dt = ParseDateTimeText(Chars(19));
+            if (!dt.isValid()) { P -= 19; Fail(QStringLiteral("字段 '%1' 的日期无效").arg(f.Name)); }
+            if (f.DataType == TFieldType::ftDateTime) return dt;
+            v = dt;
+            break;
+        }
+        case u's': {
+            const QStringView text = LengthPrefixed();
+            if (f.DataType == TFieldType::ftString) return text.toString();
+            v = text.toString();
+            break;
+        }
+        case u'x': {
+            auto bytes = QByteArray::fromBase64Encoding(LengthPrefixed().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+            if (!bytes) Fail(QStringLiteral("字段 '%1' 的二进制数据无效").arg(f.Name));
+            if (f.DataType == TFieldType::ftBlob) return *bytes;
+            v = *bytes;
+            break;
+        }
+        default:
+            --P;
+            Fail(QStringLiteral("未知的值类型"));
+        }
+        try {
+            return CoerceTo(f.DataType, 0, v);
+        } catch (const EConvertError& e) {
+            Fail(QStringLiteral("字段 '%1'：%2").arg(f.Name, e.Message()));
+        }
+    }
+
+    // The data values of one row into vals (sized to the field count).
+    void Row(const QVector<TFieldDef>& fields, QVariant* vals)
+    {
+        for (int i = 0; i < fields.size(); ++i)
+            if (fields[i].Kind == TFieldKind::fkData) vals[i] = Value(fields[i]);
+    }
+
+private:
+    QStringView FText;
+    const QChar* P;
+    const QChar* End;
+};
+
+TParsedPacket ParseCompactDataPacket(QStringView text)
+{
+    CompactReader r(text);
+    r.Header(kCompactDataMagic, QStringLiteral("数据包"));
+    TParsedPacket p;
+    p.Fields = r.Fields(false);
+    const qint64 rows = r.Count(u';');
+    const int n = int(p.Fields.size());
+    p.Rows.reserve(size_t(std::min<qint64>(rows, text.size())));
+    for (qint64 i = 0; i < rows; ++i) {
+        QVector<QVariant> vals(n);
+        r.Row(p.Fields, vals.data());
+        p.Rows.push_back(std::move(vals));
+    }
+    if (!r.AtEnd()) r.Fail(QStringLiteral("数据包之后有多余内容"));
+    return p;
+}
+
+// Writes the data values of a row (values in field order) as the XML writer would store them;
+// text a packet may not carry is refused naming the field by `labels` or by its name.
+void WriteCompactValues(TCompactWriter& w, const QVector<TFieldDef>& fields, const QVariant* vals, int count,
+                        const QStringList& labels = {})
+{
+    for (int i = 0; i < fields.size(); ++i) {
+        if (fields[i].Kind != TFieldKind::fkData) continue;
+        const QVariant& v = i < count ? vals[i] : QVariant();
+        if (fields[i].DataType == TFieldType::ftString && !IsNullV(v)) {
+            const QString text = v.toString();
+            if (FirstRefusedChar(text) >= 0)
+                throw EDatabaseError(QStringLiteral("“%1”中的%2").arg(i < labels.size() ? labels[i] : fields[i].Name, RefusedTextReason(text)));
+            w.Text(text);
+            continue;
+        }
+        w.Value(fields[i].DataType, v);
+    }
+}
+
+} // namespace
+
+bool IsCompactPacket(QStringView text)
+{
+    return text.startsWith(kCompactDataMagic) || text.startsWith(kCompactDeltaMagic);
+}
+
+void TCompactWriter::Integer(qint64 v)
+{
+    FOut.append(u'i');
+    AppendCount(FOut, v, u';');
+}
+
+void TCompactWriter::Float(double v)
+{
+    if (!std::isfinite(v)) throw EDatabaseError(QStringLiteral("'%1' 不是有效的数值").arg(v));
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    FOut.append(u'f');
+    AppendAscii(FOut, buf, r.ptr);
+    FOut.append(u';');
+}
+
+void TCompactWriter::Currency(double v)
+{
+    Float(RoundCurrency(v));
+}
+
+void TCompactWriter::Text(QStringView v)
+{
+    FOut.append(u's');
+    AppendLengthPrefixed(FOut, v);
+}
+
+void TCompactWriter::FieldText(const QString& v, const QString& field)
+{
+    if (FirstRefusedChar(v) >= 0)
+        throw EDatabaseError(QStringLiteral("“%1”中的%2").arg(field, RefusedTextReason(v)));
+    Text(v);
+}
+
+void TCompactWriter::DateTime(const QDateTime& v)
+{
+    if (!v.isValid()) {
+        Null();
+        return;
+    }
+    const QDate d = v.date();
+    const QTime t = v.time();
+    if (d.year() < 1 || d.year() > 9999) { // beyond the fixed form: as text, which readers parse alike
+        Text(v.toString(Qt::ISODate));
+        return;
+    }
+    char buf[20];
+    auto two = [&](int at, int n) { buf[at] = char('0' + n / 10); buf[at + 1] = char('0' + n % 10); };
+    two(0, d.year() / 100);
+    two(2, d.year() % 100);
+    buf[4] = '-';
+    two(5, d.month());
+    buf[7] = '-';
+    two(8, d.day());
+    buf[10] = 'T';
+    two(11, t.hour());
+    buf[13] = ':';
+    two(14, t.minute());
+    buf[16] = ':';
+    two(17, t.second());
+    FOut.append(u'd');
+    AppendAscii(FOut, buf, buf + 19);
+}
+
+void TCompactWriter::DateTimeText(QStringView v)
+{
+    FOut.append(u'd');
+    FOut.append(v.left(19));
+    if (v.size() == 10) FOut.append(QLatin1StringView(" 00:00:00"));
+}
+
+void TCompactWriter::Blob(const QByteArray& v)
+{
+    FOut.append(u'x');
+    AppendLengthPrefixed(FOut, QString::fromLatin1(v.toBase64()));
+}
+
+void TCompactWriter::Value(TFieldType t, const QVariant& v)
+{
+    if (IsNullV(v)) {
+        Null();
+        return;
+    }
+    switch (t) {
+    case TFieldType::ftInteger: Integer(v.toLongLong()); return;
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency: Float(v.toDouble()); return;
+    case TFieldType::ftBoolean: Boolean(v.toBool()); return;
+    case TFieldType::ftDateTime: DateTime(v.toDateTime()); return;
+    case TFieldType::ftBlob: Blob(v.toByteArray()); return;
+    case TFieldType::ftString:
+        if (v.typeId() == QMetaType::QString) Text(*static_cast<const QString*>(v.constData()));
+        else Text(v.toString());
+        return;
+    }
+}
+
+QString TCompactWriter::DataPacket(const QVector<TFieldDef>& fields, int rowCount) const
+{
+    QString out;
+    out.reserve(FOut.size() + 32 + fields.size() * 24);
+    out.append(kCompactDataMagic);
+    WriteCompactFields(out, fields);
+    AppendCount(out, rowCount, u';');
+    out.append(FOut);
+    return out;
+}
+
+QString BuildDataPacket(const QVector<TFieldDef>& fields, const QVector<QVariantList>& rows)
+{
+    if (fields.isEmpty()) throw EDatabaseError(QStringLiteral("没有字段定义，不能生成数据包"));
+    TCompactWriter w;
+    w.Reserve(rows.size() * fields.size() * 6);
+    for (const QVariantList& r : rows)
+        for (int i = 0; i < fields.size(); ++i) {
+            if (fields[i].Kind != TFieldKind::fkData) continue;
+            const QVariant v = i < r.size() ? CoerceTo(fields[i].DataType, 0, r[i]) : QVariant();
+            if (fields[i].DataType == TFieldType::ftString && !IsNullV(v)) w.FieldText(v.toString(), fields[i].Name);
+            else w.Value(fields[i].DataType, v);
+        }
+    return w.DataPacket(fields, int(rows.size()));
+}
+
+QString TClientDataSet::GetDeltaPacket() const
+{
+    QVector<TFieldDef> defs;
+    QVector<int> idx;
+    QStringList labels;
+    d->DeltaFields(defs, idx, labels);
+    TCompactWriter w;
+    QString& out = w.Body();
+    int rows = 0;
+    for (const TRow& r : d->Rows)
+        if (!r.Pending && (r.Deleted || r.Status != TUpdateStatus::usUnmodified)) ++rows;
+    out.reserve(64 + defs.size() * 24 + qsizetype(rows) * defs.size() * 8);
+    out.append(kCompactDeltaMagic);
+    WriteCompactFields(out, defs);
+    AppendCount(out, rows, u';');
+    QVector<QVariant> tmp(defs.size());
+    auto writeVals = [&](const QVector<QVariant>& vals) {
+        for (int i = 0; i < idx.size(); ++i) tmp[i] = vals.value(idx[i]);
+        WriteCompactValues(w, defs, tmp.constData(), int(tmp.size()), labels);
+    };
+    // deleted rows first, as in the XML
+    for (const TRow& r : d->Rows) {
+        if (!r.Deleted || r.Pending) continue;
+        out.append(u'D');
+        writeVals(r.Orig.isEmpty() ? r.Values : r.Orig);
+        writeVals(r.Values);
+    }
+    for (const TRow& r : d->Rows) {
+        if (r.Deleted || r.Pending || r.Status == TUpdateStatus::usUnmodified) continue;
+        if (r.Status == TUpdateStatus::usInserted) {
+            out.append(u'I');
+        } else {
+            out.append(u'M');
+            writeVals(r.Orig);
+        }
+        writeVals(r.Values);
+    }
+    return out;
+}
+
+QString GetDeltaPacket(const TClientDataSet* ds)
+{
+    if (!ds) throw EDatabaseError(QStringLiteral("数据集不存在"));
+    return ds->GetDeltaPacket();
+}
+
+static TDelta ParseCompactDelta(QStringView text)
+{
+    CompactReader r(text);
+    r.Header(kCompactDeltaMagic, QStringLiteral("变更包"));
+    TDelta delta;
+    delta.Fields = r.Fields(true);
+    const int n = int(delta.Fields.size());
+    const qint64 rows = r.Count(u';');
+    QVector<QVariant> oldVals(n), newVals(n);
+    // the maps are filled in key order, each value placed at the end without a search
+    QVector<int> byName(n);
+    for (int i = 0; i < n; ++i) byName[i] = i;
+    std::sort(byName.begin(), byName.end(), [&](int a, int b) { return delta.Fields[a].Name < delta.Fields[b].Name; });
+    auto toMap = [&](const QVector<QVariant>& vals) {
+        QVariantMap m;
+        for (int i : byName) m.insert(m.cend(), delta.Fields[i].Name, vals[i]);
+        return m;
+    };
+    delta.Rows.reserve(std::min<qint64>(rows, text.size()));
+    for (qint64 k = 0; k < rows; ++k) {
+        TDeltaRow row;
+        const char16_t state = r.Take();
+        if (state == u'I') row.Kind = TUpdateStatus::usInserted;
+        else if (state == u'M') row.Kind = TUpdateStatus::usModified;
+        else if (state == u'D') row.Kind = TUpdateStatus::usDeleted;
+        else r.Fail(QStringLiteral("未知的行状态"));
+        if (row.Kind != TUpdateStatus::usInserted) {
+            r.Row(delta.Fields, oldVals.data());
+            row.Old = toMap(oldVals);
+        }
+        r.Row(delta.Fields, newVals.data());
+        row.New = toMap(newVals);
+        if (row.Kind == TUpdateStatus::usModified)
+            for (int i = 0; i < n; ++i)
+                if (oldVals[i] != newVals[i]) row.Changed << delta.Fields[i].Name;
+        delta.Rows << row;
+    }
+    if (!r.AtEnd()) r.Fail(QStringLiteral("变更包之后有多余内容"));
     return delta;
 }
 

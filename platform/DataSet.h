@@ -1,8 +1,8 @@
 #pragma once
 // In-memory client dataset with a change log: the data layer every bill form stands on.
-// Rows are loaded from XML data packets (RecordsetFromXMLString / LoadFromXMLString),
-// start clean, and every later insert, edit and delete is logged so that the pending
-// changes can be sent to the server as an XML delta (GetDeltaXML).
+// Rows are loaded from data packets (RecordsetFromXMLString / LoadFromXMLString), start
+// clean, and every later insert, edit and delete is logged so that the pending changes can
+// be sent to the server as a delta (GetDeltaXML, or GetDeltaPacket in the compact encoding).
 #include "platform/Exceptions.h"
 
 #include <QDateTime>
@@ -126,7 +126,8 @@ public:
     TDataSetState State() const;
 
     // Data packets: the full rows (no change log). Loading replaces fields and rows and
-    // leaves the dataset open, positioned on the first row, with no pending change.
+    // leaves the dataset open, positioned on the first row, with no pending change. The
+    // loader reads both encodings, XML and compact (see TCompactWriter below).
     QString XMLData() const;
     void LoadFromXMLString(const QString& xml); // throws EDatabaseError on malformed text
 
@@ -172,6 +173,8 @@ public:
 
     // Delta: every inserted, modified and deleted row with original and new values.
     QString GetDeltaXML() const;
+    // The same delta in the compact encoding, refusing the same texts with the same messages.
+    QString GetDeltaPacket() const;
 
     // ---- filters
     bool Filtered() const { return FFiltered; }
@@ -241,8 +244,56 @@ struct TDelta {
     QVector<TFieldDef> Fields;
     QVector<TDeltaRow> Rows;
 };
-TDelta ParseDeltaXML(const QString& xml); // throws EDatabaseError on malformed text
+// Reads a delta in either encoding (XML or compact); throws EDatabaseError on malformed text.
+TDelta ParseDeltaXML(const QString& xml);
 
 // Builds a data packet from field definitions and rows (values in field order), used by
 // the server to answer reads without a dataset in between.
 QString BuildDataPacketXML(const QVector<TFieldDef>& fields, const QVector<QVariantList>& rows);
+
+// ---- the compact encoding
+// Data packets and deltas cross between client and server in a compact text: every value
+// tagged with its kind and, where it has no fixed length, prefixed with its length; numbers in
+// their shortest exact decimal form; text as it is, nothing escaped. It carries every value
+// exactly, like the XML, and is written and read many times faster; the XML stays for files
+// and for people. The text holds only what a UTF-8 transport carries unchanged.
+//
+//   data packet  "#TBDP1;" <field count> ";" <fields> <row count> ";" <values, row by row>
+//   delta        "#TBDL1;" <field count> ";" <fields> <row count> ";" <rows>
+//   field        <type letter i f c s b d x> <size> "," <flags: 1 required, 2 calculated> "," <name>
+//   row (delta)  "D" <old values> <new values> | "M" <old values> <new values> | "I" <new values>
+//   value        "~" null | "i" <integer> ";" | "f" <number> ";" | "T" | "F" |
+//                "d" <yyyy-MM-ddThh:mm:ss> | "s" <text> | "x" <base64 of the bytes>
+//   name, text   <length in UTF-16 units> ":" <characters>
+// Calculated fields are listed but carry no values, as in the XML.
+class TCompactWriter {
+public:
+    void Null() { FOut.append(u'~'); }
+    void Integer(qint64 v);
+    void Float(double v); // finite numbers only (datasets hold no others)
+    void Currency(double v); // rounded to 4 decimals, as data packets store money
+    void Boolean(bool v) { FOut.append(v ? u'T' : u'F'); }
+    void Text(QStringView v);
+    // Text of the field `field`, refused as the XML refuses what it cannot carry.
+    void FieldText(const QString& v, const QString& field);
+    void DateTime(const QDateTime& v); // whole seconds
+    // A date-time already in the form "yyyy-MM-ddThh:mm:ss" or "yyyy-MM-dd hh:mm:ss".
+    void DateTimeText(QStringView v);
+    void Blob(const QByteArray& v);
+    // A value of a field of type t (null, or already of the field's storage type), written the
+    // way BuildDataPacketXML stores it.
+    void Value(TFieldType t, const QVariant& v);
+
+    // The data packet of `rowCount` rows whose values were written, field by field, row by row.
+    QString DataPacket(const QVector<TFieldDef>& fields, int rowCount) const;
+    // The values written so far (for a delta, the row states among them).
+    QString& Body() { return FOut; }
+    void Reserve(qsizetype chars) { FOut.reserve(chars); }
+
+private:
+    QString FOut;
+};
+bool IsCompactPacket(QStringView text);
+// BuildDataPacketXML in the compact encoding.
+QString BuildDataPacket(const QVector<TFieldDef>& fields, const QVector<QVariantList>& rows);
+QString GetDeltaPacket(const TClientDataSet* ds);

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -31,15 +32,22 @@ QString LineWhere(int itemNo)
 
 QVariantMap Lower(const QVariantMap& m)
 {
+    if (std::all_of(m.keyBegin(), m.keyEnd(), IsLowerName))
+        return m; // shared, not copied
     QVariantMap out;
     for (auto it = m.cbegin(); it != m.cend(); ++it)
-        out.insert(it.key().toLower(), it.value());
+        out.insert(LowerName(it.key()), it.value());
     return out;
 }
 
 // Replaces the value under any spelling of the column, or adds it.
 void SetCI(QVariantMap& m, const QString& lowerCol, const QVariant& v)
 {
+    // a change set names each column once, in whatever case: the usual spelling is found at once
+    if (auto it = m.find(lowerCol); it != m.end()) {
+        it.value() = v;
+        return;
+    }
     for (auto it = m.begin(); it != m.end(); ++it)
         if (it.key().compare(lowerCol, Qt::CaseInsensitive) == 0) {
             it.value() = v;
@@ -191,7 +199,7 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const QVariantMa
     if (row->Kind == TUpdateStatus::usInserted) {
         QVariantMap& values = row->New;
         for (auto it = values.begin(); it != values.end(); ++it) {
-            const QString col = it.key().toLower();
+            const QString col = LowerName(it.key());
             if (!t.Has(col) || ContainsCI(FMasterSystem, col))
                 continue;
             const QString why = NormaliseColumnValue(col, t.Type(col), it.value());
@@ -236,7 +244,7 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const QVariantMa
         Refuse(QStringLiteral("不能修改单据的关键字 %1（%2 → %3）").arg(FKind.Key, oldKey.toString(), ValueCI(row->New, FKind.Key).toString()));
     QStringList changed;
     for (const QString& f : row->Changed) {
-        const QString col = f.toLower();
+        const QString col = LowerName(f);
         if (!t.Has(col))
             continue;
         QVariant v = ValueCI(row->New, col);
@@ -273,6 +281,23 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
     for (const QVariantMap& l : storedLines)
         storedByItem.insert(l.value(QStringLiteral("itemno")).toInt(), l);
     const TTableInfo& t = FKind.Detail;
+    // What a column of the new lines is to the guard, found once per column, not once per value.
+    struct TLineColumn {
+        QString Col, Type;
+        bool Skip = true, System = false, Referring = false;
+    };
+    TNameMemo<TLineColumn> lineColumns;
+    auto lineColumn = [&](const QString& key) -> const TLineColumn& {
+        return lineColumns.Get(key, [&](const QString& name) {
+            TLineColumn lc;
+            lc.Col = LowerName(name);
+            lc.Skip = !t.Has(lc.Col) || lc.Col == FKind.Key || lc.Col == QLatin1String("itemno");
+            lc.System = ContainsCI(FLineSystem, lc.Col);
+            lc.Type = t.Type(lc.Col);
+            lc.Referring = RuleOf(lc.Col) != nullptr;
+            return lc;
+        });
+    };
     QSet<int> deleted;
     int position = 0;
     for (TDeltaRow& row : c.Detail.Rows) {
@@ -293,18 +318,18 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
             if (c.FinalLines.contains(itemNo) && !deleted.contains(itemNo))
                 Refuse(QStringLiteral("%1与已有的明细行号重复").arg(where));
             for (auto it = row.New.begin(); it != row.New.end(); ++it) {
-                const QString col = it.key().toLower();
-                if (!t.Has(col) || col == FKind.Key || col == QLatin1String("itemno"))
+                const TLineColumn& lc = lineColumn(it.key());
+                if (lc.Skip)
                     continue;
-                if (ContainsCI(FLineSystem, col)) {
-                    it.value() = col == QLatin1String("refercount") ? QVariant(0) : QVariant(0.0);
+                if (lc.System) {
+                    it.value() = lc.Col == QLatin1String("refercount") ? QVariant(0) : QVariant(0.0);
                     continue;
                 }
-                const QString why = NormaliseColumnValue(col, t.Type(col), it.value());
+                const QString why = NormaliseColumnValue(lc.Col, lc.Type, it.value());
                 if (!why.isEmpty())
-                    Refuse(QStringLiteral("%1的%2：%3").arg(where, ColumnLabel(col), why));
-                if (RuleOf(col) && IdOf(it.value()) != 0)
-                    touched.Uses.append({itemNo, col, IdOf(it.value())});
+                    Refuse(QStringLiteral("%1的%2：%3").arg(where, ColumnLabel(lc.Col), why));
+                if (lc.Referring && IdOf(it.value()) != 0)
+                    touched.Uses.append({itemNo, lc.Col, IdOf(it.value())});
             }
             for (const QString& col : FLineSystem)
                 SetCI(row.New, col, col == QLatin1String("refercount") ? QVariant(0) : QVariant(0.0));
@@ -334,7 +359,7 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
         QVariantMap& final = c.FinalLines[itemNo];
         QStringList changed;
         for (const QString& f : row.Changed) {
-            const QString col = f.toLower();
+            const QString col = LowerName(f);
             if (!t.Has(col))
                 continue;
             QVariant v = ValueCI(row.New, col);
@@ -624,7 +649,7 @@ void CheckDeltaValues(const TTableInfo& table, TDelta& delta)
         if (row.Kind != TUpdateStatus::usInserted && row.Kind != TUpdateStatus::usModified)
             continue;
         for (auto it = row.New.begin(); it != row.New.end(); ++it) {
-            const QString col = it.key().toLower();
+            const QString col = LowerName(it.key());
             if (!table.Has(col) || (row.Kind == TUpdateStatus::usModified && !ContainsCI(row.Changed, col)))
                 continue;
             const QString why = NormaliseColumnValue(col, table.Type(col), it.value());

@@ -1,6 +1,7 @@
 #pragma once
 // A bill kind as the server procedures see it: its `billkind` row (schema/25_bill_kinds.sql)
 // and the columns of its master and line tables.
+#include "server/StoredValues.h"
 #include "webrpc/Connection.h"
 
 #include <QHash>
@@ -10,8 +11,8 @@
 struct TTableInfo {
     QString Name;                  // lower case; empty when the table does not exist
     QHash<QString, QString> Types; // lower-case column -> declared type
-    bool Has(const QString& col) const { return !Name.isEmpty() && Types.contains(col.toLower()); }
-    QString Type(const QString& col) const { return Types.value(col.toLower()); }
+    bool Has(const QString& col) const { return !Name.isEmpty() && Types.contains(LowerName(col)); }
+    QString Type(const QString& col) const { return Types.value(LowerName(col)); }
     bool IsMoney(const QString& col) const { return Type(col).toUpper().startsWith(QLatin1String("MONEY")); }
 };
 TTableInfo ReadTableInfo(TClientConnection& con, const QString& name);

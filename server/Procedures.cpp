@@ -66,8 +66,7 @@ QString GetClientDataSetMethod(TClientConnection& con, const QString& request)
                 if (sql.trimmed().isEmpty())
                     throw EDatabaseError(QStringLiteral("第 %1 个查询语句为空").arg(i));
                 const QString engineSql = NormaliseParams(TranslateSql(sql));
-                QVector<TFieldDef> fields;
-                QVector<QVariantList> rows;
+                QString packet;
                 {
                     // Only reading statements prepare while the guard lives; one statement per text.
                     TReadOnlyStatements readOnly(con);
@@ -77,14 +76,14 @@ QString GetClientDataSetMethod(TClientConnection& con, const QString& request)
                             if (!first.Tail().trimmed().isEmpty() && first.Tail().trimmed() != QLatin1String(";"))
                                 throw EDatabaseError(QStringLiteral("第 %1 个查询中有多个语句：一次只能执行一个查询").arg(i));
                         }
-                        RunSelect(con.Handle(), engineSql, {}, fields, rows);
+                        packet = SelectDataPacket(con.Handle(), engineSql, {});
                     } catch (const EDatabaseError&) {
                         if (sqlite3_errcode(con.Handle()) == SQLITE_AUTH)
                             throw EDatabaseError(TReadOnlyStatements::RefusedMessage(i));
                         throw;
                     }
                 }
-                reply.Set(QStringLiteral("ClientDataSet%1").arg(i), BuildDataPacketXML(fields, rows));
+                reply.Set(QStringLiteral("ClientDataSet%1").arg(i), packet);
             }
         } catch (...) {
             if (own)

@@ -11,7 +11,7 @@ void RegisterServerProcedures();
 bool InitializeDatabase(TClientConnection& con, bool withDemoData = true);
 
 // "GetClientDataSet" / "GetADODataSet": "Count" and "SQL1".."SQLn" in, "ClientDataSet1".."n"
-// (data packets) and "ErrMsg" out.
+// (data packets in the compact encoding, which LoadFromXMLString reads) and "ErrMsg" out.
 QString GetClientDataSetMethod(TClientConnection& con, const QString& request);
 
 // "ApplyUpdates": "TableName", "KeyFields" ("a;b") and "Delta" (a dataset delta) in;

@@ -2,6 +2,8 @@
 
 #include "webrpc/Statement.h"
 
+#include <algorithm>
+
 QString QuoteIdent(const QString& name)
 {
     QString n = name;
@@ -28,10 +30,17 @@ QVector<QVariantMap> SelectMaps(TClientConnection& con, const QString& sql, cons
     TStatement st(con.Handle(), sql);
     st.Bind(params);
     QVector<QVariantMap> rows;
+    // names once per statement; each row's map filled in key order without a search
+    QVector<QPair<QString, int>> columns;
+    for (int i = 0; i < st.ColumnCount(); ++i)
+        columns.append({st.ColumnName(i).toLower(), i});
+    // a name given twice holds the later column's value
+    std::sort(columns.begin(), columns.end(), [](const auto& a, const auto& b) { return a.first < b.first || (a.first == b.first && a.second > b.second); });
+    columns.erase(std::unique(columns.begin(), columns.end(), [](const auto& a, const auto& b) { return a.first == b.first; }), columns.end());
     while (st.Step()) {
         QVariantMap r;
-        for (int i = 0; i < st.ColumnCount(); ++i)
-            r.insert(st.ColumnName(i).toLower(), st.Column(i));
+        for (const auto& [name, i] : columns)
+            r.insert(r.cend(), name, st.Column(i));
         rows << r;
     }
     return rows;

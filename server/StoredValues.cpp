@@ -38,8 +38,8 @@ TValueClass Classify(const QString& column, const QString& declType)
 // A handful of declared types and column names, asked about for every value of every line.
 TValueClass ClassOf(const QString& column, const QString& declType)
 {
-    thread_local QHash<QString, TValueClass> known;
-    const QString key = column + u'\n' + declType;
+    thread_local QHash<QPair<QString, QString>, TValueClass> known;
+    const QPair<QString, QString> key(column, declType);
     auto it = known.constFind(key);
     if (it == known.cend())
         it = known.insert(key, Classify(column, declType));
@@ -95,7 +95,7 @@ QString NormaliseColumnValue(const QString& column, const QString& declType, QVa
 {
     if (value.isNull() || !value.isValid())
         return QString();
-    const TValueClass c = ClassOf(column.toLower(), declType);
+    const TValueClass c = ClassOf(LowerName(column), declType);
     switch (c) {
     case TValueClass::Integer: {
         bool ok = false;

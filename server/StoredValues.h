@@ -9,6 +9,20 @@
 #include <QString>
 #include <QVariant>
 
+// Whether a column name is plain lower-case ASCII, as nearly all are.
+inline bool IsLowerName(const QString& name)
+{
+    for (const QChar c : name)
+        if ((c.unicode() >= u'A' && c.unicode() <= u'Z') || c.unicode() > 127)
+            return false;
+    return true;
+}
+// A column name in lower case; names already in lower case are not copied.
+inline QString LowerName(const QString& name)
+{
+    return IsLowerName(name) ? name : name.toLower();
+}
+
 constexpr double kMaxQuantity = 1e9;  // quantities: columns named *qty* or *quantity*, 6 decimals
 constexpr double kMaxAmount = 1e11;   // money: MONEY columns, 4 decimals
 constexpr double kMaxPrice = 1e10;    // prices: FLOAT columns named *price*, 8 decimals

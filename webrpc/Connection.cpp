@@ -358,10 +358,7 @@ int TClientConnection::Execute(const QString& sql, const TSqlParams& params)
 void TClientConnection::OpenNative(const QString& sql, TClientDataSet* ds, const TSqlParams& params)
 {
     TCallScope scope(this);
-    QVector<TFieldDef> fields;
-    QVector<QVariantList> rows;
-    RunSelect(Handle(), NormaliseParams(sql), params, fields, rows);
-    ds->LoadFromXMLString(BuildDataPacketXML(fields, rows));
+    ds->LoadFromXMLString(SelectDataPacket(Handle(), NormaliseParams(sql), params));
 }
 
 void TClientConnection::OpenDataSet(const QString& sql, TClientDataSet* ds, const TSqlParams& params)

@@ -1,18 +1,26 @@
-// Packet text format (one XML document, UTF-8):
+// Packet text format: a header, the number of parameters, then each parameter as its type
+// letter, its name and its value, names and values prefixed with their length so that nothing
+// in them is escaped (a delta or a data packet travels as it is):
+//
+//   #TBPK2;3;i5:ErrNo1:0s11:MasterDelta1234:#TBDL1;...s4:Memo~
+//
+// Type letters follow the dataset's field types (i integer, f float, c currency, s string,
+// b boolean, d datetime, x blob); "~" is a null value; lengths count UTF-16 units. Floats keep
+// 17 significant digits, booleans are "true"/"false", dates ISO "yyyy-MM-ddThh:mm:ss.zzz",
+// blobs base64.
+//
+// The reader also takes the earlier XML form, which hand-made packets and older callers use:
 //   <PACKET version="1">
 //     <P n="ErrNo" t="integer">0</P>
-//     <P n="MasterDelta" t="string">&lt;DELTA ...</P>   (text is XML-escaped, never CDATA)
 //     <P n="Memo" t="string" null="1"/>
 //   </PACKET>
-// Types use the dataset's field type names. Floats keep 17 significant digits, dates are
-// ISO "yyyy-MM-ddThh:mm:ss.zzz", blobs base64, carriage returns "&#13;". Anything else is a
-// malformed packet.
+// (text XML-escaped, carriage returns "&#13;"). Anything else is a malformed packet.
 #include "webrpc/PacketParams.h"
 
 #include "platform/TextRules.h"
 
 #include <QXmlStreamReader>
-#include <QXmlStreamWriter>
+#include <cstring>
 
 namespace {
 
@@ -92,17 +100,18 @@ QVariant DecodeValue(TFieldType t, const QString& s, const QString& name)
     return out;
 }
 
-// Element text keeps carriage returns only as character references: a reader turns a literal
-// CR (and CR LF) into LF.
-void WriteText(QXmlStreamWriter& w, const QString& text)
+constexpr char kPacketMagic[] = "#TBPK2;";
+constexpr char kTypeLetters[] = "ifcsbdx"; // in TFieldType order
+
+char TypeLetter(TFieldType t)
 {
-    qsizetype from = 0;
-    for (qsizetype cr = text.indexOf(u'\r'); cr >= 0; cr = text.indexOf(u'\r', from)) {
-        w.writeCharacters(text.mid(from, cr - from));
-        w.writeEntityReference(QStringLiteral("#13"));
-        from = cr + 1;
-    }
-    w.writeCharacters(from == 0 ? text : text.mid(from));
+    return kTypeLetters[int(t)];
+}
+
+void AppendLength(QString& out, qsizetype n, char16_t end)
+{
+    out.append(QString::number(n));
+    out.append(QChar(end));
 }
 
 } // namespace
@@ -243,33 +252,43 @@ bool TPacketParams::GetBool(const QString& name, bool dflt) const
 
 QString TPacketParams::ToString() const
 {
-    QString out;
-    QXmlStreamWriter w(&out);
-    w.writeStartElement(QStringLiteral("PACKET"));
-    w.writeAttribute(QStringLiteral("version"), QStringLiteral("1"));
-    for (const TPacketParam* p : FParams) {
-        w.writeStartElement(QStringLiteral("P"));
-        w.writeAttribute(QStringLiteral("n"), p->Name());
-        w.writeAttribute(QStringLiteral("t"), FieldTypeName(p->DataType()));
-        if (p->Value.isNull()) {
-            w.writeAttribute(QStringLiteral("null"), QStringLiteral("1"));
-        } else {
-            const QString text = EncodeValue(p->DataType(), p->Value);
-            // The XML writer would drop or replace such characters without a word.
-            if (const QString why = RefusedTextReason(text); !why.isEmpty())
-                throw EPacketError(QStringLiteral("参数 %1 中的%2").arg(p->Name(), why));
-            WriteText(w, text);
-        }
-        w.writeEndElement();
+    QVector<QString> texts(FParams.size());
+    qsizetype size = 16;
+    for (int i = 0; i < FParams.size(); ++i) {
+        const TPacketParam* p = FParams[i];
+        if (p->Value.isNull())
+            continue;
+        texts[i] = EncodeValue(p->DataType(), p->Value);
+        // What no packet may carry is refused here, before it leaves, naming the parameter.
+        if (FirstRefusedChar(texts[i]) >= 0)
+            throw EPacketError(QStringLiteral("参数 %1 中的%2").arg(p->Name(), RefusedTextReason(texts[i])));
+        size += texts[i].size() + p->Name().size() + 24;
     }
-    w.writeEndElement();
-    if (w.hasError())
-        throw EPacketError(QStringLiteral("数据包中有不能传送的字符，没有发送"));
+    QString out;
+    out.reserve(size);
+    out.append(QLatin1StringView(kPacketMagic));
+    AppendLength(out, FParams.size(), u';');
+    for (int i = 0; i < FParams.size(); ++i) {
+        const TPacketParam* p = FParams[i];
+        out.append(QLatin1Char(TypeLetter(p->DataType())));
+        AppendLength(out, p->Name().size(), u':');
+        out.append(p->Name());
+        if (p->Value.isNull()) {
+            out.append(u'~');
+        } else {
+            AppendLength(out, texts[i].size(), u':');
+            out.append(texts[i]);
+        }
+    }
     return out;
 }
 
 void TPacketParams::LoadFromString(const QString& text)
 {
+    if (text.startsWith(QLatin1StringView(kPacketMagic))) {
+        LoadCompact(text);
+        return;
+    }
     TPacketParams loaded;
     QXmlStreamReader r(text);
     if (!r.readNextStartElement() || r.name() != QLatin1String("PACKET"))
@@ -304,4 +323,53 @@ void TPacketParams::LoadFromString(const QString& text)
     if (r.hasError() && r.error() != QXmlStreamReader::PrematureEndOfDocumentError)
         throw EPacketError(QStringLiteral("数据包格式错误：%1").arg(r.errorString()));
     *this = loaded;
+}
+
+void TPacketParams::LoadCompact(const QString& text)
+{
+    const QChar* p = text.constData() + qstrlen(kPacketMagic);
+    const QChar* const end = text.constData() + text.size();
+    auto fail = [&](const QString& why) -> void {
+        throw EPacketError(QStringLiteral("数据包格式错误：%1（第 %2 个字符）").arg(why).arg(p - text.constData() + 1));
+    };
+    auto number = [&](char16_t stop) {
+        qint64 n = 0;
+        const QChar* start = p;
+        while (p < end && p->unicode() >= u'0' && p->unicode() <= u'9' && n <= text.size())
+            n = n * 10 + (p++)->unicode() - u'0';
+        if (p == start || p >= end || p->unicode() != stop)
+            fail(QStringLiteral("长度不正确"));
+        ++p;
+        return n;
+    };
+    auto chars = [&](qint64 n) {
+        if (n > end - p)
+            fail(QStringLiteral("数据不完整"));
+        const QStringView v(p, n);
+        p += n;
+        return v;
+    };
+    TPacketParams loaded;
+    const qint64 count = number(u';');
+    for (qint64 i = 0; i < count; ++i) {
+        if (p >= end)
+            fail(QStringLiteral("数据不完整"));
+        const char* t = std::strchr(kTypeLetters, char(p->unicode() < 128 ? p->unicode() : 0));
+        if (!t || !*t)
+            fail(QStringLiteral("参数的类型未知"));
+        ++p;
+        const QString name = chars(number(u':')).toString();
+        if (name.isEmpty())
+            fail(QStringLiteral("参数没有名称"));
+        TPacketParam* param = loaded.CreatePacketParam(TFieldType(t - kTypeLetters), name);
+        if (p < end && p->unicode() == u'~') {
+            ++p;
+            continue;
+        }
+        const QStringView value = chars(number(u':'));
+        param->Value = DecodeValue(param->DataType(), value.toString(), name);
+    }
+    if (p != end)
+        fail(QStringLiteral("参数之后有多余内容"));
+    std::swap(FParams, loaded.FParams);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A packet of named, typed values: the request and reply format of every server call.
-// ToString/LoadFromString round-trip any value (XML deltas, Chinese text, blobs).
+// ToString/LoadFromString round-trip any value (deltas, data packets, Chinese text, blobs);
+// the text format is described in PacketParams.cpp.
 #include "platform/DataSet.h"
 
 #include <QString>
@@ -65,4 +66,5 @@ public:
 
 private:
     QVector<TPacketParam*> FParams;
+    void LoadCompact(const QString& text);
 };

@@ -147,16 +147,17 @@ void TStatement::Bind(const TSqlParams& params)
     for (int i = 1; i <= count; ++i) {
         const char* raw = sqlite3_bind_parameter_name(FStmt, i);
         const QString name = raw ? QString::fromUtf8(raw + 1) : QString();
+        auto matches = [&](const QString& key) {
+            const QStringView k = key.startsWith(u':') ? QStringView(key).mid(1) : QStringView(key);
+            return k.compare(name, Qt::CaseInsensitive) == 0;
+        };
         const QVariant* value = nullptr;
-        for (const auto& p : params) {
-            QString key = p.first;
-            if (key.startsWith(u':'))
-                key.remove(0, 1);
-            if (key.compare(name, Qt::CaseInsensitive) == 0) {
-                value = &p.second;
-                break;
-            }
-        }
+        // parameters given in the statement's order are found at once
+        if (i <= params.size() && matches(params[i - 1].first))
+            value = &params[i - 1].second;
+        for (qsizetype j = 0; !value && j < params.size(); ++j)
+            if (matches(params[j].first))
+                value = &params[j].second;
         if (!value) {
             WriteDatabaseLog(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, FSql.simplified().left(2000)));
             throw EDatabaseError(QStringLiteral("数据库语句的参数 %1 没有赋值（详细信息已写入日志）").arg(name));
@@ -291,69 +292,226 @@ QVariant ConvertForField(TFieldType t, const QVariant& v)
 
 } // namespace
 
-void RunSelect(sqlite3* db, const QString& engineSql, const TSqlParams& params,
-               QVector<TFieldDef>& fields, QVector<QVariantList>& rows)
+namespace {
+
+// The fields of a select: names made unique as the engine's own clients do (a.*, b.name),
+// types from the declared column types; `known` false where the declaration says nothing.
+QVector<TFieldDef> SelectFields(const TStatement& st, QVector<bool>& known)
 {
-    TStatement st(db, engineSql);
-    st.Bind(params);
     const int cols = st.ColumnCount();
-    fields.clear();
-    rows.clear();
-    QVector<bool> known(cols, false);
-    QVector<int> storage(cols, SQLITE_NULL); // widest storage seen for untyped columns
+    QVector<TFieldDef> fields;
+    fields.reserve(cols);
+    known.fill(false, cols);
     QHash<QString, int> seen;
     for (int i = 0; i < cols; ++i) {
         TFieldDef f;
         f.Name = st.ColumnName(i);
-        // A select may name a column twice (a.*, b.name): later ones get a suffix so the
-        // dataset can still hold them, as the engine's own clients do.
         const QString key = f.Name.toLower();
-        if (int n = seen.value(key, 0)) {
+        if (int n = seen.value(key, 0))
             f.Name += QStringLiteral("_%1").arg(n);
-        }
         seen[key] = seen.value(key, 0) + 1;
         bool k = false;
         f.DataType = FieldTypeFromDeclType(st.DeclType(i), &k);
         known[i] = k;
         fields.append(f);
     }
+    return fields;
+}
+
+// The widest storage class seen in an untyped column, and the field type it makes.
+int WidenStorage(int widest, int s)
+{
+    if (s == SQLITE_NULL || s == widest)
+        return widest;
+    if (widest == SQLITE_NULL)
+        return s;
+    if ((widest == SQLITE_INTEGER && s == SQLITE_FLOAT) || (widest == SQLITE_FLOAT && s == SQLITE_INTEGER))
+        return SQLITE_FLOAT;
+    return SQLITE_TEXT;
+}
+
+TFieldType TypeOfStorage(int storage)
+{
+    switch (storage) {
+    case SQLITE_INTEGER:
+        return TFieldType::ftInteger;
+    case SQLITE_FLOAT:
+        return TFieldType::ftFloat;
+    case SQLITE_BLOB:
+        return TFieldType::ftBlob;
+    default:
+        return TFieldType::ftString;
+    }
+}
+
+// "yyyy-MM-dd hh:mm:ss" or "yyyy-MM-dd" of a real day and time: the form the database keeps.
+bool IsPlainDateText(const unsigned char* s, int n)
+{
+    if (n != 10 && n != 19)
+        return false;
+    auto digits = [&](int from, int len, int& out) {
+        out = 0;
+        for (int i = from; i < from + len; ++i) {
+            if (s[i] < '0' || s[i] > '9')
+                return false;
+            out = out * 10 + (s[i] - '0');
+        }
+        return true;
+    };
+    int y = 0, m = 0, d = 0, h = 0, mi = 0, se = 0;
+    if (s[4] != '-' || s[7] != '-' || !digits(0, 4, y) || !digits(5, 2, m) || !digits(8, 2, d) || !QDate::isValid(y, m, d))
+        return false;
+    if (n == 10)
+        return true;
+    return (s[10] == ' ' || s[10] == 'T') && s[13] == ':' && s[16] == ':' && digits(11, 2, h) && digits(14, 2, mi)
+        && digits(17, 2, se) && h < 24 && mi < 60 && se < 60;
+}
+
+QString Utf8Text(sqlite3_stmt* st, int i)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i));
+}
+
+// One value of a typed column, in its field's type.
+void WriteTypedColumn(TCompactWriter& w, const TStatement& stmt, int i, const TFieldDef& f)
+{
+    const TFieldType t = f.DataType;
+    sqlite3_stmt* st = stmt.Handle();
+    const int s = sqlite3_column_type(st, i);
+    if (s == SQLITE_NULL)
+        return w.Null();
+    switch (t) {
+    case TFieldType::ftInteger:
+        if (s == SQLITE_INTEGER)
+            return w.Integer(sqlite3_column_int64(st, i));
+        break;
+    case TFieldType::ftFloat:
+        if (s == SQLITE_INTEGER || s == SQLITE_FLOAT)
+            return w.Float(sqlite3_column_double(st, i));
+        break;
+    case TFieldType::ftCurrency:
+        if (s == SQLITE_INTEGER || s == SQLITE_FLOAT)
+            return w.Currency(sqlite3_column_double(st, i));
+        break;
+    case TFieldType::ftString:
+        if (s == SQLITE_TEXT)
+            return w.FieldText(Utf8Text(st, i), f.Name);
+        if (s == SQLITE_INTEGER)
+            return w.Text(QString::number(sqlite3_column_int64(st, i)));
+        if (s == SQLITE_FLOAT)
+            return w.Text(QString::number(sqlite3_column_double(st, i), 'g', 15));
+        break;
+    case TFieldType::ftBoolean:
+        if (s == SQLITE_INTEGER)
+            return w.Boolean(sqlite3_column_int64(st, i) != 0);
+        break;
+    case TFieldType::ftDateTime:
+        if (s == SQLITE_TEXT) {
+            const unsigned char* text = sqlite3_column_text(st, i);
+            const int n = sqlite3_column_bytes(st, i);
+            if (IsPlainDateText(text, n))
+                return w.DateTimeText(QString::fromLatin1(reinterpret_cast<const char*>(text), n));
+        }
+        break;
+    case TFieldType::ftBlob:
+        break;
+    }
+    // Whatever else the engine holds takes the general road.
+    const QVariant v = ConvertForField(t, stmt.Column(i));
+    if (t == TFieldType::ftCurrency && !v.isNull())
+        w.Currency(v.toDouble());
+    else if (t == TFieldType::ftString && !v.isNull())
+        w.FieldText(v.toString(), f.Name);
+    else
+        w.Value(t, v);
+}
+
+// One value of an untyped column as the engine stores it; the reader converts it when the
+// column's type turns out wider (bytes among text excepted: see SelectDataPacket).
+void WriteStoredColumn(TCompactWriter& w, sqlite3_stmt* st, int i, int s, const TFieldDef& f)
+{
+    switch (s) {
+    case SQLITE_INTEGER:
+        return w.Integer(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT:
+        return w.Float(sqlite3_column_double(st, i));
+    case SQLITE_TEXT:
+        return w.FieldText(Utf8Text(st, i), f.Name);
+    case SQLITE_BLOB:
+        return w.Blob(QByteArray(static_cast<const char*>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));
+    default:
+        return w.Null();
+    }
+}
+
+} // namespace
+
+QString SelectDataPacket(sqlite3* db, const QString& engineSql, const TSqlParams& params)
+{
+    TStatement st(db, engineSql);
+    st.Bind(params);
+    QVector<bool> known;
+    QVector<TFieldDef> fields = SelectFields(st, known);
+    const int cols = int(fields.size());
+    QVector<int> storage(cols, SQLITE_NULL);
+    QVector<bool> bytesSeen(cols, false);
+    TCompactWriter w;
+    w.Reserve(4096);
+    int rows = 0;
+    sqlite3_stmt* raw = st.Handle();
+    while (st.Step()) {
+        ++rows;
+        for (int i = 0; i < cols; ++i) {
+            if (known[i]) {
+                WriteTypedColumn(w, st, i, fields[i]);
+            } else {
+                const int s = sqlite3_column_type(raw, i);
+                storage[i] = WidenStorage(storage[i], s);
+                bytesSeen[i] = bytesSeen[i] || s == SQLITE_BLOB;
+                WriteStoredColumn(w, raw, i, s, fields[i]);
+            }
+        }
+    }
+    for (int i = 0; i < cols; ++i) {
+        if (known[i])
+            continue;
+        fields[i].DataType = TypeOfStorage(storage[i]);
+        // Bytes in a column of text become text, which may hold what no packet carries: such
+        // rare results take the general road, which converts every value first.
+        if (bytesSeen[i] && fields[i].DataType != TFieldType::ftBlob) {
+            QVector<QVariantList> values;
+            RunSelect(db, engineSql, params, fields, values);
+            return BuildDataPacket(fields, values);
+        }
+    }
+    if (fields.isEmpty())
+        throw EDatabaseError(QStringLiteral("没有字段定义，不能生成数据包"));
+    return w.DataPacket(fields, rows);
+}
+
+void RunSelect(sqlite3* db, const QString& engineSql, const TSqlParams& params,
+               QVector<TFieldDef>& fields, QVector<QVariantList>& rows)
+{
+    TStatement st(db, engineSql);
+    st.Bind(params);
+    QVector<bool> known;
+    fields = SelectFields(st, known);
+    const int cols = int(fields.size());
+    rows.clear();
+    QVector<int> storage(cols, SQLITE_NULL);
     while (st.Step()) {
         QVariantList row;
         row.reserve(cols);
         for (int i = 0; i < cols; ++i) {
             row.append(st.Column(i));
-            if (!known[i]) {
-                const int s = st.ColumnStorage(i);
-                int& w = storage[i];
-                if (s == SQLITE_NULL || s == w)
-                    continue;
-                if (w == SQLITE_NULL)
-                    w = s;
-                else if ((w == SQLITE_INTEGER && s == SQLITE_FLOAT) || (w == SQLITE_FLOAT && s == SQLITE_INTEGER))
-                    w = SQLITE_FLOAT;
-                else
-                    w = SQLITE_TEXT;
-            }
+            if (!known[i])
+                storage[i] = WidenStorage(storage[i], st.ColumnStorage(i));
         }
         rows.append(std::move(row));
     }
-    for (int i = 0; i < cols; ++i) {
-        if (known[i])
-            continue;
-        switch (storage[i]) {
-        case SQLITE_INTEGER:
-            fields[i].DataType = TFieldType::ftInteger;
-            break;
-        case SQLITE_FLOAT:
-            fields[i].DataType = TFieldType::ftFloat;
-            break;
-        case SQLITE_BLOB:
-            fields[i].DataType = TFieldType::ftBlob;
-            break;
-        default:
-            fields[i].DataType = TFieldType::ftString;
-        }
-    }
+    for (int i = 0; i < cols; ++i)
+        if (!known[i])
+            fields[i].DataType = TypeOfStorage(storage[i]);
     for (QVariantList& row : rows)
         for (int i = 0; i < cols; ++i)
             row[i] = ConvertForField(fields[i].DataType, row[i]);
@@ -389,7 +547,19 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
     QHash<QString, QString> tableCols; // lower name -> declared type
     for (const auto& c : columns)
         tableCols.insert(c.first, c.second);
-    auto inTable = [&](const QString& f) { return tableCols.contains(f.toLower()); };
+    // Every row of a delta names the same fields: each is looked up in the table once.
+    TNameMemo<bool> fieldInTable;
+    auto inTable = [&](const QString& f) {
+        return fieldInTable.Get(f, [&](const QString& name) { return tableCols.contains(name.toLower()); });
+    };
+    QStringList valueNames; // v0, v1, ...
+    auto valueName = [&](int n) -> const QString& {
+        while (valueNames.size() <= n)
+            valueNames << QStringLiteral("v%1").arg(valueNames.size());
+        return valueNames[n];
+    };
+    QStringList lastInsertCols;
+    QString lastInsertSql;
     auto valueOf = [](const QVariantMap& m, const QString& field) -> QVariant {
         for (auto it = m.cbegin(); it != m.cend(); ++it)
             if (it.key().compare(field, Qt::CaseInsensitive) == 0)
@@ -438,14 +608,23 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
             for (auto it = values.cbegin(); it != values.cend(); ++it) {
                 if (!inTable(it.key()))
                     continue;
-                cols << QuoteIdent(it.key());
-                vals << QStringLiteral(":v%1").arg(n);
-                params.append({QStringLiteral("v%1").arg(n), it.value()});
+                cols << it.key();
+                params.append({valueName(n), it.value()});
                 ++n;
             }
             if (cols.isEmpty())
                 continue;
-            sql = QStringLiteral("insert into %1 (%2) values (%3)").arg(QuoteIdent(opt.Table), cols.join(u','), vals.join(u','));
+            // the lines of a bill name the same columns: their statement is written once
+            if (cols != lastInsertCols) {
+                for (int i = 0; i < cols.size(); ++i)
+                    vals << u':' + valueName(i);
+                QStringList quoted;
+                for (const QString& c : cols)
+                    quoted << QuoteIdent(c);
+                lastInsertSql = QStringLiteral("insert into %1 (%2) values (%3)").arg(QuoteIdent(opt.Table), quoted.join(u','), vals.join(u','));
+                lastInsertCols = cols;
+            }
+            sql = lastInsertSql;
         } else if (row.Kind == TUpdateStatus::usModified) {
             QStringList sets;
             int n = 0;

@@ -6,9 +6,12 @@
 
 #include <sqlite3.h>
 
+#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <QVector>
+
+#include <unordered_map>
 
 // Rewrites ":'name'" parameters to ":name" (the engine's form) outside string literals
 // and bracketed names, and returns the parameter names in order of first use.
@@ -37,6 +40,7 @@ public:
     QVariant Column(int i) const;         // raw engine value (int64, double, text, blob, null)
     int ColumnStorage(int i) const;       // SQLITE_INTEGER ...
     bool Valid() const { return FStmt != nullptr; } // false for an empty statement
+    sqlite3_stmt* Handle() const { return FStmt; }
     QString Tail() const { return FTail; }          // text after the first statement
 
 private:
@@ -52,6 +56,35 @@ private:
 // whose values are already converted to the field types.
 void RunSelect(sqlite3* db, const QString& engineSql, const TSqlParams& params,
                QVector<TFieldDef>& fields, QVector<QVariantList>& rows);
+
+// RunSelect's rows answered straight as a compact data packet (platform/DataSet.h): the same
+// fields, each value converted to its field's type as RunSelect and BuildDataPacketXML would
+// convert it, without rows of variants in between.
+QString SelectDataPacket(sqlite3* db, const QString& engineSql, const TSqlParams& params);
+
+// A value worked out once per field name. The rows of a parsed delta share their names' text
+// with the delta's fields, so a name is found by its text's address without hashing it; a
+// name with text of its own is looked up by content, as any other.
+template <class T>
+class TNameMemo {
+public:
+    template <class F>
+    const T& Get(const QString& name, F&& make)
+    {
+        const auto hit = FByAddress.find(name.constData());
+        if (hit != FByAddress.end() && hit->second.first.size() == name.size())
+            return hit->second.second;
+        auto it = FByName.constFind(name);
+        if (it == FByName.cend())
+            it = FByName.insert(name, make(name));
+        // the entry holds the name, so that its text stays where it is while it is remembered
+        return FByAddress.insert_or_assign(name.constData(), std::make_pair(name, *it)).first->second.second;
+    }
+
+private:
+    std::unordered_map<const QChar*, std::pair<QString, T>> FByAddress;
+    QHash<QString, T> FByName;
+};
 
 // Writes a dataset delta to a table: inserts, updates (changed columns only, the row
 // found by its key's original values) and deletes. Columns the table lacks (display

@@ -32,6 +32,26 @@ protected:
         EXPECT_TRUE(deltaXml.contains(attr)) << attr.toStdString();
         return deltaXml.replace(attr, QStringLiteral(" %1=\"%2\"").arg(field, to));
     }
+    // The packet's text with `extra` written after `text` in the parameter `param`, the length
+    // prefixes before them (the parameter's and, in a compact change set, the text's) put right.
+    static QString WithTextInserted(const TPacketParams& p, const QString& param, const QString& text, const QString& extra)
+    {
+        const QString value = p.GetString(param);
+        QString forged = value;
+        if (IsCompactPacket(value)) {
+            const QString field = u's' + QString::number(text.size()) + u':' + text;
+            EXPECT_EQ(value.count(field), 1) << field.toStdString();
+            forged.replace(field, u's' + QString::number(text.size() + extra.size()) + u':' + text + extra);
+        } else {
+            EXPECT_EQ(value.count(text), 1);
+            forged.replace(text, text + extra);
+        }
+        QString packet = p.ToString();
+        auto lengthPrefixed = [&](const QString& v) { return QString::number(param.size()) + u':' + param + QString::number(v.size()) + u':' + v; };
+        const QString written = lengthPrefixed(value);
+        EXPECT_EQ(packet.count(written), 1) << "the parameter is not where the packet's text keeps it";
+        return packet.replace(written, lengthPrefixed(forged));
+    }
     QVariantMap LineOf(int g, double qty, double price)
     {
         QVariantMap l = Line(qty, price);
@@ -204,13 +224,17 @@ TEST_F(BillGuards, TextTheBillsCannotCarryIsRefusedWithTheField)
     // characters XML carries but the bills refuse, in a change set written by hand
     const QPair<QString, QString> refused[] = {{QStringLiteral("\u007f"), QStringLiteral("U+007F")}, {QStringLiteral("\ufdd0"), QStringLiteral("U+FDD0")}};
     for (const auto& [character, code] : refused) {
-        auto inv = Invoice(1);
-        inv->SetMaster("memo", QStringLiteral("铃声"));
-        // the client's own packet refuses such text, so it is written into the packet's text
-        QString packet = inv->SavePacket().ToString();
-        ASSERT_EQ(packet.count(QStringLiteral("铃声")), 1);
-        packet.replace(QStringLiteral("铃声"), QStringLiteral("铃声") + character);
-        ExpectRefused(inv->CallText("_Save", packet), before, {QStringLiteral("memo"), code});
+        for (const bool compact : {false, true}) {
+            SCOPED_TRACE(compact ? "compact change set" : "XML change set");
+            auto inv = Invoice(1);
+            inv->SetMaster("memo", QStringLiteral("铃声"));
+            TPacketParams p = inv->SavePacket();
+            if (compact)
+                p.Set("MasterDelta", inv->M.GetDeltaPacket());
+            // the client's own packet refuses such text, so it is written into the packet's text
+            const QString packet = WithTextInserted(p, "MasterDelta", QStringLiteral("铃声"), character);
+            ExpectRefused(inv->CallText("_Save", packet), before, {QStringLiteral("memo"), code});
+        }
     }
     auto inv = Invoice(1);
     inv->SetLine(1, "memo", QString(64 + 1, u'长'));

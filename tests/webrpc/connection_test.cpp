@@ -3,6 +3,7 @@
 #include "webrpc/Statement.h"
 
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -96,6 +97,113 @@ TEST_F(ConnectionTest, SelectsTypeColumnsFromTheSchemaAndFromValues)
     ds.Next();
     EXPECT_TRUE(ds.FieldByName("made")->IsNull());
     EXPECT_TRUE(ds.FieldByName("printed")->AsBoolean());
+}
+
+// The server answers selects as compact packets written straight from the engine's rows; what
+// a client loads from them must be what the rows, converted and written as XML, gave.
+TEST_F(ConnectionTest, SelectPacketsHoldWhatTheXmlOfTheRowsHolds)
+{
+    con.ExecuteNative(QStringLiteral(
+        "create table odd (id INTEGER, amt MONEY, qty FLOAT, made DATETIME, flag BIT, name VARCHAR(20), pic BLOB, loose, other);"
+        "insert into odd values (1, 12.34567, 3, '2026-12-01 08:30:00', 1, '绿茶\r\n', x'00ff', 1, null);"
+        "insert into odd values (2, '7.5', '2.5', '2026-12-01', 'T', 15, null, 2.5, 'x');"
+        "insert into odd values (3, 5, 1e300, '2026-12-01T08:30:00', 0, 1.5, 'text', 'abc', null);"
+        "insert into odd values (4, null, null, '2026-12-01 08:30', null, '', x'', x'41', 7);"
+        "insert into odd values (5, 2.5, 'abc', '2026-02-30 00:00:00', 2.5, null, 3, null, 7.25);"
+        "insert into odd values (6, -0.00005, -7, '2026-12-01 08:30:00.500', '', '~:;', 4.5, 3, 8);"
+        "insert into odd values (7, 1, 2, 'yesterday', 'F', 'i1;', 'b', 4, 9);"));
+    const QPair<QString, bool> queries[] = { // the select, and whether no packet can carry its rows
+        {QStringLiteral("select * from odd order by id"), false},
+        {QStringLiteral("select a.*, b.name, a.qty * 2 as dbl, count(*) over () as n from odd a join odd b on b.id = a.id order by a.id"), false},
+        {QStringLiteral("select * from odd where id > 100"), false},
+        {QStringLiteral("select id, case when id = 1 then x'01' else 'a' end as mix from odd"), true},
+        {QStringLiteral("select id, name || char(7) as bell from odd"), true},
+    };
+    // what a client would load, or why it was refused
+    auto loaded = [](const QString& packet) {
+        TClientDataSet ds;
+        ds.LoadFromXMLString(packet);
+        return ds.XMLData();
+    };
+    auto outcome = [](const std::function<QString()>& f) {
+        try {
+            return f();
+        } catch (const EDatabaseError& e) {
+            return QStringLiteral("refused: ") + e.Message();
+        }
+    };
+    for (const auto& [sql, refused] : queries) {
+        SCOPED_TRACE(sql.toStdString());
+        const QString viaXml = outcome([&] {
+            QVector<TFieldDef> fields;
+            QVector<QVariantList> rows;
+            RunSelect(con.Handle(), sql, {}, fields, rows);
+            return loaded(BuildDataPacketXML(fields, rows));
+        });
+        const QString direct = outcome([&] {
+            const QString packet = SelectDataPacket(con.Handle(), sql, {});
+            EXPECT_TRUE(IsCompactPacket(packet));
+            return loaded(packet);
+        });
+        EXPECT_EQ(direct, viaXml);
+        EXPECT_EQ(direct.startsWith(QLatin1String("refused")), refused) << direct.toStdString();
+    }
+    TClientDataSet ds;
+    con.OpenNative(QStringLiteral("select made, name from odd where id in (1, 2, 4) order by id"), &ds);
+    EXPECT_EQ(ds.FieldByName("made")->AsDateTime(), QDateTime(QDate(2026, 12, 1), QTime(8, 30)));
+    EXPECT_EQ(ds.FieldByName("name")->AsString(), QStringLiteral("绿茶\r\n"));
+    ds.Next();
+    EXPECT_EQ(ds.FieldByName("made")->AsDateTime(), QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
+    EXPECT_EQ(ds.FieldByName("name")->AsString(), QStringLiteral("15"));
+    EXPECT_THROW(SelectDataPacket(con.Handle(), QStringLiteral("select nothing from odd"), {}), EDatabaseError);
+}
+
+TEST(StatementTest, NameMemoWorksOutEachNameOnceWhereverItsTextLies)
+{
+    TNameMemo<QString> memo;
+    int made = 0;
+    auto make = [&](const QString& name) {
+        ++made;
+        return name.toUpper();
+    };
+    const QString goods = QStringLiteral("goods") + QStringLiteral("id");
+    const QString sameText(goods.constData(), goods.size()); // the same name in a buffer of its own
+    ASSERT_NE(goods.constData(), sameText.constData());
+    EXPECT_EQ(memo.Get(goods, make), QStringLiteral("GOODSID"));
+    EXPECT_EQ(memo.Get(goods, make), QStringLiteral("GOODSID"));
+    EXPECT_EQ(memo.Get(sameText, make), QStringLiteral("GOODSID"));
+    EXPECT_EQ(made, 1);
+    // a shorter name in the start of the same text is another name
+    const QString goodsOnly = QString::fromRawData(goods.constData(), 5);
+    EXPECT_EQ(memo.Get(goodsOnly, make), QStringLiteral("GOODS"));
+    EXPECT_EQ(memo.Get(QStringLiteral("unitid"), make), QStringLiteral("UNITID"));
+    EXPECT_EQ(memo.Get(goods, make), QStringLiteral("GOODSID"));
+    EXPECT_EQ(made, 3);
+}
+
+TEST(PacketParamsTest, CutPacketsAreRefusedAndTheXmlFormIsStillRead)
+{
+    TPacketParams p;
+    p.Set("ErrNo", 0).Set("Caption", QStringLiteral("采购 11:x~")).Set("When", QDateTime(QDate(2026, 12, 6), QTime(9, 15, 30)));
+    p.CreatePacketParam(TFieldType::ftString, "Memo"); // null
+    const QString text = p.ToString();
+    TPacketParams q;
+    q.Set("Keep", 7);
+    for (qsizetype n = 0; n < text.size(); ++n) {
+        EXPECT_THROW(q.LoadFromString(text.left(n)), EPacketError) << text.left(n).toStdString();
+        EXPECT_EQ(q.GetInt("Keep"), 7);
+    }
+    EXPECT_THROW(q.LoadFromString(text + "x"), EPacketError);
+    q.LoadFromString(text);
+    EXPECT_EQ(q.GetString("Caption"), QStringLiteral("采购 11:x~"));
+    EXPECT_TRUE(q.ParamByName("Memo")->IsNull());
+
+    // packets written by hand in the earlier form
+    q.LoadFromString(QStringLiteral("<PACKET version=\"1\"><P n=\"BillID\" t=\"integer\">12</P>"
+                                    "<P n=\"Memo\" t=\"string\">a&#13;b</P><P n=\"Code\" t=\"string\" null=\"1\"/></PACKET>"));
+    EXPECT_EQ(q.GetInt("BillID"), 12);
+    EXPECT_EQ(q.GetString("Memo"), QStringLiteral("a\rb"));
+    EXPECT_TRUE(q.ParamByName("Code")->IsNull());
 }
 
 TEST_F(ConnectionTest, ParametersBindByNameAndMissingOnesAreRefused)

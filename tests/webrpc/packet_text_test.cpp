@@ -59,12 +59,12 @@ std::unique_ptr<TClientDataSet> MasterRow()
     return ds;
 }
 
-QString EditedDelta(TClientDataSet* ds, const QString& field, const QString& value)
+QString EditedDelta(TClientDataSet* ds, const QString& field, const QString& value, bool compact = false)
 {
     ds->Edit();
     ds->FieldByName(field)->SetValue(value);
     ds->Post();
-    return ds->GetDeltaXML();
+    return compact ? ds->GetDeltaPacket() : ds->GetDeltaXML();
 }
 
 QString NewValueInDelta(const QString& deltaXml, const QString& field)
@@ -97,19 +97,21 @@ TEST(PacketText, RefusedCharactersStopTheDeltaNamingTheFieldByItsCaption)
     for (const TBadChar& bad : RefusedSamples()) {
         SCOPED_TRACE(bad.Kind);
         for (const QString& field : {QStringLiteral("memo"), QStringLiteral("code")}) {
-            auto ds = MasterRow();
-            try {
-                (void)EditedDelta(ds.get(), field, QStringLiteral("x") + bad.Text);
-                ADD_FAILURE() << "the delta was written for " << field.toStdString();
-            } catch (const EDatabaseError& e) {
-                const QString caption = field == QLatin1String("memo") ? QStringLiteral("备注") : QStringLiteral("单据号");
-                EXPECT_TRUE(e.Message().contains(caption)) << e.what();
-                EXPECT_TRUE(e.Message().contains(QString::fromLatin1(bad.Code))) << e.what();
-                EXPECT_EQ(e.Message(), QStringLiteral("“%1”中的%2").arg(caption, RefusedTextReason(QStringLiteral("x") + bad.Text)));
+            for (const bool compact : {false, true}) {
+                auto ds = MasterRow();
+                try {
+                    (void)EditedDelta(ds.get(), field, QStringLiteral("x") + bad.Text, compact);
+                    ADD_FAILURE() << "the delta was written for " << field.toStdString();
+                } catch (const EDatabaseError& e) {
+                    const QString caption = field == QLatin1String("memo") ? QStringLiteral("备注") : QStringLiteral("单据号");
+                    EXPECT_TRUE(e.Message().contains(caption)) << e.what();
+                    EXPECT_TRUE(e.Message().contains(QString::fromLatin1(bad.Code))) << e.what();
+                    EXPECT_EQ(e.Message(), QStringLiteral("“%1”中的%2").arg(caption, RefusedTextReason(QStringLiteral("x") + bad.Text)));
+                }
+                // Nothing was lost on the way: the edit is still pending in the dataset.
+                EXPECT_EQ(ds->ChangeCount(), 1);
+                EXPECT_EQ(ds->FieldByName(field)->AsString(), QStringLiteral("x") + bad.Text);
             }
-            // Nothing was lost on the way: the edit is still pending in the dataset.
-            EXPECT_EQ(ds->ChangeCount(), 1);
-            EXPECT_EQ(ds->FieldByName(field)->AsString(), QStringLiteral("x") + bad.Text);
         }
     }
 }
@@ -140,20 +142,23 @@ TEST(PacketText, AcceptedTextTravelsExactlyThroughDeltaAndPacket)
         back.LoadFromString(p.ToString());
         EXPECT_EQ(back.GetString(QStringLiteral("Memo")), text);
 
-        // in a delta, the delta in a packet, as a bill's save sends it
-        auto ds = MasterRow();
-        const QString delta = EditedDelta(ds.get(), QStringLiteral("memo"), text);
-        TPacketParams save;
-        save.Set(QStringLiteral("MasterDelta"), delta);
-        TPacketParams received;
-        received.LoadFromString(save.ToString());
-        EXPECT_EQ(received.GetString(QStringLiteral("MasterDelta")), delta);
-        EXPECT_EQ(NewValueInDelta(received.GetString(QStringLiteral("MasterDelta")), QStringLiteral("memo")), text);
+        for (const bool compact : {false, true}) {
+            // in a delta, the delta in a packet, as a bill's save sends it
+            auto ds = MasterRow();
+            const QString delta = EditedDelta(ds.get(), QStringLiteral("memo"), text, compact);
+            TPacketParams save;
+            save.Set(QStringLiteral("MasterDelta"), delta);
+            TPacketParams received;
+            received.LoadFromString(save.ToString());
+            EXPECT_EQ(received.GetString(QStringLiteral("MasterDelta")), delta);
+            EXPECT_EQ(NewValueInDelta(received.GetString(QStringLiteral("MasterDelta")), QStringLiteral("memo")), text);
 
-        // and back to the client as rows
-        auto rows = std::unique_ptr<TClientDataSet>(RecordsetFromXMLString(
-            BuildDataPacketXML({{QStringLiteral("memo"), TFieldType::ftString}}, {{text}})));
-        EXPECT_EQ(rows->FieldByName(QStringLiteral("memo"))->AsString(), text);
+            // and back to the client as rows
+            const QVector<TFieldDef> fields{{QStringLiteral("memo"), TFieldType::ftString}};
+            auto rows = std::unique_ptr<TClientDataSet>(
+                RecordsetFromXMLString(compact ? BuildDataPacket(fields, {{text}}) : BuildDataPacketXML(fields, {{text}})));
+            EXPECT_EQ(rows->FieldByName(QStringLiteral("memo"))->AsString(), text);
+        }
     }
 }
 
