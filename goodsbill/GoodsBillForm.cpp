@@ -360,6 +360,12 @@ void TGoodsBillForm::ImportDetailLines()
         TPackageSeams::ImportDetailLines(this);
 }
 
+void TGoodsBillForm::CopyBatchCode()
+{
+    if (FChecks && MasterDetailBill && cdsDetail->Active())
+        FChecks->CopyBatchCode();
+}
+
 int TGoodsBillForm::TakeSourceLines(int sourceKind)
 {
     return TPackageSeams::SelectSourceLines ? TPackageSeams::SelectSourceLines(this, sourceKind) : 0;

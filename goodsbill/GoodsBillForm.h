@@ -72,6 +72,8 @@ public:
     // The tax columns follow the invoice kind (and the amount column's title with them).
     void RefreshFieldState(const QString& fieldName) override;
     void ImportDetailLines() override;
+    // 批号复制: the current line's batch code numbered on over copies of the line.
+    void CopyBatchCode() override;
     // The selection actions: lines taken from source bills through the package's seam.
     void SelectBillsToPayPurchase() override { TakeSourceLines(9); }
     void SelectPurchaseOrder() override { TakeSourceLines(6); }

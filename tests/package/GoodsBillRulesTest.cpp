@@ -240,3 +240,37 @@ TEST_F(TBillWindowTest, TheBatchCellOpensTheBatchPicker)
     emit bare->ItemDBGrid->EditButtonClicked(QStringLiteral("batchcode"));
     EXPECT_EQ(FMessages->Last().Text, QStringLiteral("该功能模块没有安装：批次选择"));
 }
+
+// 批号复制 numbers the line's batch code on over as many copies of the line as the clerk asks.
+TEST_F(TBillWindowTest, BatchCodeCopyNumbersTheCopiedLines)
+{
+    TPackageSeams::SelectBatchCodeCopy = [](QString& prefix, QString& number, QString& suffix, int& count, const QString& code) {
+        EXPECT_EQ(code, QStringLiteral("L098"));
+        prefix = QStringLiteral("L");
+        number = QStringLiteral("098");
+        suffix.clear();
+        count = 3;
+        return true;
+    };
+    const int goods = Db(QStringLiteral("select min(goodsid) from goods where batchctrl = 'T' and closed = 'F' and kind = 1")).toInt();
+    ASSERT_GT(goods, 0);
+    // costed by the average, the batch number only names the lot
+    FCon->Execute(QStringLiteral("update goods set inf_costingtypeid = 2 where goodsid = :g"), {{QStringLiteral("g"), goods}});
+    const QString code = Db(QStringLiteral("select code from goods where goodsid = :g"), {{QStringLiteral("g"), goods}}).toString();
+    TGoodsBillForm* f = Open(QStringLiteral("RecieveForm"));
+    ASSERT_NE(f, nullptr);
+    f->cdsMaster->FieldByName(QStringLiteral("storeid"))->SetValue(Db(QStringLiteral("select min(storeid) from store")));
+    f->ItemDBGrid->setFocus();
+    Key(Qt::Key_Insert, Qt::ControlModifier);
+    TypeLine(f, code, QStringLiteral("2"));
+    f->cdsDetail->First();
+    f->cdsDetail->Edit();
+    f->cdsDetail->FieldByName(QStringLiteral("batchcode"))->SetValue(QStringLiteral("L098"));
+    f->cdsDetail->Post();
+    f->CopyBatchCode();
+    QStringList codes;
+    for (f->cdsDetail->First(); !f->cdsDetail->Eof(); f->cdsDetail->Next())
+        if (f->cdsDetail->FieldByName(QStringLiteral("goodsid"))->AsInteger() == goods)
+            codes << f->cdsDetail->FieldByName(QStringLiteral("batchcode"))->AsString();
+    EXPECT_EQ(codes, (QStringList{QStringLiteral("L098"), QStringLiteral("L099"), QStringLiteral("L100")}));
+}
