@@ -5,6 +5,7 @@
 #include "goodsbill/MasterServices.h"
 #include "host/Host.h"
 #include "host/Lookups.h"
+#include "host/Messages.h"
 #include "host/Rounding.h"
 #include "package/PackageSeams.h"
 #include "platform/DBControls.h"
@@ -364,6 +365,17 @@ void TGoodsBillForm::CopyBatchCode()
 {
     if (FChecks && MasterDetailBill && cdsDetail->Active())
         FChecks->CopyBatchCode();
+}
+
+void TGoodsBillForm::ShowProcess(int kind)
+{
+    if (CurrentBillID <= 0)
+        return; // a bill not yet saved has no follow-up bills
+    if (!TPackageSeams::ProcessSelect) {
+        ShowInformation(QStringLiteral("该功能模块没有安装：过程"));
+        return;
+    }
+    TPackageSeams::ProcessSelect(kind, BillType, CurrentBillID);
 }
 
 int TGoodsBillForm::TakeSourceLines(int sourceKind)

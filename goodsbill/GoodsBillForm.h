@@ -74,6 +74,14 @@ public:
     void ImportDetailLines() override;
     // 批号复制: the current line's batch code numbered on over copies of the line.
     void CopyBatchCode() override;
+    // The follow-up bills of a saved bill (payments, returns, charges, material returns,
+    // transfers) in the process dialog.
+    void ShowPayProcess() override { ShowProcess(1); }
+    void ShowPurchaseReturnProcess() override { ShowProcess(2); }
+    void ShowChargeProcess() override { ShowProcess(3); }
+    void ShowSalesReturnProcess() override { ShowProcess(4); }
+    void ShowBackDrawProcess() override { ShowProcess(5); }
+    void ShowAllotProcess() override { ShowProcess(6); }
     // The selection actions: lines taken from source bills through the package's seam.
     void SelectBillsToPayPurchase() override { TakeSourceLines(9); }
     void SelectPurchaseOrder() override { TakeSourceLines(6); }
@@ -96,6 +104,7 @@ public:
     void SelectQuotation() override { TakeSourceLines(44); }
 
 protected:
+    void ShowProcess(int kind);
     // Lines of the source bills of a type; the number added.
     int TakeSourceLines(int sourceKind);
     // The current line is a line the clerk opened and left without goods.

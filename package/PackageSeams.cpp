@@ -10,14 +10,14 @@ TPackageSeams::TFormFactory TPackageSeams::CreateDRPForm;
 std::function<bool(const QString&, TClientDataSet*, bool, int, int, const QString&, bool)> TPackageSeams::PickGoods =
     ShowPickGoods;
 std::function<bool(int, int&, const QString&)> TPackageSeams::PickClient = ShowPickClient;
-std::function<bool(int, int, int)> TPackageSeams::ProcessSelect = ShowProcessSelect;
 std::function<bool(TBillBaseForm*, int&, int&)> TPackageSeams::GoodsBillIds;
 
 namespace {
 // The inline slots are defined (and empty) before this runs: they come first in this file.
-const bool kBatchSlotsFilled = [] {
+const bool kInlineSlotsFilled = [] {
     TPackageSeams::PickBatch = ShowPickBatchCode;
     TPackageSeams::SelectBatchCodeCopy = ShowSelectBatchCodeCopy;
+    TPackageSeams::ProcessSelect = ShowProcessSelect;
     return true;
 }();
 } // namespace

@@ -42,7 +42,7 @@ struct TPackageSeams {
         PickBatch;
     // The follow-up bills of a bill (ShowProcessSelect): kind 1 payments, 2 purchase returns,
     // 3 charges, 4 sales returns, 5 material returns, 6 transfers. True on OK.
-    static std::function<bool(int kind, int referType, int referBillId)> ProcessSelect;
+    static inline std::function<bool(int kind, int referType, int referBillId)> ProcessSelect; // inline, as PickBatch
     // The batch-copy dialog (ShowSelectBatchCodeCopy): starts from a batch code and answers its
     // prefix, number and suffix and the count of lines wanted. True on OK. Inline, as PickBatch.
     static inline std::function<bool(QString& prefix, QString& number, QString& suffix, int& count, const QString& batchCode)>

@@ -274,3 +274,29 @@ TEST_F(TBillWindowTest, BatchCodeCopyNumbersTheCopiedLines)
             codes << f->cdsDetail->FieldByName(QStringLiteral("batchcode"))->AsString();
     EXPECT_EQ(codes, (QStringList{QStringLiteral("L098"), QStringLiteral("L099"), QStringLiteral("L100")}));
 }
+
+// The history actions of a saved bill open the process dialog on its follow-up bills: the kind
+// of follow-up, the bill's type as the reference type and its id. A bill not yet saved has none.
+TEST_F(TBillWindowTest, HistoryActionsOpenTheProcessDialogOfTheSavedBill)
+{
+    QList<QList<int>> calls;
+    TPackageSeams::ProcessSelect = [&](int kind, int referType, int referBillId) {
+        calls << QList<int>{kind, referType, referBillId};
+        return true;
+    };
+    TGoodsBillForm* f = Open(QStringLiteral("RecieveForm"));
+    ASSERT_NE(f, nullptr);
+    f->ShowPayProcess();
+    EXPECT_TRUE(calls.isEmpty()) << "a new bill has no follow-up bills";
+    f->CurrentBillID = 42;
+    f->ShowPayProcess();
+    f->ShowPurchaseReturnProcess();
+    f->ShowAllotProcess();
+    const QList<QList<int>> expected{{1, f->BillType, 42}, {2, f->BillType, 42}, {6, f->BillType, 42}};
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(f->BillType, 7);
+
+    TPackageSeams::ProcessSelect = nullptr;
+    f->ShowChargeProcess();
+    EXPECT_EQ(FMessages->Last().Text, QStringLiteral("该功能模块没有安装：过程"));
+}
