@@ -10,6 +10,7 @@
 // stepped through column by column. Both sides are timed in this thread's CPU time, which a
 // busy machine disturbs far less than the wall clock; the counters give both figures per
 // iteration and their ratio ("x_direct").
+#include "bench/BenchSupport.h"
 #include "billcore/BillBaseForm.h"
 #include "host/Host.h"
 #include "package/BillPackage.h"
@@ -31,22 +32,7 @@
 
 namespace {
 
-QtMessageHandler FDefaultHandler = nullptr;
 
-// The demo database is built once per run; each benchmark works on its own copy.
-QString TemplateDatabase()
-{
-    static QTemporaryDir dir;
-    static QString file;
-    if (file.isEmpty()) {
-        file = dir.filePath(QStringLiteral("demo.db"));
-        TClientConnection con;
-        con.Open(file);
-        InitializeDatabase(con, true);
-        con.Close();
-    }
-    return file;
-}
 
 struct TGoodsLine {
     int GoodsID = 0;
@@ -579,26 +565,6 @@ void BM_LineAmountEditAfterMove(benchmark::State& state)
 }
 BENCHMARK(BM_LineAmountEditAfterMove)->Arg(100)->Arg(2000)->Unit(benchmark::kMicrosecond);
 
-// The offscreen platform complains about every form shown; the report stays readable without it.
-void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (message.contains(QLatin1String("propagateSizeHints")))
-        return;
-    if (FDefaultHandler)
-        FDefaultHandler(type, context, message);
-}
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    FDefaultHandler = qInstallMessageHandler(QuietMessages);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -4,6 +4,7 @@
 // bill document on a copy of the demo database, with the goods-line engine behind its field
 // events as the bill window wires it. Bills of 0 and 2,000 lines show that the work of one
 // entry does not grow with the bill, nor does appending a line (100 to 20,000 lines).
+#include "bench/BenchSupport.h"
 #include "billcore/BillDocument.h"
 #include "bills/common/BillStatements.h"
 #include "goodsbill/GoodsLines.h"
@@ -22,19 +23,6 @@
 
 namespace {
 
-QString TemplateDatabase()
-{
-    static QTemporaryDir dir;
-    static QString file;
-    if (file.isEmpty()) {
-        file = dir.filePath(QStringLiteral("demo.db"));
-        TClientConnection con;
-        con.Open(file);
-        InitializeDatabase(con, true);
-        con.Close();
-    }
-    return file;
-}
 
 // The document with the goods-bill engines behind its line events.
 class TEntryDocument : public TBillDocument {
@@ -190,14 +178,3 @@ BENCHMARK(BM_AppendGoodsLine)->Arg(100)->Arg(2000)->Arg(20000)->Iterations(2000)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

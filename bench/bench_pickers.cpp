@@ -3,6 +3,7 @@
 // or a name runs the picker's query and shows its first page; measured through the engine
 // alone and through the real dialog (list, grid columns, unit list and picture of the first
 // row), for a fragment that matches many rows, a few, or none (the whole list is read).
+#include "bench/BenchSupport.h"
 #include "host/Host.h"
 #include "pickers/PickClientForm.h"
 #include "pickers/PickGoodsForm.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-QtMessageHandler FDefaultHandler = nullptr;
 
 constexpr int kGoods = 100000;
 constexpr int kClients = 20000;
@@ -181,25 +181,6 @@ void BM_ClientDialogPerKeystroke(benchmark::State& state)
 }
 BENCHMARK(BM_ClientDialogPerKeystroke)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
-void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (message.contains(QLatin1String("propagateSizeHints")))
-        return;
-    if (FDefaultHandler)
-        FDefaultHandler(type, context, message);
-}
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    FDefaultHandler = qInstallMessageHandler(QuietMessages);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

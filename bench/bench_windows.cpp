@@ -2,6 +2,7 @@
 // read and its controls and grid columns built, a new bill is started and the window shown;
 // then the window is closed. Measured for a few bills of different sizes of template, and for
 // reading the template object alone.
+#include "bench/BenchSupport.h"
 #include "goodsbill/GoodsBillForm.h"
 #include "host/Host.h"
 #include "package/BillPackage.h"
@@ -17,21 +18,7 @@
 
 namespace {
 
-QtMessageHandler FDefaultHandler = nullptr;
 
-QString TemplateDatabase()
-{
-    static QTemporaryDir dir;
-    static QString file;
-    if (file.isEmpty()) {
-        file = dir.filePath(QStringLiteral("demo.db"));
-        TClientConnection con;
-        con.Open(file);
-        InitializeDatabase(con, true);
-        con.Close();
-    }
-    return file;
-}
 
 // The package loaded over a copy of the demo database, logged in as the manager.
 class TWindowBench {
@@ -111,25 +98,6 @@ void BM_LoadTemplate(benchmark::State& state)
 }
 BENCHMARK(BM_LoadTemplate)->Unit(benchmark::kMicrosecond);
 
-void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (message.contains(QLatin1String("propagateSizeHints")))
-        return;
-    if (FDefaultHandler)
-        FDefaultHandler(type, context, message);
-}
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    FDefaultHandler = qInstallMessageHandler(QuietMessages);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

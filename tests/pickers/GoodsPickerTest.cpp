@@ -64,7 +64,7 @@ TEST_F(GoodsPickerTest, TypedFiltersCombineAndMatchTheDatabase)
 
     TypeInto(f.get(), f->edtSpecs, QStringLiteral("ml"));
     EXPECT_EQ(Listed(f.get()), DbIds(QStringLiteral("select goodsid from goods where specs like '%ml%' order by code")));
-    // The code typed next narrows the specification's list instead of replacing it.
+    // The code typed next narrows the list the specs filter left instead of replacing it.
     TypeInto(f.get(), f->GoodsCodeED, QStringLiteral("0101"));
     const QList<int> both = DbIds(QStringLiteral("select goodsid from goods where specs like '%ml%' and code like '%0101%' order by code"));
     ASSERT_FALSE(both.isEmpty());
