@@ -124,9 +124,15 @@ TGoodsBillForm::TGoodsBillForm(QWidget* owner) : TBillStyleForm(owner)
         if (key == FieldNames.UnitPrice.toLower() || key == FieldNames.NPrice.toLower() || key == FieldNames.Disc.toLower())
             SetPrice();
         else if (key == FieldNames.BatchCode.toLower() && FChecks && !IsColumnReadOnly(field))
-            FChecks->PickBatch();
+            PickLineBatch();
     });
     ItemDBGrid->SetColumnEntry(FieldNames.GoodsID, [this](const QString& text) { return EnterGoodsText(text); });
+}
+
+void TGoodsBillForm::PickLineBatch()
+{
+    if (FChecks)
+        FChecks->PickBatch();
 }
 
 TGoodsBillForm::~TGoodsBillForm()

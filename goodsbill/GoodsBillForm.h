@@ -53,6 +53,8 @@ public:
     virtual void GoodsChanged(TField* field);
     virtual void UnitChanged(TField* field);
     virtual void ClientChanged();
+    // The ellipsis of the batch cell: the batch picker for the current line.
+    virtual void PickLineBatch();
 
     // ---- taken over from the base and style forms
     void InitBillForm() override;

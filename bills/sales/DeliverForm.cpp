@@ -1,9 +1,11 @@
 #include "bills/sales/DeliverForm.h"
 
 #include "bills/common/BillStatements.h"
+#include "platform/DataSet.h"
+#include "webrpc/Connection.h"
 
 TAskDelieverForm::TAskDelieverForm(QWidget* owner)
-    : TGoodsBillForm(owner)
+    : TSalesBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -17,7 +19,7 @@ TAskDelieverForm::TAskDelieverForm(QWidget* owner)
 }
 
 TDeliverForm::TDeliverForm(QWidget* owner)
-    : TGoodsBillForm(owner)
+    : TSalesBillForm(owner)
 {
     UseProfile();
     MasterSQL = QStringLiteral(
@@ -35,4 +37,87 @@ TDeliverForm::TDeliverForm(QWidget* owner)
         "deliverid,itemno,refercount,refertype,referbillid,referitemno,referbillcode,allotqty,closed");
     RequiredDetailFields = QStringLiteral("goodsid,UNITQTY,UNITID,ALLOTQTY");
     InitBillForm();
+    ShowActions({ASelAskDeliver, AAllotProcess});
+    ASelAskDeliver->setText(QStringLiteral("选择请配单"));
+    AAllotProcess->setText(QStringLiteral("调拨过程"));
+}
+
+// ---------------------------------------------------------------------- request
+
+bool TAskDelieverForm::ValidateMaster()
+{
+    TSalesRules& r = Rules();
+    return TSalesBillForm::ValidateMaster() && r.RequireMaster(QStringLiteral("shopid"), QStringLiteral("请输入请调机构！")) && r.RequireStore() &&
+           r.CheckDateOrder(QStringLiteral("billdate"), QStringLiteral("delidate"), QStringLiteral("到货日期不能小于开单日期！"));
+}
+
+bool TAskDelieverForm::ValidateDetail()
+{
+    return ValidateLines([this] { return Rules().LineQtyAbove(); });
+}
+
+// ---------------------------------------------------------------------- delivery
+
+void TDeliverForm::InitNewMaster()
+{
+    TSalesBillForm::InitNewMaster();
+    // the delivering branch is the one the bill is written in
+    const TField* shop = cdsMaster->FindField(QStringLiteral("shopid"));
+    if (TField* out = cdsMaster->FindField(QStringLiteral("outshopid")); out && shop && !shop->IsNull() && out->IsNull())
+        out->SetValue(shop->Value());
+}
+
+bool TDeliverForm::ValidateMaster()
+{
+    if (!TSalesBillForm::ValidateMaster())
+        return false;
+    TSalesRules& r = Rules();
+    if (!r.RequireMaster(QStringLiteral("outshopid"), QStringLiteral("请输入调出机构！")) ||
+        !r.RequireMaster(QStringLiteral("inshopid"), QStringLiteral("请输入调入机构！")))
+        return false;
+    if (cdsMaster->FieldByName(QStringLiteral("outshopid"))->AsInteger() == cdsMaster->FieldByName(QStringLiteral("inshopid"))->AsInteger())
+        return r.RefuseSameBranch();
+    return r.RequireMaster(QStringLiteral("outstoreid"), QStringLiteral("请输入调出仓库！")) &&
+           r.RequireMaster(QStringLiteral("instoreid"), QStringLiteral("请输入调入仓库！")) &&
+           r.CheckDateOrder(QStringLiteral("billdate"), QStringLiteral("delidate"), QStringLiteral("到货日期不能小于业务日期！"));
+}
+
+bool TDeliverForm::ValidateDetail()
+{
+    return ValidateLines([this] { return Rules().LineQtyAbove(QStringLiteral("数量必须大于零！")); });
+}
+
+int TDeliverForm::Step(const QString& where, const QString& order, const QString& code, const QVariant& billDate)
+{
+    const int shop = Lines()->Context().Session.ShopID;
+    QString sides;
+    TSqlParams p;
+    if (!code.isNull())
+        p = {{QStringLiteral("code"), code}, {QStringLiteral("d1"), billDate}, {QStringLiteral("d2"), billDate}};
+    if (shop != 0) {
+        sides = QStringLiteral(" and (INSHOPID = :shop or OUTSHOPID = :shop)");
+        p.append({QStringLiteral("shop"), shop});
+    }
+    const QVariant id = Lines()->Context().Con->ExecuteScalar(
+        QStringLiteral("select deliverid from deliver") + where + sides + NavCondition() + order + QStringLiteral(" limit 1"), p);
+    return id.isValid() && !id.isNull() ? id.toInt() : kNoBillID;
+}
+
+int TDeliverForm::GetFirstBillID() { return Step(QStringLiteral(" where 1 = 1"), QStringLiteral(" order by BillDate  , Code  "), QString(), QVariant()); }
+
+int TDeliverForm::GetLastBillID()
+{
+    return Step(QStringLiteral(" where 1 = 1"), QStringLiteral(" order by BillDate Desc , Code Desc "), QString(), QVariant());
+}
+
+int TDeliverForm::GetPriorBillID(const QString& code, const QVariant& billDate)
+{
+    return Step(QStringLiteral(" where ((BillDate = :d1 and code < :code) or (BillDate < :d2))"), QStringLiteral(" order by BillDate Desc , Code Desc "),
+                code, billDate);
+}
+
+int TDeliverForm::GetNextBillID(const QString& code, const QVariant& billDate)
+{
+    return Step(QStringLiteral(" where ((BillDate = :d1 and code > :code) or (BillDate > :d2))"), QStringLiteral(" order by BillDate  , Code  "), code,
+                billDate);
 }

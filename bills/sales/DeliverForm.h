@@ -1,15 +1,30 @@
 #pragma once
 // Branch delivery requests and deliveries.
-#include "goodsbill/GoodsBillForm.h"
+#include "bills/sales/SalesBillForm.h"
 
-class TAskDelieverForm : public TGoodsBillForm {
+class TAskDelieverForm : public TSalesBillForm {
     Q_OBJECT
 public:
     explicit TAskDelieverForm(QWidget* owner = nullptr);
+
+    bool ValidateMaster() override;
+    bool ValidateDetail() override;
 };
 
-class TDeliverForm : public TGoodsBillForm {
+class TDeliverForm : public TSalesBillForm {
     Q_OBJECT
 public:
     explicit TDeliverForm(QWidget* owner = nullptr);
+
+    void InitNewMaster() override;
+    bool ValidateMaster() override;
+    bool ValidateDetail() override;
+    // Deliveries the current branch sends or receives, in date and number order.
+    int GetFirstBillID() override;
+    int GetPriorBillID(const QString& code, const QVariant& billDate) override;
+    int GetLastBillID() override;
+    int GetNextBillID(const QString& code, const QVariant& billDate) override;
+
+private:
+    int Step(const QString& where, const QString& order, const QString& code, const QVariant& billDate);
 };
