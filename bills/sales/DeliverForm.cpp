@@ -87,13 +87,18 @@ bool TDeliverForm::ValidateDetail()
     return ValidateLines([this] { return Rules().LineQtyAbove(QStringLiteral("数量必须大于零！")); });
 }
 
+namespace {
+// Bills of one day are ordered by number: dates compare without their time.
+QString Day(const QVariant& billDate) { return billDate.toDateTime().date().toString(QStringLiteral("yyyy-MM-dd")); }
+} // namespace
+
 int TDeliverForm::Step(const QString& where, const QString& order, const QString& code, const QVariant& billDate)
 {
     const int shop = Lines()->Context().Session.ShopID;
     QString sides;
     TSqlParams p;
     if (!code.isNull())
-        p = {{QStringLiteral("code"), code}, {QStringLiteral("d1"), billDate}, {QStringLiteral("d2"), billDate}};
+        p = {{QStringLiteral("code"), code}, {QStringLiteral("d1"), Day(billDate)}, {QStringLiteral("d2"), Day(billDate)}};
     if (shop != 0) {
         sides = QStringLiteral(" and (INSHOPID = :shop or OUTSHOPID = :shop)");
         p.append({QStringLiteral("shop"), shop});
@@ -112,12 +117,12 @@ int TDeliverForm::GetLastBillID()
 
 int TDeliverForm::GetPriorBillID(const QString& code, const QVariant& billDate)
 {
-    return Step(QStringLiteral(" where ((BillDate = :d1 and code < :code) or (BillDate < :d2))"), QStringLiteral(" order by BillDate Desc , Code Desc "),
+    return Step(QStringLiteral(" where ((date(BillDate) = :d1 and code < :code) or (date(BillDate) < :d2))"), QStringLiteral(" order by BillDate Desc , Code Desc "),
                 code, billDate);
 }
 
 int TDeliverForm::GetNextBillID(const QString& code, const QVariant& billDate)
 {
-    return Step(QStringLiteral(" where ((BillDate = :d1 and code > :code) or (BillDate > :d2))"), QStringLiteral(" order by BillDate  , Code  "), code,
+    return Step(QStringLiteral(" where ((date(BillDate) = :d1 and code > :code) or (date(BillDate) > :d2))"), QStringLiteral(" order by BillDate  , Code  "), code,
                 billDate);
 }

@@ -168,15 +168,14 @@ void TDeputeSettlementForm::DetailNewRecord(TClientDataSet* ds)
 
 bool TDeputeSettlementForm::ValidateMaster()
 {
-    if (!TSalesBillForm::ValidateMaster())
-        return false;
     TSalesRules& r = Rules();
+    // the collection term is told in the settlement's own words before the goods bill's
+    if (!r.CheckTermDays(QStringLiteral("收款期限必须大于零小于1000！")) || !TSalesBillForm::ValidateMaster())
+        return false;
     if (!r.RequireStore() || !r.RequireMaster(QStringLiteral("billtypeid"), QStringLiteral("请输入发票类型！")))
         return false;
     const TField* type = cdsMaster->FindField(QStringLiteral("settlementtype"));
     if (type && type->AsInteger() == 1 && !r.RequireBank(true, QStringLiteral("请输入结算帐户！")))
-        return false;
-    if (!r.CheckTermDays(QStringLiteral("收款期限必须大于零小于1000！")))
         return false;
     const int client = cdsMaster->FieldByName(QStringLiteral("clientid"))->AsInteger();
     if (OnCredit() && !r.CheckOverdue(Services()->HasOverdueBills(client, MasterKeyValue())))

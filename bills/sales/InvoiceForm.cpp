@@ -82,10 +82,11 @@ bool TInvoiceForm::IsColumnReadOnly(const QString& fieldName)
 
 bool TInvoiceForm::ValidateMaster()
 {
-    if (!TSalesBillForm::ValidateMaster())
-        return false;
     TSalesRules& r = Rules();
-    if (!r.RequireStore() || !r.RequireInvoiceType() || !r.CheckTermDays(QStringLiteral("收款期限必须大于等于零小于1000！")))
+    // the collection term is told in the invoice's own words before the goods bill's
+    if (!r.CheckTermDays(QStringLiteral("收款期限必须大于等于零小于1000！")) || !TSalesBillForm::ValidateMaster())
+        return false;
+    if (!r.RequireStore() || !r.RequireInvoiceType())
         return false;
     const int client = cdsMaster->FieldByName(QStringLiteral("clientid"))->AsInteger();
     return r.CheckOverdue(Services()->HasOverdueBills(client, MasterKeyValue())) && r.CheckCreditLimit(Services()->SaleControl);

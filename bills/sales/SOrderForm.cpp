@@ -5,6 +5,7 @@
 #include "host/Rounding.h"
 #include "platform/DataSet.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QMetaObject>
@@ -118,7 +119,11 @@ void TSOrderForm::MakePOrderFromSOrder()
     if (IsNewBill || CurrentBillID <= 0)
         return;
     GlobalCall(QStringLiteral("SHOWBILLFORM"), QStringLiteral("PorderForm"));
-    TBillBaseForm* order = AsBillForm(GetPrivilegedForm(QStringLiteral("PorderForm")));
+    // the purchase order window the call opened (or brought forward)
+    TBillBaseForm* order = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (TBillBaseForm* f = AsBillForm(w); f && f == w && f->objectName() == QLatin1String("PorderForm"))
+            order = f;
     if (!order)
         return;
     order->SourceOrderID = CurrentBillID;

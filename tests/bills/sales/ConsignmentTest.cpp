@@ -202,3 +202,19 @@ TEST_F(ConsignmentTest, OpeningEntryBelongsToTheBranchAndPrecedesTheAccount)
     EXPECT_TRUE(Save(f)) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
     EXPECT_NEAR(OnHand(Stocked(0).GoodsID), stock, 1e-9) << "goods already at consignees do not move";
 }
+
+TEST_F(ConsignmentTest, ATakeBackOfGoodsCostedLotByLotNeedsItsCost)
+{
+    TStock lot;
+    lot.Code = Db(QStringLiteral("select code from goods where batchctrl = 'T' and inf_costingtypeid = 2 and kind = 1 and closed = 'F' order by goodsid limit 1"))
+                   .toString();
+    ASSERT_FALSE(lot.Code.isEmpty());
+    TSalesBillForm* f = NewBill(QStringLiteral("DeputeSaleForm"), Client(8));
+    Set(f, QStringLiteral("billtype"), 2);
+    AddLine(f, lot, -1, 20);
+    SetLine(f, QStringLiteral("batchcode"), QStringLiteral("WT-1"));
+    SetLine(f, QStringLiteral("aprice"), 0);
+    f->cdsDetail->Post();
+    EXPECT_FALSE(Save(f));
+    EXPECT_TRUE(Shown(QStringLiteral("成本单价不能为零！"))) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
+}

@@ -23,6 +23,9 @@ protected:
 TEST_F(DeliveryTest, RequestThenDeliveryThenTransferEachRaiseTheLineTheyTake)
 {
     const TStock goods = Stocked(3);
+    // branch 2 asks for goods into its store ...
+    FCon->Execute(QStringLiteral("update operator set shopid = 2 where opid = 1"));
+    Login(1);
     TSalesBillForm* ask = NewBill(QStringLiteral("AskDelieverForm"), 0);
     ASSERT_NE(ask, nullptr);
     Set(ask, QStringLiteral("shopid"), 2);
@@ -31,7 +34,7 @@ TEST_F(DeliveryTest, RequestThenDeliveryThenTransferEachRaiseTheLineTheyTake)
     const QDateTime day = ask->cdsMaster->FieldByName(QStringLiteral("billdate"))->AsDateTime();
     Set(ask, QStringLiteral("delidate"), day.addDays(-1));
     EXPECT_FALSE(Save(ask));
-    EXPECT_TRUE(Shown(QStringLiteral("到货日期不能小于开单日期！")));
+    EXPECT_TRUE(Shown(QStringLiteral("到货日期不能小于开单日期！"))) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
     Set(ask, QStringLiteral("delidate"), day.addDays(3));
     Set(ask, QStringLiteral("storeid"), QVariant());
     FMessages->ClearRecords();
@@ -45,6 +48,10 @@ TEST_F(DeliveryTest, RequestThenDeliveryThenTransferEachRaiseTheLineTheyTake)
     Set(ask, QStringLiteral("shopid"), 2);
     ASSERT_TRUE(Save(ask)) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
     const int askId = ask->CurrentBillID;
+    delete ask;
+    // ... and the head office delivers them
+    FCon->Execute(QStringLiteral("update operator set shopid = 1 where opid = 1"));
+    Login(1);
 
     // the delivery: every rule in its order, then saved against the request
     TSalesBillForm* dl = NewBill(QStringLiteral("DeliverForm"), 0);
@@ -71,11 +78,11 @@ TEST_F(DeliveryTest, RequestThenDeliveryThenTransferEachRaiseTheLineTheyTake)
     EXPECT_FALSE(Save(dl));
     EXPECT_TRUE(Shown(QStringLiteral("到货日期不能小于业务日期！")));
     Set(dl, QStringLiteral("delidate"), QVariant());
-    SetLine(dl, QStringLiteral("unitqty"), 0);
+    SetLine(dl, QStringLiteral("unitqty"), -1);
     dl->cdsDetail->Post();
     FMessages->ClearRecords();
     EXPECT_FALSE(Save(dl));
-    EXPECT_TRUE(Shown(QStringLiteral("数量必须大于零！")));
+    EXPECT_TRUE(Shown(QStringLiteral("数量必须大于零！"))) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
     SetLine(dl, QStringLiteral("unitqty"), 8);
     dl->cdsDetail->Post();
     const double out0 = OnHand(goods.GoodsID, 1);
@@ -112,12 +119,13 @@ TEST_F(DeliveryTest, TheServerRefusesADeliveryToItsOwnBranch)
     FCon->Execute(QStringLiteral("update deliver set inshopid = 1 where deliverid = :id"), {{QStringLiteral("id"), id}});
     dl->LoadBillByID(id);
     Set(dl, QStringLiteral("memo"), QStringLiteral("again"));
+    SetDataSetPost(dl->cdsMaster);
     TPacketParams request, answer;
     dl->BuildSavePacket(request);
     EXPECT_NE(dl->SubmitPacket(dl->SaveProcName, request, answer), 0);
-    EXPECT_TRUE(answer.GetString(QStringLiteral("ErrorMessage")).contains(QStringLiteral("调入机构与调出机构不能相同！")) ||
+    EXPECT_TRUE(answer.GetString(QStringLiteral("ErrMsg")).contains(QStringLiteral("调入机构与调出机构不能相同！")) ||
                 FMessages->Contains(QStringLiteral("调入机构与调出机构不能相同！")))
-        << answer.GetString(QStringLiteral("ErrorMessage")).toStdString();
+        << answer.GetString(QStringLiteral("ErrMsg")).toStdString() << FMessages->Texts().join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(Db(QStringLiteral("select memo from deliver where deliverid = :id"), {{QStringLiteral("id"), id}}).toString(), QString());
 }
 
@@ -132,12 +140,13 @@ TEST_F(DeliveryTest, EachBranchWalksTheDeliveriesItSendsAndReceives)
         TGoodsBillForm* f = Open(QStringLiteral("DeliverForm"));
         QStringList seen;
         f->GotoFirstBill();
+        seen << f->cdsMaster->FieldByName(QStringLiteral("code"))->AsString();
         for (int i = 0; i < 10; ++i) {
-            seen << f->cdsMaster->FieldByName(QStringLiteral("code"))->AsString();
             const int before = f->CurrentBillID;
             f->GotoNextBill();
-            if (f->CurrentBillID == before)
+            if (f->CurrentBillID == before || f->IsNewBill)
                 break;
+            seen << f->cdsMaster->FieldByName(QStringLiteral("code"))->AsString();
         }
         QStringList back;
         f->GotoLastBill();
@@ -147,7 +156,7 @@ TEST_F(DeliveryTest, EachBranchWalksTheDeliveriesItSendsAndReceives)
         delete f;
         return seen.join(QLatin1Char(',')) + QLatin1Char('/') + back.join(QLatin1Char(','));
     };
-    EXPECT_EQ(walk(2), QStringLiteral("PS-A,PS-B/PS-B,PS-A")) << "branch 2 receives A and sends B";
-    EXPECT_EQ(walk(3), QStringLiteral("PS-C/PS-C,PS-C"));
-    EXPECT_EQ(walk(1), QStringLiteral("PS-A,PS-B,PS-C/PS-C,PS-B"));
+    EXPECT_EQ(walk(2).toStdString(), "PS-A,PS-B/PS-B,PS-A") << "branch 2 receives A and sends B";
+    EXPECT_EQ(walk(3).toStdString(), "PS-C/PS-C,PS-C");
+    EXPECT_EQ(walk(1).toStdString(), "PS-A,PS-B,PS-C/PS-C,PS-B");
 }

@@ -31,7 +31,7 @@ TEST_F(SalesChecksTest, EachMasterAndLineRuleRefusesItsBillAndNamesTheCause)
         {"InvoiceForm", "请输入发票类型！", set("billtypeid", QVariant())},
         {"InvoiceForm", "收款期限必须大于等于零小于1000！", set("termdays", 1000)},
         {"InvoiceForm", "收款期限必须大于等于零小于1000！", set("termdays", -1)},
-        {"InvoiceForm", "货品数量必须大于零！", [this](TGoodsBillForm* f) { SetLine(f, QStringLiteral("unitqty"), 0); }},
+        {"InvoiceForm", "货品数量必须大于零！", [this](TGoodsBillForm* f) { SetLine(f, QStringLiteral("unitqty"), -1); }},
         {"CashSaleForm", "请输入收款帐户！", set("bankid", QVariant())},
         {"CashSaleForm", "合计金额不能小于零！",
          [this](TGoodsBillForm* f) {

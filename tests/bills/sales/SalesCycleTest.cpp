@@ -16,7 +16,17 @@ protected:
         FClient = Client(9, 0, 1000);
         FGoods = Stocked(4);
         ASSERT_GT(FGoods.GoodsID, 0);
+        TBillBaseForm::StockCheckDialog = [this](TBillBaseForm*, int errNo, const QString& intro, const TPacketParams&) {
+            FStockWarnings << QStringLiteral("%1 %2").arg(errNo).arg(intro);
+            return true;
+        };
     }
+    void TearDown() override
+    {
+        TBillBaseForm::StockCheckDialog = TBillBaseForm::DefaultStockCheckDialog;
+        TSalesTest::TearDown();
+    }
+    QStringList FStockWarnings;
     // Lot rows the bill left: quantity out (or in) over its lines.
     double Flow(int dbBillType, int id, const char* column)
     {
@@ -56,6 +66,7 @@ TEST_F(SalesCycleTest, QuotationOrderInvoiceCreditOverdueAndDamagedReturn)
 {
     const double stock0 = OnHand(FGoods.GoodsID);
     const double balance0 = Balance(FClient);
+    SCOPED_TRACE(FStockWarnings.join(QLatin1Char('|')).toStdString());
 
     // 1. quotation: prices only
     TSalesBillForm* q = NewBill(QStringLiteral("QuotationForm"), FClient);
@@ -94,6 +105,7 @@ TEST_F(SalesCycleTest, QuotationOrderInvoiceCreditOverdueAndDamagedReturn)
     // 4. credit limit just above the debt: re-saving the invoice does not count it twice ...
     SetCredit(balance + 1);
     inv = Invoice(1);
+    FMessages->AnswerWhen(QStringLiteral("保存数据"), IDNO);
     inv->LoadBillByID(invoiceId);
     Set(inv, QStringLiteral("memo"), QStringLiteral("已核对"));
     FMessages->ClearRecords();
@@ -208,17 +220,19 @@ TEST_F(SalesCycleTest, AWriteOffThatCannotRunLeavesTheReturnAndTheBooksAsSaved)
     EXPECT_TRUE(ret->GeneratedStocktaking.isEmpty());
     // the lock held elsewhere
     ret = returnWithDamage();
+    const auto lock = ret->Rules().Lock;
     ret->Rules().Lock = [](const QString&, bool acquire) { return !acquire; };
     FMessages->AnswerWhen(QStringLiteral("是否生成盘点单"), IDYES);
     ASSERT_TRUE(Save(ret));
     EXPECT_TRUE(Shown(QStringLiteral("其他用户正在更新数据！")));
+    ret->Rules().Lock = lock;
     // the stocktaking bill refused by the database: rolled back, told
     ret = returnWithDamage();
     FCon->Execute(QStringLiteral("create trigger no_stocktaking before insert on balitem begin select raise(abort, 'locked by audit'); end"));
     const double stock = OnHand(FGoods.GoodsID);
     FMessages->AnswerWhen(QStringLiteral("是否生成盘点单"), IDYES);
     ASSERT_TRUE(Save(ret));
-    EXPECT_TRUE(Shown(QStringLiteral("生成盘点单失败")));
+    EXPECT_TRUE(Shown(QStringLiteral("生成盘点单失败"))) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(ret->GeneratedStocktaking.isEmpty());
     EXPECT_NEAR(OnHand(FGoods.GoodsID), stock + 2, 1e-9) << "the return itself is saved";
     EXPECT_EQ(Db(QStringLiteral("select count(*) from balitem")).toInt(), bills);

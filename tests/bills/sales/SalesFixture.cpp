@@ -1,5 +1,6 @@
 #include "SalesFixture.h"
 
+#include "host/Messages.h"
 #include "host/Session.h"
 #include "platform/DataSet.h"
 
@@ -45,8 +46,12 @@ TSalesBillForm* TSalesTest::NewBill(const QString& formName, int client)
     for (TBillBaseForm* f : LiveBillForms())
         if (f->objectName().compare(formName, Qt::CaseInsensitive) == 0)
             open = qobject_cast<TGoodsBillForm*>(f);
-    if (open)
+    if (open) {
+        // what the previous test step left unsaved is dropped
+        if (open->IsBillModified())
+            FMessages->AnswerWhen(QStringLiteral("保存数据"), IDNO);
         open->NewBill();
+    }
     else
         open = Open(formName);
     auto* f = qobject_cast<TSalesBillForm*>(open);

@@ -34,11 +34,12 @@ TEST_F(SalesOrdersTest, DeliveryDateAndOrderAmountAreHeldAtTheirEdges)
     f->cdsDetail->Post();
     Set(f, QStringLiteral("takedate"), billDate);
     ASSERT_TRUE(Save(f)) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
-    SetLine(f, QStringLiteral("unitqty"), 0);
+    SetLine(f, QStringLiteral("unitprice"), 0);
+    SetLine(f, QStringLiteral("unitqty"), -1);
     f->cdsDetail->Post();
     FMessages->ClearRecords();
     EXPECT_FALSE(Save(f));
-    EXPECT_TRUE(Shown(QStringLiteral("货品数量必须大于零！")));
+    EXPECT_TRUE(Shown(QStringLiteral("货品数量必须大于零！"))) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
 }
 
 TEST_F(SalesOrdersTest, ClosedAndFinishedOrdersTurnReadOnlyAndShowTheirMark)
