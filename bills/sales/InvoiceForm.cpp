@@ -23,6 +23,7 @@ TInvoiceForm::TInvoiceForm(QWidget* owner)
     RequiredDetailFields = QStringLiteral("goodsid,aprice,unitqty,disc,UNITPRICE,RETURNQTY");
     InitBillForm();
     ShowActions({ASelChance, ASelOrder, AChargeProcess, AReturnProcess, ABatchCodeCopy});
+    FollowsInvoiceKind = true;
 }
 
 TCashSaleForm::TCashSaleForm(QWidget* owner)
@@ -41,6 +42,7 @@ TCashSaleForm::TCashSaleForm(QWidget* owner)
     RequiredDetailFields = QStringLiteral("goodsid,aprice,UNITQTY,disc,UNITPRICE,RETURNQTY");
     InitBillForm();
     ShowActions({ASelChance, ASelOrder, AReturnProcess, ABatchCodeCopy});
+    FollowsInvoiceKind = true;
 }
 
 TSReturnForm::TSReturnForm(QWidget* owner)
@@ -60,6 +62,7 @@ TSReturnForm::TSReturnForm(QWidget* owner)
     RequiredDetailFields = QStringLiteral("goodsid,aprice,unitqty,disc,UNITPRICE");
     InitBillForm();
     ShowActions({ASelInvoice, ASelCashSale, ASelDeputeSettlement, AChargeProcess, ABatchCodeCopy});
+    FollowsInvoiceKind = true;
 }
 
 // ---------------------------------------------------------------------- invoice

@@ -1,5 +1,8 @@
 #include "bills/sales/SalesBillForm.h"
 
+#include "goodsbill/MasterServices.h"
+#include "platform/DataSet.h"
+
 TSalesBillForm::TSalesBillForm(QWidget* owner)
     : TGoodsBillForm(owner)
 {
@@ -32,4 +35,11 @@ void TSalesBillForm::ShowActions(std::initializer_list<QAction*> actions)
             a->setVisible(true);
             a->setEnabled(true);
         }
+}
+
+void TSalesBillForm::OnMasterFieldChanged(TField* field)
+{
+    if (FollowsInvoiceKind && field && field->FieldName().compare(QLatin1String("billtypeid"), Qt::CaseInsensitive) == 0 && Services())
+        Services()->SeparateTaxDisplay = field->AsInteger() != 2;
+    TGoodsBillForm::OnMasterFieldChanged(field);
 }

@@ -14,6 +14,11 @@ public:
 
     TSalesRules& Rules();
 
+    // Invoices, cash sales and returns: an ordinary invoice (type 2) shows amounts with tax,
+    // any other kind shows goods and tax apart.
+    void OnMasterFieldChanged(TField* field) override;
+    bool FollowsInvoiceKind = false;
+
 protected:
     // Runs a line check on every line after the goods bill's own line checks.
     bool ValidateLines(const std::function<bool()>& check);
