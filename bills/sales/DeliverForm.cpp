@@ -1,6 +1,7 @@
 #include "bills/sales/DeliverForm.h"
 
 #include "bills/common/BillStatements.h"
+#include "platform/DBControls.h"
 #include "platform/DataSet.h"
 #include "webrpc/Connection.h"
 
@@ -65,6 +66,49 @@ void TDeliverForm::InitNewMaster()
     const TField* shop = cdsMaster->FindField(QStringLiteral("shopid"));
     if (TField* out = cdsMaster->FindField(QStringLiteral("outshopid")); out && shop && !shop->IsNull() && out->IsNull())
         out->SetValue(shop->Value());
+}
+
+void TDeliverForm::FilterList(const QString& field, const QString& filter)
+{
+    if (auto* combo = qobject_cast<TDBLookupCombo*>(FieldEditor(field)))
+        combo->SetListFilter(filter);
+}
+
+void TDeliverForm::MasterAfterOpen(TClientDataSet* ds)
+{
+    TSalesBillForm::MasterAfterOpen(ds);
+    BranchLists();
+}
+
+void TDeliverForm::RefreshFieldState(const QString& fieldName)
+{
+    TSalesBillForm::RefreshFieldState(fieldName);
+    // the editors may be built after the bill was read
+    BranchLists();
+}
+
+void TDeliverForm::BranchLists()
+{
+    const TField* shop = cdsMaster->Active() ? cdsMaster->FindField(QStringLiteral("shopid")) : nullptr;
+    const int own = shop && !shop->IsNull() ? shop->AsInteger() : Lines()->Context().Session.ShopID;
+    FilterList(QStringLiteral("inshopid"), QStringLiteral("shopid <> ") + QString::number(own));
+    FilterList(QStringLiteral("outshopid"), QStringLiteral("shopid = ") + QString::number(own));
+}
+
+void TDeliverForm::OnMasterFieldChanged(TField* field)
+{
+    TSalesBillForm::OnMasterFieldChanged(field);
+    if (!field)
+        return;
+    const QString name = field->FieldName().toLower();
+    if (name != QLatin1String("inshopid") && name != QLatin1String("outshopid"))
+        return;
+    const QString branch = QStringLiteral("shopid = ") + QString::number(field->AsInteger());
+    if (name == QLatin1String("inshopid"))
+        FilterList(QStringLiteral("instoreid"), branch);
+    else if (name == QLatin1String("outshopid"))
+        FilterList(QStringLiteral("outstoreid"), branch + QStringLiteral(" and operators like '%|") +
+                                                     QString::number(Lines()->Context().Session.OpID) + QStringLiteral("|%'"));
 }
 
 bool TDeliverForm::ValidateMaster()

@@ -5,6 +5,8 @@
 #include "goodsbill/MasterServices.h"
 #include "platform/DataSet.h"
 
+#include <QScopedValueRollback>
+
 TDeputeSaleForm::TDeputeSaleForm(QWidget* owner)
     : TSalesBillForm(owner)
 {
@@ -164,6 +166,16 @@ void TDeputeSettlementForm::DetailNewRecord(TClientDataSet* ds)
 {
     TSalesBillForm::DetailNewRecord(ds);
     ZeroLineFields(ds, {"margin"});
+}
+
+void TDeputeSettlementForm::DetailFieldChanged(TField* field)
+{
+    TSalesBillForm::DetailFieldChanged(field);
+    // the fields written here come back through this hook once
+    if (FSyncing || !field)
+        return;
+    const QScopedValueRollback syncing(FSyncing, true);
+    Rules().SettlementLineChanged(field->FieldName());
 }
 
 bool TDeputeSettlementForm::ValidateMaster()

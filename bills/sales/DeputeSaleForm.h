@@ -27,12 +27,14 @@ public:
     void OnMasterFieldChanged(TField* field) override;
     void RefreshFieldState(const QString& fieldName) override;
     void DetailNewRecord(TClientDataSet* ds) override;
+    void DetailFieldChanged(TField* field) override;
     bool ValidateMaster() override;
     bool ValidateDetail() override;
     void PickLineBatch() override;
 
 private:
     bool OnCredit() const;
+    bool FSyncing = false;
 };
 
 class TDeputeSaleInitForm : public TSalesBillForm {

@@ -338,6 +338,26 @@ bool TSalesRules::PickConsignmentBatch(const std::function<bool(int, int, int, i
     return true;
 }
 
+void TSalesRules::SettlementLineChanged(const QString& field)
+{
+    const int source = LineInt(QStringLiteral("refertype"));
+    if (!HasCurrentLine() || (source != 27 && source != 29))
+        return;
+    const QString name = field.toLower();
+    const double value = Round(LineNum(QStringLiteral("deputeprice")) * LineNum(QStringLiteral("unitqty")), 2);
+    {
+        TWriting writing(Context());
+        PutLine(QStringLiteral("deputesalemoney"), value);
+    }
+    if (name == QLatin1String("margin") || name == QLatin1String("deputeprice") || name == QLatin1String("unitqty")) {
+        // the amount goes through the pricing engine, which brings the prices with it
+        PutLine(QStringLiteral("amount"), Round(value - LineNum(QStringLiteral("margin")), 2));
+    } else if (name == QLatin1String("taxprice") || name == QLatin1String("unitprice") || name == QLatin1String("amount")) {
+        TWriting writing(Context());
+        PutLine(QStringLiteral("margin"), Round(value - LineNum(QStringLiteral("amount")), 2));
+    }
+}
+
 bool TSalesRules::CheckOpeningMaster(const QDate& accountStart)
 {
     if (!RequireStore())
@@ -369,36 +389,26 @@ bool TSalesRules::CheckOpeningLineCost()
 
 // ====================================================================== damaged goods
 
-bool TSalesRules::HasDamagedLines() const
+QVariantList TSalesRules::DamagedItems() const
 {
+    QVariantList items;
     TClientDataSet* d = Context().Detail;
     const TField* bad = d && d->Active() ? d->FindField(QStringLiteral("isbad")) : nullptr;
-    const TField* done = d && d->Active() ? d->FindField(QStringLiteral("badqty")) : nullptr;
-    if (!bad)
-        return false;
-    for (int r = 0; r < d->RecordCount(); ++r) {
-        const QVariant v = d->RowValue(r, bad->Index());
-        const bool marked = v.toString() == QLatin1String("T") || v.toString() == QLatin1String("true") || v.toInt() == 1;
-        if (marked && (!done || std::abs(d->RowValue(r, done->Index()).toDouble()) < 1e-9))
-            return true;
-    }
-    return false;
-}
-
-QString TSalesRules::WriteOffDamaged(int returnId)
-{
-    TGoodsBillContext& ctx = Context();
-    TClientDataSet* d = ctx.Detail;
-    const TField* bad = d->FindField(QStringLiteral("isbad"));
-    const TField* done = d->FindField(QStringLiteral("badqty"));
-    const TField* item = d->FindField(QStringLiteral("itemno"));
-    QVariantList items;
+    const TField* done = bad ? d->FindField(QStringLiteral("badqty")) : nullptr;
+    const TField* item = bad ? d->FindField(QStringLiteral("itemno")) : nullptr;
     for (int r = 0; bad && item && r < d->RecordCount(); ++r) {
         const QVariant v = d->RowValue(r, bad->Index());
         const bool marked = v.toString() == QLatin1String("T") || v.toString() == QLatin1String("true") || v.toInt() == 1;
         if (marked && (!done || std::abs(d->RowValue(r, done->Index()).toDouble()) < 1e-9))
             items << d->RowValue(r, item->Index());
     }
+    return items;
+}
+
+QString TSalesRules::WriteOffDamaged(int returnId)
+{
+    TGoodsBillContext& ctx = Context();
+    const QVariantList items = DamagedItems();
     if (items.isEmpty())
         return QString();
     if (!Ask(QStringLiteral("退回货品中有需报损货品，是否生成盘点单？"), QStringLiteral("确认")))

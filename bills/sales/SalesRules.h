@@ -85,13 +85,20 @@ public:
     // which then refers to it. False when nothing was taken.
     bool PickConsignmentBatch(const std::function<bool(int, int, int, int, TReturnValue*, const QDate&, double)>& picker,
                               bool settlement);
+    // A settlement line taken from a consignment delivery keeps its consignment value
+    // (deputeprice × unitqty), the margin the consignee keeps and its own amount in step: the
+    // amount is the value less the margin. A changed margin, consignment price or quantity
+    // moves the amount (the pricing engine then moves the prices); a changed price or amount
+    // moves the margin.
+    void SettlementLineChanged(const QString& field);
     // The opening entry's master: store of this branch, dated before the account start.
     bool CheckOpeningMaster(const QDate& accountStart);
     bool CheckOpeningLineCost();
 
     // ------------------------------------------------------------ damaged goods
-    // Lines of the saved return marked damaged and not yet written off.
-    bool HasDamagedLines() const;
+    // Item numbers of the lines marked damaged and not yet written off.
+    QVariantList DamagedItems() const;
+    bool HasDamagedLines() const { return !DamagedItems().isEmpty(); }
     // Asks, then generates and saves the stocktaking bill of the damaged lines of the stored
     // return. The new bill's code, "" when nothing was generated.
     QString WriteOffDamaged(int returnId);

@@ -78,7 +78,14 @@ TEST_F(ConsignmentTest, DeliverTenSettleSixTakeBackTwo)
     EXPECT_EQ(settle->cdsDetail->FieldByName(QStringLiteral("refertype"))->AsInteger(), 27);
     EXPECT_DOUBLE_EQ(settle->cdsDetail->FieldByName(QStringLiteral("unitqty"))->AsFloat(), 10) << "what the consignee holds";
     SetLine(settle, QStringLiteral("unitqty"), 6);
-    SetLine(settle, QStringLiteral("unitprice"), 20);
+    auto line = [settle](const char* f) { return settle->cdsDetail->FieldByName(QString::fromLatin1(f))->AsFloat(); };
+    EXPECT_NEAR(line("deputesalemoney"), 120, 0.005) << "6 at the consignment price of 20";
+    // the consignee keeps 12: the owner's amount is what is left
+    SetLine(settle, QStringLiteral("margin"), 12);
+    EXPECT_NEAR(line("amount"), 108, 0.005);
+    SetLine(settle, QStringLiteral("amount"), 114);
+    EXPECT_NEAR(line("margin"), 6, 0.005);
+    EXPECT_NEAR(line("deputesalemoney"), 120, 0.005);
     settle->cdsDetail->Post();
     ASSERT_TRUE(Save(settle)) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
     const double settled = MasterNum(QStringLiteral("deputesettlement"), QStringLiteral("deputesettlementid"), settle->CurrentBillID, QStringLiteral("totalamt"));

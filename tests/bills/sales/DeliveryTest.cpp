@@ -9,6 +9,8 @@
 #include "platform/DataSet.h"
 #include "server/Procedures.h"
 
+#include <QComboBox>
+
 class DeliveryTest : public TSalesTest {
 protected:
     void Refer(TGoodsBillForm* f, int type, int id, int item)
@@ -159,4 +161,25 @@ TEST_F(DeliveryTest, EachBranchWalksTheDeliveriesItSendsAndReceives)
     EXPECT_EQ(walk(2).toStdString(), "PS-A,PS-B/PS-B,PS-A") << "branch 2 receives A and sends B";
     EXPECT_EQ(walk(3).toStdString(), "PS-C/PS-C,PS-C");
     EXPECT_EQ(walk(1).toStdString(), "PS-A,PS-B,PS-C/PS-C,PS-B");
+}
+
+TEST_F(DeliveryTest, BranchAndStoreListsFollowTheSidesOfTheDelivery)
+{
+    TSalesBillForm* dl = NewBill(QStringLiteral("DeliverForm"), 0);
+    auto listed = [dl](const char* field) {
+        auto* combo = qobject_cast<QComboBox*>(dl->FieldEditor(QString::fromLatin1(field)));
+        QStringList items;
+        for (int i = 0; combo && i < combo->count(); ++i)
+            if (combo->itemData(i).isValid())
+                items << combo->itemData(i).toString();
+        return items.join(QLatin1Char(',')).toStdString();
+    };
+    EXPECT_EQ(listed("outshopid"), "1") << "the delivering branch is the bill's own";
+    EXPECT_EQ(listed("inshopid"), "2");
+    Set(dl, QStringLiteral("inshopid"), 2);
+    EXPECT_EQ(listed("instoreid"), "3");
+    Set(dl, QStringLiteral("outshopid"), 1);
+    EXPECT_EQ(listed("outstoreid"), "1,2");
+    Set(dl, QStringLiteral("outshopid"), 2);
+    EXPECT_EQ(listed("outstoreid"), "3");
 }
