@@ -204,6 +204,15 @@ void TDeputeSettlementForm::PickLineBatch() { Rules().PickConsignmentBatch(Check
 
 // ---------------------------------------------------------------------- opening entry
 
+void TDeputeSaleInitForm::InitNewMaster()
+{
+    TSalesBillForm::InitNewMaster();
+    const QDate start = Checks() ? Checks()->Periods.OpeningDate : QDate();
+    TField* date = cdsMaster->FindField(QStringLiteral("billdate"));
+    if (date && start.isValid())
+        date->SetValue(QDateTime(start.addDays(-1), date->IsNull() ? QTime(8, 0) : date->AsDateTime().time()));
+}
+
 void TDeputeSaleInitForm::DetailNewRecord(TClientDataSet* ds)
 {
     TSalesBillForm::DetailNewRecord(ds);

@@ -42,6 +42,8 @@ class TDeputeSaleInitForm : public TSalesBillForm {
 public:
     explicit TDeputeSaleInitForm(QWidget* owner = nullptr);
 
+    // An opening entry is dated the day before the account start.
+    void InitNewMaster() override;
     void DetailNewRecord(TClientDataSet* ds) override;
     bool ValidateMaster() override;
     bool ValidateSourceLines() override;

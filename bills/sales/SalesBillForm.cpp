@@ -43,3 +43,10 @@ void TSalesBillForm::OnMasterFieldChanged(TField* field)
         Services()->SeparateTaxDisplay = field->AsInteger() != 2;
     TGoodsBillForm::OnMasterFieldChanged(field);
 }
+
+void TSalesBillForm::InitNewMaster()
+{
+    TGoodsBillForm::InitNewMaster();
+    if (TField* kind = cdsMaster->FindField(QStringLiteral("billtypeid")); kind && kind->IsNull())
+        kind->SetValue(1);
+}

@@ -18,6 +18,8 @@ public:
     // any other kind shows goods and tax apart.
     void OnMasterFieldChanged(TField* field) override;
     bool FollowsInvoiceKind = false;
+    // A new bill that names an invoice kind starts without an invoice ("不开票", kind 1).
+    void InitNewMaster() override;
 
 protected:
     // Runs a line check on every line after the goods bill's own line checks.

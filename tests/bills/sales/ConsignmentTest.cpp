@@ -172,6 +172,7 @@ TEST_F(ConsignmentTest, OpeningEntryBelongsToTheBranchAndPrecedesTheAccount)
     ASSERT_TRUE(start.isValid());
     TSalesBillForm* f = NewBill(QStringLiteral("DeputeSaleInitForm"), client);
     ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->cdsMaster->FieldByName(QStringLiteral("billdate"))->AsDateTime().date(), start.addDays(-1)) << "a new entry is dated before the start";
     AddLine(f, Stocked(0), 5, 10);
     SetLine(f, QStringLiteral("aprice"), 4);
     f->cdsDetail->Post();
