@@ -245,9 +245,10 @@ TClientConnection::~TClientConnection()
 
 void TClientConnection::OpenRemote(const QString& serverUrl, const QString& certFile)
 {
-    Close();
+    // The connection stays as it was when the server cannot be reached.
     auto link = std::make_unique<TRemoteLink>(QUrl(serverUrl), certFile);
     link->Connect();
+    Close();
     FRemote = std::move(link);
     FFile.clear();
 }

@@ -94,7 +94,7 @@ struct TRemoteLink::TWire {
     }
 };
 
-TRemoteLink::TRemoteLink(const QUrl& server, const QString& certFile) : FServer(server), FWire(std::make_unique<TWire>())
+TRemoteLink::TRemoteLink(const QUrl& server, const QString& certFile) : FServer(server), FCertFile(certFile), FWire(std::make_unique<TWire>())
 {
     if (server.scheme() != QLatin1String("https") || server.host().isEmpty())
         throw EDatabaseError(QStringLiteral("服务器地址 %1 不正确，应写成 https://主机:端口").arg(server.toString()));

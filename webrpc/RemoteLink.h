@@ -36,6 +36,7 @@ public:
     // Ends the session: the server rolls back what is open and frees its locks.
     void Disconnect();
     QUrl Server() const { return FServer; }
+    QString CertFile() const { return FCertFile; }
 
     // One round trip: sends `request`, returns the reply; throws ERemoteLost when no answer
     // came and EDatabaseError when the server refused (reply "ErrNo" not 0).
@@ -54,6 +55,7 @@ public:
 private:
     struct TWire;
     QUrl FServer;
+    QString FCertFile;
     QByteArray FToken;
     std::unique_ptr<TWire> FWire;
 };

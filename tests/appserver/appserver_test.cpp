@@ -27,14 +27,21 @@ std::unique_ptr<TServerProcess>& RouteServer()
     return server;
 }
 
+// The last route server stops with the test run, while the application still exists.
+class TStopRouteServer : public ::testing::Environment {
+public:
+    void TearDown() override { RouteServer().reset(); }
+};
+
 const bool kRouted = [] {
-    BillsTestRoute().Open = [](TClientConnection& con, const QString& file) {
+    ::testing::AddGlobalTestEnvironment(new TStopRouteServer);
+    TestDatabaseRoute().Open = [](TClientConnection& con, const QString& file) {
         RouteServer().reset();
         RouteServer() = std::make_unique<TServerProcess>(file);
         ASSERT_TRUE(RouteServer()->Running());
         con.OpenRemote(RouteServer()->Url(), TServerProcess::CertFile());
     };
-    BillsTestRoute().LoginAs = [](TClientConnection& con, int opid) {
+    TestDatabaseRoute().LoginAs = [](TClientConnection& con, int opid) {
         ASSERT_TRUE(opid == 1 || opid == 2) << "the demo data's passwords are known for operators 1 and 2 only";
         RemoteLogin(con, RouteServer()->Url(), opid == 1 ? QStringLiteral("admin") : QStringLiteral("clerk"),
                     opid == 1 ? QStringLiteral("manager") : QStringLiteral("clerk"));

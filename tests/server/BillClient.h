@@ -289,26 +289,14 @@ inline QByteArray DatabaseChecksum(TClientConnection& con)
     return TDatabaseChecksum(con)();
 }
 
-// How the bill tests reach their database: unset, the file in process; the application
-// server's suite sets both, so that the same tests run through tradebill-server.
-struct TBillsTestRoute {
-    std::function<void(TClientConnection& con, const QString& file)> Open;
-    std::function<void(TClientConnection& con, int opid)> LoginAs;
-};
-inline TBillsTestRoute& BillsTestRoute()
-{
-    static TBillsTestRoute route;
-    return route;
-}
-
 class TBillsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         RegisterServerProcedures();
         ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), dir.filePath(QStringLiteral("bills.db"))));
-        if (BillsTestRoute().Open)
-            BillsTestRoute().Open(con, dir.filePath(QStringLiteral("bills.db")));
+        if (TestDatabaseRoute().Open)
+            TestDatabaseRoute().Open(con, dir.filePath(QStringLiteral("bills.db")));
         else
             con.Open(dir.filePath(QStringLiteral("bills.db")));
         LoginAs(1);
@@ -323,8 +311,8 @@ protected:
     // The server session of an operator of the demo data (1 manager, 2 clerk of branch 1).
     void LoginAs(int opid)
     {
-        if (BillsTestRoute().LoginAs)
-            return BillsTestRoute().LoginAs(con, opid);
+        if (TestDatabaseRoute().LoginAs)
+            return TestDatabaseRoute().LoginAs(con, opid);
         TServerSession s;
         s.OpID = opid;
         s.OpName = con.ExecuteScalar(QStringLiteral("select opname from operator where opid = %1").arg(opid)).toString();
