@@ -261,7 +261,9 @@ QString MethodRefusal(const QString& packet)
 }
 
 // Runs one call of a logged-in (or logging-in) session. Throws for a refusal or a failure.
-TPacketParams RunCall(TClientConnection& con, TSessionLocks& locks, const QByteArray& token, const TPacketParams& req, QString& methodRefusal)
+// `deadline`: when the caller stops waiting for the answer (ms since the epoch).
+TPacketParams RunCall(TClientConnection& con, TSessionLocks& locks, const QByteArray& token, const TPacketParams& req, qint64 deadline,
+                      QString& methodRefusal)
 {
     TPacketParams reply;
     const QString op = req.GetString(QStringLiteral("Op"));
@@ -359,7 +361,10 @@ TPacketParams RunCall(TClientConnection& con, TSessionLocks& locks, const QByteA
         if (name.trimmed().isEmpty())
             throw EDatabaseError(QStringLiteral("锁的名称为空"));
         if (mode == QLatin1String("take")) {
-            reply.Set(QStringLiteral("Held"), locks.Take(name, token, req.GetBool(QStringLiteral("Wait")) ? kLockWaitMs : 0));
+            // Never wait past the caller: a lock taken for a caller that gave up would stay held.
+            const qint64 left = deadline - Now() - 200;
+            const int wait = req.GetBool(QStringLiteral("Wait")) ? static_cast<int>(qBound<qint64>(0, left, qint64(kLockWaitMs))) : 0;
+            reply.Set(QStringLiteral("Held"), locks.Take(name, token, wait));
         } else if (mode == QLatin1String("release")) {
             locks.Release(name, token);
             reply.Set(QStringLiteral("Held"), locks.Held(name, token));
@@ -504,7 +509,7 @@ quint16 TAppServer::Start()
                 if (waited >= timeout)
                     throw EDatabaseError(QStringLiteral("服务器忙，请求等待超时，没有执行。请稍后再试。"));
                 s->Con->SetBusyTimeout(static_cast<int>(qMin<qint64>(kMaxBusyWaitMs, timeout - waited)));
-                reply = RunCall(*s->Con, FLocks, s->Token, req, refusal);
+                reply = RunCall(*s->Con, FLocks, s->Token, req, queued + timeout, refusal);
                 reply.Set(QStringLiteral("ErrNo"), 0);
             } catch (const Exception& e) {
                 refusal = e.Message();

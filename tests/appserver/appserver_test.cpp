@@ -8,6 +8,7 @@
 #include "webrpc/RemoteLink.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMutex>
 #include <QNetworkAccessManager>
@@ -282,6 +283,32 @@ TEST_F(AppServer, EightClientsSaveTogetherWithUniqueCodesAndOneLockHolder)
     EXPECT_EQ(probe.ExecuteScalar(QStringLiteral("select count(*) from recieved")).toInt(), billsBefore + kClients * kBills);
     for (const auto& g : goods)
         EXPECT_DOUBLE_EQ(onHand(g.first), expected[g.first]) << "goods " << g.first;
+}
+
+TEST_F(AppServer, ACallEndsWithinItsTimeOutAndTakesNoLockForACallerThatGaveUp)
+{
+    TClientConnection holder, waiter;
+    RemoteLogin(holder, server->Url(), QStringLiteral("admin"), QStringLiteral("manager"));
+    RemoteLogin(waiter, server->Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    ASSERT_TRUE(holder.Remote()->Lock(QStringLiteral("BILLLOCK"), QStringLiteral("take"), false));
+    TPacketParams req;
+    req.Set(QStringLiteral("Op"), RemoteOp::Lock).Set(QStringLiteral("Name"), QStringLiteral("BILLLOCK"));
+    req.Set(QStringLiteral("Mode"), QStringLiteral("take")).Set(QStringLiteral("Wait"), true);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(waiter.Remote()->Call(req, 600).GetBool(QStringLiteral("Held")));
+    EXPECT_LT(clock.elapsed(), 5000); // the server's own lock wait is ten seconds
+    holder.Remote()->Lock(QStringLiteral("BILLLOCK"), QStringLiteral("release"), false);
+    EXPECT_FALSE(waiter.Remote()->Lock(QStringLiteral("BILLLOCK"), QStringLiteral("held"), false));
+    EXPECT_TRUE(holder.Remote()->Lock(QStringLiteral("BILLLOCK"), QStringLiteral("take"), false));
+    // an answer that does not come in time ends the call with the message for a lost connection
+    TRelay relay(QUrl(server->Url()).port());
+    TClientConnection slow;
+    RemoteLogin(slow, QStringLiteral("https://127.0.0.1:%1").arg(relay.Port()), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    relay.DropAnswers = true;
+    clock.restart();
+    EXPECT_THROW(slow.Proxy()->Invoke(QStringLiteral("GetLoginInfo"), QString(), 500), ERemoteLost);
+    EXPECT_LT(clock.elapsed(), 5000);
 }
 
 TEST_F(AppServer, AClientKilledMidSaveLeavesNoHalfBillAndFreesItsLock)
