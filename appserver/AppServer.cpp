@@ -581,7 +581,9 @@ std::shared_ptr<TAppServer::TSession> TAppServer::OpenSession(const QHostAddress
     }, Qt::BlockingQueuedConnection);
     if (!error.isEmpty()) {
         Log(QStringLiteral("无法为 %1 打开数据库：%2").arg(peer.toString(), error));
-        QMetaObject::invokeMethod(s->Context, [s] { delete s->Context; }, Qt::BlockingQueuedConnection);
+        s->Context->deleteLater(); // runs as the thread finishes
+        s->Thread.quit();
+        s->Thread.wait();
         return nullptr;
     }
     FSessions.insert(s->Token, s);
@@ -603,8 +605,7 @@ void TAppServer::EndSession(const QByteArray& token, const QString& why)
         }
         FLocks.ReleaseAll(s->Token);
         s->Con.reset();
-        delete s->Context;
-        s->Context = nullptr;
+        s->Context->deleteLater(); // runs as the thread finishes
         QMetaObject::invokeMethod(this, [s] {
             s->Thread.quit();
             s->Thread.wait();

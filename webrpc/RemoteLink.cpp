@@ -41,7 +41,7 @@ struct TRemoteLink::TWire {
     }
     ~TWire()
     {
-        QMetaObject::invokeMethod(Context, [this] { delete Context; }, Qt::BlockingQueuedConnection);
+        Context->deleteLater(); // runs as the thread finishes, with the access manager
         Thread.quit();
         Thread.wait();
     }
