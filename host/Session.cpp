@@ -3,6 +3,7 @@
 #include "host/Privileges.h"
 #include "platform/Exceptions.h"
 #include "webrpc/Connection.h"
+#include "webrpc/RemoteLink.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -221,10 +222,18 @@ QString LockFileName(const QString& name)
 
 void SetLockWaitTimeout(int ms) { g_LockWaitMs = ms < 0 ? 0 : ms; }
 
-bool HoldsLock(const QString& name) { return g_Locks.contains(LockFileName(name)); }
+bool HoldsLock(const QString& name)
+{
+    if (g_DefaultCon && g_DefaultCon->Remote())
+        return g_DefaultCon->Remote()->Lock(name, QStringLiteral("held"), false);
+    return g_Locks.contains(LockFileName(name));
+}
 
 bool SetLock(const QString& name, bool acquire, bool wait)
 {
+    // Through a server the lock is the server's, shared by every desktop of the chain.
+    if (g_DefaultCon && g_DefaultCon->Remote())
+        return g_DefaultCon->Remote()->Lock(name, acquire ? QStringLiteral("take") : QStringLiteral("release"), wait) || !acquire;
     const QString file = LockFileName(name);
     auto it = g_Locks.find(file);
     if (!acquire) {

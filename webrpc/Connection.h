@@ -16,6 +16,7 @@
 
 struct sqlite3;
 class TClientConnection;
+class TRemoteLink;
 
 // A server method: takes the request packet text, answers a packet text. Runs in-process
 // against the connection it is given, inside its own transaction.
@@ -110,6 +111,10 @@ public:
 
     // Opens (creating when absent) a SQLite database file; registers the SQL functions.
     void Open(const QString& databaseFile);
+    // Works through tradebill-server instead of a file (webrpc/RemoteLink.h): every public
+    // operation below is then answered by the server, under the session it keeps.
+    void OpenRemote(const QString& serverUrl, const QString& certFile = QString());
+    TRemoteLink* Remote() const { return FRemote.get(); }
     void Close();
     bool Connected() const;
     QString DatabaseFile() const { return FFile; }
@@ -161,6 +166,7 @@ public:
     };
 
 private:
+    std::unique_ptr<TRemoteLink> FRemote;
     QString FConnectionName;
     QString FFile;
     int FTransDepth = 0;

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 
 constexpr int kNoBill = -99999;
@@ -37,12 +38,13 @@ class TBillClient {
 public:
     TBillClient(TClientConnection& con, int billType) : FCon(con), FBillType(billType)
     {
-        TStatement k(con.Handle(), QStringLiteral("select mastertable, keyfield, ifnull(detailtable, '') from billkind where billtype = :t"));
-        k.Bind({{QStringLiteral("t"), billType}});
-        if (k.Step()) {
-            Master = k.Column(0).toString();
-            Key = k.Column(1).toString();
-            Detail = k.Column(2).toString();
+        TClientDataSet k;
+        con.OpenNative(QStringLiteral("select mastertable, keyfield, ifnull(detailtable, '') as detailtable from billkind where billtype = :t"), &k,
+                       {{QStringLiteral("t"), billType}});
+        if (!k.IsEmpty()) {
+            Master = k.FieldByName("mastertable")->AsString();
+            Key = k.FieldByName("keyfield")->AsString();
+            Detail = k.FieldByName("detailtable")->AsString();
         }
     }
 
@@ -293,7 +295,10 @@ protected:
     {
         RegisterServerProcedures();
         ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), dir.filePath(QStringLiteral("bills.db"))));
-        con.Open(dir.filePath(QStringLiteral("bills.db")));
+        if (TestDatabaseRoute().Open)
+            TestDatabaseRoute().Open(con, dir.filePath(QStringLiteral("bills.db")));
+        else
+            con.Open(dir.filePath(QStringLiteral("bills.db")));
         LoginAs(1);
         // goods kept in stock in store 1 with a base unit, no batches, no limits in the way
         goods = Int("select o.goodsid from onhand o join goods g on g.goodsid = o.goodsid "
@@ -306,6 +311,8 @@ protected:
     // The server session of an operator of the demo data (1 manager, 2 clerk of branch 1).
     void LoginAs(int opid)
     {
+        if (TestDatabaseRoute().LoginAs)
+            return TestDatabaseRoute().LoginAs(con, opid);
         TServerSession s;
         s.OpID = opid;
         s.OpName = con.ExecuteScalar(QStringLiteral("select opname from operator where opid = %1").arg(opid)).toString();
