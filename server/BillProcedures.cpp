@@ -760,7 +760,7 @@ void SaveBill(TSubmit& s)
     // every check before anything is written
     const QVector<QVariantMap> storedLines = isNew ? QVector<QVariantMap>() : s.StoredLines(id);
     TBillGuard guard(con, k, s.Op);
-    TBillChange change = guard.CheckSave(id, isNew, stored, storedLines, masterDelta, withLines ? detailDelta : TDelta(),
+    TBillChange change = guard.CheckSave(id, isNew, stored, storedLines, masterDelta, withLines ? std::move(detailDelta) : TDelta(),
                                          k.BillType == kPosDayBill && isNew);
 
     // take back what the bill did so far
