@@ -206,6 +206,9 @@ public:
 
     // Raw row access for models and bulk work (visible row index, field index).
     QVariant RowValue(int visibleRow, int fieldIndex) const;
+    // The current row's value as last posted, whatever an edit under way holds; null for a
+    // row not posted yet.
+    QVariant PostedValue(int fieldIndex) const;
 
 signals:
     // For views: structure or rows changed wholesale, one row changed, current row moved.

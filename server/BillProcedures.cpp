@@ -762,7 +762,7 @@ void SaveBill(TSubmit& s)
     // every check before anything is written
     const QVector<QVariantMap> storedLines = isNew ? QVector<QVariantMap>() : s.StoredLines(id);
     TBillGuard guard(con, k, s.Op);
-    TBillChange change = guard.CheckSave(id, isNew, stored, storedLines, masterDelta, withLines ? detailDelta : TDelta(),
+    TBillChange change = guard.CheckSave(id, isNew, stored, storedLines, masterDelta, withLines ? std::move(detailDelta) : TDelta(),
                                          k.BillType == kPosDayBill && isNew);
     // a delivery goes from one branch to another
     if (k.BillType == kDeliveryBill) {

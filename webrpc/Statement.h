@@ -48,6 +48,7 @@ private:
     sqlite3_stmt* FStmt = nullptr;
     QString FTail;
     QString FSql;
+    QVector<QString> FParamNames; // without the leading ':'
 };
 
 [[noreturn]] void ThrowSqliteError(sqlite3* db, const QString& sql);
