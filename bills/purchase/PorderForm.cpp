@@ -81,6 +81,12 @@ bool TPorderForm::IsReadOnlyBill()
                                       FReadOnlyWhenFinished).ReadOnly;
 }
 
+void TPorderForm::OnDetailStateChanged(bool readOnly)
+{
+    TGoodsBillForm::OnDetailStateChanged(readOnly);
+    RefreshFieldState(QString());
+}
+
 void TPorderForm::RefreshFieldState(const QString& fieldName)
 {
     TGoodsBillForm::RefreshFieldState(fieldName);
@@ -95,8 +101,10 @@ void TPorderForm::RefreshFieldState(const QString& fieldName)
     // A closed order stays open to its closing box and to saving, so it can be reopened.
     QWidget* closing = FieldEditor(QStringLiteral("closed"));
     const bool mayEdit = !TGoodsBillForm::IsReadOnlyBill();
+    const bool mayClose = state.CloseEnabled && mayEdit;
+    LockFields(cdsMaster, {"closed"}, !mayClose);
     if (closing) {
-        closing->setEnabled(state.CloseEnabled && mayEdit && !(state.ShowFinished && FReadOnlyWhenFinished));
+        closing->setEnabled(mayClose);
         if (!ReadOnlyExempt.contains(closing))
             ReadOnlyExempt << closing;
     }
@@ -108,6 +116,12 @@ void TPorderForm::RefreshFieldState(const QString& fieldName)
     for (QAction* a : {ACopyBill, ACopyLine})
         if (a)
             a->setEnabled(!fromOrdersOnly && !ReadOnly());
+}
+
+void TPorderForm::InitNewMaster()
+{
+    LockFields(cdsMaster, {"closed"}, false);
+    TGoodsBillForm::InitNewMaster();
 }
 
 void TPorderForm::OnMasterFieldChanged(TField* field)
@@ -211,9 +225,11 @@ bool TPorderForm::ExportTo(const QString& file, QString* error)
     TClientDataSet company;
     Document()->Connection()->OpenDataSet(QStringLiteral(" select * from AccInfo "), &company);
     if (company.RecordCount() > 0) {
+        int col = 0;
         for (const char* f : {"companyname", "address", "phone", "fax"})
             if (TField* field = company.FindField(QString::fromLatin1(f)); field && !field->AsString().isEmpty())
-                put(row++, 0, field->AsString(), bold);
+                put(row, col++, field->AsString(), bold);
+        ++row;
     }
     ++row;
     const QString vendor = Document()->Connection()->ExecuteScalar(
@@ -235,15 +251,15 @@ bool TPorderForm::ExportTo(const QString& file, QString* error)
     }
     row += 5;
 
-    // The line table: line number, line id and unit rate, then the grid's visible columns.
-    QList<TField*> columns;
+    // The line table: line number, line id and unit rate, then the grid's visible columns as
+    // the grid shows them (names, not ids).
+    QList<int> columns;
     QStringList titles{QStringLiteral("序号"), QStringLiteral("明细号"), QStringLiteral("比率")};
     auto* model = ItemDBGrid->Model();
     for (int c = 0; c < model->columnCount(); ++c) {
-        TField* f = model->FieldOfColumn(c);
-        if (!f || ItemDBGrid->isColumnHidden(c))
+        if (!model->FieldOfColumn(c) || ItemDBGrid->isColumnHidden(c))
             continue;
-        columns << f;
+        columns << c;
         titles << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
     }
     for (int c = 0; c < titles.size(); ++c)
@@ -251,16 +267,22 @@ bool TPorderForm::ExportTo(const QString& file, QString* error)
     ++row;
     const int itemNo = cdsDetail->FieldByName(QStringLiteral("itemno"))->Index();
     TField* rate = cdsDetail->FindField(QStringLiteral("UnitRate"));
-    for (int r = 0; r < cdsDetail->RecordCount(); ++r, ++row) {
+    for (int r = 0; r < cdsDetail->RecordCount() && r < model->rowCount(); ++r, ++row) {
         put(row, 0, r + 1);
         put(row, 1, cdsDetail->RowValue(r, itemNo));
         if (rate)
             put(row, 2, cdsDetail->RowValue(r, rate->Index()));
         for (int c = 0; c < columns.size(); ++c) {
-            const QString name = columns[c]->FieldName().toLower();
-            const bool asText = name == QLatin1String("goodscode") || name == QLatin1String("goodsname");
-            const QVariant v = cdsDetail->RowValue(r, columns[c]->Index());
-            put(row, c + 3, asText ? QVariant(v.toString()) : v, asText ? text : nullptr);
+            const QString name = model->FieldOfColumn(columns[c])->FieldName().toLower();
+            const bool asText = name == QLatin1String("goodscode") || name == QLatin1String("goodsname") ||
+                                name == QLatin1String("goodsid");
+            const QVariant raw = cdsDetail->RowValue(r, model->FieldOfColumn(columns[c])->Index());
+            // The goods column shows the goods by its code.
+            TField* code = name == QLatin1String("goodsid") ? cdsDetail->FindField(QStringLiteral("goodscode")) : nullptr;
+            const QVariant shown = code ? cdsDetail->RowValue(r, code->Index()) : model->data(model->index(r, columns[c]), Qt::DisplayRole);
+            const bool number = raw.typeId() == QMetaType::Double || raw.typeId() == QMetaType::Int ||
+                                raw.typeId() == QMetaType::LongLong;
+            put(row, c + 3, asText || !number ? QVariant(shown.toString()) : raw, asText ? text : nullptr);
         }
     }
     if (workbook_close(book) != LXW_NO_ERROR) {
@@ -317,6 +339,7 @@ void TPurchaseAppForm::MasterAfterOpen(TClientDataSet* ds)
 
 void TPurchaseAppForm::InitNewMaster()
 {
+    LockFields(cdsMaster, {"paytypeid", "bankid"}, false);
     TGoodsBillForm::InitNewMaster();
     for (const char* f : {"paidamt", "taxamt", "appamt"})
         if (TField* field = cdsMaster->FindField(QString::fromLatin1(f)))
@@ -333,6 +356,12 @@ void TPurchaseAppForm::OnMasterFieldChanged(TField* field)
     RefreshFieldState(QString());
 }
 
+void TPurchaseAppForm::OnDetailStateChanged(bool readOnly)
+{
+    TGoodsBillForm::OnDetailStateChanged(readOnly);
+    RefreshFieldState(QString());
+}
+
 void TPurchaseAppForm::RefreshFieldState(const QString& fieldName)
 {
     TGoodsBillForm::RefreshFieldState(fieldName);
@@ -340,6 +369,7 @@ void TPurchaseAppForm::RefreshFieldState(const QString& fieldName)
         return;
     const bool editable = !ReadOnly();
     const bool paid = Rules().ExpensePaid();
+    LockFields(cdsMaster, {"paytypeid", "bankid"}, !(editable && paid));
     for (const char* f : {"paytypeid", "bankid"})
         if (QWidget* w = FieldEditor(QString::fromLatin1(f)))
             w->setEnabled(editable && paid);

@@ -29,6 +29,9 @@ public:
     bool ValidateMaster() override;
     bool ValidateDetail() override;
     bool IsReadOnlyBill() override;
+    void InitNewMaster() override;
+    // The read-only walk enables every control: the bill's own states are laid over it again.
+    void OnDetailStateChanged(bool readOnly) override;
     void RefreshFieldState(const QString& fieldName) override;
     void OnMasterFieldChanged(TField* field) override;
     bool SaveAndNewBill() override;
@@ -63,6 +66,8 @@ public:
     void MasterAfterOpen(TClientDataSet* ds) override;
     void InitNewMaster() override;
     void OnMasterFieldChanged(TField* field) override;
+    // The read-only walk enables every control: the bill's own states are laid over it again.
+    void OnDetailStateChanged(bool readOnly) override;
     void RefreshFieldState(const QString& fieldName) override;
     bool ValidateMaster() override;
     bool ValidateDetail() override;

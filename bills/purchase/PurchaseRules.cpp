@@ -304,8 +304,10 @@ void TPurchaseRules::ExpenseFieldChanged(const QString& fieldName)
     }
     if (!ExpensePaid()) {
         for (const char* f : {"paytypeid", "bankid"})
-            if (TField* field = MField(QString::fromLatin1(f)); field && !field->IsNull())
+            if (TField* field = MField(QString::fromLatin1(f)); field && !field->IsNull()) {
+                field->ReadOnly = false;
                 Put(field, QVariant());
+            }
     }
 }
 
@@ -332,8 +334,8 @@ bool TPurchaseRules::ApportionExpense(const QString& basisField)
         if (PutLine(QStringLiteral("appamt"), shares[r]))
             d->Post();
     }
-    d->First();
     d->EnableControls();
+    d->First();
     return true;
 }
 
@@ -388,4 +390,11 @@ void ShowFieldsAs(TClientDataSet* ds, std::initializer_list<const char*> fields,
     for (const char* name : fields)
         if (TField* f = ds->FindField(QString::fromLatin1(name)))
             f->DisplayFormat = format;
+}
+
+void LockFields(TClientDataSet* ds, std::initializer_list<const char*> fields, bool locked)
+{
+    for (const char* name : fields)
+        if (TField* f = ds->FindField(QString::fromLatin1(name)))
+            f->ReadOnly = locked;
 }

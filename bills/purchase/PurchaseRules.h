@@ -95,6 +95,10 @@ private:
 // Numbers of the named fields shown in a format ("#,##0.00"); fields the dataset lacks are skipped.
 void ShowFieldsAs(TClientDataSet* ds, std::initializer_list<const char*> fields, const QString& format);
 
+// Fields the clerk may not change now. The data controls enable themselves from their field,
+// so the field carries the lock; the bill's own writes unlock first (locked = false).
+void LockFields(TClientDataSet* ds, std::initializer_list<const char*> fields, bool locked);
+
 // The rules of one purchase window, made on first use over the window's goods context.
 class TPurchaseRulesOf {
 public:

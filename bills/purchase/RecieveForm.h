@@ -43,6 +43,8 @@ public:
 
     void InitNewMaster() override;
     void OnMasterFieldChanged(TField* field) override;
+    // The read-only walk enables every control: the bill's own states are laid over it again.
+    void OnDetailStateChanged(bool readOnly) override;
     void RefreshFieldState(const QString& fieldName) override;
     bool ValidateMaster() override;
     bool ValidateSourceLines() override;

@@ -2,6 +2,8 @@
 // expense is spread over receipt lines, and what an order's flags make of its window.
 #include "bills/purchase/PurchaseRules.h"
 
+#include "billcore/BillDocument.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -73,4 +75,161 @@ TEST(OrderDisplayState, ClosedAndFinishedOrders)
     const auto finishedLocked = TPurchaseRules::OrderState(false, true, true);
     EXPECT_TRUE(finishedLocked.ReadOnly);
     EXPECT_TRUE(finishedLocked.ShowFinished);
+}
+
+namespace {
+
+// What the checks said, without a window.
+class TRecordingPrompter : public TBillPrompter {
+public:
+    void Notice(const QString& text, const QString&) override { Said << text; }
+    int MsgBox(const QString& text, const QString&, int) override
+    {
+        Said << text;
+        return 1;
+    }
+    bool YesNo(const QString& text, const QString&) override
+    {
+        Said << text;
+        return Yes;
+    }
+    QStringList Said;
+    bool Yes = false;
+};
+
+// An expense bill's master and lines as plain datasets.
+class ExpenseChecks : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (TClientDataSet* ds : {&master, &lines}) {
+            ds->Close();
+            ds->ClearFields();
+        }
+        for (const char* f : {"appamt", "totalamt", "taxrate", "taxamt", "paidamt"})
+            master.AddField(QString::fromLatin1(f), TFieldType::ftFloat);
+        master.AddField(QStringLiteral("bankid"), TFieldType::ftInteger);
+        master.AddField(QStringLiteral("paytypeid"), TFieldType::ftInteger);
+        master.CreateDataSet();
+        master.Append();
+        lines.AddField(QStringLiteral("unitqty"), TFieldType::ftFloat);
+        lines.AddField(QStringLiteral("goodsamt"), TFieldType::ftFloat);
+        lines.AddField(QStringLiteral("appamt"), TFieldType::ftFloat);
+        lines.CreateDataSet();
+        ctx.Master = &master;
+        ctx.Detail = &lines;
+        ctx.Prompter = &prompts;
+        rules = std::make_unique<TPurchaseRules>(&ctx);
+        // A bill that passes: 113 with 13 tax, 100 spread over two lines, nothing paid.
+        Master({{"totalamt", 113}, {"taxrate", 13}, {"taxamt", 13}, {"appamt", 100}, {"paidamt", 0}});
+        for (double share : {60.0, 40.0}) {
+            lines.Append();
+            lines.FieldByName(QStringLiteral("unitqty"))->SetValue(share / 10);
+            lines.FieldByName(QStringLiteral("goodsamt"))->SetValue(share * 3);
+            lines.FieldByName(QStringLiteral("appamt"))->SetValue(share);
+            lines.Post();
+        }
+    }
+    void Master(std::initializer_list<std::pair<const char*, QVariant>> values)
+    {
+        for (const auto& [name, v] : values)
+            master.FieldByName(QString::fromLatin1(name))->SetValue(v);
+    }
+    // The message of the first refusal, "" when the bill passes.
+    QString Refusal()
+    {
+        prompts.Said.clear();
+        const bool ok = rules->ValidateExpense();
+        EXPECT_EQ(ok, prompts.Said.isEmpty());
+        return prompts.Said.value(0);
+    }
+    double M(const char* name) { return master.FieldByName(QString::fromLatin1(name))->AsFloat(); }
+
+    TClientDataSet master, lines;
+    TRecordingPrompter prompts;
+    TGoodsBillContext ctx;
+    std::unique_ptr<TPurchaseRules> rules;
+};
+
+} // namespace
+
+TEST_F(ExpenseChecks, EachRefusalInItsTurn)
+{
+    EXPECT_EQ(Refusal(), QString());
+    EXPECT_EQ(rules->FocusRequest(), QString());
+    const struct {
+        std::initializer_list<std::pair<const char*, QVariant>> Values;
+        const char* Message;
+        const char* Field;
+    } cases[] = {
+        {{{"appamt", 0}}, "费用金额必须大于零！", "appamt"},
+        {{{"appamt", 113.01}}, "费用金额不能大于价税合计！", "appamt"},
+        {{{"taxrate", -1}}, "税率不能小于零！", "taxrate"},
+        {{{"taxamt", -0.01}}, "税额不能小于零！", "taxamt"},
+        {{{"paidamt", -5}}, "本次付款不能小于零！", "paidamt"},
+        {{{"paidamt", 113.01}}, "本次付款不能大于价税合计！", "paidamt"},
+        {{{"paidamt", 0.01}}, "请选择结算账户！", "bankid"},
+        {{{"appamt", 99.99}}, "费用金额与本次分摊费用合计必须相等！", "appamt"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        Master(c.Values);
+        EXPECT_EQ(Refusal(), QString::fromUtf8(c.Message));
+        EXPECT_EQ(rules->FocusRequest(), QString::fromLatin1(c.Field)) << c.Message;
+    }
+    // Paid with an account, the whole total: accepted.
+    SetUp();
+    Master({{"paidamt", 113}, {"bankid", 1}});
+    EXPECT_EQ(Refusal(), QString());
+}
+
+TEST_F(ExpenseChecks, TheTotalLeadsTaxAndExpense)
+{
+    Master({{"totalamt", 226.456}});
+    rules->ExpenseFieldChanged(QStringLiteral("totalamt"));
+    EXPECT_DOUBLE_EQ(M("totalamt"), 226.46);
+    EXPECT_DOUBLE_EQ(M("taxamt"), 29.44);
+    EXPECT_DOUBLE_EQ(M("appamt"), 197.02);
+    Master({{"taxrate", 6.123456}});
+    rules->ExpenseFieldChanged(QStringLiteral("taxrate"));
+    EXPECT_DOUBLE_EQ(M("taxrate"), 6.1235);
+    EXPECT_DOUBLE_EQ(M("taxamt"), 13.87);
+    EXPECT_DOUBLE_EQ(M("appamt"), 212.59);
+    Master({{"taxamt", 10}});
+    rules->ExpenseFieldChanged(QStringLiteral("taxamt"));
+    EXPECT_DOUBLE_EQ(M("appamt"), 216.46);
+    Master({{"appamt", 200}});
+    rules->ExpenseFieldChanged(QStringLiteral("appamt"));
+    EXPECT_DOUBLE_EQ(M("taxamt"), 26.46);
+    // No payment: no payment type or account either.
+    Master({{"paidamt", QVariant()}, {"bankid", 3}, {"paytypeid", 2}});
+    rules->ExpenseFieldChanged(QStringLiteral("paidamt"));
+    EXPECT_DOUBLE_EQ(M("paidamt"), 0);
+    EXPECT_TRUE(master.FieldByName(QStringLiteral("bankid"))->IsNull());
+    EXPECT_TRUE(master.FieldByName(QStringLiteral("paytypeid"))->IsNull());
+    EXPECT_FALSE(rules->ExpensePaid());
+}
+
+TEST_F(ExpenseChecks, ApportioningWritesTheLines)
+{
+    Master({{"appamt", 100}});
+    for (lines.First(); !lines.Eof(); lines.Next()) {
+        lines.FieldByName(QStringLiteral("unitqty"))->SetValue(5);
+        lines.Post();
+    }
+    lines.Append();
+    lines.FieldByName(QStringLiteral("unitqty"))->SetValue(5);
+    lines.FieldByName(QStringLiteral("goodsamt"))->SetValue(0);
+    lines.Post();
+    ASSERT_TRUE(rules->ApportionExpense(QStringLiteral("UNITQTY")));
+    QVector<double> got;
+    for (lines.First(); !lines.Eof(); lines.Next())
+        got << lines.FieldByName(QStringLiteral("appamt"))->AsFloat();
+    EXPECT_EQ(got, (QVector<double>{33.33, 33.33, 33.34}));
+    ASSERT_TRUE(rules->ApportionExpense(QStringLiteral("goodsamt")));
+    got.clear();
+    for (lines.First(); !lines.Eof(); lines.Next())
+        got << lines.FieldByName(QStringLiteral("appamt"))->AsFloat();
+    EXPECT_EQ(got, (QVector<double>{60, 40, 0}));
+    EXPECT_FALSE(rules->ApportionExpense(QStringLiteral("price"))) << "no other basis";
 }
