@@ -1,5 +1,6 @@
 #include "bills/purchase/PurchaseRules.h"
 
+#include "goodsbill/BillChecks.h"
 #include "goodsbill/GoodsBillForm.h"
 #include "host/Rounding.h"
 #include "webrpc/Connection.h"
@@ -199,6 +200,28 @@ bool TPurchaseRules::ValidateValuedOpening(const QDate& startDate)
     if (storeShop.isNull() || storeShop.toInt() != shop)
         return RefuseAtMaster(QStringLiteral("当前仓库不是当前分支机构的仓库，不能保存！"), QStringLiteral("storeid"),
                               QStringLiteral("错误"));
+    return true;
+}
+
+bool TPurchaseRules::FirstPeriodClosed(const QDate& startDate) const
+{
+    if (!startDate.isValid())
+        return false;
+    return Context().Con->ExecuteScalar(
+               QStringLiteral("select closed from accperiod where date(startdate) <= :d and date(enddate) >= :d"),
+               {{QStringLiteral("d"), startDate.toString(Qt::ISODate)}})
+               .toString() == QLatin1String("T");
+}
+
+bool TPurchaseRules::OpeningPeriodsOpen(const TBillPeriodDates& periods, bool firstPeriodClosed)
+{
+    const QDate start = periods.OpeningDate;
+    if (!start.isValid())
+        return true;
+    if (firstPeriodClosed)
+        return RefuseAtMaster(QStringLiteral("本单日期在当前进销存期间之前，不能保存或删除数据。"), QStringLiteral("billdate"));
+    if (periods.CheckAccountingPeriod && periods.AccountingPeriodStart.isValid() && periods.AccountingPeriodStart > start)
+        return RefuseAtMaster(QStringLiteral("本单日期在当前会计期间之前，不能保存或删除数据。"), QStringLiteral("billdate"));
     return true;
 }
 

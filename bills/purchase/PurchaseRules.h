@@ -17,9 +17,10 @@
 // - The low-stock proposal counts goods whose stock is below their lower limit over all
 //   stores (goods.onhand) and proposes one base unit of each at its purchase price; the
 //   category chooser is a callback the window gives.
-// - An opening valued receipt is dated by default on the day before the account set starts;
-//   its period check compares it with the account set's start date only (opening bills stand
-//   before every period by nature).
+// - An opening valued receipt is dated by default on the day before the account set starts.
+//   Opening bills stand before every period by nature, so their period check asks instead
+//   whether the account set's first period is closed, and, where the books are kept, whether
+//   the accounting period has moved past the start.
 #include "goodsbill/GoodsLines.h"
 
 #include <QDate>
@@ -29,6 +30,7 @@
 #include <memory>
 
 class TGoodsBillForm;
+struct TBillPeriodDates;
 
 class TPurchaseRules : public TGoodsEngine {
 public:
@@ -56,6 +58,12 @@ public:
     bool ValidateValuedReceipt();
     // startDate: the account set's start date.
     bool ValidateValuedOpening(const QDate& startDate);
+    // Opening entries change only while the account set's first period (the one its start
+    // date falls in) is open, and, where the books are kept, while the accounting period has
+    // not moved past the start.
+    bool OpeningPeriodsOpen(const TBillPeriodDates& periods, bool firstPeriodClosed);
+    // Whether the period the account set started in is closed.
+    bool FirstPeriodClosed(const QDate& startDate) const;
     // Every line: quantity above 0 (below 0 for a write-back); a red bill (flag not 0) is
     // left alone when onlyNormalBills. Receipts add MUSTREFERPORDER.
     bool ValidateQuantities(bool onlyNormalBills);

@@ -103,7 +103,20 @@ void TValuedRecieveInitForm::InitNewMaster()
 
 bool TValuedRecieveInitForm::ValidateMaster()
 {
-    return TGoodsBillForm::ValidateMaster() && Rules().ValidateValuedOpening(StartDate());
+    return TGoodsBillForm::ValidateMaster() && Rules().ValidateValuedOpening(StartDate()) &&
+           OpeningPeriodsOpen();
+}
+
+bool TValuedRecieveInitForm::OpeningPeriodsOpen()
+{
+    const TBillPeriodDates periods = TBillPeriodDates::Read(Document()->Connection(), Document()->Session());
+    return Rules().OpeningPeriodsOpen(periods, Rules().FirstPeriodClosed(periods.OpeningDate));
+}
+
+bool TValuedRecieveInitForm::CanDeleteBill()
+{
+    return TGoodsBillForm::CanDeleteBill() &&
+           OpeningPeriodsOpen();
 }
 
 bool TValuedRecieveInitForm::ValidateDetail() { return TGoodsBillForm::ValidateDetail() && Rules().ValidateQuantities(false); }

@@ -30,8 +30,10 @@ public:
     void InitNewMaster() override;
     bool ValidateMaster() override;
     bool ValidateDetail() override;
+    bool CanDeleteBill() override;
 
 private:
     QDate StartDate() const;
+    bool OpeningPeriodsOpen();
     TPurchaseRulesOf FRules;
 };

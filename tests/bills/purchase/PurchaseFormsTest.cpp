@@ -288,6 +288,18 @@ TEST_F(PurchaseForms, OpeningValuedReceiptsStandBeforeTheStart)
     ExpectRefused(f, t, k, QStringLiteral("分支机构不能为空！"));
     Set(f, QStringLiteral("shopid"), Db(QStringLiteral("select shopid from store where storeid = :s"), {{QStringLiteral("s"), store}}));
     ExpectSaved(f, t, k);
+    const int opening = Db(QStringLiteral("select max(billid) from valuedrcvd")).toInt();
+
+    // Once the account set's first period is closed, opening entries are history.
+    FCon->Execute(QStringLiteral("delete from accperiod where date(startdate) <= :d and date(enddate) >= :d"), {{QStringLiteral("d"), start.toString(Qt::ISODate)}});
+    FCon->Execute(QStringLiteral("insert into accperiod (periodid, year, month, startdate, enddate, iscurrent, acccurrent, closed)"
+                                 " values (9901, :y, :m, :s, :e, 0, 0, 'T')"),
+                  {{QStringLiteral("y"), start.year()}, {QStringLiteral("m"), start.month()},
+                   {QStringLiteral("s"), start.toString(Qt::ISODate)}, {QStringLiteral("e"), start.addMonths(1).addDays(-1).toString(Qt::ISODate)}});
+    ASSERT_TRUE(f->LoadBillByID(opening));
+    FMessages->ClearRecords();
+    EXPECT_FALSE(f->CanDeleteBill());
+    EXPECT_TRUE(Shown(QStringLiteral("本单日期在当前进销存期间之前，不能保存或删除数据。"))) << FMessages->Texts().join(u'|').toStdString();
 }
 
 TEST_F(PurchaseForms, LowStockProposalIsAskedOnceAfterTheFirstSaveAndNew)

@@ -3,6 +3,7 @@
 #include "bills/purchase/PurchaseRules.h"
 
 #include "billcore/BillDocument.h"
+#include "goodsbill/BillChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -232,4 +233,22 @@ TEST_F(ExpenseChecks, ApportioningWritesTheLines)
         got << lines.FieldByName(QStringLiteral("appamt"))->AsFloat();
     EXPECT_EQ(got, (QVector<double>{60, 40, 0}));
     EXPECT_FALSE(rules->ApportionExpense(QStringLiteral("price"))) << "no other basis";
+}
+
+TEST_F(ExpenseChecks, OpeningEntriesCloseWithTheFirstPeriods)
+{
+    TBillPeriodDates p;
+    p.OpeningDate = QDate(2025, 12, 1);
+    p.InventoryPeriodStart = QDate(2026, 3, 1);
+    p.AccountingPeriodStart = QDate(2026, 1, 1);
+    EXPECT_TRUE(rules->OpeningPeriodsOpen(p, false)) << "the accounting period counts only when the books are kept";
+    p.CheckAccountingPeriod = true;
+    prompts.Said.clear();
+    EXPECT_FALSE(rules->OpeningPeriodsOpen(p, false));
+    EXPECT_EQ(prompts.Said.value(0), QStringLiteral("本单日期在当前会计期间之前，不能保存或删除数据。"));
+    prompts.Said.clear();
+    EXPECT_FALSE(rules->OpeningPeriodsOpen(p, true));
+    EXPECT_EQ(prompts.Said.value(0), QStringLiteral("本单日期在当前进销存期间之前，不能保存或删除数据。"));
+    p.AccountingPeriodStart = QDate(2025, 12, 1);
+    EXPECT_TRUE(rules->OpeningPeriodsOpen(p, false));
 }
