@@ -102,7 +102,6 @@ void TPorderForm::RefreshFieldState(const QString& fieldName)
     QWidget* closing = FieldEditor(QStringLiteral("closed"));
     const bool mayEdit = !TGoodsBillForm::IsReadOnlyBill();
     const bool mayClose = state.CloseEnabled && mayEdit;
-    LockFields(cdsMaster, {"closed"}, !mayClose);
     if (closing) {
         closing->setEnabled(mayClose);
         if (!ReadOnlyExempt.contains(closing))
@@ -120,7 +119,6 @@ void TPorderForm::RefreshFieldState(const QString& fieldName)
 
 void TPorderForm::InitNewMaster()
 {
-    LockFields(cdsMaster, {"closed"}, false);
     TGoodsBillForm::InitNewMaster();
 }
 
@@ -339,7 +337,6 @@ void TPurchaseAppForm::MasterAfterOpen(TClientDataSet* ds)
 
 void TPurchaseAppForm::InitNewMaster()
 {
-    LockFields(cdsMaster, {"paytypeid", "bankid"}, false);
     TGoodsBillForm::InitNewMaster();
     for (const char* f : {"paidamt", "taxamt", "appamt"})
         if (TField* field = cdsMaster->FindField(QString::fromLatin1(f)))
@@ -369,7 +366,6 @@ void TPurchaseAppForm::RefreshFieldState(const QString& fieldName)
         return;
     const bool editable = !ReadOnly();
     const bool paid = Rules().ExpensePaid();
-    LockFields(cdsMaster, {"paytypeid", "bankid"}, !(editable && paid));
     for (const char* f : {"paytypeid", "bankid"})
         if (QWidget* w = FieldEditor(QString::fromLatin1(f)))
             w->setEnabled(editable && paid);

@@ -150,7 +150,6 @@ TPReturnForm::TPReturnForm(QWidget* owner)
 
 void TPReturnForm::InitNewMaster()
 {
-    LockFields(cdsMaster, {"PAYTYPEID", "BANKID", "CHECKNO", "CLIENTID", "BACKMONEY"}, false);
     TGoodsBillForm::InitNewMaster();
     if (TField* back = cdsMaster->FindField(QStringLiteral("BackMoney")))
         back->SetValue(QStringLiteral("F"));
@@ -176,8 +175,6 @@ void TPReturnForm::RefreshFieldState(const QString& fieldName)
         return;
     const bool editable = !ReadOnly();
     const bool refund = MasterValue(QStringLiteral("backmoney")).toString() == QLatin1String("T");
-    LockFields(cdsMaster, {"PAYTYPEID", "BANKID", "CHECKNO"}, !(editable && refund));
-    LockFields(cdsMaster, {"CLIENTID", "BACKMONEY"}, !editable);
     for (const char* f : {"PAYTYPEID", "BANKID", "CHECKNO"})
         if (QWidget* w = FieldEditor(QString::fromLatin1(f)))
             w->setEnabled(editable && refund);
