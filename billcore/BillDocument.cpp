@@ -574,7 +574,7 @@ void TBillDocument::FollowLineEdit()
         if (units == FTrackedUnits)
             return;
         FLineUnits += units - FTrackedUnits;
-    } else if (FLineTotalValid && row >= 0) {
+    } else if (FLineTotalValid && row >= 0 && cdsDetail->UnseenChanges() == FUnseenCounted) {
         FLineUnits += units - MoneyUnits(cdsDetail->PostedValue(amount->Index()));
     } else {
         FLineUnits = 0;
@@ -582,6 +582,7 @@ void TBillDocument::FollowLineEdit()
         for (int i = 0, n = cdsDetail->RecordCount(); i < n; ++i)
             FLineUnits += MoneyUnits(cdsDetail->RowValue(i, column));
         FLineTotalValid = true;
+        FUnseenCounted = cdsDetail->UnseenChanges();
     }
     FTrackedLine = row;
     FTrackedUnits = units;

@@ -592,6 +592,7 @@ struct TClientDataSet::Impl {
     std::vector<TUndo> Undo;
     int DisableCount = 0;
     int SilenceCount = 0;
+    quint64 UnseenChanges = 0; // values changed while silenced
     std::unique_ptr<FNode> FilterExpr;
     const QVector<QVariant>* Override = nullptr; // row read by fields during calc/filter
     QVector<QVariant>* CalcTarget = nullptr;      // row written by calc fields during OnCalcFields
@@ -1051,6 +1052,7 @@ void TField::SetValue(const QVariant& v)
         }
     }
     if (!d->InNewRecord) d->BufModified = true;
+    if (!d->Events()) ++d->UnseenChanges;
     if (OnChange && d->Events()) OnChange(this);
     if (d->Editing()) d->CalcRow(d->Buffer);
     if (d->Signals() && d->Cur >= 0) emit FDataSet->rowChanged(d->Cur);
@@ -2736,3 +2738,4 @@ void TClientDataSet::WakeUp()
     if (d->SilenceCount > 0) --d->SilenceCount;
 }
 bool TClientDataSet::Silenced() const { return d->SilenceCount > 0; }
+quint64 TClientDataSet::UnseenChanges() const { return d->UnseenChanges; }

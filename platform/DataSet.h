@@ -194,6 +194,9 @@ public:
     void Silence();  // suspend every event handler below (nestable)
     void WakeUp();
     bool Silenced() const;
+    // How many values were changed while silenced, ever: who follows the values through
+    // their change events learns from it that it missed some.
+    quint64 UnseenChanges() const;
 
     std::function<void(TClientDataSet*)> AfterOpen, BeforeClose, AfterClose;
     std::function<void(TClientDataSet*)> BeforeInsert, AfterInsert, OnNewRecord;

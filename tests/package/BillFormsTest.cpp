@@ -135,7 +135,7 @@ protected:
         set("unitendqty", 10);
         for (const char* p : {"unitprice", "price", "aprice", "anprice", "sprice", "disprice"})
             set(p, 10);
-        for (const char* a : {"amount", "goodsamt", "deputesalemoney"})
+        for (const char* a : {"amount", "goodsamt", "deputesalemoney", "appamt"})
             set(a, 10);
         set("disc", 100);
         set("rate", 100);
