@@ -570,11 +570,13 @@ void TBillDocument::FollowLineEdit()
     // cancelled or read again make the total count them all again.
     const qint64 row = cdsDetail->IsEmpty() ? -1 : cdsDetail->GetBookmark();
     const qint64 units = row < 0 ? 0 : MoneyUnits(amount->Value());
-    if (FLineTotalValid && row == FTrackedLine) {
+    // values changed while the lines were silenced were not seen: they are counted again
+    const bool counted = FLineTotalValid && cdsDetail->UnseenChanges() == FUnseenCounted;
+    if (counted && row == FTrackedLine) {
         if (units == FTrackedUnits)
             return;
         FLineUnits += units - FTrackedUnits;
-    } else if (FLineTotalValid && row >= 0 && cdsDetail->UnseenChanges() == FUnseenCounted) {
+    } else if (counted && row >= 0) {
         FLineUnits += units - MoneyUnits(cdsDetail->PostedValue(amount->Index()));
     } else {
         FLineUnits = 0;
