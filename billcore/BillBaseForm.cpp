@@ -173,15 +173,9 @@ void TBillBaseForm::UseProfile()
 
 void TBillBaseForm::ResetPrivilege()
 {
-    FPrivilege = std::make_unique<TBootUnitImpl>(this, FormPrivilegeID, [this](TBootUnitImpl* p) {
-        if (IsFormActive()) {
-            for (const char* item : {"InsertLineItem", "DeleteLineItem", "EditItem", "DeleteItem"}) {
-                KQParams bag;
-                bag.AddValue(QStringLiteral("ENABLED"), !p->ReadOnly());
-                GlobalCall(QStringLiteral("SETCOMPONENTENABLED"), QString::fromLatin1(item), &bag);
-            }
-        }
+    FPrivilege = std::make_unique<TBootUnitImpl>(this, FormPrivilegeID, [this](TBootUnitImpl*) {
         PrivilegeCallback();
+        PublishEditMenu();
     });
     FPrivilege->SetReadOnly(ReadOnly());
 }
@@ -423,10 +417,20 @@ void TBillBaseForm::SetHostEditMenu(bool enabled)
     }
 }
 
+void TBillBaseForm::PublishEditMenu()
+{
+    const TBootUnitImpl* rights = Privilege();
+    if (!IsFormActive() || !rights)
+        return;
+    const bool hasLines = MasterDetailBill && cdsDetail->Active() && cdsDetail->RecordCount() > 0;
+    PublishLineMenuState(LineMenuState(ReadOnly(), hasLines, rights->Edit, rights->Delete, !IsNewBill));
+}
+
 void TBillBaseForm::FormActivate()
 {
     TBillRootForm::FormActivate();
     SetHostEditMenu(true);
+    PublishEditMenu();
 }
 
 void TBillBaseForm::FormDeactivate()
