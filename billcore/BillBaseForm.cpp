@@ -710,7 +710,7 @@ void TBillBaseForm::BuildMasterArea()
         FMasterLayout->addWidget(label, n / columns, (n % columns) * 2);
         FMasterLayout->addWidget(editor, n / columns, (n % columns) * 2 + 1);
         if (ReadOnly())
-            editor->setEnabled(false);
+            HoldDisabled(editor, QStringLiteral("readonly"), true);
         ++n;
     }
     InstallKeyPreview();

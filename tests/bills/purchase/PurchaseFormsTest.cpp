@@ -134,6 +134,12 @@ protected:
         FMessages->ClearRecords();
         EXPECT_GT(SaveNew(f, table, key), 0) << FMessages->Texts().join(u'|').toStdString();
     }
+    // With TB_SHOTS naming a folder, the window as it stands is kept there for a look.
+    static void Shot(QWidget* f, const QString& name)
+    {
+        if (!qEnvironmentVariableIsEmpty("TB_SHOTS"))
+            f->grab().save(qEnvironmentVariable("TB_SHOTS") + u'/' + name + QStringLiteral(".png"));
+    }
     // The master editors of the fields (those the window's template shows).
     static QList<QWidget*> Editors(TGoodsBillForm* f, std::initializer_list<const char*> fields)
     {
@@ -301,6 +307,7 @@ TEST_F(PurchaseForms, ReturnRefundFieldsFollowBackMoneyAndStaySo)
     Set(f, QStringLiteral("backmoney"), QStringLiteral("F"));
     Set(f, QStringLiteral("memo"), QStringLiteral("不退款"));
     EXPECT_EQ(Usable(refund), 0);
+    Shot(f, QStringLiteral("preturn_norefund"));
 }
 
 TEST_F(PurchaseForms, RedReceiptsKeepTheirNegativeQuantities)
@@ -370,6 +377,7 @@ TEST_F(PurchaseForms, ExpenseBillRecalculatesChecksAndApportions)
     f->NewBill();
     Set(f, QStringLiteral("clientid"), vendor);
     EXPECT_EQ(Usable(payment), 0);
+    Shot(f, QStringLiteral("purchaseapp_unpaid"));
 }
 
 // "选择单据" on an expense bill takes the chosen receipt lines once each, with the receipt's
@@ -564,6 +572,7 @@ TEST_F(PurchaseForms, OpeningEntriesKeepSupplierStoreAndEmployeeOfOneBranch)
     EXPECT_EQ(value("storeid"), store);
     EXPECT_FALSE(Shown(storeMessage));
 
+    Shot(f, QStringLiteral("valuedinit"));
     // The stores offered are the bill's branch's.
     Set(f, QStringLiteral("shopid"), home);
     auto* stores = qobject_cast<QComboBox*>(f->FieldEditor(QStringLiteral("storeid")));
@@ -659,8 +668,7 @@ TEST_F(PurchaseForms, ClosedAndFinishedOrdersInTheirWindow)
             EXPECT_FALSE(mark.intersects(onForm(w))) << w->objectName().toStdString();
         }
     EXPECT_GT(checked, 10);
-    if (!qEnvironmentVariableIsEmpty("TB_SHOTS"))
-        f->grab().save(qEnvironmentVariable("TB_SHOTS") + QStringLiteral("/porder_finished.png"));
+    Shot(f, QStringLiteral("porder_finished"));
 }
 
 // Every column of the exported order read back from the workbook's own XML: the supplier
