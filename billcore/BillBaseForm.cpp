@@ -1,4 +1,5 @@
 #include "billcore/BillBaseForm.h"
+#include "platform/ControlHold.h"
 
 #include "billcore/BillActions.h"
 #include "host/Host.h"
@@ -653,9 +654,13 @@ void TBillBaseForm::SetReadOnlyWalk(QWidget* parent, bool flag)
         const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
                              qobject_cast<QComboBox*>(w) || qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w) ||
                              qobject_cast<QAbstractItemView*>(w) || qobject_cast<QLabel*>(w);
-        if (control)
-            w->setEnabled(!flag);
-        else
+        // Held: data controls would enable themselves again from their fields on the next
+        // record shown, and a control the bill holds for its own reason stays disabled.
+        if (control) {
+            HoldDisabled(w, QStringLiteral("readonly"), flag);
+            if (!flag && !HeldDisabled(w))
+                w->setEnabled(true);
+        } else
             SetReadOnlyWalk(w, flag);
     }
 }
@@ -709,7 +714,7 @@ void TBillBaseForm::BuildMasterArea()
         FMasterLayout->addWidget(label, n / columns, (n % columns) * 2);
         FMasterLayout->addWidget(editor, n / columns, (n % columns) * 2 + 1);
         if (ReadOnly())
-            editor->setEnabled(false);
+            HoldDisabled(editor, QStringLiteral("readonly"), true);
         ++n;
     }
     InstallKeyPreview();
