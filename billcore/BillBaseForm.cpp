@@ -1,8 +1,8 @@
 #include "billcore/BillBaseForm.h"
-#include "platform/ControlHold.h"
 
 #include "billcore/BillActions.h"
 #include "host/Host.h"
+#include "platform/ControlHold.h"
 #include "platform/DBControls.h"
 #include "printing/PrintBill.h"
 #include "server/BillProfiles.h"
