@@ -5,6 +5,7 @@
 #include "platform/DataSet.h"
 
 #include <QFrame>
+#include <QGridLayout>
 #include <QLabel>
 
 TSalesBillForm::TSalesBillForm(QWidget* owner)
@@ -62,11 +63,14 @@ void TSalesBillForm::ShowDebtAsMoney(TClientDataSet* master)
 void TSalesBillForm::UseExecutionStates()
 {
     FReadOnlyWhenFinished = Lines()->Context().Session.OptionValue(QStringLiteral("ORDEREXECFINISHED")).trimmed() == QLatin1String("1");
-    Shape = new QFrame(MasterPanel);
+    // in the title rows, between the date and the number, where the reversal mark stands
+    Shape = new QFrame(HeadPanel ? HeadPanel : MasterPanel);
     Shape->setObjectName(QStringLiteral("Shape"));
     Shape->setFrameShape(QFrame::Box);
     Shape->setStyleSheet(QStringLiteral("QFrame#Shape { border: 2px solid red; border-radius: 18px; }"));
-    Shape->setGeometry(8, 4, 120, 36);
+    Shape->setFixedSize(120, 36);
+    if (auto* head = HeadPanel ? qobject_cast<QGridLayout*>(HeadPanel->layout()) : nullptr)
+        head->addWidget(Shape, 1, 2, Qt::AlignCenter);
     FinishedLabel = new QLabel(QStringLiteral("执行完毕"), Shape);
     FinishedLabel->setObjectName(QStringLiteral("FinishedLabel"));
     FinishedLabel->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));

@@ -12,6 +12,7 @@
 #include "server/Procedures.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 
@@ -284,6 +285,11 @@ TEST_F(DeliveryTest, FinishedRequestsAndDeliveriesShowTheirMarkAndClosedOnesTurn
         EXPECT_TRUE(f->Shape->isVisible());
         EXPECT_EQ(f->FinishedLabel->text(), QStringLiteral("执行完毕"));
         EXPECT_TRUE(f->ReadOnly()) << "ORDEREXECFINISHED is 1 in the demo account";
+        if (const QString dir = qEnvironmentVariable("TB_RENDER_DIR"); !dir.isEmpty()) {
+            QDir().mkpath(dir);
+            f->resize(1100, 640);
+            f->grab().save(dir + QLatin1Char('/') + QString::fromLatin1(b.Form) + QStringLiteral("-finished.png"));
+        }
         FCon->Execute(update, {{QStringLiteral("f"), QStringLiteral("F")}, {QStringLiteral("c"), QStringLiteral("F")}, {QStringLiteral("id"), id}});
         f->LoadBillByID(id);
         EXPECT_FALSE(f->Shape->isVisible());
