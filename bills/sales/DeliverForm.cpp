@@ -88,19 +88,6 @@ void TDeliverForm::InitNewMaster()
         out->SetValue(shop->Value());
 }
 
-void TDeliverForm::MasterAfterOpen(TClientDataSet* ds)
-{
-    TSalesBillForm::MasterAfterOpen(ds);
-    BranchLists();
-}
-
-void TDeliverForm::RefreshFieldState(const QString& fieldName)
-{
-    TSalesBillForm::RefreshFieldState(fieldName);
-    // the editors may be built after the bill was read
-    BranchLists();
-}
-
 void TDeliverForm::DetailAfterOpen(TClientDataSet* ds)
 {
     TSalesBillForm::DetailAfterOpen(ds);

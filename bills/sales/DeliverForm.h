@@ -22,9 +22,6 @@ public:
     explicit TDeliverForm(QWidget* owner = nullptr);
 
     void InitNewMaster() override;
-    // The delivering branch is the bill's own; the receiving one is any other.
-    void MasterAfterOpen(TClientDataSet* ds) override;
-    void RefreshFieldState(const QString& fieldName) override;
     // The transferred quantity and the request's number are shown, never typed.
     void DetailAfterOpen(TClientDataSet* ds) override;
     bool IsColumnReadOnly(const QString& fieldName) override;
@@ -39,8 +36,11 @@ public:
     int GetLastBillID() override;
     int GetNextBillID(const QString& code, const QVariant& billDate) override;
 
+protected:
+    // The delivering branch is the bill's own; the receiving one is any other.
+    void BranchLists() override;
+
 private:
-    void BranchLists();
     int Step(const QString& where, const QString& order, const QString& code, const QVariant& billDate);
     QSet<QString> FShownOnly;
 };

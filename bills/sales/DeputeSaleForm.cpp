@@ -233,19 +233,6 @@ void TDeputeSaleInitForm::InitNewMaster()
         date->SetValue(QDateTime(start.addDays(-1), date->IsNull() ? QTime(8, 0) : date->AsDateTime().time()));
 }
 
-void TDeputeSaleInitForm::MasterAfterOpen(TClientDataSet* ds)
-{
-    TSalesBillForm::MasterAfterOpen(ds);
-    BranchLists();
-}
-
-void TDeputeSaleInitForm::RefreshFieldState(const QString& fieldName)
-{
-    TSalesBillForm::RefreshFieldState(fieldName);
-    // the editors may be built after the bill was read
-    BranchLists();
-}
-
 void TDeputeSaleInitForm::BranchLists()
 {
     const int branch = BillBranch();

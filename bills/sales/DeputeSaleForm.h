@@ -48,10 +48,7 @@ public:
 
     // An opening entry is dated the day before the account start.
     void InitNewMaster() override;
-    // Stores and employees are offered from the bill's branch only, and client, store and
-    // employee kept in one branch.
-    void MasterAfterOpen(TClientDataSet* ds) override;
-    void RefreshFieldState(const QString& fieldName) override;
+    // Client, store and employee kept in one branch.
     void OnMasterFieldChanged(TField* field) override;
     void DetailNewRecord(TClientDataSet* ds) override;
     bool ValidateMaster() override;
@@ -59,8 +56,11 @@ public:
     bool ValidateDetail() override;
     bool CanDeleteBill() override;
 
+protected:
+    // Stores and employees are offered from the bill's branch only.
+    void BranchLists() override;
+
 private:
     bool PeriodsOpen();
-    void BranchLists();
     bool FKeeping = false;
 };

@@ -93,9 +93,16 @@ bool TSalesBillForm::IsReadOnlyBill()
     return TGoodsBillForm::IsReadOnlyBill();
 }
 
+void TSalesBillForm::MasterAfterOpen(TClientDataSet* ds)
+{
+    TGoodsBillForm::MasterAfterOpen(ds);
+    BranchLists();
+}
+
 void TSalesBillForm::RefreshFieldState(const QString& fieldName)
 {
     TGoodsBillForm::RefreshFieldState(fieldName);
+    BranchLists();
     if (!Shape)
         return;
     const bool finished = Flag("finished");

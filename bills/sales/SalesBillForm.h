@@ -23,6 +23,7 @@ public:
     // account's ORDEREXECFINISHED is "1".
     bool IsReadOnlyBill() override;
     void RefreshFieldState(const QString& fieldName) override;
+    void MasterAfterOpen(TClientDataSet* ds) override;
 
     TSalesRules& Rules();
 
@@ -48,6 +49,9 @@ protected:
     void FilterList(const QString& field, const QString& filter);
     // The branch the bill is written in: its shopid, else the session's.
     int BillBranch() const;
+    // Limits the master lists to what the bill's branch offers; run after the bill is read
+    // and whenever its fields are refreshed (the editors may be built after the bill was read).
+    virtual void BranchLists() {}
 
 private:
     bool Flag(const char* name) const;
