@@ -177,6 +177,8 @@ QString GoodsListFilter(int billType, int tradeSide)
     case 22:
     case 40:
     case 44: return QStringLiteral(" closed='F' and  kind <= 3 ");
+    // a discount is no goods a consignee can hold
+    case kConsignmentSaleBill: return QStringLiteral(" closed='F' and kind <> 7");
     default: break;
     }
     return tradeSide == tsStock ? QStringLiteral(" closed='F' and  kind <= 3 ") : QStringLiteral(" closed='F' ");

@@ -11,6 +11,7 @@
 #include "platform/Exceptions.h"
 #include "webrpc/Connection.h"
 
+#include <QApplication>
 #include <QHash>
 #include <QMdiSubWindow>
 
@@ -341,7 +342,29 @@ int NotInstalledFunction(const QString& name, const QString&, KQParams* params)
     ShowInformation(QStringLiteral("该功能模块没有安装：%1").arg(name));
     return 0;
 }
+
+std::function<void(QWidget*)>& ExcelGuide()
+{
+    static std::function<void(QWidget*)> guide;
+    return guide;
+}
+
+int FormShowModalFunction(const QString& name, const QString& subject, KQParams* params)
+{
+    if (subject.compare(QLatin1String("ExcelGuide_Frm"), Qt::CaseInsensitive) != 0 || !ExcelGuide())
+        return NotInstalledFunction(name, subject, params);
+    // the guide fills the bill the user works in: the main window's active child, else the
+    // active top-level window (a bill opened on its own)
+    TMainWindow* w = MainWindow();
+    QWidget* target = w ? w->ActiveMdiChild() : nullptr;
+    if (!target)
+        target = QApplication::activeWindow();
+    ExcelGuide()(target);
+    return 0;
+}
 } // namespace
+
+void SetExcelGuide(std::function<void(QWidget* form)> guide) { ExcelGuide() = std::move(guide); }
 
 void RegisterHostFunctions()
 {
@@ -356,9 +379,10 @@ void RegisterHostFunctions()
     RegistFunction(QStringLiteral("GETASSUBID"), SubjectIdFunction);
     RegistFunction(QStringLiteral("SendKQEmail"), NoMailFunction);
     RegistFunction(QStringLiteral("SENDKQMESSAGE"), NoMailFunction);
-    for (const char* n : {"GOTOSPECIALCRED", "SHOWMODEDESIGNFORM", "SHOWREPORTFORM", "FormShowModal", "REFERARCHIVES",
+    for (const char* n : {"GOTOSPECIALCRED", "SHOWMODEDESIGNFORM", "SHOWREPORTFORM", "REFERARCHIVES",
                           "CREATEARCHIVES", "BillOaForm", "OPENCHATFORM"})
         RegistFunction(QString::fromLatin1(n), NotInstalledFunction);
+    RegistFunction(QStringLiteral("FormShowModal"), FormShowModalFunction);
     RegisterMasterDataFunctions();
     RegisterNewCompanyFunction();
 }

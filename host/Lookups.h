@@ -12,6 +12,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QWidget;
+
 class TClientDataSet;
 class TClientQuery;
 
@@ -58,6 +62,8 @@ TClientQuery* GetFindDataSet(const QString& name);
 //        accounting package, which is not part of this host.
 //  "SendKQEmail" / "SENDKQMESSAGE"            no mail or message account is configured:
 //        "Result" = false and the user is told so.
+//  "FormShowModal" with "ExcelGuide_Frm"      the spreadsheet import guide on the active bill
+//        window (ExcelGuide below); any other form, or no guide installed: as the next group.
 //  "GOTOSPECIALCRED", "SHOWMODEDESIGNFORM", "SHOWREPORTFORM", "FormShowModal",
 //  "REFERARCHIVES", "CREATEARCHIVES", "BillOaForm", "OPENCHATFORM"
 //        belong to packages not installed in this host: the user is told the function is
@@ -67,3 +73,6 @@ TClientQuery* GetFindDataSet(const QString& name);
 // Each registration replaces an earlier one, so a package that implements one of these
 // names registers it after this call.
 void RegisterHostFunctions();
+// The spreadsheet import guide the host runs for "ExcelGuide_Frm" on the window it is given
+// (the active bill window); installed by the package that imports lines, empty without it.
+void SetExcelGuide(std::function<void(QWidget* form)> guide);

@@ -1,6 +1,7 @@
 #include "pickers/SelectBillSeams.h"
 
 #include "goodsbill/GoodsBillForm.h"
+#include "host/Lookups.h"
 #include "package/PackageSeams.h"
 #include "pickers/CheckDialogs.h"
 #include "pickers/ImportWizardLines.h"
@@ -57,6 +58,11 @@ void InstallSelectionDialogs()
     TPackageSeams::SelectSourceLines = [](TGoodsBillForm* form, int kind) { return TakeSourceLines(SetupOf(form), kind); };
     TPackageSeams::ShowSourceActions = [](TGoodsBillForm* form) { ShowSourceActions(form); };
     TPackageSeams::ImportDetailLines = [](TGoodsBillForm* form) { ImportLinesInto(SetupOf(form)); };
+    // the host's spreadsheet guide is this import on the bill window it names
+    SetExcelGuide([](QWidget* w) {
+        if (auto* form = qobject_cast<TGoodsBillForm*>(TBillBaseForm::AsBillForm(w)))
+            ImportLinesInto(SetupOf(form));
+    });
     TPackageSeams::SetLinePrice = &SetLinePrice;
     InstallCheckDialogs();
 }
@@ -66,6 +72,7 @@ void UninstallSelectionDialogs()
     TPackageSeams::SelectSourceLines = nullptr;
     TPackageSeams::ShowSourceActions = nullptr;
     TPackageSeams::ImportDetailLines = nullptr;
+    SetExcelGuide(nullptr);
     TPackageSeams::SetLinePrice = nullptr;
     UninstallCheckDialogs();
 }

@@ -17,6 +17,7 @@ TAskDelieverForm::TAskDelieverForm(QWidget* owner)
     CopyExcludedDetailFields = QStringLiteral("askid,itemno,refercount,deliqty,closed");
     RequiredDetailFields = QStringLiteral("goodsid,unitqty,deliqty");
     InitBillForm();
+    UseExecutionStates();
 }
 
 TDeliverForm::TDeliverForm(QWidget* owner)
@@ -38,12 +39,31 @@ TDeliverForm::TDeliverForm(QWidget* owner)
         "deliverid,itemno,refercount,refertype,referbillid,referitemno,referbillcode,allotqty,closed");
     RequiredDetailFields = QStringLiteral("goodsid,UNITQTY,UNITID,ALLOTQTY");
     InitBillForm();
+    UseExecutionStates();
     ShowActions({ASelAskDeliver, AAllotProcess});
     ASelAskDeliver->setText(QStringLiteral("选择请配单"));
     AAllotProcess->setText(QStringLiteral("调拨过程"));
 }
 
 // ---------------------------------------------------------------------- request
+
+void TAskDelieverForm::DetailNewRecord(TClientDataSet* ds)
+{
+    TSalesBillForm::DetailNewRecord(ds);
+    Rules().OpenLine(QStringLiteral("deliqty"));
+}
+
+void TAskDelieverForm::DetailFieldChanged(TField* field)
+{
+    TSalesBillForm::DetailFieldChanged(field);
+    if (!field || Lines()->Context().WriteDepth > 0)
+        return;
+    const QString name = field->FieldName().toLower();
+    if (name == QLatin1String("unitid"))
+        Rules().RequestUnitChanged();
+    else if (name == QLatin1String("unitqty"))
+        Rules().RequestQuantityChanged();
+}
 
 bool TAskDelieverForm::ValidateMaster()
 {
@@ -68,29 +88,28 @@ void TDeliverForm::InitNewMaster()
         out->SetValue(shop->Value());
 }
 
-void TDeliverForm::FilterList(const QString& field, const QString& filter)
+void TDeliverForm::DetailAfterOpen(TClientDataSet* ds)
 {
-    if (auto* combo = qobject_cast<TDBLookupCombo*>(FieldEditor(field)))
-        combo->SetListFilter(filter);
+    TSalesBillForm::DetailAfterOpen(ds);
+    for (const char* name : {"allotqty", "referbillcode"})
+        if (TField* f = ds->FindField(QString::fromLatin1(name)))
+            FShownOnly.insert(f->FieldName().toLower());
 }
 
-void TDeliverForm::MasterAfterOpen(TClientDataSet* ds)
+bool TDeliverForm::IsColumnReadOnly(const QString& fieldName)
 {
-    TSalesBillForm::MasterAfterOpen(ds);
-    BranchLists();
+    return FShownOnly.contains(fieldName.toLower()) || TSalesBillForm::IsColumnReadOnly(fieldName);
 }
 
-void TDeliverForm::RefreshFieldState(const QString& fieldName)
+void TDeliverForm::DetailNewRecord(TClientDataSet* ds)
 {
-    TSalesBillForm::RefreshFieldState(fieldName);
-    // the editors may be built after the bill was read
-    BranchLists();
+    TSalesBillForm::DetailNewRecord(ds);
+    Rules().OpenLine(QStringLiteral("allotqty"));
 }
 
 void TDeliverForm::BranchLists()
 {
-    const TField* shop = cdsMaster->Active() ? cdsMaster->FindField(QStringLiteral("shopid")) : nullptr;
-    const int own = shop && !shop->IsNull() ? shop->AsInteger() : Lines()->Context().Session.ShopID;
+    const int own = BillBranch();
     FilterList(QStringLiteral("inshopid"), QStringLiteral("shopid <> ") + QString::number(own));
     FilterList(QStringLiteral("outshopid"), QStringLiteral("shopid = ") + QString::number(own));
 }

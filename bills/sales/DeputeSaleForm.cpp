@@ -1,10 +1,12 @@
 #include "bills/sales/DeputeSaleForm.h"
 
+#include "billcore/BillDocument.h"
 #include "bills/common/BillStatements.h"
 #include "goodsbill/BillChecks.h"
 #include "goodsbill/MasterServices.h"
 #include "platform/DataSet.h"
 
+#include <QAction>
 #include <QScopedValueRollback>
 
 TDeputeSaleForm::TDeputeSaleForm(QWidget* owner)
@@ -100,6 +102,18 @@ void TDeputeSaleForm::OnMasterFieldChanged(TField* field)
         RefreshFieldState(QStringLiteral("billtype"));
 }
 
+void TDeputeSaleForm::RefreshFieldState(const QString& fieldName)
+{
+    TSalesBillForm::RefreshFieldState(fieldName);
+    const bool takeBack = DeliveryKind() == 2;
+    const bool editable = !ReadOnly();
+    for (QAction* a : {ASelChance, ASelOrder, ASelQuotation})
+        if (a)
+            a->setEnabled(editable && !takeBack);
+    if (ASelDeputeSale)
+        ASelDeputeSale->setEnabled(editable && takeBack);
+}
+
 void TDeputeSaleForm::DetailNewRecord(TClientDataSet* ds)
 {
     TSalesBillForm::DetailNewRecord(ds);
@@ -131,6 +145,12 @@ bool TDeputeSettlementForm::OnCredit() const
 {
     const TField* f = cdsMaster->Active() ? cdsMaster->FindField(QStringLiteral("settlementtype")) : nullptr;
     return !f || f->IsNull() || f->AsInteger() == 0;
+}
+
+void TDeputeSettlementForm::MasterAfterOpen(TClientDataSet* ds)
+{
+    TSalesBillForm::MasterAfterOpen(ds);
+    ShowDebtAsMoney(ds);
 }
 
 void TDeputeSettlementForm::InitNewMaster()
@@ -213,16 +233,45 @@ void TDeputeSaleInitForm::InitNewMaster()
         date->SetValue(QDateTime(start.addDays(-1), date->IsNull() ? QTime(8, 0) : date->AsDateTime().time()));
 }
 
+void TDeputeSaleInitForm::BranchLists()
+{
+    const int branch = BillBranch();
+    FilterList(QStringLiteral("storeid"), TSalesRules::BranchStoreFilter(branch));
+    FilterList(QStringLiteral("empid"), TSalesRules::BranchEmployeeFilter(branch));
+}
+
+void TDeputeSaleInitForm::OnMasterFieldChanged(TField* field)
+{
+    TSalesBillForm::OnMasterFieldChanged(field);
+    if (!field || FKeeping)
+        return;
+    const QString name = field->FieldName().toLower();
+    if (name == QLatin1String("shopid"))
+        BranchLists();
+    else if (name == QLatin1String("clientid") || name == QLatin1String("storeid") || name == QLatin1String("empid")) {
+        // clearing a field comes back through this hook
+        const QScopedValueRollback keeping(FKeeping, true);
+        Rules().KeepOpeningBranch();
+    }
+}
+
 void TDeputeSaleInitForm::DetailNewRecord(TClientDataSet* ds)
 {
     TSalesBillForm::DetailNewRecord(ds);
     ZeroLineFields(ds, {"settledqty", "returnqty"});
 }
 
+bool TDeputeSaleInitForm::PeriodsOpen()
+{
+    return Rules().OpeningPeriodsOpen(TBillPeriodDates::Read(Document()->Connection(), Document()->Session()));
+}
+
 bool TDeputeSaleInitForm::ValidateMaster()
 {
-    return TSalesBillForm::ValidateMaster() && Rules().CheckOpeningMaster(Checks() ? Checks()->Periods.OpeningDate : QDate());
+    return TSalesBillForm::ValidateMaster() && Rules().CheckOpeningMaster(Checks() ? Checks()->Periods.OpeningDate : QDate()) && PeriodsOpen();
 }
+
+bool TDeputeSaleInitForm::CanDeleteBill() { return TSalesBillForm::CanDeleteBill() && PeriodsOpen(); }
 
 bool TDeputeSaleInitForm::ValidateSourceLines() { return TSalesBillForm::ValidateSourceLines() && Rules().RefuseDiscountOnly(); }
 

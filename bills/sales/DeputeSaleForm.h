@@ -11,6 +11,9 @@ public:
     int DeliveryKind() const;
     void InitNewMaster() override;
     void OnMasterFieldChanged(TField* field) override;
+    // A delivery takes lines from orders, quotations and chances; a take-back from the
+    // consignee's deliveries.
+    void RefreshFieldState(const QString& fieldName) override;
     void DetailNewRecord(TClientDataSet* ds) override;
     bool ValidateMaster() override;
     bool ValidateDetail() override;
@@ -23,6 +26,7 @@ class TDeputeSettlementForm : public TSalesBillForm {
 public:
     explicit TDeputeSettlementForm(QWidget* owner = nullptr);
 
+    void MasterAfterOpen(TClientDataSet* ds) override;
     void InitNewMaster() override;
     void OnMasterFieldChanged(TField* field) override;
     void RefreshFieldState(const QString& fieldName) override;
@@ -44,8 +48,19 @@ public:
 
     // An opening entry is dated the day before the account start.
     void InitNewMaster() override;
+    // Client, store and employee kept in one branch.
+    void OnMasterFieldChanged(TField* field) override;
     void DetailNewRecord(TClientDataSet* ds) override;
     bool ValidateMaster() override;
     bool ValidateSourceLines() override;
     bool ValidateDetail() override;
+    bool CanDeleteBill() override;
+
+protected:
+    // Stores and employees are offered from the bill's branch only.
+    void BranchLists() override;
+
+private:
+    bool PeriodsOpen();
+    bool FKeeping = false;
 };

@@ -70,8 +70,7 @@ TSReturnForm::TSReturnForm(QWidget* owner)
 void TInvoiceForm::MasterAfterOpen(TClientDataSet* ds)
 {
     TSalesBillForm::MasterAfterOpen(ds);
-    if (TField* f = ds->FindField(QStringLiteral("debtamt")))
-        f->DisplayFormat = QStringLiteral("#,##0.00");
+    ShowDebtAsMoney(ds);
 }
 
 bool TInvoiceForm::IsColumnReadOnly(const QString& fieldName)

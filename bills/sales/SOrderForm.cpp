@@ -3,11 +3,14 @@
 #include "bills/common/BillStatements.h"
 #include "host/Registry.h"
 #include "host/Rounding.h"
+#include "platform/DBControls.h"
 #include "platform/DataSet.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QMetaObject>
 
 TSOrderForm::TSOrderForm(QWidget* owner)
@@ -29,19 +32,12 @@ TSOrderForm::TSOrderForm(QWidget* owner)
         AMakeRedBill->setVisible(false);
         AMakeRedBill->setEnabled(false);
     }
-    FReadOnlyWhenFinished = Lines()->Context().Session.OptionValue(QStringLiteral("ORDEREXECFINISHED")).trimmed() == QLatin1String("1");
-    Shape = new QFrame(MasterPanel);
-    Shape->setObjectName(QStringLiteral("Shape"));
-    Shape->setFrameShape(QFrame::Box);
-    Shape->setStyleSheet(QStringLiteral("QFrame#Shape { border: 2px solid red; border-radius: 18px; }"));
-    Shape->setGeometry(8, 4, 120, 36);
-    FinishedLabel = new QLabel(QStringLiteral("执行完毕"), Shape);
-    FinishedLabel->setObjectName(QStringLiteral("FinishedLabel"));
-    FinishedLabel->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
-    FinishedLabel->setAlignment(Qt::AlignCenter);
-    FinishedLabel->setGeometry(0, 0, 120, 36);
-    Shape->hide();
-    ReadOnlyExempt << Shape << FinishedLabel;
+    UseExecutionStates();
+    Execl1 = new QAction(QStringLiteral("导入Excel"), this);
+    Execl1->setObjectName(QStringLiteral("Execl1"));
+    connect(Execl1, &QAction::triggered, this, &TSOrderForm::BalItemFormExecl1Click);
+    if (auto* lineMenu = ItemDBGrid->findChild<QMenu*>(QStringLiteral("GridPopupMenu")))
+        lineMenu->addAction(Execl1);
 }
 
 TQuotationForm::TQuotationForm(QWidget* owner)
@@ -60,45 +56,14 @@ TQuotationForm::TQuotationForm(QWidget* owner)
 
 // ---------------------------------------------------------------------- sales order
 
-namespace {
-bool Flag(TClientDataSet* ds, const char* name)
-{
-    const TField* f = ds->Active() && !ds->IsEmpty() ? ds->FindField(QString::fromLatin1(name)) : nullptr;
-    return f && f->AsString().trimmed() == QLatin1String("T");
-}
-} // namespace
-
-bool TSOrderForm::IsReadOnlyBill()
-{
-    if (Flag(cdsMaster, "closed") || (FReadOnlyWhenFinished && Flag(cdsMaster, "finished")))
-        return true;
-    return TSalesBillForm::IsReadOnlyBill();
-}
-
 void TSOrderForm::RefreshFieldState(const QString& fieldName)
 {
     TSalesBillForm::RefreshFieldState(fieldName);
-    const bool finished = Flag(cdsMaster, "finished");
-    if (Shape)
-        Shape->setVisible(finished);
-    if (QWidget* closing = FieldEditor(QStringLiteral("closed"))) {
-        closing->setEnabled(!finished && !IsNewBill);
-        if (!ReadOnlyExempt.contains(closing))
-            ReadOnlyExempt << closing;
-    }
     const bool mustRefer = Lines()->Context().Session.OptionValue(QStringLiteral("MUSTREFERSORDER")).trimmed() == QLatin1String("1");
     if (ACopyBill)
         ACopyBill->setEnabled(!mustRefer && ACopyBill->isEnabled());
     if (ACopyLine)
         ACopyLine->setEnabled(!mustRefer && ACopyLine->isEnabled());
-}
-
-void TSOrderForm::OnMasterFieldChanged(TField* field)
-{
-    TSalesBillForm::OnMasterFieldChanged(field);
-    // closing the order makes it read-only at once
-    if (field && field->FieldName().compare(QLatin1String("closed"), Qt::CaseInsensitive) == 0 && Flag(cdsMaster, "closed"))
-        SetReadOnly(true);
 }
 
 bool TSOrderForm::ValidateMaster()
@@ -130,6 +95,14 @@ void TSOrderForm::MakePOrderFromSOrder()
     order->FromSourceOrder = true;
     // the purchase order takes the lines once its window has settled
     QMetaObject::invokeMethod(order, "TakeSourceOrderLines", Qt::QueuedConnection);
+}
+
+void TSOrderForm::BalItemFormExecl1Click()
+{
+    // a closed or finished order takes no more lines
+    if (ReadOnly())
+        return;
+    GlobalCall(QStringLiteral("FormShowModal"), QStringLiteral("ExcelGuide_Frm"));
 }
 
 // ---------------------------------------------------------------------- quotation

@@ -1,6 +1,7 @@
 #include "bills/sales/SalesRules.h"
 
 #include "billcore/BillDocument.h"
+#include "goodsbill/BillChecks.h"
 #include "host/Messages.h"
 #include "host/Rounding.h"
 #include "host/Session.h"
@@ -385,6 +386,109 @@ bool TSalesRules::CheckOpeningLineCost()
         return false;
     }
     return true;
+}
+
+bool TSalesRules::OpeningPeriodsOpen(const TBillPeriodDates& periods)
+{
+    const QDate start = periods.OpeningDate;
+    if (!start.isValid())
+        return true;
+    const bool firstClosed = Context().Con->ExecuteScalar(QStringLiteral("select closed from accperiod where date(startdate) <= :d and date(enddate) >= :d"),
+                                                          {{QStringLiteral("d"), start.toString(Qt::ISODate)}})
+                                 .toString() == QLatin1String("T");
+    if (firstClosed)
+        return RefuseAtMaster(QStringLiteral("本单日期在当前进销存期间之前，不能保存或删除数据。"), QStringLiteral("billdate"));
+    if (periods.CheckAccountingPeriod && periods.AccountingPeriodStart.isValid() && periods.AccountingPeriodStart > start)
+        return RefuseAtMaster(QStringLiteral("本单日期在当前会计期间之前，不能保存或删除数据。"), QStringLiteral("billdate"));
+    return true;
+}
+
+bool TSalesRules::KeepOpeningBranch()
+{
+    const int client = MasterInt(QStringLiteral("clientid"));
+    if (client == 0)
+        return true;
+    const struct {
+        const char* Field;
+        const char* Sql;
+        const char* Text;
+    } sides[] = {
+        {"storeid",
+         "select C.shopid CShopID, S.shopid SShopID from client C left join Store S on c.shopid = s.shopid and S.storeid = :id"
+         " where C.clientid = :c",
+         "所选仓库不属于该客户的分支机构，请重新选择！"},
+        {"empid",
+         "select C.shopid CShopID, E.shopid EShopID from client C left join employ E on c.shopid = E.shopid and IsOperate = 'T'"
+         " and E.empid = :id where C.clientid = :c",
+         "所选经办人不属于该客户的分支机构，请重新选择！"},
+    };
+    bool kept = true;
+    for (const auto& side : sides) {
+        const QString field = QString::fromLatin1(side.Field);
+        const int id = MasterInt(field);
+        if (id == 0)
+            continue;
+        TClientDataSet row;
+        Context().Con->OpenDataSet(QString::fromLatin1(side.Sql), &row, {{QStringLiteral("id"), id}, {QStringLiteral("c"), client}});
+        if (row.IsEmpty() || row.Fields(0)->IsNull() || row.Fields(0)->AsInteger() == 0 || !row.Fields(1)->IsNull())
+            continue;
+        {
+            TWriting writing(Context());
+            PutMaster(field, QVariant());
+        }
+        kept = RefuseAtMaster(QString::fromUtf8(side.Text), field) && kept;
+    }
+    return kept;
+}
+
+QString TSalesRules::BranchStoreFilter(int branch) { return QStringLiteral("shopid = ") + QString::number(branch); }
+
+QString TSalesRules::BranchEmployeeFilter(int branch)
+{
+    return QStringLiteral("IsOperate = 'T' and Sign='T' AND shopid = ") + QString::number(branch);
+}
+
+// ====================================================================== branch requests
+
+void TSalesRules::RequestUnitChanged()
+{
+    if (!HasCurrentLine() || LineInt(QStringLiteral("goodsid")) == 0)
+        return;
+    const TGoodsFieldNames& n = Context().Names;
+    TClientDataSet unit;
+    Context().Con->OpenDataSet(QStringLiteral("select * from goodsunit where unitid = :u"), &unit,
+                               {{QStringLiteral("u"), LineInt(n.UnitID)}});
+    if (unit.IsEmpty() || Int(unit.FindField(QStringLiteral("goodsid"))) != LineInt(QStringLiteral("goodsid"))) {
+        // no unit of these goods: back to their base unit
+        Context().Con->OpenDataSet(QStringLiteral("select * from goodsunit where goodsid = :g and unittype = 0"), &unit,
+                                   {{QStringLiteral("g"), LineInt(QStringLiteral("goodsid"))}});
+        if (unit.IsEmpty())
+            return;
+    }
+    TWriting writing(Context());
+    const double rate = Num(unit.FindField(QStringLiteral("rate"))) != 0 ? Num(unit.FindField(QStringLiteral("rate"))) : 1.0;
+    PutLine(n.UnitID, Int(unit.FindField(QStringLiteral("unitid"))));
+    PutLine(n.Unit, Text(unit.FindField(QStringLiteral("unitname"))));
+    PutLine(n.UnitRate, rate);
+    PutLine(n.Quantity, Round(rate * LineNum(n.UnitQty), 6));
+}
+
+void TSalesRules::RequestQuantityChanged()
+{
+    if (!HasCurrentLine())
+        return;
+    const TGoodsFieldNames& n = Context().Names;
+    const double rate = LineNum(n.UnitRate) != 0 ? LineNum(n.UnitRate) : 1.0;
+    TWriting writing(Context());
+    PutLine(n.Quantity, Round(rate * LineNum(n.UnitQty), 6));
+}
+
+void TSalesRules::OpenLine(const QString& executedField)
+{
+    TWriting writing(Context());
+    PutLine(executedField, 0);
+    PutLine(QStringLiteral("refercount"), 0);
+    PutLine(QStringLiteral("closed"), QStringLiteral("F"));
 }
 
 // ====================================================================== damaged goods

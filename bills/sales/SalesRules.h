@@ -19,6 +19,11 @@
 //   transaction of the generation. Its subject is the account's subject with special code
 //   191001 where the account keeps one, else empty.
 // - When the account keeps no bill numbers the server's own numbering names the bill.
+// - A consignment opening entry keeps client, store and handling employee in one branch by
+//   clearing the store or employee that left it (with a word to the clerk), not by refusing
+//   the save: the limited lists then offer the right ones. A client of no branch (0) goes
+//   with any store and employee.
+// - A request line given a unit of other goods falls back to its goods' base unit.
 #include "goodsbill/GoodsLines.h"
 
 #include <QDate>
@@ -27,6 +32,7 @@
 #include <functional>
 
 class TMasterServices;
+struct TBillPeriodDates;
 class TReturnValue;
 
 class TSalesRules : public TGoodsEngine {
@@ -79,6 +85,16 @@ public:
     // Quotation ranges in the entered unit.
     bool LineQuantityBand();
 
+    // ------------------------------------------------------------ branch requests
+    // A request line's unit, read from its goodsunit row: the unit's name and rate, and the
+    // base quantity of the entered quantity. A unit that is not one of the line's goods is
+    // taken back to the goods' base unit.
+    void RequestUnitChanged();
+    // The base quantity of a request line follows its entered quantity.
+    void RequestQuantityChanged();
+    // What a new request or delivery line starts with: nothing executed, open.
+    void OpenLine(const QString& executedField);
+
     // ------------------------------------------------------------ consignment
     // The batch picker in mode 3 (what the consignee holds of the line's goods): the chosen
     // delivery line's batch, cost and quantity (and, on settlements, its prices) into the line,
@@ -94,6 +110,16 @@ public:
     // The opening entry's master: store of this branch, dated before the account start.
     bool CheckOpeningMaster(const QDate& accountStart);
     bool CheckOpeningLineCost();
+    // Opening entries are saved and deleted only while the account set's first inventory
+    // period is open and the accounting period has not moved past the start.
+    bool OpeningPeriodsOpen(const TBillPeriodDates& periods);
+    // An opening entry's client, store and handling employee belong to one branch: after any of
+    // the three changed, a store or employee outside the client's branch is cleared and the
+    // clerk told so (a client of no branch goes with any). False when something was cleared.
+    bool KeepOpeningBranch();
+    // The store and employee lists of an opening entry: those of the branch.
+    static QString BranchStoreFilter(int branch);
+    static QString BranchEmployeeFilter(int branch);
 
     // ------------------------------------------------------------ damaged goods
     // Item numbers of the lines marked damaged and not yet written off.

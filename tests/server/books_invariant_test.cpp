@@ -13,7 +13,9 @@
 //   - a refused operation changed nothing at all.
 //
 // The run is seeded and reproducible: a failure prints the seed and the step. The default is
-// 2,000 operations; more with --books-ops=N (or TB_BOOKS_OPS=N), another seed with
+// 500 operations, enough for every kind of bill and operation: until each kind of bill has been
+// saved once, new bills take the kinds still missing in turn (each a few tries), then kinds are
+// drawn by weight. A long run: --books-ops=N (or TB_BOOKS_OPS=N, e.g. 5000); another seed with
 // --books-seed=S (or TB_BOOKS_SEED=S).
 #include "server/ServerSql.h"
 #include "server/StoredValues.h"
@@ -580,6 +582,8 @@ protected:
     void Forge(TBooks& run, QString* what, bool* refused);
 
     QMap<QString, int> Tally;
+    // new bills tried and saved per bill type
+    QMap<int, int> Tried, Saved;
     std::unique_ptr<TStatement> FMoves, FFlowValues, FStock, FPartnerMoney, FBankMoney, FPartners, FBanks;
     std::vector<std::pair<std::string, std::unique_ptr<TStatement>>> FWrongCounts;
 };
@@ -697,18 +701,28 @@ void BooksInvariant::CheckBooks(TBooks& run)
 
 void BooksInvariant::NewBill(TBooks& run, QString* what, bool* refused)
 {
-    int total = 0;
+    // a short run still saves every kind: the kinds not saved yet come first, a few tries each
+    const TKindGenerator* kind = nullptr;
     for (const TKindGenerator& k : kKinds)
-        total += k.Weight;
-    int roll = run.Pick(total);
-    const TKindGenerator* kind = &kKinds[0];
-    for (const TKindGenerator& k : kKinds) {
-        if (roll < k.Weight) {
+        if (Saved.value(k.BillType) == 0 && Tried.value(k.BillType) < 4) {
             kind = &k;
             break;
         }
-        roll -= k.Weight;
+    if (!kind) {
+        int total = 0;
+        for (const TKindGenerator& k : kKinds)
+            total += k.Weight;
+        int roll = run.Pick(total);
+        kind = &kKinds[0];
+        for (const TKindGenerator& k : kKinds) {
+            if (roll < k.Weight) {
+                kind = &k;
+                break;
+            }
+            roll -= k.Weight;
+        }
     }
+    ++Tried[kind->BillType];
     TBillClient b(con, kind->BillType);
     b.RequestId = QStringLiteral("books-%1").arg(run.Rng());
     b.NewBill();
@@ -727,6 +741,7 @@ void BooksInvariant::NewBill(TBooks& run, QString* what, bool* refused)
     run.SavedPackets.append(b.SavePacket());
     run.SavedPackets.last().Set("RelevantBillType", kind->BillType);
     ++Tally[QStringLiteral("new")];
+    ++Saved[kind->BillType];
 }
 
 void BooksInvariant::EditBill(TBooks& run, QString* what, bool* refused)
@@ -937,7 +952,7 @@ void BooksInvariant::Forge(TBooks& run, QString* what, bool* refused)
 TEST_F(BooksInvariant, RandomOperationsKeepTheBooksBalanced)
 {
     const quint64 seed = quint64(Setting("books-seed", "TB_BOOKS_SEED", 20240611));
-    const int ops = int(Setting("books-ops", "TB_BOOKS_OPS", 2000));
+    const int ops = int(Setting("books-ops", "TB_BOOKS_OPS", 500));
     SCOPED_TRACE(QStringLiteral("seed %1 (run again with --books-seed=%1 or TB_BOOKS_SEED=%1)").arg(seed).toStdString());
     TBooks run(con, seed);
     {
@@ -1004,13 +1019,17 @@ TEST_F(BooksInvariant, RandomOperationsKeepTheBooksBalanced)
                              .arg(Tally.value(QStringLiteral("red")))
                              .arg(Tally.value(QStringLiteral("forged")))
                              .arg(refusals);
-    // the run did what it was meant to: every kind of operation, and refusals
+    // the run did what it was meant to: every kind of operation, and refusals (reversals need a
+    // saved bill that can be reversed: a short run of another seed may see few of them)
     EXPECT_GT(Tally.value(QStringLiteral("new")), ops / 5);
     EXPECT_GT(Tally.value(QStringLiteral("edit")), ops / 40);
     EXPECT_GT(Tally.value(QStringLiteral("delete")), ops / 40);
-    EXPECT_GT(Tally.value(QStringLiteral("red")), ops / 40);
+    EXPECT_GT(Tally.value(QStringLiteral("red")), ops / 80);
     EXPECT_GT(Tally.value(QStringLiteral("forged")), ops / 20);
     EXPECT_GT(refusals, ops / 10);
+    // no kind of bill was left out, however short the run
+    for (const TKindGenerator& k : kKinds)
+        EXPECT_GT(Saved.value(k.BillType), 0) << k.Name << " never saved in " << Tried.value(k.BillType) << " tries";
     // and every bill it kept track of is there
     for (const TSavedBill& bill : run.Bills) {
         TBillClient b(con, bill.Type);

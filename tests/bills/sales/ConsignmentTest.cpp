@@ -6,6 +6,7 @@
 #include "bills/sales/DeputeSaleForm.h"
 #include "goodsbill/BillChecks.h"
 #include "host/Messages.h"
+#include "platform/DBControls.h"
 #include "platform/DataSet.h"
 #include "services/SelectValues.h"
 
@@ -56,6 +57,10 @@ TEST_F(ConsignmentTest, DeliverTenSettleSixTakeBackTwo)
     auto* delivery = qobject_cast<TDeputeSaleForm*>(NewBill(QStringLiteral("DeputeSaleForm"), client));
     ASSERT_NE(delivery, nullptr);
     EXPECT_EQ(delivery->DeliveryKind(), 1);
+    // a delivery takes lines from orders and quotations, not from deliveries
+    EXPECT_TRUE(delivery->ASelOrder->isEnabled());
+    EXPECT_TRUE(delivery->ASelQuotation->isEnabled());
+    EXPECT_FALSE(delivery->ASelDeputeSale->isEnabled());
     AddLine(delivery, goods, 10, 20);
     EXPECT_DOUBLE_EQ(delivery->cdsDetail->FieldByName(QStringLiteral("settledqty"))->AsFloat(), 0);
     ASSERT_TRUE(Save(delivery)) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
@@ -68,6 +73,7 @@ TEST_F(ConsignmentTest, DeliverTenSettleSixTakeBackTwo)
     ASSERT_NE(settle, nullptr);
     EXPECT_EQ(settle->cdsMaster->FieldByName(QStringLiteral("settlementtype"))->AsInteger(), 0);
     EXPECT_EQ(settle->RelevantCredType, 38);
+    EXPECT_EQ(settle->cdsMaster->FieldByName(QStringLiteral("debtamt"))->DisplayFormat, QStringLiteral("#,##0.00"));
     PickFrom(settle, deliveryId, 1);
     AddLine(settle, goods, 1, 20);
     EXPECT_DOUBLE_EQ(settle->cdsDetail->FieldByName(QStringLiteral("margin"))->AsFloat(), 0);
@@ -98,6 +104,9 @@ TEST_F(ConsignmentTest, DeliverTenSettleSixTakeBackTwo)
     auto* back = qobject_cast<TDeputeSaleForm*>(NewBill(QStringLiteral("DeputeSaleForm"), client));
     Set(back, QStringLiteral("billtype"), 2);
     EXPECT_EQ(back->DeliveryKind(), 2);
+    EXPECT_TRUE(back->ASelDeputeSale->isEnabled()) << "a take-back takes what the consignee holds";
+    EXPECT_FALSE(back->ASelOrder->isEnabled());
+    EXPECT_FALSE(back->ASelQuotation->isEnabled());
     PickFrom(back, deliveryId, 1);
     AddLine(back, goods, 1, 20);
     PickerMode = 0;
@@ -168,6 +177,8 @@ TEST_F(ConsignmentTest, SettlementTermAccountAndCreditRules)
 TEST_F(ConsignmentTest, OpeningEntryBelongsToTheBranchAndPrecedesTheAccount)
 {
     const int client = Client(8);
+    // a client of no branch: any store may be chosen, and the save holds it to the bill's branch
+    FCon->Execute(QStringLiteral("update client set shopid = 0 where clientid = :c"), {{QStringLiteral("c"), client}});
     const QDate start = Db(QStringLiteral("select startdate from accinfo")).toDate();
     ASSERT_TRUE(start.isValid());
     TSalesBillForm* f = NewBill(QStringLiteral("DeputeSaleInitForm"), client);
@@ -209,6 +220,24 @@ TEST_F(ConsignmentTest, OpeningEntryBelongsToTheBranchAndPrecedesTheAccount)
     FMessages->AnswerWhen(QStringLiteral("成本价为零"), IDYES);
     EXPECT_TRUE(Save(f)) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
     EXPECT_NEAR(OnHand(Stocked(0).GoodsID), stock, 1e-9) << "goods already at consignees do not move";
+
+    // once the account set's first period is closed, opening entries neither change nor go
+    const int id = f->CurrentBillID;
+    FCon->Execute(QStringLiteral("update accperiod set closed = 'T' where date(startdate) <= :d and date(enddate) >= :d"),
+                  {{QStringLiteral("d"), start.toString(Qt::ISODate)}});
+    ASSERT_EQ(Db(QStringLiteral("select count(*) from accperiod where closed = 'T' and date(startdate) <= :d and date(enddate) >= :d"),
+                 {{QStringLiteral("d"), start.toString(Qt::ISODate)}})
+                  .toInt(),
+              1);
+    Set(f, QStringLiteral("memo"), QStringLiteral("改"));
+    FMessages->ClearRecords();
+    FMessages->AnswerWhen(QStringLiteral("成本价为零"), IDYES);
+    EXPECT_FALSE(f->SaveBill());
+    EXPECT_TRUE(Shown(QStringLiteral("本单日期在当前进销存期间之前，不能保存或删除数据。"))) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
+    FMessages->ClearRecords();
+    EXPECT_FALSE(f->CanDeleteBill());
+    EXPECT_TRUE(Shown(QStringLiteral("本单日期在当前进销存期间之前，不能保存或删除数据。")));
+    EXPECT_EQ(Db(QStringLiteral("select count(*) from deputesaleinit where deputesaleinitid = :id"), {{QStringLiteral("id"), id}}).toInt(), 1);
 }
 
 TEST_F(ConsignmentTest, ATakeBackOfGoodsCostedLotByLotNeedsItsCost)
@@ -225,4 +254,83 @@ TEST_F(ConsignmentTest, ATakeBackOfGoodsCostedLotByLotNeedsItsCost)
     f->cdsDetail->Post();
     EXPECT_FALSE(Save(f));
     EXPECT_TRUE(Shown(QStringLiteral("成本单价不能为零！"))) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(ConsignmentTest, DiscountGoodsAreNotOfferedToAConsigneeButStillSell)
+{
+    QString discount = Db(QStringLiteral("select code from goods where kind = 7 and closed = 'F' order by goodsid limit 1")).toString();
+    if (discount.isEmpty()) {
+        FCon->Execute(QStringLiteral("update goods set kind = 7 where goodsid = (select max(goodsid) from goods where kind = 1)"));
+        discount = Db(QStringLiteral("select code from goods where kind = 7 and closed = 'F' order by goodsid limit 1")).toString();
+    }
+    ASSERT_FALSE(discount.isEmpty());
+    const int client = Client(9);
+    TSalesBillForm* delivery = NewBill(QStringLiteral("DeputeSaleForm"), client);
+    ASSERT_NE(delivery, nullptr);
+    EXPECT_TRUE(delivery->GoodsFilter().contains(QLatin1String("kind <> 7"))) << delivery->GoodsFilter().toStdString();
+    SetDataSetPost(delivery->cdsDetail);
+    delivery->cdsDetail->Append();
+    EXPECT_FALSE(delivery->EnterGoodsText(discount)) << "a discount typed by its code is not found";
+    EXPECT_EQ(delivery->cdsDetail->FieldByName(QStringLiteral("goodsid"))->AsInteger(), 0);
+    // an ordinary goods of the same list is taken
+    EXPECT_TRUE(delivery->EnterGoodsText(Stocked(0).Code));
+    delivery->cdsDetail->Cancel();
+
+    TSalesBillForm* invoice = NewBill(QStringLiteral("InvoiceForm"), client);
+    SetDataSetPost(invoice->cdsDetail);
+    invoice->cdsDetail->Append();
+    EXPECT_TRUE(invoice->EnterGoodsText(discount)) << "an invoice still grants a discount line";
+    invoice->cdsDetail->Cancel();
+}
+
+TEST_F(ConsignmentTest, OpeningEntryOffersItsBranchAndKeepsClientStoreAndHandlerTogether)
+{
+    const int client = Client(10);
+    FCon->Execute(QStringLiteral("update client set shopid = 1, empid = null where clientid = :c"), {{QStringLiteral("c"), client}});
+    const int otherStore = Db(QStringLiteral("select storeid from store where shopid <> 1 order by storeid limit 1")).toInt();
+    ASSERT_GT(otherStore, 0);
+    // a handler of branch 1 and one of another branch
+    FCon->Execute(QStringLiteral("insert into employ (empid, code, name, shopid, sign, isoperate) values (9901, 'E9901', '本店经手人', 1, 'T', 'T')"));
+    FCon->Execute(QStringLiteral("insert into employ (empid, code, name, shopid, sign, isoperate) values (9902, 'E9902', '外店经手人', 2, 'T', 'T')"));
+
+    auto* f = qobject_cast<TDeputeSaleInitForm*>(NewBill(QStringLiteral("DeputeSaleInitForm"), client));
+    ASSERT_NE(f, nullptr);
+    auto listFilter = [f](const char* field) {
+        auto* combo = qobject_cast<TDBLookupCombo*>(f->FieldEditor(QString::fromLatin1(field)));
+        return combo ? combo->ListFilter() : QStringLiteral("<no list>");
+    };
+    EXPECT_EQ(listFilter("storeid"), QStringLiteral("shopid = 1"));
+    EXPECT_EQ(listFilter("empid"), QStringLiteral("IsOperate = 'T' and Sign='T' AND shopid = 1"));
+
+    auto value = [f](const char* field) { return f->cdsMaster->FieldByName(QString::fromLatin1(field))->Value(); };
+    // a store and a handler of the client's branch stay
+    Set(f, QStringLiteral("empid"), 9901);
+    EXPECT_EQ(value("storeid").toInt(), 1);
+    EXPECT_EQ(value("empid").toInt(), 9901);
+    EXPECT_EQ(FMessages->Count(), 0) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
+    // ones of another branch are taken back, and the clerk told
+    Set(f, QStringLiteral("storeid"), otherStore);
+    EXPECT_TRUE(value("storeid").isNull());
+    EXPECT_TRUE(Shown(QStringLiteral("所选仓库不属于该客户的分支机构，请重新选择！")));
+    Set(f, QStringLiteral("storeid"), 1);
+    FMessages->ClearRecords();
+    Set(f, QStringLiteral("empid"), 9902);
+    EXPECT_TRUE(value("empid").isNull());
+    EXPECT_TRUE(Shown(QStringLiteral("所选经办人不属于该客户的分支机构，请重新选择！")));
+    // a client of another branch takes the store and handler chosen for this one away
+    Set(f, QStringLiteral("empid"), 9901);
+    const int farClient = Client(11);
+    FCon->Execute(QStringLiteral("update client set shopid = 2, empid = null where clientid = :c"), {{QStringLiteral("c"), farClient}});
+    FMessages->ClearRecords();
+    Set(f, QStringLiteral("clientid"), farClient);
+    EXPECT_TRUE(value("storeid").isNull());
+    EXPECT_TRUE(value("empid").isNull());
+    // a client of no branch goes with any store
+    const int anyClient = Client(12);
+    FCon->Execute(QStringLiteral("update client set shopid = 0, empid = null where clientid = :c"), {{QStringLiteral("c"), anyClient}});
+    Set(f, QStringLiteral("clientid"), anyClient);
+    FMessages->ClearRecords();
+    Set(f, QStringLiteral("storeid"), otherStore);
+    EXPECT_EQ(value("storeid").toInt(), otherStore);
+    EXPECT_EQ(FMessages->Count(), 0);
 }

@@ -5,11 +5,16 @@
 
 #include "bills/sales/DeliverForm.h"
 #include "billcore/BillSession.h"
+#include "host/Messages.h"
 #include "host/Session.h"
+#include "goodsbill/GoodsLines.h"
 #include "platform/DataSet.h"
 #include "server/Procedures.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
 
 class DeliveryTest : public TSalesTest {
 protected:
@@ -182,4 +187,120 @@ TEST_F(DeliveryTest, BranchAndStoreListsFollowTheSidesOfTheDelivery)
     EXPECT_EQ(listed("outstoreid"), "1,2");
     Set(dl, QStringLiteral("outshopid"), 2);
     EXPECT_EQ(listed("outstoreid"), "3");
+}
+
+TEST_F(DeliveryTest, RequestLinesKeepTheirUnitAndDeliveryLinesTheirExecutedQuantity)
+{
+    // goods with a second unit of several base units
+    TClientDataSet units;
+    FCon->OpenDataSet(QStringLiteral("select g.code, u.unitid, u.rate, u.unitname, b.unitid, b.unitname from goods g"
+                                     " join goodsunit u on u.goodsid = g.goodsid and u.unittype <> 0 and u.rate > 1"
+                                     " join goodsunit b on b.goodsid = g.goodsid and b.unittype = 0"
+                                     " where g.kind = 1 and g.closed = 'F' and g.batchctrl = 'F' order by g.goodsid limit 1"),
+                      &units);
+    ASSERT_FALSE(units.IsEmpty()) << "the demo data has goods with a second unit";
+    TStock goods;
+    goods.Code = units.Fields(0)->AsString();
+    const int bigUnit = units.Fields(1)->AsInteger();
+    const double rate = units.Fields(2)->AsFloat();
+    const int baseUnit = units.Fields(4)->AsInteger();
+    const int foreignUnit = Db(QStringLiteral("select unitid from goodsunit where goodsid <> (select goodsid from goodsunit where unitid = :u) limit 1"),
+                               {{QStringLiteral("u"), bigUnit}})
+                                .toInt();
+
+    TSalesBillForm* ask = NewBill(QStringLiteral("AskDelieverForm"), 0);
+    ASSERT_NE(ask, nullptr);
+    SetDataSetPost(ask->cdsDetail);
+    ask->cdsDetail->Append();
+    auto line = [ask](const char* n) { return ask->cdsDetail->FieldByName(QString::fromLatin1(n)); };
+    EXPECT_EQ(line("closed")->AsString(), QStringLiteral("F")) << "a new line is open";
+    EXPECT_DOUBLE_EQ(line("deliqty")->AsFloat(), 0);
+    ASSERT_TRUE(ask->EnterGoodsText(goods.Code));
+    SetLine(ask, QStringLiteral("unitqty"), 3);
+    SetLine(ask, QStringLiteral("unitid"), bigUnit);
+    EXPECT_DOUBLE_EQ(line("unitrate")->AsFloat(), rate);
+    EXPECT_EQ(line("unit")->AsString(), units.Fields(3)->AsString());
+    EXPECT_NEAR(line("quantity")->AsFloat(), 3 * rate, 1e-9) << "the base quantity follows the unit";
+    SetLine(ask, QStringLiteral("unitqty"), 4);
+    EXPECT_NEAR(line("quantity")->AsFloat(), 4 * rate, 1e-9) << "and the entered quantity";
+    // a unit of other goods is not one this line can have
+    SetLine(ask, QStringLiteral("unitid"), foreignUnit);
+    EXPECT_EQ(line("unitid")->AsInteger(), baseUnit);
+    EXPECT_EQ(line("unit")->AsString(), units.Fields(5)->AsString());
+    EXPECT_NEAR(line("quantity")->AsFloat(), 4, 1e-9);
+    SetLine(ask, QStringLiteral("unitid"), bigUnit);
+    ask->cdsDetail->Post();
+    Set(ask, QStringLiteral("storeid"), 1);
+    ASSERT_TRUE(Save(ask)) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_NEAR(LineValue(QStringLiteral("askdeliverdetail"), QStringLiteral("askid"), ask->CurrentBillID, 1, QStringLiteral("quantity")), 4 * rate, 1e-9);
+    const int askId = ask->CurrentBillID;
+
+    TSalesBillForm* dl = NewBill(QStringLiteral("DeliverForm"), 0);
+    SetDataSetPost(dl->cdsDetail);
+    dl->cdsDetail->Append();
+    EXPECT_EQ(dl->cdsDetail->FieldByName(QStringLiteral("closed"))->AsString(), QStringLiteral("F"));
+    EXPECT_DOUBLE_EQ(dl->cdsDetail->FieldByName(QStringLiteral("allotqty"))->AsFloat(), 0);
+    dl->cdsDetail->Cancel();
+    AddLine(dl, Stocked(0), 2, 0);
+    Refer(dl, 41, askId, 1);
+    Set(dl, QStringLiteral("outshopid"), 1);
+    Set(dl, QStringLiteral("inshopid"), 2);
+    Set(dl, QStringLiteral("instoreid"), 3);
+    ASSERT_TRUE(Save(dl)) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
+    // read back: the request's number is shown; it and the transferred quantity are not typed
+    dl->OpenBill(dl->CurrentBillID);
+    dl->cdsDetail->First();
+    EXPECT_EQ(dl->cdsDetail->FieldByName(QStringLiteral("referbillcode"))->AsString(),
+              Db(QStringLiteral("select code from askdeliver where askid = :a"), {{QStringLiteral("a"), askId}}).toString());
+    EXPECT_TRUE(dl->Lines()->ColumnEntered(QStringLiteral("allotqty")).ReadOnly);
+    EXPECT_TRUE(dl->Lines()->ColumnEntered(QStringLiteral("referbillcode")).ReadOnly);
+    EXPECT_FALSE(dl->Lines()->ColumnEntered(QStringLiteral("unitqty")).ReadOnly);
+}
+
+TEST_F(DeliveryTest, FinishedRequestsAndDeliveriesShowTheirMarkAndClosedOnesTurnReadOnly)
+{
+    const struct {
+        const char* Form;
+        const char* Table;
+        const char* Key;
+    } bills[] = {{"AskDelieverForm", "askdeliver", "askid"}, {"DeliverForm", "deliver", "deliverid"}};
+    for (const auto& b : bills) {
+        SCOPED_TRACE(b.Form);
+        TSalesBillForm* f = NewBill(QString::fromLatin1(b.Form), 0);
+        ASSERT_NE(f, nullptr);
+        ASSERT_NE(f->Shape, nullptr);
+        AddLine(f, Stocked(0), 2, 0);
+        if (f->cdsMaster->FindField(QStringLiteral("inshopid"))) {
+            Set(f, QStringLiteral("outshopid"), 1);
+            Set(f, QStringLiteral("inshopid"), 2);
+            Set(f, QStringLiteral("instoreid"), 3);
+        }
+        ASSERT_TRUE(Save(f)) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
+        const int id = f->CurrentBillID;
+        EXPECT_FALSE(f->Shape->isVisible());
+        EXPECT_FALSE(f->ReadOnly());
+        const QString update = QStringLiteral("update %1 set finished = :f, closed = :c where %2 = :id").arg(QLatin1String(b.Table), QLatin1String(b.Key));
+        FCon->Execute(update, {{QStringLiteral("f"), QStringLiteral("T")}, {QStringLiteral("c"), QStringLiteral("F")}, {QStringLiteral("id"), id}});
+        f->LoadBillByID(id);
+        EXPECT_TRUE(f->Shape->isVisible());
+        EXPECT_EQ(f->FinishedLabel->text(), QStringLiteral("执行完毕"));
+        EXPECT_TRUE(f->ReadOnly()) << "ORDEREXECFINISHED is 1 in the demo account";
+        if (const QString dir = qEnvironmentVariable("TB_RENDER_DIR"); !dir.isEmpty()) {
+            QDir().mkpath(dir);
+            f->resize(1100, 640);
+            f->grab().save(dir + QLatin1Char('/') + QString::fromLatin1(b.Form) + QStringLiteral("-finished.png"));
+        }
+        FCon->Execute(update, {{QStringLiteral("f"), QStringLiteral("F")}, {QStringLiteral("c"), QStringLiteral("F")}, {QStringLiteral("id"), id}});
+        f->LoadBillByID(id);
+        EXPECT_FALSE(f->Shape->isVisible());
+        EXPECT_FALSE(f->ReadOnly());
+        // ticking the closing box makes the bill read-only at once
+        Set(f, QStringLiteral("closed"), QStringLiteral("T"));
+        EXPECT_TRUE(f->ReadOnly());
+        FCon->Execute(update, {{QStringLiteral("f"), QStringLiteral("F")}, {QStringLiteral("c"), QStringLiteral("T")}, {QStringLiteral("id"), id}});
+        FMessages->AnswerWhen(QStringLiteral("保存数据"), IDNO);
+        f->LoadBillByID(id);
+        EXPECT_TRUE(f->ReadOnly());
+        EXPECT_FALSE(f->Shape->isVisible());
+    }
 }

@@ -3,6 +3,7 @@
 #include "SalesFixture.h"
 
 #include "host/Messages.h"
+#include "platform/DBControls.h"
 #include "platform/DataSet.h"
 
 namespace {
@@ -144,4 +145,55 @@ TEST_F(SalesChecksTest, RefundAndZeroCostQuestionsSaveOnlyOnYes)
     EXPECT_FALSE(Save(f));
     EXPECT_TRUE(Shown(QStringLiteral("成本单价为零,是否继续保存?")));
     EXPECT_TRUE(f->IsNewBill);
+}
+
+// The invoice kind of an invoice, cash sale or return: without an invoice (1) lines carry no
+// tax and show one total; an ordinary invoice (2) shows prices with tax; a tax invoice (3)
+// shows goods and tax apart. New lines take the kind's tax rate and their figures follow it.
+TEST_F(SalesChecksTest, TheInvoiceKindSetsTheTaxRateTheLineFiguresAndTheTaxColumns)
+{
+    SetOption(QStringLiteral("SALEINCTAXRATE"), QStringLiteral("13"));
+    const int client = Client(2);
+    const TStock goods = Stocked(1);
+    for (const char* form : {"InvoiceForm", "CashSaleForm", "SReturnForm"}) {
+        SCOPED_TRACE(form);
+        TSalesBillForm* f = NewBill(QString::fromLatin1(form), client);
+        ASSERT_NE(f, nullptr);
+        auto line = [f](const char* n) { return f->cdsDetail->FieldByName(QString::fromLatin1(n))->AsFloat(); };
+        auto shown = [f](const char* n) {
+            const int col = f->ItemDBGrid->Model()->ColumnOfField(QString::fromLatin1(n));
+            return col >= 0 && !f->ItemDBGrid->isColumnHidden(col);
+        };
+        auto amountTitle = [f] { return f->cdsDetail->FieldByName(QStringLiteral("amount"))->DisplayLabel; };
+        const struct {
+            int Kind;
+            double Rate;
+            bool Apart; // goods amount and tax shown apart
+            bool TaxPrice;
+            const char* Title;
+        } kinds[] = {
+            {1, 0, false, false, "合计"},
+            {3, 13, true, false, "价税合计"},
+            {2, 13, false, true, "价税合计"},
+        };
+        for (const auto& k : kinds) {
+            SCOPED_TRACE(k.Kind);
+            Set(f, QStringLiteral("billtypeid"), k.Kind);
+            AddLine(f, goods, 2, 10);
+            EXPECT_DOUBLE_EQ(line("taxrate"), k.Rate) << "a new line takes the kind's rate";
+            EXPECT_NEAR(line("goodsamt"), 20, 0.005);
+            EXPECT_NEAR(line("taxamt"), 20 * k.Rate / 100, 0.005);
+            EXPECT_NEAR(line("amount"), 20 * (1 + k.Rate / 100), 0.005);
+            EXPECT_EQ(shown("taxrate"), k.Kind != 1);
+            EXPECT_EQ(shown("taxamt"), k.Apart);
+            EXPECT_EQ(shown("goodsamt"), k.Apart);
+            EXPECT_EQ(shown("taxprice"), k.TaxPrice);
+            EXPECT_EQ(amountTitle(), QString::fromUtf8(k.Title));
+        }
+        // the total is that of the lines, each at its own rate
+        double total = 0;
+        for (f->cdsDetail->First(); !f->cdsDetail->Eof(); f->cdsDetail->Next())
+            total += line("amount");
+        EXPECT_NEAR(total, 20 + 22.6 + 22.6, 0.01);
+    }
 }

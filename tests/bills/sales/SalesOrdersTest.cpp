@@ -3,13 +3,23 @@
 #include "SalesFixture.h"
 
 #include "bills/sales/SOrderForm.h"
+#include "pickers/ImportWizardForm.h"
+#include "platform/DBControls.h"
 #include "platform/DataSet.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QMetaObject>
 #include <QTest>
+
+#include <xlsxwriter.h>
 
 class SalesOrdersTest : public TSalesTest {};
 
@@ -130,4 +140,76 @@ TEST_F(SalesOrdersTest, AnOrderHandsItsGoodsUnitsAndQuantitiesToANewPurchaseOrde
     EXPECT_EQ(po->cdsDetail->FieldByName(QStringLiteral("goodsid"))->AsInteger(), b.GoodsID);
     EXPECT_EQ(po->cdsDetail->FieldByName(QStringLiteral("unitid"))->AsInteger(), b.UnitID);
     EXPECT_DOUBLE_EQ(po->cdsDetail->FieldByName(QStringLiteral("unitqty"))->AsFloat(), 7);
+}
+
+TEST_F(SalesOrdersTest, ASpreadsheetOfLinesIsImportedThroughTheHostGuide)
+{
+    const TStock a = Stocked(0), b = Stocked(1);
+    // a workbook of the kind a customer sends: codes, quantities, prices and one unknown code
+    const QString path = FDir.filePath(QStringLiteral("order-lines.xlsx"));
+    lxw_workbook* wb = workbook_new(path.toUtf8().constData());
+    lxw_worksheet* ws = workbook_add_worksheet(wb, nullptr);
+    const char* headers[] = {"货品编号", "数量", "单价"};
+    for (int c = 0; c < 3; ++c)
+        worksheet_write_string(ws, 0, lxw_col_t(c), headers[c], nullptr);
+    const struct {
+        QByteArray Code;
+        double Qty, Price;
+    } rows[] = {{a.Code.toUtf8(), 4, 12.5}, {b.Code.toUtf8(), 1.5, 30}, {QByteArrayLiteral("NO-SUCH-GOODS"), 1, 1}};
+    for (int r = 0; r < 3; ++r) {
+        worksheet_write_string(ws, lxw_row_t(r + 1), 0, rows[r].Code.constData(), nullptr);
+        worksheet_write_number(ws, lxw_row_t(r + 1), 1, rows[r].Qty, nullptr);
+        worksheet_write_number(ws, lxw_row_t(r + 1), 2, rows[r].Price, nullptr);
+    }
+    ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+
+    auto* f = qobject_cast<TSOrderForm*>(NewBill(QStringLiteral("SOrderForm"), Client(4)));
+    ASSERT_NE(f, nullptr);
+    ASSERT_NE(f->Execl1, nullptr);
+    EXPECT_EQ(f->Execl1->text(), QStringLiteral("导入Excel"));
+    auto* lineMenu = f->ItemDBGrid->findChild<QMenu*>(QStringLiteral("GridPopupMenu"));
+    ASSERT_NE(lineMenu, nullptr);
+    EXPECT_TRUE(lineMenu->actions().contains(f->Execl1)) << "offered on the lines' popup menu";
+
+    int guides = 0;
+    QStringList problems;
+    auto scriptGuide = [&] {
+        FMessages->OnModal(QStringLiteral("BillLoadDetailForm"), [&](QDialog* d) {
+            ++guides;
+            auto* w = d->findChild<TBillLoadDetailForm*>();
+            w->edFileName->setText(path);
+            w->btnNext->click();
+            w->btnAutoAdd->click();
+            w->btnNext->click();
+            EXPECT_EQ(w->Step(), 3) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
+            problems = w->edProblems->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+            w->btnFinish->click();
+            return int(QDialog::Accepted);
+        });
+    };
+    scriptGuide();
+    f->Execl1->trigger();
+    ASSERT_EQ(guides, 1) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(problems.size(), 1) << problems.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(f->cdsDetail->RecordCount(), 2);
+    double total = 0;
+    int i = 0;
+    for (f->cdsDetail->First(); !f->cdsDetail->Eof(); f->cdsDetail->Next(), ++i) {
+        auto num = [f](const char* n) { return f->cdsDetail->FieldByName(QString::fromLatin1(n))->AsFloat(); };
+        EXPECT_EQ(f->cdsDetail->FieldByName(QStringLiteral("goodsid"))->AsInteger(), i == 0 ? a.GoodsID : b.GoodsID);
+        EXPECT_DOUBLE_EQ(num("unitqty"), rows[i].Qty);
+        EXPECT_DOUBLE_EQ(num("unitprice"), rows[i].Price);
+        EXPECT_NEAR(num("goodsamt"), rows[i].Qty * rows[i].Price, 0.005) << "the lines are priced as typed ones";
+        total += num("amount");
+    }
+    EXPECT_GT(total, 0);
+    ASSERT_TRUE(Save(f)) << FMessages->Texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(Db(QStringLiteral("select count(*) from sorderdetail where sorderid = :o"), {{QStringLiteral("o"), f->CurrentBillID}}).toInt(), 2);
+
+    // a closed order takes no more lines: the guide does not open
+    Set(f, QStringLiteral("closed"), QStringLiteral("T"));
+    ASSERT_TRUE(f->ReadOnly());
+    scriptGuide();
+    f->Execl1->trigger();
+    EXPECT_EQ(guides, 1);
 }
