@@ -5,7 +5,8 @@ PKGS=(build-essential cmake ninja-build pkg-config ccache
       qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3
       libgtest-dev libgmock-dev libbenchmark-dev
       fonts-wqy-zenhei libxlsxwriter-dev poppler-utils python3
-      libsodium-dev qt6-translations-l10n libminizip-dev libfreexl-dev)
+      libsodium-dev qt6-translations-l10n libminizip-dev libfreexl-dev
+      postgresql libpq-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -219,16 +219,19 @@ void RegisterServerProcedures()
 
 bool InitializeDatabase(TClientConnection& con, bool withDemoData)
 {
-    const bool empty = con.ExecuteScalar(QStringLiteral("select count(*) from sqlite_master where type = 'table'")).toInt() == 0;
+    const bool empty = con.ExecuteScalar(con.IsPostgres() ? QStringLiteral("select count(*) from information_schema.tables where table_schema = current_schema()")
+                                                          : QStringLiteral("select count(*) from sqlite_master where type = 'table'"))
+                           .toInt() == 0;
     if (!empty)
         return false;
     con.BeginTrans();
     try {
-        CreateSchema(con.Handle());
+        CreateSchema(con);
         if (withDemoData)
-            FillDemoData(con.Handle());
+            FillDemoData(con, QDate::currentDate());
         else
-            FillStandardWindows(con.Handle());
+            FillStandardWindows(con);
+        FinishDemoKeys(con);
         con.CommitTrans();
     } catch (...) {
         con.RollbackTrans();

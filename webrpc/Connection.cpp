@@ -1,5 +1,6 @@
 #include "webrpc/Connection.h"
 
+#include "webrpc/PgEngine.h"
 #include "webrpc/SqlDialect.h"
 #include "webrpc/Statement.h"
 
@@ -244,6 +245,12 @@ TClientConnection::~TClientConnection()
 void TClientConnection::Open(const QString& databaseFile)
 {
     Close();
+    if (IsPostgresTarget(databaseFile)) {
+        FPg = std::make_unique<TPgSession>(databaseFile);
+        FFile = databaseFile;
+        FTransDepth = 0;
+        return;
+    }
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), FConnectionName);
         db.setDatabaseName(databaseFile);
@@ -268,6 +275,9 @@ void TClientConnection::Open(const QString& databaseFile)
 
 void TClientConnection::Close()
 {
+    // Ending the session releases its advisory locks and rolls back what it left open.
+    FPg.reset();
+    FTransDepth = 0;
     if (!QSqlDatabase::contains(FConnectionName))
         return;
     {
@@ -281,11 +291,22 @@ void TClientConnection::Close()
 
 bool TClientConnection::Connected() const
 {
+    if (FPg)
+        return true;
     return QSqlDatabase::contains(FConnectionName) && QSqlDatabase::database(FConnectionName, false).isOpen();
+}
+
+TPgSession* TClientConnection::PgSession() const
+{
+    if (!FPg)
+        throw EDatabaseError(QStringLiteral("没有连接到 PostgreSQL 数据库"));
+    return FPg.get();
 }
 
 sqlite3* TClientConnection::Handle() const
 {
+    if (FPg)
+        throw EDatabaseError(QStringLiteral("数据库驱动不是 SQLite"));
     if (!Connected())
         throw EDatabaseError(QStringLiteral("没有连接到数据库"));
     if (FInBusyWait)
@@ -299,7 +320,7 @@ sqlite3* TClientConnection::Handle() const
 void TClientConnection::BeginTrans()
 {
     if (FTransDepth == 0)
-        ExecuteNative(QStringLiteral("begin immediate"));
+        ExecuteNative(FPg ? QStringLiteral("begin") : QStringLiteral("begin immediate"));
     else
         ExecuteNative(QStringLiteral("savepoint tb_sp%1").arg(FTransDepth));
     ++FTransDepth;
@@ -321,6 +342,13 @@ void TClientConnection::RollbackTrans()
     if (FTransDepth <= 0)
         return;
     --FTransDepth;
+    if (FPg) {
+        if (FTransDepth == 0)
+            FPg->Execute(QStringLiteral("rollback"), {});
+        else
+            FPg->Execute(QStringLiteral("rollback to savepoint tb_sp%1; release savepoint tb_sp%1").arg(FTransDepth), {});
+        return;
+    }
     sqlite3* h = Handle();
     if (FTransDepth == 0) {
         // The engine may already have rolled back on its own (e.g. after a full disk).
@@ -334,6 +362,8 @@ void TClientConnection::RollbackTrans()
 int TClientConnection::ExecuteNative(const QString& sql, const TSqlParams& params)
 {
     TCallScope scope(this);
+    if (FPg)
+        return FPg->Execute(NormaliseParams(sql), params);
     sqlite3* h = Handle();
     QString rest = NormaliseParams(sql);
     int changed = 0;
@@ -352,23 +382,36 @@ int TClientConnection::ExecuteNative(const QString& sql, const TSqlParams& param
 
 int TClientConnection::Execute(const QString& sql, const TSqlParams& params)
 {
-    return ExecuteNative(TranslateSql(sql), params);
+    return ExecuteNative(TranslateSql(sql, Engine()), params);
 }
 
 void TClientConnection::OpenNative(const QString& sql, TClientDataSet* ds, const TSqlParams& params)
 {
     TCallScope scope(this);
+    if (FPg) {
+        QVector<TFieldDef> fields;
+        QVector<QVariantList> rows;
+        FPg->Select(NormaliseParams(sql), params, fields, rows);
+        ds->LoadFromXMLString(BuildDataPacket(fields, rows));
+        return;
+    }
     ds->LoadFromXMLString(SelectDataPacket(Handle(), NormaliseParams(sql), params));
 }
 
 void TClientConnection::OpenDataSet(const QString& sql, TClientDataSet* ds, const TSqlParams& params)
 {
-    OpenNative(TranslateSql(sql), ds, params);
+    OpenNative(TranslateSql(sql, Engine()), ds, params);
 }
 
 QVariant TClientConnection::ExecuteScalar(const QString& sql, const TSqlParams& params)
 {
     TCallScope scope(this);
+    if (FPg) {
+        QVector<TFieldDef> fields;
+        QVector<QVariantList> rows;
+        FPg->Select(NormaliseParams(TranslateSql(sql, TSqlEngine::PostgreSQL)), params, fields, rows);
+        return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
+    }
     TStatement st(Handle(), NormaliseParams(TranslateSql(sql)));
     st.Bind(params);
     return st.Step() && st.ColumnCount() > 0 ? st.Column(0) : QVariant();
@@ -376,6 +419,13 @@ QVariant TClientConnection::ExecuteScalar(const QString& sql, const TSqlParams& 
 
 qint64 TClientConnection::LastInsertRowId() const
 {
+    if (FPg) {
+        // the key a serial column drew last in this session
+        QVector<TFieldDef> fields;
+        QVector<QVariantList> rows;
+        FPg->Select(QStringLiteral("select lastval()"), {}, fields, rows);
+        return rows.first().first().toLongLong();
+    }
     return sqlite3_last_insert_rowid(Handle());
 }
 

@@ -3,6 +3,7 @@
 // proxy through which server procedures are called.
 #include "platform/DataSet.h"
 #include "webrpc/PacketParams.h"
+#include "webrpc/SqlDialect.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -16,6 +17,7 @@
 
 struct sqlite3;
 class TClientConnection;
+class TPgSession;
 
 // A server method: takes the request packet text, answers a packet text. Runs in-process
 // against the connection it is given, inside its own transaction.
@@ -108,12 +110,19 @@ public:
     explicit TClientConnection(QObject* owner = nullptr);
     ~TClientConnection() override;
 
-    // Opens (creating when absent) a SQLite database file; registers the SQL functions.
+    // Opens a database: "postgresql://user@host:port/db" reaches a PostgreSQL server; any
+    // other text is a SQLite file (created when absent; the SQL functions are registered).
     void Open(const QString& databaseFile);
     void Close();
     bool Connected() const;
     QString DatabaseFile() const { return FFile; }
+    // The engine behind the connection; code above this layer asks only to pick SQL that the
+    // dialect translation cannot bridge (schema scripts).
+    TSqlEngine Engine() const { return FPg ? TSqlEngine::PostgreSQL : TSqlEngine::SQLite; }
+    bool IsPostgres() const { return FPg != nullptr; }
+    // SQLite's handle; raises EDatabaseError on a PostgreSQL connection.
     sqlite3* Handle() const;
+    TPgSession* PgSession() const;
 
     // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
     void BeginTrans();
@@ -163,6 +172,7 @@ public:
 private:
     QString FConnectionName;
     QString FFile;
+    std::unique_ptr<TPgSession> FPg;
     int FTransDepth = 0;
     TClientProxy FProxy{this};
     TServerSession FSession;

@@ -527,7 +527,29 @@ QVector<QPair<QString, QString>> TableColumns(sqlite3* db, const QString& table)
     return out;
 }
 
+QVector<QPair<QString, QString>> TableColumns(TClientConnection& con, const QString& table)
+{
+    if (!con.IsPostgres())
+        return TableColumns(con.Handle(), table);
+    // Names are folded to lower case by the server, as the schema writes them.
+    TClientDataSet ds;
+    con.OpenNative(QStringLiteral("select column_name, data_type from information_schema.columns "
+                                  "where table_name = lower(:t) and table_schema = any (current_schemas(false)) "
+                                  "order by ordinal_position"),
+                   &ds, {{QStringLiteral("t"), table}});
+    QVector<QPair<QString, QString>> out;
+    for (ds.First(); !ds.Eof(); ds.Next())
+        out.append({ds.Fields(0)->AsString().toLower(), ds.Fields(1)->AsString()});
+    return out;
+}
+
 namespace {
+
+bool IsBytesType(const QString& declared)
+{
+    return declared.compare(QLatin1String("BLOB"), Qt::CaseInsensitive) == 0
+           || declared.compare(QLatin1String("bytea"), Qt::CaseInsensitive) == 0;
+}
 
 QString QuoteIdent(const QString& name)
 {
@@ -540,8 +562,10 @@ QString QuoteIdent(const QString& name)
 
 int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOptions& opt)
 {
-    sqlite3* db = con.Handle();
-    const auto columns = TableColumns(db, opt.Table);
+    sqlite3* db = con.IsPostgres() ? nullptr : con.Handle();
+    const auto columns = TableColumns(con, opt.Table);
+    // PostgreSQL folds the schema's names to lower case, and quoted names keep their case.
+    auto qi = [pg = db == nullptr](const QString& name) { return QuoteIdent(pg ? name.toLower() : name); };
     if (columns.isEmpty())
         throw EDatabaseError(QStringLiteral("数据表 %1 不存在").arg(opt.Table));
     QHash<QString, QString> tableCols; // lower name -> declared type
@@ -576,15 +600,15 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
             QStringList keys = opt.KeyFields;
             if (keys.isEmpty())
                 for (auto it = row.Old.cbegin(); it != row.Old.cend(); ++it)
-                    if (inTable(it.key()) && !it.value().isNull() && tableCols.value(it.key().toLower()).toUpper() != QLatin1String("BLOB"))
+                    if (inTable(it.key()) && !it.value().isNull() && !IsBytesType(tableCols.value(it.key().toLower())))
                         keys.append(it.key());
             QStringList parts;
             for (int k = 0; k < keys.size(); ++k) {
                 const QVariant v = valueOf(row.Old, keys[k]);
                 if (v.isNull()) {
-                    parts << QStringLiteral("%1 is null").arg(QuoteIdent(keys[k]));
+                    parts << QStringLiteral("%1 is null").arg(qi(keys[k]));
                 } else {
-                    parts << QStringLiteral("%1 = :k%2").arg(QuoteIdent(keys[k])).arg(k);
+                    parts << QStringLiteral("%1 = :k%2").arg(qi(keys[k])).arg(k);
                     params.append({QStringLiteral("k%1").arg(k), v});
                 }
             }
@@ -620,8 +644,8 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
                     vals << u':' + valueName(i);
                 QStringList quoted;
                 for (const QString& c : cols)
-                    quoted << QuoteIdent(c);
-                lastInsertSql = QStringLiteral("insert into %1 (%2) values (%3)").arg(QuoteIdent(opt.Table), quoted.join(u','), vals.join(u','));
+                    quoted << qi(c);
+                lastInsertSql = QStringLiteral("insert into %1 (%2) values (%3)").arg(qi(opt.Table), quoted.join(u','), vals.join(u','));
                 lastInsertCols = cols;
             }
             sql = lastInsertSql;
@@ -636,7 +660,7 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
             for (const QString& f : changed) {
                 if (!inTable(f))
                     continue;
-                sets << QStringLiteral("%1 = :v%2").arg(QuoteIdent(f)).arg(n);
+                sets << QStringLiteral("%1 = :v%2").arg(qi(f)).arg(n);
                 params.append({QStringLiteral("v%1").arg(n), valueOf(row.New, f)});
                 ++n;
             }
@@ -644,12 +668,19 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
                 continue;
             QString where;
             whereByKey(where);
-            sql = QStringLiteral("update %1 set %2 where %3").arg(QuoteIdent(opt.Table), sets.join(u','), where);
+            sql = QStringLiteral("update %1 set %2 where %3").arg(qi(opt.Table), sets.join(u','), where);
         } else if (row.Kind == TUpdateStatus::usDeleted) {
             QString where;
             whereByKey(where);
-            sql = QStringLiteral("delete from %1 where %2").arg(QuoteIdent(opt.Table), where);
+            sql = QStringLiteral("delete from %1 where %2").arg(qi(opt.Table), where);
         } else {
+            continue;
+        }
+        if (!db) {
+            const int changedRows = con.ExecuteNative(sql, params);
+            if (row.Kind != TUpdateStatus::usInserted && changedRows == 0)
+                throw EDatabaseError(QStringLiteral("记录已被其他用户修改或删除，请刷新后再操作（%1）").arg(opt.Table));
+            affected += changedRows;
             continue;
         }
         // Rows of one kind touching the same columns share their statement: a bill of

@@ -99,3 +99,5 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
 
 // Columns of a table or view as the engine knows them (lower-cased names, declared types).
 QVector<QPair<QString, QString>> TableColumns(sqlite3* db, const QString& table);
+// The same on whichever engine the connection runs.
+QVector<QPair<QString, QString>> TableColumns(TClientConnection& con, const QString& table);
