@@ -112,6 +112,7 @@ QString PostgresDdl(const QString& sqliteDdl)
     s.replace(re("datetime\\(([\\w.]+), '\\+' \\|\\| IFNULL\\(([\\w.]+), 0\\) \\|\\| ' days'\\)"),
               QStringLiteral("(\\1 + coalesce(\\2, 0) * interval '1 day')"));
     s.replace(re("\\bIFNULL\\("), QStringLiteral("coalesce("));
+    s.replace(re("CREATE VIEW IF NOT EXISTS"), QStringLiteral("CREATE OR REPLACE VIEW"));
     return s;
 }
 

@@ -5,6 +5,9 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
+#include <iterator>
+
 // The statements are rewritten on a tree of tokens in which every parenthesised part is
 // one node, so that each rule sees exactly the clause it belongs to: "top N" of a subquery
 // becomes a LIMIT at the end of that subquery, a function's arguments stay together, and
@@ -765,6 +768,33 @@ void RewriteArithmetic(QVector<TNode>& v)
     }
 }
 
+// "from a, b join c on c.x = a.x": PostgreSQL lets a join's condition see only the tables of
+// that join, so the listed tables are joined explicitly first.
+void RewriteCommaJoins(QVector<TNode>& v)
+{
+    static const char* const ends[] = {"where", "group", "order", "having", "union", "except", "intersect", "limit"};
+    for (int i = 0; i < v.size(); ++i) {
+        if (!Is(v[i], "from"))
+            continue;
+        int end = i + 1;
+        bool hasJoin = false;
+        QVector<int> commas;
+        for (; end < v.size(); ++end) {
+            if (IsKind(v[end], TSqlTokenKind::Semicolon)
+                || std::any_of(std::begin(ends), std::end(ends), [&](const char* w) { return Is(v[end], w); }))
+                break;
+            if (Is(v[end], "join"))
+                hasJoin = true;
+            else if (IsKind(v[end], TSqlTokenKind::Comma))
+                commas.push_back(end);
+        }
+        if (hasJoin)
+            for (int c : commas)
+                v[c] = MakeIdent(QStringLiteral("cross join"));
+        i = end - 1;
+    }
+}
+
 void ProcessLevel(QVector<TNode>& v)
 {
     for (TNode& n : v) {
@@ -775,6 +805,8 @@ void ProcessLevel(QVector<TNode>& v)
     RewriteFunctions(v);
     RewriteTop(v);
     RewriteArithmetic(v);
+    if (ForPostgres())
+        RewriteCommaJoins(v);
 }
 
 // ---- statement-level rules (top level only) ----------------------------------------

@@ -1,6 +1,9 @@
 // Every statement the bills send, translated and run against the full schema with demo data.
 #include "server/DemoData.h"
 #include "server/Schema.h"
+#include "tests/support/PgCluster.h"
+#include "webrpc/Connection.h"
+#include "webrpc/Statement.h"
 #include "webrpc/SqlDialect.h"
 #include "webrpc/SqlTokenizer.h"
 
@@ -9,6 +12,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -63,30 +67,38 @@ QString NativeParams(const QString& sql)
 }
 
 // A plausible value for a parameter, chosen by its name.
+QVariant SampleValue(const QString& paramName)
+{
+    const QString name = paramName.toLower();
+    auto text = [](const char* s) { return QVariant(QString::fromUtf8(s)); };
+    if (name.contains(QLatin1String("startdate")) || name == QLatin1String("oldbilldate2"))
+        return text("2026-01-01 00:00:00");
+    else if (name.contains(QLatin1String("date")))
+        return text("2026-12-01 00:00:00");
+    else if (name == QLatin1String("barcode"))
+        return text("6901234567892");
+    else if (name == QLatin1String("weightcode"))
+        return text("00001");
+    else if (name.contains(QLatin1String("code")))
+        return text("XS-0001");
+    else if (name == QLatin1String("message") || name == QLatin1String("msn"))
+        return text("您好 O'Brien");
+    else if (name == QLatin1String("sendok"))
+        return text("T");
+    else if (name == QLatin1String("myyear"))
+        return 2026;
+    else if (name == QLatin1String("mymonth"))
+        return 11;
+    return 1;
+}
+
 void BindByName(sqlite3_stmt* st, int i, const QString& rawName)
 {
-    const QString name = rawName.mid(1).toLower();
-    auto text = [&](const char* s) { sqlite3_bind_text(st, i, s, -1, SQLITE_TRANSIENT); };
-    if (name.contains(QLatin1String("startdate")) || name == QLatin1String("oldbilldate2"))
-        text("2026-01-01 00:00:00");
-    else if (name.contains(QLatin1String("date")))
-        text("2026-12-01 00:00:00");
-    else if (name == QLatin1String("barcode"))
-        text("6901234567892");
-    else if (name == QLatin1String("weightcode"))
-        text("00001");
-    else if (name.contains(QLatin1String("code")))
-        text("XS-0001");
-    else if (name == QLatin1String("message") || name == QLatin1String("msn"))
-        text("您好 O'Brien");
-    else if (name == QLatin1String("sendok"))
-        text("T");
-    else if (name == QLatin1String("myyear"))
-        sqlite3_bind_int(st, i, 2026);
-    else if (name == QLatin1String("mymonth"))
-        sqlite3_bind_int(st, i, 11);
+    const QVariant v = SampleValue(rawName.mid(1));
+    if (v.typeId() == QMetaType::Int)
+        sqlite3_bind_int(st, i, v.toInt());
     else
-        sqlite3_bind_int(st, i, 1);
+        sqlite3_bind_text(st, i, v.toString().toUtf8().constData(), -1, SQLITE_TRANSIENT);
 }
 
 class TSqlCorpusTest : public ::testing::TestWithParam<int> {
@@ -169,6 +181,71 @@ TEST_P(TSqlCorpusTest, TranslatesPreparesAndRuns)
     EXPECT_TRUE(err.isEmpty()) << "#" << e.Index << " " << e.Title.toStdString() << "\n  error: " << err.toStdString()
                                << "\n  sql: " << translated.toStdString();
 }
+
+// The same statements on PostgreSQL, on a copy of the demo database of the test cluster.
+class TSqlCorpusPgTest : public ::testing::TestWithParam<int> {
+protected:
+    static std::unique_ptr<TClientConnection> Con;
+    static QString Failure;
+    static QString LastEngineText;
+
+    static void SetUpTestSuite()
+    {
+        SetDatabaseLog([](const QString& text) { LastEngineText = text; });
+        try {
+            Con = std::make_unique<TClientConnection>();
+            Con->Open(NewPgDemoDatabase(QStringLiteral("corpus")));
+            Con->BeginTrans();
+        } catch (const EDatabaseError& e) {
+            Failure = e.Message() + QStringLiteral("\n") + LastEngineText;
+        }
+    }
+
+    static void TearDownTestSuite()
+    {
+        Con.reset();
+        SetDatabaseLog(nullptr);
+    }
+};
+
+std::unique_ptr<TClientConnection> TSqlCorpusPgTest::Con;
+QString TSqlCorpusPgTest::Failure;
+QString TSqlCorpusPgTest::LastEngineText;
+
+TEST_P(TSqlCorpusPgTest, TranslatesPreparesAndRuns)
+{
+    ASSERT_TRUE(Failure.isEmpty()) << "the PostgreSQL demo database could not be built: " << Failure.toStdString();
+    const TCorpusEntry& e = Corpus().at(static_cast<size_t>(GetParam()));
+    // Statements PostgreSQL refuses and no translation can mend yet: an aggregate over only an
+    // outer query's column inside a subquery (504, 505), a select alias used in its own where
+    // (511), 'T' written into a bit column (244).
+    static const QSet<int> notYet = {244, 504, 505, 511};
+    if (notYet.contains(e.Index))
+        GTEST_SKIP() << "not yet on PostgreSQL";
+    const QString translated = NormaliseParams(TranslateSql(e.Sql, TSqlEngine::PostgreSQL));
+    QStringList names;
+    NormaliseParams(translated, &names);
+    TSqlParams params;
+    for (const QString& n : names)
+        params.append({n, SampleValue(n)});
+    Con->ExecuteNative(QStringLiteral("savepoint corpus"));
+    QString err;
+    try {
+        Con->ExecuteNative(translated, params);
+    } catch (const EDatabaseError& x) {
+        err = LastEngineText.isEmpty() ? x.Message() : LastEngineText;
+    }
+    Con->ExecuteNative(QStringLiteral("rollback to savepoint corpus"));
+    EXPECT_TRUE(err.isEmpty()) << "#" << e.Index << " " << e.Title.toStdString() << "\n  error: " << err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(CorpusPg, TSqlCorpusPgTest, ::testing::Range(0, static_cast<int>(Corpus().size())),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             QString t = QStringLiteral("E%1_").arg(info.param + 1, 3, 10, QLatin1Char('0'))
+                                         + Corpus().at(static_cast<size_t>(info.param)).Title;
+                             t.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
+                             return t.left(90).toStdString();
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Corpus, TSqlCorpusTest, ::testing::Range(0, static_cast<int>(Corpus().size())),
                          [](const ::testing::TestParamInfo<int>& info) {

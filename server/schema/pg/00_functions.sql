@@ -171,3 +171,18 @@ BEGIN
   EXECUTE format('SELECT coalesce(max(%I), 0) + 1 FROM %I', lower(col), lower(tablename)) INTO r;
   RETURN r;
 END $$;
+
+-- Bills keep the voucher id and some source ids as text; a text that is no number finds nothing.
+CREATE OR REPLACE FUNCTION tb_int_or_null(t text) RETURNS integer LANGUAGE sql IMMUTABLE AS $$
+  SELECT CASE WHEN trim(t) ~ '^-?[0-9]{1,9}$' THEN trim(t)::integer END
+$$;
+CREATE OR REPLACE FUNCTION getrefercredidcode(id text) RETURNS text LANGUAGE sql STABLE AS $$
+  SELECT getrefercredidcode(tb_int_or_null(id))
+$$;
+CREATE OR REPLACE FUNCTION getreferbillcode(billtype integer, id text) RETURNS text LANGUAGE sql STABLE AS $$
+  SELECT getreferbillcode(billtype, tb_int_or_null(id))
+$$;
+
+-- Amounts computed in floating point (quantities are double precision) round as numbers do.
+CREATE OR REPLACE FUNCTION fn_truncatecurrency(n double precision) RETURNS numeric LANGUAGE sql IMMUTABLE AS $$ SELECT round(n::numeric, 2) $$;
+CREATE OR REPLACE FUNCTION round(n double precision, places integer) RETURNS numeric LANGUAGE sql IMMUTABLE AS $$ SELECT round(n::numeric, places) $$;
