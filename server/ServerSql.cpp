@@ -29,7 +29,7 @@ QVector<QVariantList> SelectRows(TClientConnection& con, const QString& sql, con
         PgSelect(con, sql, params, fields, rows);
         return rows;
     }
-    TStatement st(con.Handle(), sql);
+    TStatement st(con, sql);
     st.Bind(params);
     QVector<QVariantList> rows;
     while (st.Step()) {
@@ -56,7 +56,7 @@ QVector<QVariantMap> SelectMaps(TClientConnection& con, const QString& sql, cons
         }
         return rows;
     }
-    TStatement st(con.Handle(), sql);
+    TStatement st(con, sql);
     st.Bind(params);
     QVector<QVariantMap> rows;
     // names once per statement; each row's map filled in key order without a search
@@ -83,7 +83,7 @@ QVariant SelectValue(TClientConnection& con, const QString& sql, const TSqlParam
         PgSelect(con, sql, params, fields, rows);
         return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
     }
-    TStatement st(con.Handle(), sql);
+    TStatement st(con, sql);
     st.Bind(params);
     return st.Step() && st.ColumnCount() > 0 ? st.Column(0) : QVariant();
 }

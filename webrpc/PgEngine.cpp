@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QHash>
 
+#include <cstdint>
+
 namespace {
 
 // End (exclusive) of a literal, quoted name, comment or dollar-quoted body starting at i;
@@ -252,9 +254,27 @@ int TPgSession::BackendPid() const { return PQbackendPID(FConn); }
 
 namespace {
 
-// Runs one statement; the caller owns the result. Throws EPgError on failure.
-PGresult* RunOne(PGconn* conn, const QString& statement, const TPgSession::TParams& params)
+// The schema's names are lower case (unquoted in its scripts), while the system's statements
+// quote names as they spell them ("MoveMoney"): quoted names are taken in lower case.
+QString LowerQuotedNames(const QString& sql)
 {
+    if (!sql.contains(u'"'))
+        return sql;
+    QString out = sql;
+    for (qsizetype i = 0; i < out.size();) {
+        const qsizetype skip = SkipProtected(out, i);
+        if (skip > i && out[i] == u'"')
+            for (qsizetype k = i + 1; k < skip; ++k)
+                out[k] = out[k].toLower();
+        i = skip > i ? skip : i + 1;
+    }
+    return out;
+}
+
+// Runs one statement; the caller owns the result. Throws EPgError on failure.
+PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TParams& params)
+{
+    const QString statement = LowerQuotedNames(rawStatement);
     PGresult* r = nullptr;
     if (params.isEmpty() && !statement.contains(u':')) {
         r = PQexec(conn, statement.toUtf8().constData());
@@ -283,6 +303,18 @@ PGresult* RunOne(PGconn* conn, const QString& statement, const TPgSession::TPara
             if (v.isNull() || !v.isValid())
                 continue;
             switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+            case QMetaType::Long:
+            case QMetaType::Short: {
+                // Typed, so that a parameter used both as a count and in a sum is one type.
+                const qint64 n = v.toLongLong();
+                values[k] = QByteArray::number(n);
+                types[k] = n >= INT32_MIN && n <= INT32_MAX ? 23 : 20; // int4, int8
+                break;
+            }
             case QMetaType::QDateTime:
                 values[k] = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
                 break;
@@ -295,6 +327,7 @@ PGresult* RunOne(PGconn* conn, const QString& statement, const TPgSession::TPara
             case QMetaType::Double:
             case QMetaType::Float:
                 values[k] = QByteArray::number(v.toDouble(), 'g', 17);
+                types[k] = 701; // float8
                 break;
             case QMetaType::QByteArray:
                 values[k] = v.toByteArray();

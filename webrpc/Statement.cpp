@@ -133,6 +133,42 @@ TStatement::TStatement(sqlite3* db, const QString& engineSql) : FDb(db), FSql(en
         FTail = QString::fromUtf8(tail);
 }
 
+TStatement::TStatement(TClientConnection& con, const QString& engineSql) : FSql(engineSql)
+{
+    if (con.IsPostgres()) {
+        FPg = con.PgSession();
+        const QStringList parts = SplitStatements(engineSql);
+        if (parts.size() > 1)
+            FTail = QStringList(parts.mid(1)).join(u';');
+        FSql = parts.isEmpty() ? QString() : parts.first();
+        return;
+    }
+    FDb = con.Handle();
+    const QByteArray utf8 = engineSql.toUtf8();
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(FDb, utf8.constData(), int(utf8.size()), &FStmt, &tail) != SQLITE_OK) {
+        FStmt = nullptr;
+        ThrowSqliteError(FDb, engineSql);
+    }
+    if (tail && *tail)
+        FTail = QString::fromUtf8(tail);
+}
+
+void TStatement::RunPg()
+{
+    FPg->Select(FSql, FParams, FFields, FRows, false);
+    // as SQLite hands them over: dates as text, truth values as integers
+    for (QVariantList& row : FRows)
+        for (QVariant& v : row) {
+            if (v.typeId() == QMetaType::QDateTime)
+                v = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            else if (v.typeId() == QMetaType::Bool)
+                v = qint64(v.toBool() ? 1 : 0);
+        }
+    FRan = true;
+    FRow = -1;
+}
+
 TStatement::~TStatement()
 {
     if (FStmt)
@@ -141,6 +177,11 @@ TStatement::~TStatement()
 
 void TStatement::Bind(const TSqlParams& params)
 {
+    if (FPg) {
+        FParams = params;
+        FRan = false;
+        return;
+    }
     if (!FStmt)
         return;
     const int count = sqlite3_bind_parameter_count(FStmt);
@@ -198,6 +239,7 @@ void TStatement::Bind(const TSqlParams& params)
 
 void TStatement::Reset()
 {
+    FRan = false;
     if (FStmt) {
         sqlite3_reset(FStmt);
         sqlite3_clear_bindings(FStmt);
@@ -206,6 +248,11 @@ void TStatement::Reset()
 
 bool TStatement::Step()
 {
+    if (FPg) {
+        if (!FRan)
+            RunPg();
+        return ++FRow < FRows.size();
+    }
     if (!FStmt)
         return false;
     const int rc = sqlite3_step(FStmt);
@@ -216,17 +263,59 @@ bool TStatement::Step()
     ThrowSqliteError(FDb, FSql);
 }
 
-int TStatement::ColumnCount() const { return FStmt ? sqlite3_column_count(FStmt) : 0; }
-QString TStatement::ColumnName(int i) const { return QString::fromUtf8(sqlite3_column_name(FStmt, i)); }
+int TStatement::ColumnCount() const
+{
+    if (FPg) {
+        if (!FRan)
+            const_cast<TStatement*>(this)->RunPg();
+        return int(FFields.size());
+    }
+    return FStmt ? sqlite3_column_count(FStmt) : 0;
+}
+QString TStatement::ColumnName(int i) const
+{
+    if (FPg)
+        return ColumnCount() > i ? FFields[i].Name : QString();
+    return QString::fromUtf8(sqlite3_column_name(FStmt, i));
+}
 QString TStatement::DeclType(int i) const
 {
+    if (FPg) {
+        if (ColumnCount() <= i)
+            return QString();
+        switch (FFields[i].DataType) {
+        case TFieldType::ftInteger: return QStringLiteral("INTEGER");
+        case TFieldType::ftFloat: return QStringLiteral("FLOAT");
+        case TFieldType::ftCurrency: return QStringLiteral("MONEY");
+        case TFieldType::ftBoolean: return QStringLiteral("BIT");
+        case TFieldType::ftDateTime: return QStringLiteral("DATETIME");
+        case TFieldType::ftBlob: return QStringLiteral("BLOB");
+        case TFieldType::ftString: return QStringLiteral("VARCHAR");
+        }
+    }
     const char* d = sqlite3_column_decltype(FStmt, i);
     return d ? QString::fromUtf8(d) : QString();
 }
-int TStatement::ColumnStorage(int i) const { return sqlite3_column_type(FStmt, i); }
+int TStatement::ColumnStorage(int i) const
+{
+    if (FPg) {
+        const QVariant v = Column(i);
+        if (v.isNull())
+            return SQLITE_NULL;
+        switch (v.typeId()) {
+        case QMetaType::LongLong: return SQLITE_INTEGER;
+        case QMetaType::Double: return SQLITE_FLOAT;
+        case QMetaType::QByteArray: return SQLITE_BLOB;
+        default: return SQLITE_TEXT;
+        }
+    }
+    return sqlite3_column_type(FStmt, i);
+}
 
 QVariant TStatement::Column(int i) const
 {
+    if (FPg)
+        return FRow >= 0 && FRow < FRows.size() && i < FRows[FRow].size() ? FRows[FRow][i] : QVariant();
     switch (sqlite3_column_type(FStmt, i)) {
     case SQLITE_INTEGER:
         return QVariant(qint64(sqlite3_column_int64(FStmt, i)));

@@ -227,7 +227,7 @@ TEST_P(TSqlCorpusPgTest, TranslatesPreparesAndRuns)
     NormaliseParams(translated, &names);
     TSqlParams params;
     for (const QString& n : names)
-        params.append({n, SampleValue(n)});
+        params.append({n, SampleValue(n).toString()}); // as text: the statement's context gives the type
     Con->ExecuteNative(QStringLiteral("savepoint corpus"));
     QString err;
     try {

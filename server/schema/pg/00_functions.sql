@@ -186,3 +186,31 @@ $$;
 -- Amounts computed in floating point (quantities are double precision) round as numbers do.
 CREATE OR REPLACE FUNCTION fn_truncatecurrency(n double precision) RETURNS numeric LANGUAGE sql IMMUTABLE AS $$ SELECT round(n::numeric, 2) $$;
 CREATE OR REPLACE FUNCTION round(n double precision, places integer) RETURNS numeric LANGUAGE sql IMMUTABLE AS $$ SELECT round(n::numeric, places) $$;
+
+-- Server code written for both engines reads these SQLite names.
+CREATE OR REPLACE FUNCTION ifnull(a anycompatible, b anycompatible) RETURNS anycompatible LANGUAGE sql IMMUTABLE AS $$ SELECT coalesce(a, b) $$;
+
+-- The columns of a table or view: name, declared type, and 1 for the primary key's columns.
+CREATE OR REPLACE FUNCTION pragma_table_info(t text) RETURNS TABLE (name text, type text, pk integer)
+LANGUAGE sql STABLE AS $$
+  SELECT a.attname::text, format_type(a.atttypid, a.atttypmod),
+         CASE WHEN EXISTS (SELECT 1 FROM pg_index i WHERE i.indrelid = a.attrelid AND i.indisprimary AND a.attnum = ANY (i.indkey))
+              THEN 1 ELSE 0 END
+  FROM pg_attribute a
+  WHERE a.attrelid = to_regclass(lower(t)) AND a.attnum > 0 AND NOT a.attisdropped
+  ORDER BY a.attnum
+$$;
+
+CREATE OR REPLACE VIEW sqlite_master AS
+  SELECT CASE c.relkind WHEN 'v' THEN 'view' WHEN 'i' THEN 'index' ELSE 'table' END::text AS type,
+         c.relname::text AS name, c.relname::text AS tbl_name
+  FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+  WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'i') AND c.relname <> 'sqlite_master';
+
+-- Dates cut as text, the way SQLite stores them ('yyyy-MM-dd hh:mm:ss').
+CREATE OR REPLACE FUNCTION substr(d timestamp, start integer, count integer) RETURNS text LANGUAGE sql IMMUTABLE AS $$
+  SELECT substr(to_char(d, 'YYYY-MM-DD HH24:MI:SS'), start, count)
+$$;
+CREATE OR REPLACE FUNCTION substr(d timestamp, start integer) RETURNS text LANGUAGE sql IMMUTABLE AS $$
+  SELECT substr(to_char(d, 'YYYY-MM-DD HH24:MI:SS'), start)
+$$;
