@@ -221,10 +221,18 @@ QString LockFileName(const QString& name)
 
 void SetLockWaitTimeout(int ms) { g_LockWaitMs = ms < 0 ? 0 : ms; }
 
-bool HoldsLock(const QString& name) { return g_Locks.contains(LockFileName(name)); }
+bool HoldsLock(const QString& name)
+{
+    if (g_DefaultCon && g_DefaultCon->IsPostgres())
+        return g_DefaultCon->HoldsSessionLock(name);
+    return g_Locks.contains(LockFileName(name));
+}
 
 bool SetLock(const QString& name, bool acquire, bool wait)
 {
+    // On a database server the lock belongs to the database session.
+    if (g_DefaultCon && g_DefaultCon->IsPostgres())
+        return g_DefaultCon->SessionLock(name, acquire, wait, g_LockWaitMs);
     const QString file = LockFileName(name);
     auto it = g_Locks.find(file);
     if (!acquire) {

@@ -277,6 +277,7 @@ void TClientConnection::Close()
 {
     // Ending the session releases its advisory locks and rolls back what it left open.
     FPg.reset();
+    FSessionLocks.clear();
     FTransDepth = 0;
     if (!QSqlDatabase::contains(FConnectionName))
         return;
@@ -320,10 +321,55 @@ sqlite3* TClientConnection::Handle() const
 void TClientConnection::BeginTrans()
 {
     if (FTransDepth == 0)
-        ExecuteNative(FPg ? QStringLiteral("begin") : QStringLiteral("begin immediate"));
+        ExecuteNative(FPg ? QStringLiteral("begin isolation level serializable") : QStringLiteral("begin immediate"));
     else
         ExecuteNative(QStringLiteral("savepoint tb_sp%1").arg(FTransDepth));
     ++FTransDepth;
+}
+
+bool TClientConnection::SessionLock(const QString& name, bool acquire, bool wait, int waitMs)
+{
+    if (!FPg)
+        throw EDatabaseError(QStringLiteral("数据库锁只在数据库服务器上使用"));
+    const QString key = name.trimmed().toUpper();
+    const TSqlParams params{{QStringLiteral("n"), key}};
+    auto it = FSessionLocks.find(key);
+    if (!acquire) {
+        if (it != FSessionLocks.end() && --*it <= 0) {
+            FSessionLocks.erase(it);
+            ExecuteScalar(QStringLiteral("select pg_advisory_unlock(hashtext(:n))"), params);
+        }
+        return true;
+    }
+    if (it != FSessionLocks.end()) {
+        ++*it;
+        return true;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        if (ExecuteScalar(QStringLiteral("select pg_try_advisory_lock(hashtext(:n))"), params).toBool()) {
+            FSessionLocks.insert(key, 1);
+            return true;
+        }
+        if (!wait || timer.elapsed() >= waitMs)
+            return false;
+        QThread::msleep(100);
+    }
+}
+
+bool TClientConnection::LastFailureRetryable() const
+{
+    if (!FPg)
+        return false;
+    const QString& s = FPg->LastState();
+    return s == QLatin1String("40001") || s == QLatin1String("40P01");
+}
+
+void TClientConnection::ClearLastFailure()
+{
+    if (FPg)
+        FPg->ClearLastState();
 }
 
 void TClientConnection::CommitTrans()
@@ -500,6 +546,10 @@ void TClientQuery::UpdateBatch()
 
 // ---------------------------------------------------------------- stored procedure
 
+namespace {
+constexpr int kProcedureAttempts = 8;
+}
+
 TClientStoredProc::TClientStoredProc(TClientConnection* con, QString name) : ProcedureName(std::move(name)), FCon(con) {}
 
 void TClientStoredProc::Run(bool withRows)
@@ -512,14 +562,25 @@ void TClientStoredProc::Run(bool withRows)
         throw EDatabaseError(QStringLiteral("存储过程 %1 不存在").arg(ProcedureName));
     FRows.Close();
     TClientConnection::TCallScope scope(con);
-    // A procedure is one unit of work: all of its writes land or none do.
-    con->BeginTrans();
-    try {
-        proc(*con, Params, withRows ? &FRows : nullptr);
-        con->CommitTrans();
-    } catch (...) {
-        con->RollbackTrans();
-        throw;
+    // A procedure is one unit of work: all of its writes land or none do. When the engine
+    // refuses it for a concurrent one, it runs again from its original parameters.
+    const TProcParams given = Params;
+    for (int attempt = 1;; ++attempt) {
+        const bool outermost = !con->InTransaction();
+        con->ClearLastFailure();
+        con->BeginTrans();
+        try {
+            proc(*con, Params, withRows ? &FRows : nullptr);
+            con->CommitTrans();
+            return;
+        } catch (...) {
+            con->RollbackTrans();
+            if (!outermost || attempt >= kProcedureAttempts || !con->LastFailureRetryable())
+                throw;
+        }
+        Params = given;
+        FRows.Close();
+        QThread::msleep(static_cast<unsigned long>(5 * attempt));
     }
 }
 

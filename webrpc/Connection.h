@@ -125,9 +125,15 @@ public:
     TPgSession* PgSession() const;
 
     // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
+    // On PostgreSQL the outermost transaction is serializable: what a procedure read stays true
+    // until it commits, or the engine refuses it and the procedure runs again (see below).
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
+    // Whether a failure since ClearLastFailure was the engine's "run it again" (a serialization
+    // failure or a deadlock on PostgreSQL); a procedure that failed so is retried whole.
+    bool LastFailureRetryable() const;
+    void ClearLastFailure();
     bool InTransaction() const { return FTransDepth > 0; }
     int TransactionDepth() const { return FTransDepth; }
 
@@ -140,6 +146,13 @@ public:
     // Runs SQL already in the engine's dialect (server code and schema scripts).
     int ExecuteNative(const QString& sql, const TSqlParams& params = {});
     void OpenNative(const QString& sql, TClientDataSet* ds, const TSqlParams& params = {});
+
+    // Named locks of the database session (PostgreSQL advisory locks, such as "BILLLOCK"): held
+    // until released as many times as taken, or until the session ends, so a client that dies
+    // never leaves one behind. acquire=false releases (always true); wait retries up to waitMs.
+    // Raises EDatabaseError on a SQLite connection (which locks files instead).
+    bool SessionLock(const QString& name, bool acquire, bool wait = false, int waitMs = 10000);
+    bool HoldsSessionLock(const QString& name) const { return FSessionLocks.contains(name.trimmed().toUpper()); }
 
     TClientProxy* Proxy() { return &FProxy; }
 
@@ -173,6 +186,7 @@ private:
     QString FConnectionName;
     QString FFile;
     std::unique_ptr<TPgSession> FPg;
+    QHash<QString, int> FSessionLocks; // held names, upper-cased, and how often taken
     int FTransDepth = 0;
     TClientProxy FProxy{this};
     TServerSession FSession;

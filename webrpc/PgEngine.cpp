@@ -358,17 +358,27 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
 
 } // namespace
 
+PGresult* TPgSession::Run(const QString& statement, const TParams& params)
+{
+    try {
+        return RunOne(FConn, statement, params);
+    } catch (const EPgError& e) {
+        FLastState = e.SqlState();
+        throw;
+    }
+}
+
 int TPgSession::Execute(const QString& sql, const TParams& params)
 {
     int changed = 0;
     // Without parameters the server takes the whole text at once (schema scripts with
     // function bodies need no splitting then).
     if (params.isEmpty() && !sql.contains(u':')) {
-        TResultGuard g{RunOne(FConn, sql, params)};
+        TResultGuard g{Run(sql, params)};
         return QByteArray(PQcmdTuples(g.R)).toInt();
     }
     for (const QString& st : SplitStatements(sql)) {
-        TResultGuard g{RunOne(FConn, st, params)};
+        TResultGuard g{Run(st, params)};
         changed += QByteArray(PQcmdTuples(g.R)).toInt();
     }
     return changed;
@@ -382,8 +392,8 @@ void TPgSession::Select(const QString& sql, const TParams& params, QVector<TFiel
         throw EDatabaseError(QStringLiteral("没有字段定义，不能生成数据包"));
     // Statements before the last (a temporary table filled first) only prepare the rows.
     for (qsizetype i = 0; i + 1 < statements.size(); ++i)
-        TResultGuard{RunOne(FConn, statements[i], params)};
-    TResultGuard g{RunOne(FConn, statements.last(), params)};
+        TResultGuard{Run(statements[i], params)};
+    TResultGuard g{Run(statements.last(), params)};
     const int cols = PQnfields(g.R);
     fields.clear();
     QHash<QString, int> seen;

@@ -56,9 +56,14 @@ public:
     // True while a transaction block is open (also a failed one that still needs its rollback).
     bool InTransactionBlock() const;
     int BackendPid() const;
+    // The SQLSTATE of the last failure since ClearLastState ("" when none).
+    const QString& LastState() const { return FLastState; }
+    void ClearLastState() { FLastState.clear(); }
 
 private:
     pg_conn* FConn = nullptr;
+    QString FLastState;
+    struct pg_result* Run(const QString& statement, const TParams& params);
 };
 
 // ":name" parameters outside literals, quoted names, comments and dollar-quoted bodies become

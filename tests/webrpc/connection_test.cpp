@@ -367,6 +367,34 @@ TEST_P(EngineTest, DialectGivesTheSameAnswersOnBothEngines)
     EXPECT_EQ(scalar("select qty from item where id = 2").toDouble(), 1.25);
 }
 
+// Named locks belong to the database session: re-entrant for their holder, refused to every
+// other session, and gone with the holder's session (a client killed while holding one).
+TEST(PgSessionLockTest, LocksAreHeldPerSessionAndEndWithIt)
+{
+    TClientConnection a, b;
+    try {
+        const QString db = NewPgDatabase(QStringLiteral("locks"));
+        a.Open(db);
+        b.Open(db);
+    } catch (const EDatabaseError& e) {
+        FAIL() << e.what();
+    }
+    EXPECT_TRUE(a.SessionLock(QStringLiteral("BILLLOCK"), true));
+    EXPECT_TRUE(a.SessionLock(QStringLiteral("billlock"), true));
+    EXPECT_FALSE(b.SessionLock(QStringLiteral("BILLLOCK"), true));
+    EXPECT_TRUE(b.SessionLock(QStringLiteral("OTHERLOCK"), true));
+    a.SessionLock(QStringLiteral("BILLLOCK"), false);
+    EXPECT_TRUE(a.HoldsSessionLock(QStringLiteral("BILLLOCK"))); // taken twice, released once
+    EXPECT_FALSE(b.SessionLock(QStringLiteral("BILLLOCK"), true, true, 300));
+    a.Close();
+    EXPECT_TRUE(b.SessionLock(QStringLiteral("BILLLOCK"), true, true, 5000));
+    EXPECT_TRUE(b.HoldsSessionLock(QStringLiteral("BillLock")));
+    TClientConnection file;
+    QTemporaryDir dir;
+    file.Open(dir.filePath(QStringLiteral("f.db")));
+    EXPECT_THROW(file.SessionLock(QStringLiteral("BILLLOCK"), true), EDatabaseError);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(TSqlEngine::SQLite, TSqlEngine::PostgreSQL),
                          [](const auto& info) { return info.param == TSqlEngine::SQLite ? "SQLite" : "PostgreSQL"; });
 
