@@ -72,6 +72,8 @@ QString GetClientDataSetMethod(TClientConnection& con, const QString& request)
                 if (con.IsPostgres()) {
                     if (SplitStatements(engineSql).size() > 1)
                         throw EDatabaseError(QStringLiteral("第 %1 个查询中有多个语句：一次只能执行一个查询").arg(i));
+                    if (engineSql.contains(QLatin1String("pwhash"), Qt::CaseInsensitive))
+                        throw EDatabaseError(QStringLiteral("第 %1 个查询读取操作员密码：不能执行").arg(i));
                     QVector<TFieldDef> fields;
                     QVector<QVariantList> rows;
                     try {
@@ -81,6 +83,11 @@ QString GetClientDataSetMethod(TClientConnection& con, const QString& request)
                             throw EDatabaseError(TReadOnlyStatements::RefusedMessage(i));
                         throw;
                     }
+                    // password hashes never leave the server: such columns travel empty
+                    for (int c = 0; c < fields.size(); ++c)
+                        if (fields[c].Name.startsWith(QLatin1String("pwhash"), Qt::CaseInsensitive))
+                            for (QVariantList& row : rows)
+                                row[c] = QVariant();
                     packet = BuildDataPacket(fields, rows);
                 } else {
                     // Only reading statements prepare while the guard lives; one statement per text.

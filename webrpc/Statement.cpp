@@ -123,11 +123,16 @@ void ThrowSqliteError(sqlite3* db, const QString& sql)
 
 TStatement::TStatement(sqlite3* db, const QString& engineSql) : FDb(db), FSql(engineSql)
 {
-    const QByteArray utf8 = engineSql.toUtf8();
+    Prepare();
+}
+
+void TStatement::Prepare()
+{
+    const QByteArray utf8 = FSql.toUtf8();
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &FStmt, &tail) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(FDb, utf8.constData(), int(utf8.size()), &FStmt, &tail) != SQLITE_OK) {
         FStmt = nullptr;
-        ThrowSqliteError(db, engineSql);
+        ThrowSqliteError(FDb, FSql);
     }
     if (tail && *tail)
         FTail = QString::fromUtf8(tail);
@@ -144,14 +149,7 @@ TStatement::TStatement(TClientConnection& con, const QString& engineSql) : FSql(
         return;
     }
     FDb = con.Handle();
-    const QByteArray utf8 = engineSql.toUtf8();
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(FDb, utf8.constData(), int(utf8.size()), &FStmt, &tail) != SQLITE_OK) {
-        FStmt = nullptr;
-        ThrowSqliteError(FDb, engineSql);
-    }
-    if (tail && *tail)
-        FTail = QString::fromUtf8(tail);
+    Prepare();
 }
 
 void TStatement::RunPg()

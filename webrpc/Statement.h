@@ -58,6 +58,7 @@ private:
     QVector<QVariantList> FRows;
     int FRow = -1;
     bool FRan = false;
+    void Prepare(); // SQLite: FSql on FDb
     void RunPg();
 };
 

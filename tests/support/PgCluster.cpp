@@ -5,6 +5,7 @@
 #include "server/Schema.h"
 #include "webrpc/Connection.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -55,6 +56,22 @@ int FreeLocalPort()
 
 class TPgCluster {
 public:
+    // The cluster the test run started (TB_PG_CLUSTER names its folder), when there is one.
+    static std::unique_ptr<TPgCluster> Shared()
+    {
+        const QString dir = qEnvironmentVariable("TB_PG_CLUSTER");
+        if (dir.isEmpty() || !QFileInfo::exists(dir))
+            return nullptr;
+        QFile error(dir + QStringLiteral("/error"));
+        if (error.open(QIODevice::ReadOnly))
+            throw EDatabaseError(QStringLiteral("PostgreSQL cluster: %1").arg(QString::fromUtf8(error.readAll()).trimmed()));
+        QFile port(dir + QStringLiteral("/port"));
+        if (!port.open(QIODevice::ReadOnly))
+            return nullptr;
+        auto c = std::unique_ptr<TPgCluster>(new TPgCluster(QString::fromLatin1(port.readAll()).trimmed().toInt()));
+        return c->FPort > 0 ? std::move(c) : nullptr;
+    }
+
     TPgCluster()
     {
         const QString bin = ServerBinDir();
@@ -102,6 +119,8 @@ public:
             }
         }
     }
+
+    explicit TPgCluster(int port) : FPort(port) {}
 
     QString Target(const QString& db) const
     {
@@ -156,7 +175,9 @@ TPgCluster& Cluster()
         throw EDatabaseError(failure);
     if (!cluster) {
         try {
-            cluster = std::make_unique<TPgCluster>();
+            cluster = TPgCluster::Shared();
+            if (!cluster)
+                cluster = std::make_unique<TPgCluster>();
         } catch (const EDatabaseError& e) {
             failure = e.Message();
             throw;
@@ -167,27 +188,76 @@ TPgCluster& Cluster()
 
 } // namespace
 
+namespace {
+
+// Test processes share the cluster: each names its databases after itself.
+QString OwnName(const QString& name)
+{
+    return QStringLiteral("%1_%2").arg(name).arg(QCoreApplication::applicationPid());
+}
+
+} // namespace
+
 QString NewPgDatabase(const QString& name)
 {
-    Cluster().CreateDatabase(name);
-    return Cluster().Target(name);
+    Cluster().CreateDatabase(OwnName(name));
+    return Cluster().Target(OwnName(name));
 }
+
+namespace {
+
+const char* const kDemoTemplate = "tb_demo_template";
+
+void EnsureDemoTemplate()
+{
+    static bool ready = false;
+    const QString demo = QString::fromLatin1(kDemoTemplate);
+    if (!ready) {
+        // The first process to get here builds it (under another name, renamed when complete);
+        // the others wait for it on the lock.
+        TClientConnection admin;
+        admin.Open(Cluster().Target(QStringLiteral("postgres")));
+        admin.SessionLock(QStringLiteral("tb_demo_template"), true, true, 600000);
+        if (admin.ExecuteScalar(QStringLiteral("select count(*) from pg_database where datname = :d"), {{QStringLiteral("d"), demo}}).toInt() == 0) {
+            const QString building = OwnName(QStringLiteral("tb_demo_building"));
+            Cluster().CreateDatabase(building);
+            {
+                TClientConnection con;
+                con.Open(Cluster().Target(building));
+                con.BeginTrans();
+                CreateSchema(con);
+                FillDemoData(con, QDate(2026, 12, 1));
+                FinishDemoKeys(con);
+                con.CommitTrans();
+            }
+            admin.ExecuteNative(QStringLiteral("alter database \"%1\" rename to \"%2\"").arg(building, demo));
+        }
+        admin.SessionLock(QStringLiteral("tb_demo_template"), false);
+        ready = true;
+    }
+}
+
+} // namespace
 
 QString NewPgDemoDatabase(const QString& name)
 {
-    static bool built = false;
-    const QString demo = QStringLiteral("tb_demo_template");
-    if (!built) {
-        Cluster().CreateDatabase(demo);
-        TClientConnection con;
-        con.Open(Cluster().Target(demo));
-        con.BeginTrans();
-        CreateSchema(con);
-        FillDemoData(con, QDate(2026, 12, 1));
-        FinishDemoKeys(con);
-        con.CommitTrans();
-        built = true;
+    EnsureDemoTemplate();
+    Cluster().CreateDatabase(OwnName(name), QString::fromLatin1(kDemoTemplate));
+    return Cluster().Target(OwnName(name));
+}
+
+QString SharedPgDemoDatabase(const QString& name)
+{
+    static QString target;
+    if (target.isEmpty()) {
+        EnsureDemoTemplate();
+        TClientConnection admin;
+        admin.Open(Cluster().Target(QStringLiteral("postgres")));
+        admin.SessionLock(name, true, true, 600000);
+        if (admin.ExecuteScalar(QStringLiteral("select count(*) from pg_database where datname = :d"), {{QStringLiteral("d"), name}}).toInt() == 0)
+            Cluster().CreateDatabase(name, QString::fromLatin1(kDemoTemplate));
+        admin.SessionLock(name, false);
+        target = Cluster().Target(name);
     }
-    Cluster().CreateDatabase(name, demo);
-    return Cluster().Target(name);
+    return target;
 }

@@ -14,3 +14,7 @@ QString NewPgDatabase(const QString& name);
 // A new database holding the schema and the demo data (as of 2026-12-01), built once per test
 // executable and copied from then on (CREATE DATABASE ... TEMPLATE).
 QString NewPgDemoDatabase(const QString& name);
+
+// A demo database shared by every test process of the run, for tests that roll back all they
+// do; created from the demo template by the first process that asks.
+QString SharedPgDemoDatabase(const QString& name);

@@ -155,6 +155,13 @@ protected:
 
 sqlite3* TSqlCorpusTest::Db = nullptr;
 
+std::string CorpusTestName(const ::testing::TestParamInfo<int>& info)
+{
+    QString t = QStringLiteral("E%1_").arg(info.param + 1, 3, 10, QLatin1Char('0')) + Corpus().at(static_cast<size_t>(info.param)).Title;
+    t.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
+    return t.left(90).toStdString();
+}
+
 TEST(SqlCorpus, HasTheStatementsOfEveryArea)
 {
     const auto& c = Corpus();
@@ -194,7 +201,7 @@ protected:
         SetDatabaseLog([](const QString& text) { LastEngineText = text; });
         try {
             Con = std::make_unique<TClientConnection>();
-            Con->Open(NewPgDemoDatabase(QStringLiteral("corpus")));
+            Con->Open(SharedPgDemoDatabase(QStringLiteral("corpus")));
             Con->BeginTrans();
         } catch (const EDatabaseError& e) {
             Failure = e.Message() + QStringLiteral("\n") + LastEngineText;
@@ -240,19 +247,9 @@ TEST_P(TSqlCorpusPgTest, TranslatesPreparesAndRuns)
 }
 
 INSTANTIATE_TEST_SUITE_P(CorpusPg, TSqlCorpusPgTest, ::testing::Range(0, static_cast<int>(Corpus().size())),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             QString t = QStringLiteral("E%1_").arg(info.param + 1, 3, 10, QLatin1Char('0'))
-                                         + Corpus().at(static_cast<size_t>(info.param)).Title;
-                             t.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
-                             return t.left(90).toStdString();
-                         });
+                         CorpusTestName);
 
 INSTANTIATE_TEST_SUITE_P(Corpus, TSqlCorpusTest, ::testing::Range(0, static_cast<int>(Corpus().size())),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             QString t = QStringLiteral("E%1_").arg(info.param + 1, 3, 10, QLatin1Char('0'))
-                                         + Corpus().at(static_cast<size_t>(info.param)).Title;
-                             t.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
-                             return t.left(90).toStdString();
-                         });
+                         CorpusTestName);
 
 } // namespace
