@@ -14,7 +14,7 @@
 
 namespace {
 const char* kUsage = "用法: tradebill [--demo-db FILE] [--database FILE] [--user OPERATOR] [--password PASSWORD] "
-                     "[--open FORMNAME] [--screenshot FILE.png]";
+                     "[--open FORMNAME] [--screenshot FILE.png] [--server https://HOST:PORT [--server-cert FILE.crt]]";
 }
 
 TAppOptions ParseAppOptions(const QStringList& args, const QString& appDir)
@@ -32,6 +32,10 @@ TAppOptions ParseAppOptions(const QStringList& args, const QString& appDir)
             o.DemoDatabase = value();
         else if (a == QLatin1String("--database"))
             o.Database = value();
+        else if (a == QLatin1String("--server"))
+            o.Server = value().trimmed();
+        else if (a == QLatin1String("--server-cert"))
+            o.ServerCert = value();
         else if (a == QLatin1String("--user")) {
             const QString user = value().trimmed();
             bool isId = false;
@@ -59,6 +63,13 @@ TAppOptions ParseAppOptions(const QStringList& args, const QString& appDir)
 
 TClientConnection* OpenAppDatabase(const TAppOptions& options)
 {
+    if (!options.Server.isEmpty()) {
+        // The server keeps the database and runs the procedures; this desktop only calls it.
+        auto con = std::make_unique<TClientConnection>();
+        con->OpenRemote(options.Server, options.ServerCert);
+        g_DefaultCon = con.get();
+        return con.release();
+    }
     const bool demo = options.Database.isEmpty();
     const QString file = demo ? options.DemoDatabase : options.Database;
     if (!demo && !QFileInfo::exists(file))

@@ -8,6 +8,8 @@ class TClientConnection;
 struct TAppOptions {
     QString DemoDatabase;   // created and filled with demo data when missing
     QString Database;       // another database file; wins over the demo one when set
+    QString Server;         // --server https://host:port: work through tradebill-server instead
+    QString ServerCert;     // --server-cert: the server's own certificate (a self-signed one)
     int UserID = 0;         // --user as an operator id; 0 when not given as one
     QString UserName;       // --user as an operator's name or code
     bool HasPassword = false;
@@ -21,6 +23,7 @@ struct TAppOptions {
 // Reads the command line; throws Exception with a usage text on a bad option.
 TAppOptions ParseAppOptions(const QStringList& args, const QString& appDir);
 
+// With --server, opens a session on tradebill-server instead (no local database at all).
 // Opens (creating when needed) the database, registers the server procedures and makes it
 // the host's shared connection; nobody is logged in yet. Returns the connection (owned by
 // the caller). Throws Exception with a clear message on failure.

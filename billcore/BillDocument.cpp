@@ -564,20 +564,27 @@ void TBillDocument::FollowLineEdit()
     if (!total)
         return;
     TField* amount = cdsDetail->FindField(AmountFieldName.trimmed());
-    // Edits happen on the current line: while it stays current only its own change is added,
-    // and any other change of the lines counts them all again.
+    // Edits happen on the current line: only its own change is added. Every change of a
+    // line's amount is seen here (the line is current while it changes), so a line the
+    // cursor comes to still holds, as posted, what the total counted for it; lines removed,
+    // cancelled or read again make the total count them all again.
     const qint64 row = cdsDetail->IsEmpty() ? -1 : cdsDetail->GetBookmark();
     const qint64 units = row < 0 ? 0 : MoneyUnits(amount->Value());
-    if (FLineTotalValid && row == FTrackedLine) {
+    // values changed while the lines were silenced were not seen: they are counted again
+    const bool counted = FLineTotalValid && cdsDetail->UnseenChanges() == FUnseenCounted;
+    if (counted && row == FTrackedLine) {
         if (units == FTrackedUnits)
             return;
         FLineUnits += units - FTrackedUnits;
+    } else if (counted && row >= 0) {
+        FLineUnits += units - MoneyUnits(cdsDetail->PostedValue(amount->Index()));
     } else {
         FLineUnits = 0;
         const int column = amount->Index();
         for (int i = 0, n = cdsDetail->RecordCount(); i < n; ++i)
             FLineUnits += MoneyUnits(cdsDetail->RowValue(i, column));
         FLineTotalValid = true;
+        FUnseenCounted = cdsDetail->UnseenChanges();
     }
     FTrackedLine = row;
     FTrackedUnits = units;

@@ -334,4 +334,5 @@ private:
     bool FLineTotalValid = false;
     qint64 FTrackedLine = -1;
     qint64 FTrackedUnits = 0;
+    quint64 FUnseenCounted = 0; // the lines' silent changes when they were last counted
 };

@@ -245,15 +245,22 @@ void TBillStyleForm::BuildMasterArea()
 
 void TBillStyleForm::FormatMasterFigures()
 {
-    // Totals and balances the clerk reads are money: two decimals.
-    for (QWidget* w : std::as_const(FDynEditors)) {
+    // Totals and balances the clerk reads are money: two decimals. Bill and due dates are
+    // days: the time of day a bill was entered at only orders bills of one day.
+    QList<QWidget*> shown = FDynEditors;
+    shown << DateDBEdit;
+    for (QWidget* w : std::as_const(shown)) {
         auto* e = qobject_cast<TDBEdit*>(w);
         TField* f = e ? e->Field() : nullptr;
-        if (f && e->isReadOnly() && (f->DataType() == TFieldType::ftFloat || f->DataType() == TFieldType::ftCurrency) &&
-            f->DisplayFormat.isEmpty()) {
+        if (!f || !e->isReadOnly() || !f->DisplayFormat.isEmpty())
+            continue;
+        if (f->DataType() == TFieldType::ftFloat || f->DataType() == TFieldType::ftCurrency)
             f->DisplayFormat = QStringLiteral("0.00");
-            e->SetShowOnly(true); // shown again, now formatted
-        }
+        else if (f->DataType() == TFieldType::ftDateTime)
+            f->DisplayFormat = QStringLiteral("yyyy-MM-dd");
+        else
+            continue;
+        e->ShowField();
     }
 }
 

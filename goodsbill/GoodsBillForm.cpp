@@ -6,6 +6,7 @@
 #include "host/Host.h"
 #include "host/Lookups.h"
 #include "host/Messages.h"
+#include "host/Privileges.h"
 #include "host/Rounding.h"
 #include "package/PackageSeams.h"
 #include "platform/DBControls.h"
@@ -124,9 +125,17 @@ TGoodsBillForm::TGoodsBillForm(QWidget* owner) : TBillStyleForm(owner)
         if (key == FieldNames.UnitPrice.toLower() || key == FieldNames.NPrice.toLower() || key == FieldNames.Disc.toLower())
             SetPrice();
         else if (key == FieldNames.BatchCode.toLower() && FChecks && !IsColumnReadOnly(field))
-            FChecks->PickBatch();
+            PickLineBatch();
+        else if (const int kind = TGoodsLines::RememberedKind(field, false); kind && !IsColumnReadOnly(field))
+            PickRememberedText(field, kind);
     });
     ItemDBGrid->SetColumnEntry(FieldNames.GoodsID, [this](const QString& text) { return EnterGoodsText(text); });
+}
+
+void TGoodsBillForm::PickLineBatch()
+{
+    if (FChecks)
+        FChecks->PickBatch();
 }
 
 TGoodsBillForm::~TGoodsBillForm()
@@ -226,7 +235,7 @@ void TGoodsBillForm::FormatGridColumn(const QString& fieldName)
     if (IsMoneyField(key) || IsPriceField(key))
         ItemDBGrid->SetColumnDisplayFormat(fieldName, QStringLiteral("0.00"));
     if (key == FieldNames.UnitPrice.toLower() || key == FieldNames.NPrice.toLower() || key == FieldNames.Disc.toLower()
-        || key == FieldNames.BatchCode.toLower())
+        || key == FieldNames.BatchCode.toLower() || TGoodsLines::RememberedKind(key, false) != 0)
         ItemDBGrid->SetColumnStyle(fieldName, TColumnStyle::Ellipsis);
     if (key == FieldNames.GoodsID.toLower()) {
         KQParams bag;
@@ -295,6 +304,7 @@ void TGoodsBillForm::InsertDetailLine()
     }
     if (!Document()->AppendLine())
         return;
+    PublishLineMenu();
     ItemDBGrid->setFocus();
     const int col = ItemDBGrid->FirstEditableColumn();
     const int row = cdsDetail->RecNo() - 1;
@@ -315,6 +325,54 @@ void TGoodsBillForm::DeleteDetailLine()
     // The cell being edited goes with its line.
     ItemDBGrid->CancelEditor();
     TBillStyleForm::DeleteDetailLine();
+    PublishLineMenu();
+}
+
+void TGoodsBillForm::PickRememberedText(const QString& fieldName, int kind)
+{
+    if (!TPackageSeams::SelectUserDef) {
+        ShowNotInstalled(QStringLiteral("用户自定义字段"));
+        return;
+    }
+    const TField* f = cdsDetail->Active() ? cdsDetail->FindField(fieldName) : nullptr;
+    const QString caption = f && !f->DisplayLabel.isEmpty() ? f->DisplayLabel : QStringLiteral("用户自定义字段");
+    if (!ItemDBGrid->PostEditor())
+        return;
+    TPackageSeams::SelectUserDef(kind, caption, cdsDetail, fieldName);
+}
+
+void TGoodsBillForm::PublishLineMenu()
+{
+    if (!IsFormActive() || !Privilege())
+        return;
+    const TBootUnitImpl* rights = Privilege();
+    const bool hasLines = cdsDetail->Active() && cdsDetail->RecordCount() > 0;
+    PublishLineMenuState(LineMenuState(ReadOnly(), hasLines, rights->Edit, rights->Delete, !IsNewBill));
+}
+
+void TGoodsBillForm::FormActivate()
+{
+    TBillStyleForm::FormActivate();
+    PublishLineMenu();
+}
+
+bool TGoodsBillForm::PrivilegeCallback()
+{
+    const bool ok = TBillStyleForm::PrivilegeCallback();
+    PublishLineMenu();
+    return ok;
+}
+
+void TGoodsBillForm::OnDetailStateChanged(bool readOnly)
+{
+    TBillStyleForm::OnDetailStateChanged(readOnly);
+    PublishLineMenu();
+}
+
+void TGoodsBillForm::BuildMasterArea()
+{
+    TBillStyleForm::BuildMasterArea();
+    PublishLineMenu();
 }
 
 bool TGoodsBillForm::PostAndValidate()

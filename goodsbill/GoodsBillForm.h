@@ -53,6 +53,8 @@ public:
     virtual void GoodsChanged(TField* field);
     virtual void UnitChanged(TField* field);
     virtual void ClientChanged();
+    // The ellipsis of the batch cell: the batch picker for the current line.
+    virtual void PickLineBatch();
 
     // ---- taken over from the base and style forms
     void InitBillForm() override;
@@ -72,6 +74,12 @@ public:
     // The tax columns follow the invoice kind (and the amount column's title with them).
     void RefreshFieldState(const QString& fieldName) override;
     void ImportDetailLines() override;
+    // The host's line-menu items follow the bill: shown, read-only or not, with lines or not,
+    // saved or new, and the operator's rights.
+    void FormActivate() override;
+    bool PrivilegeCallback() override;
+    void OnDetailStateChanged(bool readOnly) override;
+    void BuildMasterArea() override;
     // 批号复制: the current line's batch code numbered on over copies of the line.
     void CopyBatchCode() override;
     // The follow-up bills of a saved bill (payments, returns, charges, material returns,
@@ -113,6 +121,10 @@ protected:
     // -1 when none.
     int LineOfGoods(int goodsId, int unitId) const;
     void StartNewLine();
+    // The remembered texts of a line's user field, offered by the cell's ellipsis.
+    void PickRememberedText(const QString& fieldName, int kind);
+    // Tells the host which line-menu items apply now (only while this window is active).
+    void PublishLineMenu();
     QString PeriodCaption() const;
 
 private:

@@ -5,6 +5,7 @@
 #include "platform/Exceptions.h"
 #include "webrpc/Connection.h"
 #include "webrpc/PacketParams.h"
+#include "webrpc/RemoteLink.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -159,10 +160,15 @@ TLoginDialog::TLoginDialog(TClientConnection* con, QWidget* parent) : QDialog(pa
     layout->addWidget(lbAccount);
 
     auto* form = new QFormLayout;
+    // Where the books are: empty for this computer's database, else https://host:port of the
+    // chain's server. Changing it connects there and lists that server's operators.
+    edServer = new QLineEdit(con && con->Remote() ? con->Remote()->Server().toString() : QString(), this);
+    edServer->setObjectName(QStringLiteral("edServer"));
+    edServer->setPlaceholderText(QStringLiteral("本机数据库（或输入 https://服务器:端口）"));
+    form->addRow(QStringLiteral("服务器："), edServer);
     cbOperator = new QComboBox(this);
     cbOperator->setObjectName(QStringLiteral("cbOperator"));
-    for (const TLoginOperator& op : std::as_const(FInfo.Operators))
-        cbOperator->addItem(op.Code.isEmpty() ? op.Name : QStringLiteral("%1 (%2)").arg(op.Name, op.Code), op.OpID);
+    FillOperators();
     edPassword = PasswordLine(QStringLiteral("edPassword"), this);
     form->addRow(QStringLiteral("操作员："), cbOperator);
     form->addRow(QStringLiteral("密码："), edPassword);
@@ -178,6 +184,7 @@ TLoginDialog::TLoginDialog(TClientConnection* con, QWidget* parent) : QDialog(pa
     connect(buttons, &QDialogButtonBox::accepted, this, &TLoginDialog::TryLogin);
     layout->addWidget(buttons);
 
+    connect(edServer, &QLineEdit::editingFinished, this, &TLoginDialog::SwitchServer);
     connect(cbOperator, &QComboBox::currentIndexChanged, this, [this] {
         SetErrorText(lbError, QString());
         UpdateHint();
@@ -186,6 +193,37 @@ TLoginDialog::TLoginDialog(TClientConnection* con, QWidget* parent) : QDialog(pa
     if (!loadError.isEmpty())
         SetErrorText(lbError, loadError);
     edPassword->setFocus();
+}
+
+void TLoginDialog::FillOperators()
+{
+    cbOperator->clear();
+    for (const TLoginOperator& op : std::as_const(FInfo.Operators))
+        cbOperator->addItem(op.Code.isEmpty() ? op.Name : QStringLiteral("%1 (%2)").arg(op.Name, op.Code), op.OpID);
+}
+
+void TLoginDialog::SwitchServer()
+{
+    const QString url = edServer->text().trimmed();
+    const QString current = FCon && FCon->Remote() ? FCon->Remote()->Server().toString() : QString();
+    if (!FCon || url == current)
+        return;
+    if (url.isEmpty()) {
+        SetErrorText(lbError, QStringLiteral("要改用本机数据库，请不带 --server 重新启动程序。"));
+        edServer->setText(current);
+        return;
+    }
+    try {
+        const QString cert = FCon->Remote() ? FCon->Remote()->CertFile() : QString();
+        FCon->OpenRemote(url, cert);
+        FInfo = ReadLoginInfo(FCon);
+        lbAccount->setText(QStringLiteral("账套：%1").arg(FInfo.AccountName));
+        FillOperators();
+        SetErrorText(lbError, QString());
+    } catch (const Exception& e) {
+        SetErrorText(lbError, e.Message());
+    }
+    UpdateHint();
 }
 
 void TLoginDialog::SelectOperator(int opid)

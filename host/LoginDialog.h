@@ -49,6 +49,7 @@ public:
     int SelectedOperator() const;
     QComboBox* OperatorBox() const { return cbOperator; }
     QLineEdit* PasswordEdit() const { return edPassword; }
+    QLineEdit* ServerEdit() const { return edServer; }
     QString AccountText() const;
     QString ErrorText() const;
     // After acceptance: whether the operator still has to set a password.
@@ -63,10 +64,13 @@ private:
     TLoginResult FResult;
     QLabel* lbAccount;
     QComboBox* cbOperator;
+    QLineEdit* edServer;
     QLineEdit* edPassword;
     QLabel* lbHint;
     QLabel* lbError;
     void UpdateHint();
+    void FillOperators();
+    void SwitchServer();
 };
 
 // Setting a password ("SetPasswordForm"): the old one when the operator has one, the new

@@ -3,6 +3,7 @@
 #include "host/Privileges.h"
 #include "platform/Exceptions.h"
 #include "webrpc/Connection.h"
+#include "webrpc/RemoteLink.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -223,6 +224,8 @@ void SetLockWaitTimeout(int ms) { g_LockWaitMs = ms < 0 ? 0 : ms; }
 
 bool HoldsLock(const QString& name)
 {
+    if (g_DefaultCon && g_DefaultCon->Remote())
+        return g_DefaultCon->Remote()->Lock(name, QStringLiteral("held"), false);
     if (g_DefaultCon && g_DefaultCon->IsPostgres())
         return g_DefaultCon->HoldsSessionLock(name);
     return g_Locks.contains(LockFileName(name));
@@ -230,6 +233,9 @@ bool HoldsLock(const QString& name)
 
 bool SetLock(const QString& name, bool acquire, bool wait)
 {
+    // Through a server the lock is the server's, shared by every desktop of the chain.
+    if (g_DefaultCon && g_DefaultCon->Remote())
+        return g_DefaultCon->Remote()->Lock(name, acquire ? QStringLiteral("take") : QStringLiteral("release"), wait) || !acquire;
     // On a database server the lock belongs to the database session.
     if (g_DefaultCon && g_DefaultCon->IsPostgres())
         return g_DefaultCon->SessionLock(name, acquire, wait, g_LockWaitMs);

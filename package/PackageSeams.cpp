@@ -2,6 +2,7 @@
 
 #include "host/Messages.h"
 #include "pickers/Pickers.h"
+#include "pickers/SmallDialogs.h"
 
 TPackageSeams::TFormFactory TPackageSeams::CreatePrintSamEdit;
 TPackageSeams::TFormFactory TPackageSeams::CreateSetPosBatch;
@@ -18,6 +19,7 @@ const bool kInlineSlotsFilled = [] {
     TPackageSeams::PickBatch = ShowPickBatchCode;
     TPackageSeams::SelectBatchCodeCopy = ShowSelectBatchCodeCopy;
     TPackageSeams::ProcessSelect = ShowProcessSelect;
+    TPackageSeams::SelectUserDef = ShowSelectUserDef;
     return true;
 }();
 } // namespace
@@ -33,6 +35,7 @@ void TPackageSeams::Reset()
     PickBatch = nullptr;
     ProcessSelect = nullptr;
     SelectBatchCodeCopy = nullptr;
+    SelectUserDef = nullptr;
     GoodsBillIds = nullptr;
     SelectSourceLines = nullptr;
     ShowSourceActions = nullptr;

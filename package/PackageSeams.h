@@ -48,6 +48,11 @@ struct TPackageSeams {
     static inline std::function<bool(QString& prefix, QString& number, QString& suffix, int& count, const QString& batchCode)>
         SelectBatchCodeCopy;
 
+    // The remembered texts of a kind (ShowSelectUserDef): the chosen one is written into the
+    // target's field. True on OK. Inline, as PickBatch.
+    static inline std::function<bool(int kind, const QString& caption, TClientDataSet* target, const QString& field)>
+        SelectUserDef;
+
     // Whether a bill form is a goods bill form, with its current store and client ids (0 when
     // the bill has no such field or it is null). The goods-bill layer fills it; while it is
     // empty every bill form counts as a goods bill and the master's "storeid" and "clientid"

@@ -57,7 +57,7 @@ TGoodsPickQuery::TGoodsPickQuery(TClientConnection* con)
 {
     // The pinyin filter runs inside the statement, so that it sees the whole list and not
     // only the pages read so far.
-    if (FCon && FCon->Connected())
+    if (FCon && FCon->Connected() && !FCon->Remote())
         sqlite3_create_function_v2(FCon->Handle(), "tb_nameinitials", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                    NameInitialsFunction, nullptr, nullptr, nullptr);
 }

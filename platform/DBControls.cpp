@@ -131,9 +131,11 @@ void TDBEdit::SetShowOnly(bool on)
 void TDBEdit::ShowField()
 {
     TField* f = FLink.Field();
-    setReadOnly(FShowOnly || !FLink.CanModify());
-    // What is only shown is shown as the field displays it (a total with its decimals).
-    const QString text = f ? (FShowOnly ? f->DisplayText() : f->AsString()) : QString();
+    const bool readOnly = FShowOnly || !FLink.CanModify();
+    setReadOnly(readOnly);
+    // What cannot be edited is shown as the field displays it (a total with its decimals,
+    // a date without its time); what can be edited shows the value in full.
+    const QString text = f ? (readOnly ? f->DisplayText() : f->AsString()) : QString();
     if (text != this->text()) setText(text);
     setModified(false);
     if (f && f->DataType() == TFieldType::ftString && f->Size() > 0) setMaxLength(f->Size());

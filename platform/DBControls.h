@@ -73,9 +73,11 @@ public:
     bool UpdateRecord(); // writes the text when the user changed it
     // Shows the field and never edits it, whatever the field allows (totals, the operator).
     void SetShowOnly(bool on);
+    bool ShowOnly() const { return FShowOnly; }
+    // Shows the field again (after its display format changed).
+    void ShowField();
 
 private:
-    void ShowField();
     TFieldDataLink FLink;
     bool FShowOnly = false;
 };

@@ -579,6 +579,7 @@ struct TClientDataSet::Impl {
         }
     }
     QHash<QString, int> NameIndex; // lower-case name -> index
+    mutable QHash<QString, int> SpelledIndex; // a name as asked for -> index, -1 when absent
     std::vector<TRow> Rows;
     QVector<int> Vis; // visible row -> index in Rows
     int Cur = -1;
@@ -591,6 +592,7 @@ struct TClientDataSet::Impl {
     std::vector<TUndo> Undo;
     int DisableCount = 0;
     int SilenceCount = 0;
+    quint64 UnseenChanges = 0; // values changed while silenced
     std::unique_ptr<FNode> FilterExpr;
     const QVector<QVariant>* Override = nullptr; // row read by fields during calc/filter
     QVector<QVariant>* CalcTarget = nullptr;      // row written by calc fields during OnCalcFields
@@ -616,16 +618,24 @@ struct TClientDataSet::Impl {
     void Reindex()
     {
         NameIndex.clear();
+        SpelledIndex.clear();
         for (int i = 0; i < FieldCount(); ++i) {
             Fields[i]->FIndex = i;
             NameIndex.insert(Fields[i]->FieldName().toLower(), i);
+            SpelledIndex.insert(Fields[i]->FieldName(), i);
         }
     }
 
     int IndexOf(const QString& name) const
     {
+        // Names are mostly asked for as the fields spell them: found without a copy.
+        if (auto spelled = SpelledIndex.constFind(name); spelled != SpelledIndex.constEnd())
+            return spelled.value();
         auto it = NameIndex.constFind(name.trimmed().toLower());
-        return it == NameIndex.constEnd() ? -1 : it.value();
+        const int i = it == NameIndex.constEnd() ? -1 : it.value();
+        // other spellings, and names the dataset lacks, are remembered as they were asked for
+        SpelledIndex.insert(name, i);
+        return i;
     }
 
     bool HasCalcFields() const
@@ -987,6 +997,14 @@ QString FormatFieldValue(const TField* f, const QVariant& v)
         }
         return s;
     }
+    case TFieldType::ftDateTime: {
+        QDateTime dt;
+        try { dt = CoerceTo(TFieldType::ftDateTime, 0, v).toDateTime(); } catch (const EConvertError&) { return v.toString(); }
+        if (!f->DisplayFormat.isEmpty())
+            return dt.toString(f->DisplayFormat);
+        // A date without a time of day reads as a date, as bill and due dates are.
+        return dt.toString(dt.time() == QTime(0, 0) ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    }
     default:
         try {
             return CoerceTo(TFieldType::ftString, 0, v).toString();
@@ -1034,6 +1052,7 @@ void TField::SetValue(const QVariant& v)
         }
     }
     if (!d->InNewRecord) d->BufModified = true;
+    if (!d->Events()) ++d->UnseenChanges;
     if (OnChange && d->Events()) OnChange(this);
     if (d->Editing()) d->CalcRow(d->Buffer);
     if (d->Signals() && d->Cur >= 0) emit FDataSet->rowChanged(d->Cur);
@@ -1065,6 +1084,7 @@ void TClientDataSet::ClearFields()
     if (d->Active) throw EDatabaseError(QStringLiteral("数据集打开时不能修改字段定义"));
     d->Fields.clear();
     d->NameIndex.clear();
+    d->SpelledIndex.clear();
     d->Rows.clear();
 }
 
@@ -1076,6 +1096,8 @@ TField* TClientDataSet::AddField(const TFieldDef& def)
     d->Rows.clear();
     d->Fields.push_back(std::make_unique<TField>(this, def, d->FieldCount()));
     d->NameIndex.insert(def.Name.trimmed().toLower(), d->FieldCount() - 1);
+    d->SpelledIndex.removeIf([](const QHash<QString, int>::iterator& it) { return it.value() < 0; });
+    d->SpelledIndex.insert(d->Fields.back()->FieldName(), d->FieldCount() - 1);
     return d->Fields.back().get();
 }
 
@@ -1990,6 +2012,14 @@ QVariant TClientDataSet::RowValue(int visibleRow, int fieldIndex) const
     return d->Rows[d->Vis[visibleRow]].Values.value(fieldIndex);
 }
 
+QVariant TClientDataSet::PostedValue(int fieldIndex) const
+{
+    if (!d->Active || d->Cur < 0 || d->Cur >= d->Vis.size() || fieldIndex < 0 || fieldIndex >= d->FieldCount())
+        return QVariant();
+    const auto& row = d->Rows[d->Vis[d->Cur]];
+    return row.Pending ? QVariant() : row.Values.value(fieldIndex);
+}
+
 // ---------------------------------------------------------------- change log
 
 int TClientDataSet::ChangeCount() const
@@ -2708,3 +2738,4 @@ void TClientDataSet::WakeUp()
     if (d->SilenceCount > 0) --d->SilenceCount;
 }
 bool TClientDataSet::Silenced() const { return d->SilenceCount > 0; }
+quint64 TClientDataSet::UnseenChanges() const { return d->UnseenChanges; }

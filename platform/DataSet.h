@@ -194,6 +194,9 @@ public:
     void Silence();  // suspend every event handler below (nestable)
     void WakeUp();
     bool Silenced() const;
+    // How many values were changed while silenced, ever: who follows the values through
+    // their change events learns from it that it missed some.
+    quint64 UnseenChanges() const;
 
     std::function<void(TClientDataSet*)> AfterOpen, BeforeClose, AfterClose;
     std::function<void(TClientDataSet*)> BeforeInsert, AfterInsert, OnNewRecord;
@@ -206,6 +209,9 @@ public:
 
     // Raw row access for models and bulk work (visible row index, field index).
     QVariant RowValue(int visibleRow, int fieldIndex) const;
+    // The current row's value as last posted, whatever an edit under way holds; null for a
+    // row not posted yet.
+    QVariant PostedValue(int fieldIndex) const;
 
 signals:
     // For views: structure or rows changed wholesale, one row changed, current row moved.

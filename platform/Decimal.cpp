@@ -25,6 +25,15 @@ double DecimalRound(double value, int decimals)
     if (!std::isfinite(value) || value == 0.0)
         return value == 0.0 ? 0.0 : value;
     decimals = std::clamp(decimals, -15, 15);
+    // Most figures already stand at the place (quantities, prices, stored amounts): a value
+    // that is the double nearest to k / 10^decimals, with k of at most 15 digits, has those
+    // digits as its 15 significant ones and comes back unchanged from the rounding below.
+    if (decimals >= 0) {
+        static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const double k = std::nearbyint(value * kScale[decimals]);
+        if (std::fabs(k) < 1e15 && k / kScale[decimals] == value)
+            return value;
+    }
     std::string digits;
     int point = 0;
     Digits15(value, digits, point);

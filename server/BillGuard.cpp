@@ -604,13 +604,15 @@ void TBillGuard::ComputeTotal(TBillChange& c, const QVariantMap& stored)
 }
 
 TBillChange TBillGuard::CheckSave(qint64 id, bool isNew, const QVariantMap& stored, const QVector<QVariantMap>& storedLines,
-                                  const TDelta& masterDelta, const TDelta& detailDelta, bool linesFollow)
+                                  TDelta masterDelta, TDelta detailDelta, bool linesFollow)
 {
     TBillChange c;
     c.Id = id;
     c.IsNew = isNew;
-    c.Master = masterDelta;
-    c.Detail = detailDelta;
+    // the rows are made safe in place: a change set shared with the caller would be copied
+    // row by row at the first value changed
+    c.Master = std::move(masterDelta);
+    c.Detail = std::move(detailDelta);
     c.FinalMaster = stored;
 
     TDeltaRow* m = nullptr;

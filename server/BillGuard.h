@@ -38,7 +38,7 @@ public:
     // `linesFollow`: the procedure adds lines of its own when none come (a POS day-close), so
     // an empty bill is not refused here.
     TBillChange CheckSave(qint64 id, bool isNew, const QVariantMap& stored, const QVector<QVariantMap>& storedLines,
-                          const TDelta& masterDelta, const TDelta& detailDelta, bool linesFollow = false);
+                          TDelta masterDelta, TDelta detailDelta, bool linesFollow = false);
 
     // The message of a bill that needs lines and has none.
     QString NoLinesMessage() const;

@@ -280,6 +280,8 @@ TStockMove LineMove(const QVariantMap& line, int store, double signedQty, double
     return m;
 }
 
+constexpr int kDeliveryBill = 42;
+
 int StoreOf(const QVariantMap& master, const char* preferred)
 {
     const QVariant v = master.value(QLatin1String(preferred));
@@ -402,7 +404,7 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
         const QString take = f->Column ? QStringLiteral("%1 = round(ifnull(%1, 0) + :q, 6), ").arg(QuoteIdent(QLatin1String(f->Column))) : QString();
         con.ExecuteNative(QStringLiteral("update %1 set %2refercount = ifnull(refercount, 0) + :n where %3 = :id and itemno = :i")
                               .arg(QuoteIdent(QLatin1String(f->DetailTable)), take, QuoteIdent(QLatin1String(f->Key))),
-                          {{QStringLiteral("q"), sign * qty}, {QStringLiteral("n"), sign}, {QStringLiteral("id"), id}, {QStringLiteral("i"), item}});
+                          {{QStringLiteral("q"), sign * f->Sign * qty}, {QStringLiteral("n"), sign}, {QStringLiteral("id"), id}, {QStringLiteral("i"), item}});
         con.ExecuteNative(QStringLiteral("update %1 set refercount = ifnull(refercount, 0) + :n where %2 = :id")
                               .arg(QuoteIdent(QLatin1String(f->MasterTable)), QuoteIdent(QLatin1String(f->Key))),
                           {{QStringLiteral("n"), sign}, {QStringLiteral("id"), id}});
@@ -796,8 +798,15 @@ void SaveBill(TSubmit& s)
     // every check before anything is written
     const QVector<QVariantMap> storedLines = isNew ? QVector<QVariantMap>() : s.StoredLines(id);
     TBillGuard guard(con, k, s.Op);
-    TBillChange change = guard.CheckSave(id, isNew, stored, storedLines, masterDelta, withLines ? detailDelta : TDelta(),
+    TBillChange change = guard.CheckSave(id, isNew, stored, storedLines, masterDelta, withLines ? std::move(detailDelta) : TDelta(),
                                          k.BillType == kPosDayBill && isNew);
+    // a delivery goes from one branch to another
+    if (k.BillType == kDeliveryBill) {
+        const QVariant in = ValueCI(change.FinalMaster, QStringLiteral("inshopid"));
+        const QVariant out = ValueCI(change.FinalMaster, QStringLiteral("outshopid"));
+        if (!in.isNull() && !out.isNull() && in.toInt() == out.toInt())
+            Refuse(QStringLiteral("调入机构与调出机构不能相同！"));
+    }
 
     // take back what the bill did so far
     const bool stock = k.MovesStock();

@@ -12,11 +12,16 @@ const TFollowUp kFollowUps[] = {
     {26, 0, "crecieved", "crcvddetail", "crecievedid", "returnqty", false},
     {22, 0, "valuedrcvd", "valuedrcvddetail", "billid", "returnqty", false},
     {40, 0, "valuedrcvd", "valuedrcvddetail", "billid", "returnqty", false},
+    // the stocktaking bill a return's damaged goods are written off with takes them out again
+    {4, 14, "sreturn", "returndetail", "returnid", "badqty", false, -1},
     {2, 0, "invoice", "saledetail", "invoiceid", "returnqty", false},
     {3, 0, "csale", "csaledetail", "csaleid", "returnqty", false},
     {27, 28, "deputesale", "deputesaledetail", "deputesaleid", "settledqty", false},
+    // a take-back carries the quantity taken back negated
+    {27, 27, "deputesale", "deputesaledetail", "deputesaleid", "returnqty", false, -1},
     {27, 0, "deputesale", "deputesaledetail", "deputesaleid", "returnqty", false},
     {29, 28, "deputesaleinit", "deputesaleinitdetail", "deputesaleinitid", "settledqty", false},
+    {29, 27, "deputesaleinit", "deputesaleinitdetail", "deputesaleinitid", "returnqty", false, -1},
     {29, 0, "deputesaleinit", "deputesaleinitdetail", "deputesaleinitid", "returnqty", false},
     {28, 0, "deputesettlement", "deputesettlementdetail", "deputesettlementid", "returnqty", false},
     {10, 0, "drawitem", "drawdetail", "drawitemid", "backqty", false},

@@ -15,6 +15,7 @@ struct TFollowUp {
     const char* Key;
     const char* Column;       // the follow-up column of the source line; nullptr: the line only counts
     bool TracksFinished;      // the source master's `finished` follows its lines
+    int Sign = 1;             // -1: the referring lines carry the quantity negated
 };
 
 struct TSettlement {

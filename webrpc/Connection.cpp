@@ -1,5 +1,6 @@
 #include "webrpc/Connection.h"
 
+#include "webrpc/RemoteLink.h"
 #include "webrpc/PgEngine.h"
 #include "webrpc/SqlDialect.h"
 #include "webrpc/Statement.h"
@@ -136,7 +137,8 @@ QString TClientProxy::Invoke(const QString& method, const QString& packet, int t
     TClientConnection::TCallScope scope(FCon);
     // Methods run in-process on the caller's thread, so the time-out cannot fire; the
     // engine's busy time-out bounds any wait for another process's lock instead.
-    Q_UNUSED(timeoutMs);
+    if (FCon && FCon->Remote())
+        return FCon->Remote()->Invoke(method, packet, timeoutMs);
     if (!FCon || !FCon->Connected())
         throw EDatabaseError(QStringLiteral("没有连接到数据库"));
     TServerMethod m = TServerRegistry::FindMethod(method);
@@ -242,6 +244,16 @@ TClientConnection::~TClientConnection()
         g_DefaultCon = nullptr;
 }
 
+void TClientConnection::OpenRemote(const QString& serverUrl, const QString& certFile)
+{
+    // The connection stays as it was when the server cannot be reached.
+    auto link = std::make_unique<TRemoteLink>(QUrl(serverUrl), certFile);
+    link->Connect();
+    Close();
+    FRemote = std::move(link);
+    FFile.clear();
+}
+
 void TClientConnection::Open(const QString& databaseFile)
 {
     Close();
@@ -276,6 +288,7 @@ void TClientConnection::Open(const QString& databaseFile)
 void TClientConnection::Close()
 {
     // Ending the session releases its advisory locks and rolls back what it left open.
+    FRemote.reset();
     FPg.reset();
     FSessionLocks.clear();
     FTransDepth = 0;
@@ -292,6 +305,8 @@ void TClientConnection::Close()
 
 bool TClientConnection::Connected() const
 {
+    if (FRemote)
+        return FRemote->Connected();
     if (FPg)
         return true;
     return QSqlDatabase::contains(FConnectionName) && QSqlDatabase::database(FConnectionName, false).isOpen();
@@ -306,6 +321,8 @@ TPgSession* TClientConnection::PgSession() const
 
 sqlite3* TClientConnection::Handle() const
 {
+    if (FRemote)
+        throw EDatabaseError(QStringLiteral("通过服务器工作时，不能直接使用数据库文件"));
     if (FPg)
         throw EDatabaseError(QStringLiteral("数据库驱动不是 SQLite"));
     if (!Connected())
@@ -320,6 +337,11 @@ sqlite3* TClientConnection::Handle() const
 
 void TClientConnection::BeginTrans()
 {
+    if (FRemote) {
+        FRemote->Transaction(RemoteOp::Begin);
+        ++FTransDepth;
+        return;
+    }
     if (FTransDepth == 0)
         ExecuteNative(FPg ? QStringLiteral("begin isolation level serializable") : QStringLiteral("begin immediate"));
     else
@@ -377,6 +399,8 @@ void TClientConnection::CommitTrans()
     if (FTransDepth <= 0)
         throw EDatabaseError(QStringLiteral("没有活动的事务"));
     --FTransDepth;
+    if (FRemote)
+        return FRemote->Transaction(RemoteOp::Commit);
     if (FTransDepth == 0)
         ExecuteNative(QStringLiteral("commit"));
     else
@@ -388,6 +412,8 @@ void TClientConnection::RollbackTrans()
     if (FTransDepth <= 0)
         return;
     --FTransDepth;
+    if (FRemote)
+        return FRemote->Transaction(RemoteOp::Rollback);
     if (FPg) {
         if (FTransDepth == 0)
             FPg->Execute(QStringLiteral("rollback"), {});
@@ -407,6 +433,8 @@ void TClientConnection::RollbackTrans()
 
 int TClientConnection::ExecuteNative(const QString& sql, const TSqlParams& params)
 {
+    if (FRemote)
+        return FRemote->Execute(sql, params, true);
     TCallScope scope(this);
     if (FPg)
         return FPg->Execute(NormaliseParams(sql), params);
@@ -428,11 +456,15 @@ int TClientConnection::ExecuteNative(const QString& sql, const TSqlParams& param
 
 int TClientConnection::Execute(const QString& sql, const TSqlParams& params)
 {
+    if (FRemote)
+        return FRemote->Execute(sql, params, false);
     return ExecuteNative(TranslateSql(sql, Engine()), params);
 }
 
 void TClientConnection::OpenNative(const QString& sql, TClientDataSet* ds, const TSqlParams& params)
 {
+    if (FRemote)
+        return FRemote->Open(sql, ds, params, true);
     TCallScope scope(this);
     if (FPg) {
         QVector<TFieldDef> fields;
@@ -446,11 +478,15 @@ void TClientConnection::OpenNative(const QString& sql, TClientDataSet* ds, const
 
 void TClientConnection::OpenDataSet(const QString& sql, TClientDataSet* ds, const TSqlParams& params)
 {
+    if (FRemote)
+        return FRemote->Open(sql, ds, params, false);
     OpenNative(TranslateSql(sql, Engine()), ds, params);
 }
 
 QVariant TClientConnection::ExecuteScalar(const QString& sql, const TSqlParams& params)
 {
+    if (FRemote)
+        return FRemote->Scalar(sql, params);
     TCallScope scope(this);
     if (FPg) {
         QVector<TFieldDef> fields;
@@ -465,6 +501,8 @@ QVariant TClientConnection::ExecuteScalar(const QString& sql, const TSqlParams& 
 
 qint64 TClientConnection::LastInsertRowId() const
 {
+    if (FRemote)
+        throw EDatabaseError(QStringLiteral("通过服务器工作时，新记录的编号由服务器的过程返回"));
     if (FPg) {
         // the key a serial column drew last in this session
         QVector<TFieldDef> fields;
@@ -531,6 +569,11 @@ void TClientQuery::UpdateBatch()
     if (UpdateTable.isEmpty())
         throw EDatabaseError(QStringLiteral("查询没有指定更新的数据表"));
     TClientConnection* con = Connection();
+    if (con->Remote()) {
+        con->Remote()->Batch({TRemoteBatchItem{QString(), UpdateTable, KeyFields, GetDeltaXML()}});
+        MergeChangeLog();
+        return;
+    }
     TClientConnection::TCallScope scope(con);
     const TDelta delta = ParseDeltaXML(GetDeltaXML());
     con->BeginTrans();
@@ -557,6 +600,10 @@ void TClientStoredProc::Run(bool withRows)
     TClientConnection* con = FCon ? FCon : g_DefaultCon;
     if (!con)
         throw EDatabaseError(QStringLiteral("没有连接到数据库"));
+    if (con->Remote()) {
+        FRows.Close();
+        return con->Remote()->RunProc(ProcedureName, Params, withRows ? &FRows : nullptr);
+    }
     TStoredProcedure proc = TServerRegistry::FindProcedure(ProcedureName);
     if (!proc)
         throw EDatabaseError(QStringLiteral("存储过程 %1 不存在").arg(ProcedureName));
@@ -600,6 +647,23 @@ void TBatchSQL::Update()
     TClientConnection* con = FCon ? FCon : g_DefaultCon;
     if (!con)
         throw EDatabaseError(QStringLiteral("没有连接到数据库"));
+    if (con->Remote()) {
+        QVector<TRemoteBatchItem> items;
+        for (const Item& it : FItems) {
+            if (!it.Query) {
+                items.append(TRemoteBatchItem{it.Sql, {}, {}, {}});
+                continue;
+            }
+            it.Query->CheckBrowseMode();
+            if (it.Query->ChangeCount() > 0)
+                items.append(TRemoteBatchItem{QString(), it.Query->UpdateTable, it.Query->KeyFields, it.Query->GetDeltaXML()});
+        }
+        con->Remote()->Batch(items);
+        for (const Item& it : FItems)
+            if (it.Query)
+                it.Query->MergeChangeLog();
+        return;
+    }
     TClientConnection::TCallScope scope(con);
     con->BeginTrans();
     try {

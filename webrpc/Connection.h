@@ -18,6 +18,7 @@
 struct sqlite3;
 class TClientConnection;
 class TPgSession;
+class TRemoteLink;
 
 // A server method: takes the request packet text, answers a packet text. Runs in-process
 // against the connection it is given, inside its own transaction.
@@ -113,6 +114,10 @@ public:
     // Opens a database: "postgresql://user@host:port/db" reaches a PostgreSQL server; any
     // other text is a SQLite file (created when absent; the SQL functions are registered).
     void Open(const QString& databaseFile);
+    // Works through tradebill-server instead of a file (webrpc/RemoteLink.h): every public
+    // operation below is then answered by the server, under the session it keeps.
+    void OpenRemote(const QString& serverUrl, const QString& certFile = QString());
+    TRemoteLink* Remote() const { return FRemote.get(); }
     void Close();
     bool Connected() const;
     QString DatabaseFile() const { return FFile; }
@@ -183,6 +188,7 @@ public:
     };
 
 private:
+    std::unique_ptr<TRemoteLink> FRemote;
     QString FConnectionName;
     QString FFile;
     std::unique_ptr<TPgSession> FPg;

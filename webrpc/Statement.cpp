@@ -183,9 +183,16 @@ void TStatement::Bind(const TSqlParams& params)
     if (!FStmt)
         return;
     const int count = sqlite3_bind_parameter_count(FStmt);
+    // a statement bound again and again (the lines of a bill) reads its names once
+    if (FParamNames.size() != count) {
+        FParamNames.resize(count);
+        for (int i = 1; i <= count; ++i) {
+            const char* raw = sqlite3_bind_parameter_name(FStmt, i);
+            FParamNames[i - 1] = raw ? QString::fromUtf8(raw + 1) : QString();
+        }
+    }
     for (int i = 1; i <= count; ++i) {
-        const char* raw = sqlite3_bind_parameter_name(FStmt, i);
-        const QString name = raw ? QString::fromUtf8(raw + 1) : QString();
+        const QString& name = FParamNames[i - 1];
         auto matches = [&](const QString& key) {
             const QStringView k = key.startsWith(u':') ? QStringView(key).mid(1) : QStringView(key);
             return k.compare(name, Qt::CaseInsensitive) == 0;
@@ -663,6 +670,15 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
     auto inTable = [&](const QString& f) {
         return fieldInTable.Get(f, [&](const QString& name) { return tableCols.contains(name.toLower()); });
     };
+    TNameMemo<bool> fieldOverridden;
+    auto overridden = [&](const QString& f) {
+        return fieldOverridden.Get(f, [&](const QString& name) {
+            for (auto it = opt.InsertOverrides.cbegin(); it != opt.InsertOverrides.cend(); ++it)
+                if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+                    return true;
+            return false;
+        });
+    };
     QStringList valueNames; // v0, v1, ...
     auto valueName = [&](int n) -> const QString& {
         while (valueNames.size() <= n)
@@ -706,17 +722,16 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
         if (row.Kind == TUpdateStatus::usInserted) {
             QStringList cols, vals;
             int n = 0;
-            QVariantMap values = row.New;
-            for (auto it = opt.InsertOverrides.cbegin(); it != opt.InsertOverrides.cend(); ++it) {
-                for (auto v = values.begin(); v != values.end();) {
-                    if (v.key().compare(it.key(), Qt::CaseInsensitive) == 0)
-                        v = values.erase(v);
-                    else
-                        ++v;
-                }
-                values.insert(it.key(), it.value());
+            // the row's own values but those the server sets, in the row's order, then the
+            // server's; nothing of the row is copied
+            for (auto it = row.New.cbegin(); it != row.New.cend(); ++it) {
+                if (!inTable(it.key()) || overridden(it.key()))
+                    continue;
+                cols << it.key();
+                params.append({valueName(n), it.value()});
+                ++n;
             }
-            for (auto it = values.cbegin(); it != values.cend(); ++it) {
+            for (auto it = opt.InsertOverrides.cbegin(); it != opt.InsertOverrides.cend(); ++it) {
                 if (!inTable(it.key()))
                     continue;
                 cols << it.key();

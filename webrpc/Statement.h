@@ -60,6 +60,7 @@ private:
     bool FRan = false;
     void Prepare(); // SQLite: FSql on FDb
     void RunPg();
+    QVector<QString> FParamNames; // without the leading ':'
 };
 
 [[noreturn]] void ThrowSqliteError(sqlite3* db, const QString& sql);

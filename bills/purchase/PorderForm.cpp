@@ -1,6 +1,33 @@
 #include "bills/purchase/PorderForm.h"
 
 #include "bills/common/BillStatements.h"
+#include "pickers/SmallDialogs.h"
+#include "platform/DBControls.h"
+
+#include <QAbstractButton>
+#include <QBoxLayout>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+#include <xlsxwriter.h>
+
+namespace {
+
+// Where the finished mark stands over the master area.
+void PlaceFinishedMark(QWidget* panel, QFrame* shape, QLabel* label)
+{
+    const QRect r(panel->width() - 150, 4, 130, 44);
+    shape->setGeometry(r);
+    label->setGeometry(r);
+    shape->raise();
+    label->raise();
+}
+
+} // namespace
+
+std::function<bool(TCategoryChoice* choice)> TPorderForm::ChooseShortCategories = ShowLackGoodsFilter;
 
 TPorderForm::TPorderForm(QWidget* owner)
     : TGoodsBillForm(owner)
@@ -13,8 +40,258 @@ TPorderForm::TPorderForm(QWidget* owner)
     CopyExcludedMasterFields = QStringLiteral("orderid,billdate,code,refercount,closed,finished,printed,opid,opname");
     CopyExcludedDetailFields = QStringLiteral("orderid,itemno,refercount,rcvdqty,closed");
     RequiredDetailFields = QStringLiteral("goodsid,UNITQTY,disc,UNITPRICE,TAXRATE,taxamt,rcvdqty");
+    FReadOnlyWhenFinished = Document()->Session().OptionValue(QStringLiteral("ORDEREXECFINISHED")).trimmed() == QLatin1String("1");
+    Shape = new QFrame(MasterPanel);
+    Shape->setObjectName(QStringLiteral("Shape"));
+    Shape->setStyleSheet(QStringLiteral("QFrame#Shape { border: 2px solid #d00000; border-radius: 22px; }"));
+    FinishedLabel = new QLabel(QStringLiteral("执行完毕"), MasterPanel);
+    FinishedLabel->setObjectName(QStringLiteral("FinishedLabel"));
+    FinishedLabel->setAlignment(Qt::AlignCenter);
+    FinishedLabel->setStyleSheet(QStringLiteral("color: #d00000; font-size: 18px; font-weight: bold;"));
+    Shape->hide();
+    FinishedLabel->hide();
+    for (QAction* a : {ASelChance, AExport, APorderToSorder})
+        if (a)
+            a->setVisible(true);
     InitBillForm();
+    if (ALoadCred)
+        ALoadCred->setEnabled(false);
+    if (AMakeRedBill) {
+        AMakeRedBill->setVisible(false);
+        AMakeRedBill->setEnabled(false);
+    }
 }
+
+TPorderForm::~TPorderForm() = default;
+
+TPurchaseRules& TPorderForm::Rules() { return FRules.Of(this); }
+
+bool TPorderForm::ValidateMaster() { return TGoodsBillForm::ValidateMaster() && Rules().ValidateOrder(); }
+
+bool TPorderForm::ValidateDetail() { return TGoodsBillForm::ValidateDetail() && Rules().ValidateQuantities(false); }
+
+bool TPorderForm::IsReadOnlyBill()
+{
+    if (TGoodsBillForm::IsReadOnlyBill())
+        return true;
+    if (IsNewBill || !cdsMaster->Active() || cdsMaster->IsEmpty())
+        return false;
+    return TPurchaseRules::OrderState(MasterValue(QStringLiteral("closed")).toString() == QLatin1String("T"),
+                                      MasterValue(QStringLiteral("finished")).toString() == QLatin1String("T"),
+                                      FReadOnlyWhenFinished).ReadOnly;
+}
+
+void TPorderForm::OnDetailStateChanged(bool readOnly)
+{
+    TGoodsBillForm::OnDetailStateChanged(readOnly);
+    RefreshFieldState(QString());
+}
+
+void TPorderForm::RefreshFieldState(const QString& fieldName)
+{
+    TGoodsBillForm::RefreshFieldState(fieldName);
+    if (!cdsMaster->Active() || cdsMaster->IsEmpty())
+        return;
+    const auto state = TPurchaseRules::OrderState(MasterValue(QStringLiteral("closed")).toString() == QLatin1String("T"),
+                                                  MasterValue(QStringLiteral("finished")).toString() == QLatin1String("T"),
+                                                  FReadOnlyWhenFinished);
+    PlaceFinishedMark(MasterPanel, Shape, FinishedLabel);
+    Shape->setVisible(state.ShowFinished);
+    FinishedLabel->setVisible(state.ShowFinished);
+    // A closed order stays open to its closing box and to saving, so it can be reopened.
+    QWidget* closing = FieldEditor(QStringLiteral("closed"));
+    const bool mayEdit = !TGoodsBillForm::IsReadOnlyBill();
+    const bool mayClose = state.CloseEnabled && mayEdit;
+    if (closing) {
+        closing->setEnabled(mayClose);
+        if (!ReadOnlyExempt.contains(closing))
+            ReadOnlyExempt << closing;
+    }
+    if (ASaveNew && ReadOnly() && state.ReadOnly && !state.ShowFinished && mayEdit)
+        ASaveNew->setEnabled(true);
+    if (APorderToSorder)
+        APorderToSorder->setEnabled(state.ToSorderEnabled && !ReadOnly());
+    const bool fromOrdersOnly = Document()->Session().OptionValue(QStringLiteral("MUSTREFERPORDER")).trimmed() == QLatin1String("1");
+    for (QAction* a : {ACopyBill, ACopyLine})
+        if (a)
+            a->setEnabled(!fromOrdersOnly && !ReadOnly());
+}
+
+void TPorderForm::InitNewMaster()
+{
+    TGoodsBillForm::InitNewMaster();
+}
+
+void TPorderForm::OnMasterFieldChanged(TField* field)
+{
+    TGoodsBillForm::OnMasterFieldChanged(field);
+    if (field && field->FieldName().compare(QLatin1String("closed"), Qt::CaseInsensitive) == 0) {
+        SetReadOnly(IsReadOnlyBill());
+        RefreshFieldState(QString());
+    }
+}
+
+bool TPorderForm::SaveAndNewBill()
+{
+    if (!SaveBill())
+        return true;
+    NewBill();
+    if (FProposalPending) {
+        FProposalPending = false;
+        ProposeShortGoods();
+    }
+    return true;
+}
+
+int TPorderForm::ProposeShortGoods()
+{
+    if (Rules().ShortGoodsCount() <= 0)
+        return 0;
+    if (!Document()->Prompts().YesNo(QStringLiteral("部分商品库存量不足,是否自动生成订单?"), QStringLiteral("询问")))
+        return 0;
+    TCategoryChoice choice;
+    if (!ChooseShortCategories || !ChooseShortCategories(&choice))
+        return 0;
+    const auto lines = Rules().ShortGoods(choice.All ? QString() : choice.Condition, !choice.All && choice.WithUnclassified);
+    for (const auto& l : lines)
+        AppendGoodsLine(l.GoodsID, l.UnitID, l.UnitQty);
+    if (!lines.isEmpty())
+        cdsDetail->First();
+    return lines.size();
+}
+
+void TPorderForm::AppendGoodsLine(int goodsId, int unitId, double unitQty)
+{
+    // Field by field, as the clerk would enter them: the goods engine fills the rest.
+    cdsDetail->Append();
+    cdsDetail->FieldByName(FieldNames.GoodsID)->SetValue(goodsId);
+    cdsDetail->FieldByName(FieldNames.UnitID)->SetValue(unitId);
+    cdsDetail->FieldByName(FieldNames.UnitQty)->SetValue(unitQty);
+    cdsDetail->Post();
+}
+
+void TPorderForm::TakeSourceOrderLines()
+{
+    if (!FromSourceOrder || SourceOrderID <= 0)
+        return;
+    FromSourceOrder = false;
+    if (ReadOnly())
+        return;
+    for (const auto& l : Rules().SalesOrderLines(SourceOrderID))
+        AppendGoodsLine(l.GoodsID, l.UnitID, l.UnitQty);
+}
+
+void TPorderForm::DoExportBill()
+{
+    QString file = ExportFile;
+    if (file.isEmpty())
+        file = QFileDialog::getSaveFileName(this, QStringLiteral("单据导出"), QString(), QStringLiteral("Excel 工作簿 (*.xlsx)"));
+    if (file.isEmpty())
+        return;
+    QString error;
+    if (!ExportTo(file, &error))
+        Document()->Prompts().Error(error, QStringLiteral("错误"));
+}
+
+bool TPorderForm::ExportTo(const QString& file, QString* error)
+{
+    const QByteArray path = file.toLocal8Bit();
+    lxw_workbook* book = workbook_new(path.constData());
+    if (!book) {
+        if (error)
+            *error = QStringLiteral("不能创建文件：") + file;
+        return false;
+    }
+    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+    lxw_format* bold = workbook_add_format(book);
+    format_set_bold(bold);
+    lxw_format* text = workbook_add_format(book);
+    format_set_num_format(text, "@");
+    auto put = [&](int row, int col, const QVariant& v, lxw_format* fmt = nullptr) {
+        if (v.isNull())
+            return;
+        const auto type = v.typeId();
+        if (type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::Float)
+            worksheet_write_number(sheet, row, col, v.toDouble(), fmt);
+        else if (type == QMetaType::QDateTime || type == QMetaType::QDate)
+            worksheet_write_string(sheet, row, col, v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8().constData(), fmt);
+        else
+            worksheet_write_string(sheet, row, col, v.toString().toUtf8().constData(), fmt);
+    };
+
+    int row = 0;
+    TClientDataSet company;
+    Document()->Connection()->OpenDataSet(QStringLiteral(" select * from AccInfo "), &company);
+    if (company.RecordCount() > 0) {
+        int col = 0;
+        for (const char* f : {"companyname", "address", "phone", "fax"})
+            if (TField* field = company.FindField(QString::fromLatin1(f)); field && !field->AsString().isEmpty())
+                put(row, col++, field->AsString(), bold);
+        ++row;
+    }
+    ++row;
+    const QString vendor = Document()->Connection()->ExecuteScalar(
+        QStringLiteral("select name from client where clientid = :c"), {{QStringLiteral("c"), MasterValue(QStringLiteral("clientid"))}}).toString();
+    const std::pair<const char*, QVariant> head[] = {
+        {"客户", vendor},
+        {"联系人", MasterValue(QStringLiteral("contator"))},
+        {"联系电话", MasterValue(QStringLiteral("phone"))},
+        {"单据日期", MasterValue(QStringLiteral("BILLDATE"))},
+        {"交货日期", MasterValue(QStringLiteral("REVDATE"))},
+        {"交货地址", MasterValue(QStringLiteral("BILLTO"))},
+        {"备注", MasterValue(QStringLiteral("MEMO"))},
+        {"传真号码", MasterValue(QStringLiteral("fax"))},
+    };
+    for (int i = 0; i < 8; ++i) {
+        const int r = row + i / 2, c = (i % 2) * 2;
+        put(r, c, QString::fromUtf8(head[i].first), bold);
+        put(r, c + 1, head[i].second);
+    }
+    row += 5;
+
+    // The line table: line number, line id and unit rate, then the grid's visible columns as
+    // the grid shows them (names, not ids).
+    QList<int> columns;
+    QStringList titles{QStringLiteral("序号"), QStringLiteral("明细号"), QStringLiteral("比率")};
+    auto* model = ItemDBGrid->Model();
+    for (int c = 0; c < model->columnCount(); ++c) {
+        if (!model->FieldOfColumn(c) || ItemDBGrid->isColumnHidden(c))
+            continue;
+        columns << c;
+        titles << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    }
+    for (int c = 0; c < titles.size(); ++c)
+        put(row, c, titles[c], bold);
+    ++row;
+    const int itemNo = cdsDetail->FieldByName(QStringLiteral("itemno"))->Index();
+    TField* rate = cdsDetail->FindField(QStringLiteral("UnitRate"));
+    for (int r = 0; r < cdsDetail->RecordCount() && r < model->rowCount(); ++r, ++row) {
+        put(row, 0, r + 1);
+        put(row, 1, cdsDetail->RowValue(r, itemNo));
+        if (rate)
+            put(row, 2, cdsDetail->RowValue(r, rate->Index()));
+        for (int c = 0; c < columns.size(); ++c) {
+            const QString name = model->FieldOfColumn(columns[c])->FieldName().toLower();
+            const bool asText = name == QLatin1String("goodscode") || name == QLatin1String("goodsname") ||
+                                name == QLatin1String("goodsid");
+            const QVariant raw = cdsDetail->RowValue(r, model->FieldOfColumn(columns[c])->Index());
+            // The goods column shows the goods by its code.
+            TField* code = name == QLatin1String("goodsid") ? cdsDetail->FindField(QStringLiteral("goodscode")) : nullptr;
+            const QVariant shown = code ? cdsDetail->RowValue(r, code->Index()) : model->data(model->index(r, columns[c]), Qt::DisplayRole);
+            const bool number = raw.typeId() == QMetaType::Double || raw.typeId() == QMetaType::Int ||
+                                raw.typeId() == QMetaType::LongLong;
+            put(row, c + 3, asText || !number ? QVariant(shown.toString()) : raw, asText ? text : nullptr);
+        }
+    }
+    if (workbook_close(book) != LXW_NO_ERROR) {
+        if (error)
+            *error = QStringLiteral("不能写入文件：") + file;
+        return false;
+    }
+    return true;
+}
+
+// ====================================================================== expense bill
 
 TPurchaseAppForm::TPurchaseAppForm(QWidget* owner)
     : TGoodsBillForm(owner)
@@ -33,5 +310,72 @@ TPurchaseAppForm::TPurchaseAppForm(QWidget* owner)
         "purchaseappid,billdate,code,flag,printed,credid,opid,opname,checkno,checkamt,credcode");
     CopyExcludedDetailFields = QStringLiteral("purchaseappid,itemno,refercount");
     RequiredDetailFields = QStringLiteral("goodsid,UNITQTY,UNITPRICE,appamt,paidamt");
+    if (APayProcess)
+        APayProcess->setVisible(true);
+    btnAppByQty = new QPushButton(QStringLiteral("按数量分摊"), P_FootForm);
+    btnAppByQty->setObjectName(QStringLiteral("btnAppByQty"));
+    btnAppByAmt = new QPushButton(QStringLiteral("按金额分摊"), P_FootForm);
+    btnAppByAmt->setObjectName(QStringLiteral("btnAppByAmt"));
+    if (auto* foot = qobject_cast<QBoxLayout*>(P_FootForm->layout())) {
+        foot->insertWidget(0, btnAppByAmt);
+        foot->insertWidget(0, btnAppByQty);
+    }
+    connect(btnAppByQty, &QPushButton::clicked, this, [this] { Rules().ApportionExpense(QStringLiteral("unitqty")); });
+    connect(btnAppByAmt, &QPushButton::clicked, this, [this] { Rules().ApportionExpense(QStringLiteral("goodsamt")); });
     InitBillForm();
 }
+
+TPurchaseAppForm::~TPurchaseAppForm() = default;
+
+TPurchaseRules& TPurchaseAppForm::Rules() { return FRules.Of(this); }
+
+void TPurchaseAppForm::MasterAfterOpen(TClientDataSet* ds)
+{
+    TGoodsBillForm::MasterAfterOpen(ds);
+    ShowFieldsAs(ds, {"totalamt", "taxamt", "appamt", "paidamt"}, QStringLiteral("#,##0.00"));
+}
+
+void TPurchaseAppForm::InitNewMaster()
+{
+    TGoodsBillForm::InitNewMaster();
+    for (const char* f : {"paidamt", "taxamt", "appamt"})
+        if (TField* field = cdsMaster->FindField(QString::fromLatin1(f)))
+            field->SetValue(0.0);
+}
+
+void TPurchaseAppForm::OnMasterFieldChanged(TField* field)
+{
+    TGoodsBillForm::OnMasterFieldChanged(field);
+    if (!Lines())
+        return;
+    if (field && Lines()->Context().WriteDepth == 0)
+        Rules().ExpenseFieldChanged(field->FieldName());
+    RefreshFieldState(QString());
+}
+
+void TPurchaseAppForm::OnDetailStateChanged(bool readOnly)
+{
+    TGoodsBillForm::OnDetailStateChanged(readOnly);
+    RefreshFieldState(QString());
+}
+
+void TPurchaseAppForm::RefreshFieldState(const QString& fieldName)
+{
+    TGoodsBillForm::RefreshFieldState(fieldName);
+    if (!Lines() || !cdsMaster->Active() || cdsMaster->IsEmpty())
+        return;
+    const bool editable = !ReadOnly();
+    const bool paid = Rules().ExpensePaid();
+    for (const char* f : {"paytypeid", "bankid"})
+        if (QWidget* w = FieldEditor(QString::fromLatin1(f)))
+            w->setEnabled(editable && paid);
+    btnAppByQty->setEnabled(editable);
+    btnAppByAmt->setEnabled(editable);
+    for (const char* f : {"unit", "goodsamt", "purappamt"})
+        ItemDBGrid->SetColumnReadOnly(QString::fromLatin1(f), true);
+    ItemDBGrid->SetColumnTotal(QStringLiteral("appamt"));
+}
+
+bool TPurchaseAppForm::ValidateMaster() { return TGoodsBillForm::ValidateMaster() && Rules().ValidateExpense(); }
+
+bool TPurchaseAppForm::ValidateDetail() { return TGoodsBillForm::ValidateDetail() && Rules().ValidateQuantities(false); }

@@ -77,6 +77,41 @@ TEST_F(TBillDocTest, TheMasterTotalFollowsEveryLineEditBeforeAnythingIsPosted)
     EXPECT_FALSE(d->IsBillModified()) << "opening a saved bill writes nothing into it";
 }
 
+// Edits that hop from line to line (the checks of a save walk every line) keep the total
+// exact without counting the lines again; values changed silently make it count them again.
+TEST_F(TBillDocTest, TheTotalFollowsEditsThatMoveFromLineToLine)
+{
+    TBillDocument* d = NewDocument();
+    d->NewBill();
+    for (int i = 0; i < 5; ++i)
+        AddLine(d, 1, 1.5 + i);
+    const auto sum = [d] {
+        double s = 0;
+        const int col = d->cdsDetail->FieldByName("amount")->Index();
+        for (int r = 0; r < d->cdsDetail->RecordCount(); ++r)
+            s += d->cdsDetail->RowValue(r, col).toDouble();
+        return s;
+    };
+    EXPECT_DOUBLE_EQ(Total(d), sum());
+    const double amounts[] = {7.25, 0.01, 123456789.12, -2, 0, 1e-4};
+    int k = 0;
+    for (int pass = 0; pass < 3; ++pass)
+        for (d->cdsDetail->First(); !d->cdsDetail->Eof(); d->cdsDetail->Next()) {
+            d->cdsDetail->FieldByName("amount")->SetValue(amounts[k++ % 6] + pass);
+            EXPECT_NEAR(Total(d), sum(), 1e-6) << "pass " << pass << " line " << d->cdsDetail->RecNo();
+        }
+    d->cdsDetail->CheckBrowseMode();
+
+    d->cdsDetail->First();
+    d->cdsDetail->Silence();
+    d->cdsDetail->FieldByName("amount")->SetValue(1000);
+    d->cdsDetail->Post();
+    d->cdsDetail->WakeUp();
+    d->cdsDetail->Last();
+    d->cdsDetail->FieldByName("amount")->SetValue(3);
+    EXPECT_NEAR(Total(d), sum(), 1e-6) << "the silent 1000 is counted once another line is edited";
+}
+
 TEST_F(TBillDocTest, AmountsABillsOwnHookWritesSilentlyAreCountedOnce)
 {
     auto d = std::make_unique<TPricingDocument>(FCon.get(), SessionOf(1));

@@ -135,7 +135,7 @@ protected:
         set("unitendqty", 10);
         for (const char* p : {"unitprice", "price", "aprice", "anprice", "sprice", "disprice"})
             set(p, 10);
-        for (const char* a : {"amount", "goodsamt", "deputesalemoney"})
+        for (const char* a : {"amount", "goodsamt", "deputesalemoney", "appamt"})
             set(a, 10);
         set("disc", 100);
         set("rate", 100);
@@ -202,6 +202,11 @@ TEST_P(TBillFormTest, ShowBillFormEntersAndSavesAMinimalBill)
     FillMaster(f);
     if (f->MasterDetailBill)
         AddLine(f);
+    // An expense bill spreads the expense typed on it over its lines: the one line takes it all.
+    if (f->cdsMaster->FindField(QStringLiteral("appamt")) && f->cdsDetail->FindField(QStringLiteral("appamt"))) {
+        SafeSetFieldValue(f->cdsMaster, QStringLiteral("totalamt"), 10);
+        SafeSetFieldValue(f->cdsMaster, QStringLiteral("appamt"), 10);
+    }
     // The master total follows the line as it is typed, before anything is saved.
     const TBillProfile* profile = BillProfileOfForm(f->objectName());
     ASSERT_NE(profile, nullptr);

@@ -5,11 +5,13 @@
 
 #include "package/PackageSeams.h"
 #include "platform/DBControls.h"
+#include "host/Registry.h"
 #include "services/SelectValues.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -110,6 +112,7 @@ TEST_F(TBillWindowTest, ARefusedLineKeepsTheBillAndSavesNothing)
     const int vendor = Db(QStringLiteral("select min(clientid) from client where clientkind = 2")).toInt();
     f->cdsMaster->FieldByName(QStringLiteral("clientid"))->SetValue(vendor);
     f->cdsMaster->FieldByName(QStringLiteral("storeid"))->SetValue(1);
+    f->cdsMaster->FieldByName(QStringLiteral("billtypeid"))->SetValue(Db(QStringLiteral("select min(billtypeid) from billtype")).toInt());
     const TDemoGoods a = Goods(0), b = Goods(1);
     f->ItemDBGrid->setFocus();
     Key(Qt::Key_Insert, Qt::ControlModifier);
@@ -299,4 +302,45 @@ TEST_F(TBillWindowTest, HistoryActionsOpenTheProcessDialogOfTheSavedBill)
     TPackageSeams::ProcessSelect = nullptr;
     f->ShowChargeProcess();
     EXPECT_EQ(FMessages->Last().Text, QStringLiteral("该功能模块没有安装：过程"));
+}
+
+// The host's Edit menu follows the bill in front (lines to delete, a saved bill to delete), a
+// line's user field offers its remembered texts, and the bill date reads as a day.
+TEST_F(TBillWindowTest, TheEditMenuTheLineTextsAndTheDateFollowTheBill)
+{
+    QHash<QString, bool> told;
+    RegistFunction(QStringLiteral("SETCOMPONENTENABLED"), [&told](const QString&, const QString& subject, KQParams* p) {
+        told[subject] = p->GetValue(QStringLiteral("ENABLED")).toBool();
+        return 1;
+    });
+    int askedKind = 0;
+    TPackageSeams::SelectUserDef = [&askedKind](int kind, const QString&, TClientDataSet* target, const QString& field) {
+        askedKind = kind;
+        target->FieldByName(field)->SetValue(QStringLiteral("加急"));
+        return true;
+    };
+    TGoodsBillForm* f = Open(QStringLiteral("PorderForm"));
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(told.value(QStringLiteral("InsertLineItem")));
+    EXPECT_FALSE(told.value(QStringLiteral("DeleteLineItem"), true)) << "a bill without lines has none to delete";
+    EXPECT_FALSE(told.value(QStringLiteral("DeleteItem"), true)) << "a new bill is not deleted";
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$")).match(f->DateDBEdit->text()).hasMatch())
+        << f->DateDBEdit->text().toStdString();
+
+    const int vendor = Db(QStringLiteral("select min(clientid) from client where clientkind = 2")).toInt();
+    f->cdsMaster->FieldByName(QStringLiteral("clientid"))->SetValue(vendor);
+    f->ItemDBGrid->setFocus();
+    Key(Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_TRUE(told.value(QStringLiteral("DeleteLineItem"))) << "the new line may be deleted";
+    TypeLine(f, Goods(0).Code, QStringLiteral("3"));
+    f->cdsDetail->First();
+    // the text is not remembered yet (the script chose it): the clerk is asked, and declines
+    FMessages->Answer(IDNO);
+    emit f->ItemDBGrid->EditButtonClicked(QStringLiteral("userdef1"));
+    EXPECT_EQ(askedKind, 10006) << "the first line text keeps its own kind";
+    EXPECT_EQ(f->cdsDetail->FieldByName(QStringLiteral("userdef1"))->AsString(), QStringLiteral("加急"));
+
+    f->SetReadOnly(true);
+    EXPECT_FALSE(told.value(QStringLiteral("InsertLineItem"), true)) << "a read-only bill takes no lines";
+    EXPECT_FALSE(told.value(QStringLiteral("DeleteLineItem"), true));
 }

@@ -15,7 +15,12 @@ void TPackageTest::SetUp()
     ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), file));
     RegisterServerProcedures();
     FCon = std::make_unique<TClientConnection>();
-    FCon->Open(file);
+    if (TestDatabaseRoute().Open) {
+        TestDatabaseRoute().Open(*FCon, file);
+        TestDatabaseRoute().LoginAs(*FCon, 1);
+    } else {
+        FCon->Open(file);
+    }
     g_DefaultCon = FCon.get();
     ResetSession();
     ClearRegistries();

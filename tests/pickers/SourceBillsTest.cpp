@@ -320,6 +320,8 @@ TEST_F(ReceiptFromOrderTest, AReceiptTakesTwoOrderLinesOnceAndSavingLowersWhatIs
     ASSERT_TRUE(shown);
     EXPECT_EQ(f->cdsDetail->RecordCount(), 2);
 
+    // a receipt names the invoice the vendor sent
+    SetMaster(f, QStringLiteral("billtypeid"), Db(QStringLiteral("select min(billtypeid) from billtype")).toInt());
     ASSERT_TRUE(f->SaveBill()) << FMessages->Texts().join(u'\n').toStdString();
     const TSqlParams id{{QStringLiteral("o"), order}};
     EXPECT_DOUBLE_EQ(Db(QStringLiteral("select rcvdqty from orderdetail where orderid = :o and itemno = 1"), id).toDouble(), 10);

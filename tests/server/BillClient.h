@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 
 constexpr int kNoBill = -99999;
@@ -38,12 +39,13 @@ class TBillClient {
 public:
     TBillClient(TClientConnection& con, int billType) : FCon(con), FBillType(billType)
     {
-        TStatement k(con, QStringLiteral("select mastertable, keyfield, ifnull(detailtable, '') from billkind where billtype = :t"));
-        k.Bind({{QStringLiteral("t"), billType}});
-        if (k.Step()) {
-            Master = k.Column(0).toString();
-            Key = k.Column(1).toString();
-            Detail = k.Column(2).toString();
+        TClientDataSet k;
+        con.OpenNative(QStringLiteral("select mastertable, keyfield, ifnull(detailtable, '') as detailtable from billkind where billtype = :t"), &k,
+                       {{QStringLiteral("t"), billType}});
+        if (!k.IsEmpty()) {
+            Master = k.FieldByName("mastertable")->AsString();
+            Key = k.FieldByName("keyfield")->AsString();
+            Detail = k.FieldByName("detailtable")->AsString();
         }
     }
 
@@ -305,17 +307,22 @@ protected:
         con.ExecuteNative(QStringLiteral("update goods set upqty = 0, downqty = 0 where goodsid = %1").arg(goods));
     }
 
-    // A fresh copy of the demo database: a SQLite file, or (OnPostgres) a database of the test
-    // cluster.
+    // A fresh copy of the demo database: a SQLite file (reached through the route when a suite
+    // sets one), or (OnPostgres) a database of the test cluster.
     virtual void OpenDatabase()
     {
         ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), dir.filePath(QStringLiteral("bills.db"))));
-        con.Open(dir.filePath(QStringLiteral("bills.db")));
+        if (TestDatabaseRoute().Open)
+            TestDatabaseRoute().Open(con, dir.filePath(QStringLiteral("bills.db")));
+        else
+            con.Open(dir.filePath(QStringLiteral("bills.db")));
     }
 
     // The server session of an operator of the demo data (1 manager, 2 clerk of branch 1).
     void LoginAs(int opid)
     {
+        if (TestDatabaseRoute().LoginAs)
+            return TestDatabaseRoute().LoginAs(con, opid);
         TServerSession s;
         s.OpID = opid;
         s.OpName = con.ExecuteScalar(QStringLiteral("select opname from operator where opid = %1").arg(opid)).toString();

@@ -444,7 +444,11 @@ protected:
     void OpenDatabase() override
     {
         try {
-            con.Open(NewPgDemoDatabase(QStringLiteral("bills_%1").arg(GetParam())));
+            const QString target = NewPgDemoDatabase(QStringLiteral("bills_%1").arg(GetParam()));
+            if (TestDatabaseRoute().Open) // the server suite saves them through a server on it
+                TestDatabaseRoute().Open(con, target);
+            else
+                con.Open(target);
         } catch (const EDatabaseError& e) {
             FAIL() << e.what();
         }

@@ -75,6 +75,7 @@ const TFollowUpCheck kFollowUpChecks[] = {
     {"rcvddetail", "recievedid", "returnqty", 7, "prdetail"},
     {"saledetail", "invoiceid", "returnqty", 2, "returndetail"},
     {"crcvddetail", "crecievedid", "returnqty", 26, "prdetail"},
+    {"deputesaledetail", "deputesaleid", "settledqty", 27, "deputesettlementdetail"},
 };
 
 // Money later bills put on a bill or its lines: the sum of the amounts of the lines that name it.
@@ -102,7 +103,8 @@ const struct {
     {"porder", "orderid", "amount", "orderdetail"},    {"sorder", "sorderid", "amount", "sorderdetail"}, {"recieved", "recievedid", "totalamt", "rcvddetail"},
     {"invoice", "invoiceid", "totalamt", "saledetail"}, {"preturn", "preturnid", "totalamt", "prdetail"},  {"sreturn", "returnid", "totalamt", "returndetail"},
     {"allot", "allotid", "totalamt", "dallot"},        {"balitem", "balitemid", "totalamt", "baldetail"},
-    {"crecieved", "crecievedid", "totalamt", "crcvddetail"},
+    {"crecieved", "crecievedid", "totalamt", "crcvddetail"}, {"csale", "csaleid", "totalamt", "csaledetail"},
+    {"deputesale", "deputesaleid", "totalamt", "deputesaledetail"}, {"deputesettlement", "deputesettlementid", "totalamt", "deputesettlementdetail"},
 };
 
 struct TSavedBill {
@@ -290,9 +292,51 @@ bool FillPayment(TBooks& run, TBillClient& b)
     return true;
 }
 
+// Back from the customer; refunded at once now and then.
 bool FillSalesReturn(TBooks& run, TBillClient& b)
 {
-    return FillReturnOf(run, b, 2, "invoice", "saledetail", "invoiceid", "returnqty");
+    const bool filled = FillReturnOf(run, b, 2, "invoice", "saledetail", "invoiceid", "returnqty");
+    if (filled && run.Chance(0.3)) {
+        b.SetMaster("backmoney", "T");
+        b.SetMaster("bankid", run.Bank());
+    }
+    return filled;
+}
+
+bool FillCashSale(TBooks& run, TBillClient& b)
+{
+    b.SetMaster("storeid", run.Store());
+    b.SetMaster("clientid", 1);
+    b.SetMaster("bankid", run.Bank());
+    run.AddRandomLines(b, 3, 6);
+    return true;
+}
+
+// Goods handed to a consignee of either kind.
+bool FillConsignment(TBooks& run, TBillClient& b)
+{
+    b.SetMaster("storeid", run.Store());
+    b.SetMaster("clientid", run.Partner());
+    b.SetMaster("billtype", 1);
+    run.AddRandomLines(b, 2, 8);
+    return true;
+}
+
+// Part of what a consignee holds, settled on credit or for cash.
+bool FillSettlement(TBooks& run, TBillClient& b)
+{
+    const QVariantList src = run.RandomRow(QStringLiteral("select m.deputesaleid, m.storeid, m.clientid from deputesale m join deputesaledetail d on d.deputesaleid = m.deputesaleid"
+                                                          " where m.flag = 0 and d.unitqty - d.settledqty > 0.001"));
+    if (src.isEmpty())
+        return false;
+    b.SetMaster("storeid", src[1]);
+    b.SetMaster("clientid", src[2]);
+    const bool cash = run.Chance(0.4);
+    b.SetMaster("settlementtype", cash ? 1 : 0);
+    if (cash)
+        b.SetMaster("bankid", run.Bank());
+    return run.AddTakenLine(b, 27, QStringLiteral("deputesaledetail"), QStringLiteral("deputesaleid"), QStringLiteral("settledqty"),
+                            QStringLiteral("and d.deputesaleid = %1").arg(src[0].toLongLong()));
 }
 
 bool FillTransfer(TBooks& run, TBillClient& b)
@@ -326,7 +370,15 @@ const TKindGenerator kKinds[] = {
      "select m.clientid, -m.totalamt * " TB_VENDOR_SIDE ", 0 from preturn m join client c on c.clientid = m.clientid where ifnull(m.backmoney, 'F') <> 'T'",
      "select bankid, totalamt from preturn where backmoney = 'T'"},
     {4, "销售退货", 4, FillSalesReturn, "select m.storeid, d.goodsid, d.quantity from sreturn m join returndetail d on d.returnid = m.returnid",
-     "select m.clientid, -m.totalamt * " TB_CLIENT_SIDE ", 0 from sreturn m join client c on c.clientid = m.clientid"},
+     "select m.clientid, -m.totalamt * " TB_CLIENT_SIDE ", 0 from sreturn m join client c on c.clientid = m.clientid where ifnull(m.backmoney, 'F') <> 'T'",
+     "select bankid, -totalamt from sreturn where backmoney = 'T'"},
+    {3, "现款销售", 4, FillCashSale, "select m.storeid, d.goodsid, -d.quantity from csale m join csaledetail d on d.csaleid = m.csaleid", "",
+     "select bankid, totalamt from csale"},
+    {27, "委托代销", 4, FillConsignment, "select m.storeid, d.goodsid, -d.quantity from deputesale m join deputesaledetail d on d.deputesaleid = m.deputesaleid"},
+    {28, "代销结算", 3, FillSettlement, "",
+     "select m.clientid, case when ifnull(m.settlementtype, 0) = 0 then m.totalamt else 0 end * " TB_CLIENT_SIDE ", 0 "
+     "from deputesettlement m join client c on c.clientid = m.clientid",
+     "select bankid, totalamt from deputesettlement where ifnull(settlementtype, 0) <> 0"},
     {9, "采购付款", 6, FillPayment, "",
      "select m.clientid, case when m.ispp in (0, 2) then -m.amount else 0 end * " TB_VENDOR_SIDE ", "
      "case m.ispp when 0 then m.factamount + m.discamount - m.amount when 2 then -m.amount else m.amount end * " TB_VENDOR_SIDE " "

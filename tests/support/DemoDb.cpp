@@ -19,6 +19,12 @@ QString DemoDatabaseTemplate()
     return file;
 }
 
+TTestDatabaseRoute& TestDatabaseRoute()
+{
+    static TTestDatabaseRoute route;
+    return route;
+}
+
 void TDemoDbTest::SetUp()
 {
     RegisterServerProcedures();

@@ -1,0 +1,117 @@
+#pragma once
+// The rules of the purchasing bills without a window: the checks each bill passes before it
+// is saved, the expense bill's arithmetic and its apportioning over receipt lines, the display
+// state of an order, and the lines an order takes from short stock or from a sales order.
+// The purchase windows build one over their goods bill's context and call it; every refusal
+// tells the user through the bill's prompter and names the field for the cursor.
+//
+// Choices this code makes where the bills' behaviour leaves room:
+// - The line checks run over every line after the goods bill's own line checks, and stop at
+//   the first refused line with that line current.
+// - An expense is apportioned in currency cents: each share is rounded to cents and the rest
+//   (expense minus the sum of the shares, worked in cents) goes onto the last line when it is
+//   a cent or more; a basis that sums to 0 apportions nothing.
+// - A cash purchase's overdraft test reads the account's balance as stored now; an edited
+//   cash purchase's old amount is not added back first (the server's own refusal under "2"
+//   judges the posted result).
+// - The low-stock proposal counts goods whose stock is below their lower limit over all
+//   stores (goods.onhand) and proposes one base unit of each at its purchase price; the
+//   category chooser is a callback the window gives.
+// - An opening valued receipt is dated by default on the day before the account set starts.
+//   Opening bills stand before every period by nature, so their period check asks instead
+//   whether the account set's first period is closed, and, where the books are kept, whether
+//   the accounting period has moved past the start.
+#include "goodsbill/GoodsLines.h"
+
+#include <QDate>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+
+class TGoodsBillForm;
+struct TBillPeriodDates;
+
+class TPurchaseRules : public TGoodsEngine {
+public:
+    explicit TPurchaseRules(TGoodsBillContext* context);
+
+    // ------------------------------------------------------------ pure arithmetic
+    // Shares of `expense` in proportion to `basis`, as the expense bill's lines get them.
+    static QVector<double> Apportion(const QVector<double>& basis, double expense);
+    // What the display of an order is, from its master flags.
+    struct TOrderState {
+        bool ReadOnly = false;     // the bill may not be edited
+        bool ShowFinished = false; // the "执行完毕" mark
+        bool CloseEnabled = true;  // the closing check box
+        bool ToSorderEnabled = true;
+    };
+    static TOrderState OrderState(bool closed, bool finished, bool readOnlyWhenFinished);
+
+    // ------------------------------------------------------------ checks before saving
+    bool ValidateOrder();
+    bool ValidateExpense();
+    bool ValidateReceipt();
+    // BANKNEGATIVE "1" asks through the prompter, "2" refuses.
+    bool ValidateCashPurchase();
+    bool ValidateReturn();
+    bool ValidateValuedReceipt();
+    // startDate: the account set's start date.
+    bool ValidateValuedOpening(const QDate& startDate);
+    // Opening entries change only while the account set's first period (the one its start
+    // date falls in) is open, and, where the books are kept, while the accounting period has
+    // not moved past the start.
+    bool OpeningPeriodsOpen(const TBillPeriodDates& periods, bool firstPeriodClosed);
+    // Whether the period the account set started in is closed.
+    bool FirstPeriodClosed(const QDate& startDate) const;
+    // Every line: quantity above 0 (below 0 for a write-back); a red bill (flag not 0) is
+    // left alone when onlyNormalBills. Receipts add MUSTREFERPORDER.
+    bool ValidateQuantities(bool onlyNormalBills);
+    bool ValidateReceiptLines();
+    bool ValidateValuedLines();
+    // Lines that are all discount goods (kind 7) are refused.
+    bool ValidateNotOnlyDiscountGoods();
+
+    // ------------------------------------------------------------ expense bill
+    // The recalculation after a master field of the expense bill changed.
+    void ExpenseFieldChanged(const QString& fieldName);
+    // Whether the payment fields take a value (a payment is entered).
+    bool ExpensePaid() const;
+    // Apportions master appamt over the lines by "unitqty" or "goodsamt"; false when nothing
+    // was done (another basis, no lines).
+    bool ApportionExpense(const QString& basisField);
+
+    // ------------------------------------------------------------ lines from elsewhere
+    // Goods below their lower stock limit.
+    int ShortGoodsCount() const;
+    // The short goods' base unit and purchase price: condition is "" or " And GT.Name in(...)";
+    // otherUnclassified adds goods without a category.
+    struct TProposedLine {
+        int GoodsID = 0;
+        int UnitID = 0;
+        double UnitQty = 0;
+    };
+    QVector<TProposedLine> ShortGoods(const QString& condition, bool otherUnclassified) const;
+    QVector<TProposedLine> SalesOrderLines(int sorderId) const;
+
+private:
+    bool RefuseIfNoStore();
+    bool RefuseIfNoInvoiceType();
+    QDateTime MasterDate(const QString& name) const;
+};
+
+// Numbers of the named fields shown in a format ("#,##0.00"); fields the dataset lacks are skipped.
+void ShowFieldsAs(TClientDataSet* ds, std::initializer_list<const char*> fields, const QString& format);
+
+// Fields the clerk may not change now. The data controls enable themselves from their field,
+// so the field carries the lock; the bill's own writes unlock first (locked = false).
+void LockFields(TClientDataSet* ds, std::initializer_list<const char*> fields, bool locked);
+
+// The rules of one purchase window, made on first use over the window's goods context.
+class TPurchaseRulesOf {
+public:
+    TPurchaseRules& Of(TGoodsBillForm* form);
+
+private:
+    std::unique_ptr<TPurchaseRules> FRules;
+};
