@@ -1,6 +1,7 @@
 #include "webrpc/PgEngine.h"
 
 #include "webrpc/Connection.h"
+#include "webrpc/Statement.h"
 
 #include <libpq-fe.h>
 
@@ -295,10 +296,8 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
                     break;
                 }
             }
-            if (!value) {
-                WriteDatabaseLog(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(names[k], statement.simplified().left(2000)));
-                throw EDatabaseError(QStringLiteral("数据库语句的参数 %1 没有赋值（详细信息已写入日志）").arg(names[k]));
-            }
+            if (!value)
+                ThrowUnboundParam(names[k], statement);
             const QVariant& v = *value;
             if (v.isNull() || !v.isValid())
                 continue;

@@ -121,6 +121,12 @@ void ThrowSqliteError(sqlite3* db, const QString& sql)
     RaiseEngineError(db, sql);
 }
 
+void ThrowUnboundParam(const QString& name, const QString& sql)
+{
+    WriteDatabaseLog(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, sql.simplified().left(2000)));
+    throw EDatabaseError(QStringLiteral("数据库语句的参数 %1 没有赋值（详细信息已写入日志）").arg(name));
+}
+
 TStatement::TStatement(sqlite3* db, const QString& engineSql) : FDb(db), FSql(engineSql)
 {
     Prepare();
@@ -204,10 +210,8 @@ void TStatement::Bind(const TSqlParams& params)
         for (qsizetype j = 0; !value && j < params.size(); ++j)
             if (matches(params[j].first))
                 value = &params[j].second;
-        if (!value) {
-            WriteDatabaseLog(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, FSql.simplified().left(2000)));
-            throw EDatabaseError(QStringLiteral("数据库语句的参数 %1 没有赋值（详细信息已写入日志）").arg(name));
-        }
+        if (!value)
+            ThrowUnboundParam(name, FSql);
         const QVariant v = ToEngineValue(*value);
         int rc = SQLITE_OK;
         if (v.isNull()) {

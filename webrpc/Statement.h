@@ -64,6 +64,9 @@ private:
 };
 
 [[noreturn]] void ThrowSqliteError(sqlite3* db, const QString& sql);
+// A parameter of the statement that no value was given for: logged with the statement, raised
+// without it. Either engine.
+[[noreturn]] void ThrowUnboundParam(const QString& name, const QString& sql);
 
 // Runs a select in the engine's dialect and returns typed field definitions plus rows
 // whose values are already converted to the field types.
