@@ -1,6 +1,8 @@
 #include "billcore/BillActions.h"
 
 #include "billcore/BillBaseForm.h"
+#include "host/KQParams.h"
+#include "host/Registry.h"
 
 namespace {
 
@@ -107,4 +109,28 @@ const TBillActionDef* BillActionOfTag(int tag)
         if (a.Tag == tag)
             return &a;
     return nullptr;
+}
+
+TLineMenuState LineMenuState(bool readOnly, bool hasLines, bool mayEdit, bool mayDelete, bool savedBill)
+{
+    TLineMenuState s;
+    s.InsertLine = !readOnly;
+    s.DeleteLine = !readOnly && hasLines;
+    s.EditBill = !readOnly && mayEdit;
+    s.DeleteBill = savedBill && mayDelete;
+    return s;
+}
+
+void PublishLineMenuState(const TLineMenuState& state)
+{
+    const std::pair<const char*, bool> items[] = {
+        {"InsertLineItem", state.InsertLine},
+        {"DeleteLineItem", state.DeleteLine},
+        {"EditItem", state.EditBill},
+        {"DeleteItem", state.DeleteBill},
+    };
+    for (const auto& [name, enabled] : items) {
+        KQParams p(QStringLiteral("ENABLED"), enabled);
+        GlobalCall(QStringLiteral("SETCOMPONENTENABLED"), QString::fromLatin1(name), &p);
+    }
 }

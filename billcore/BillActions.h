@@ -24,3 +24,14 @@ struct TBillActionDef {
 const QVector<TBillActionDef>& BillActionTable();
 // The row of a tag; nullptr for a tag no action carries.
 const TBillActionDef* BillActionOfTag(int tag);
+
+// The four line-menu items of the host's Edit menu and whether each is enabled.
+struct TLineMenuState {
+    bool InsertLine = false; // "InsertLineItem"
+    bool DeleteLine = false; // "DeleteLineItem"
+    bool EditBill = false;   // "EditItem"
+    bool DeleteBill = false; // "DeleteItem"
+};
+TLineMenuState LineMenuState(bool readOnly, bool hasLines, bool mayEdit, bool mayDelete, bool savedBill);
+// Tells the host (GlobalCall "SETCOMPONENTENABLED", key "ENABLED") about each item.
+void PublishLineMenuState(const TLineMenuState& state);

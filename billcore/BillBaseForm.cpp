@@ -1,4 +1,5 @@
 #include "billcore/BillBaseForm.h"
+#include "platform/ControlHold.h"
 
 #include "billcore/BillActions.h"
 #include "host/Host.h"
@@ -173,15 +174,9 @@ void TBillBaseForm::UseProfile()
 
 void TBillBaseForm::ResetPrivilege()
 {
-    FPrivilege = std::make_unique<TBootUnitImpl>(this, FormPrivilegeID, [this](TBootUnitImpl* p) {
-        if (IsFormActive()) {
-            for (const char* item : {"InsertLineItem", "DeleteLineItem", "EditItem", "DeleteItem"}) {
-                KQParams bag;
-                bag.AddValue(QStringLiteral("ENABLED"), !p->ReadOnly());
-                GlobalCall(QStringLiteral("SETCOMPONENTENABLED"), QString::fromLatin1(item), &bag);
-            }
-        }
+    FPrivilege = std::make_unique<TBootUnitImpl>(this, FormPrivilegeID, [this](TBootUnitImpl*) {
         PrivilegeCallback();
+        PublishEditMenu();
     });
     FPrivilege->SetReadOnly(ReadOnly());
 }
@@ -423,10 +418,20 @@ void TBillBaseForm::SetHostEditMenu(bool enabled)
     }
 }
 
+void TBillBaseForm::PublishEditMenu()
+{
+    const TBootUnitImpl* rights = Privilege();
+    if (!IsFormActive() || !rights)
+        return;
+    const bool hasLines = MasterDetailBill && cdsDetail->Active() && cdsDetail->RecordCount() > 0;
+    PublishLineMenuState(LineMenuState(ReadOnly(), hasLines, rights->Edit, rights->Delete, !IsNewBill));
+}
+
 void TBillBaseForm::FormActivate()
 {
     TBillRootForm::FormActivate();
     SetHostEditMenu(true);
+    PublishEditMenu();
 }
 
 void TBillBaseForm::FormDeactivate()
@@ -649,9 +654,13 @@ void TBillBaseForm::SetReadOnlyWalk(QWidget* parent, bool flag)
         const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
                              qobject_cast<QComboBox*>(w) || qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w) ||
                              qobject_cast<QAbstractItemView*>(w) || qobject_cast<QLabel*>(w);
-        if (control)
-            w->setEnabled(!flag);
-        else
+        // Held: data controls would enable themselves again from their fields on the next
+        // record shown, and a control the bill holds for its own reason stays disabled.
+        if (control) {
+            HoldDisabled(w, QStringLiteral("readonly"), flag);
+            if (!flag && !HeldDisabled(w))
+                w->setEnabled(true);
+        } else
             SetReadOnlyWalk(w, flag);
     }
 }
@@ -705,7 +714,7 @@ void TBillBaseForm::BuildMasterArea()
         FMasterLayout->addWidget(label, n / columns, (n % columns) * 2);
         FMasterLayout->addWidget(editor, n / columns, (n % columns) * 2 + 1);
         if (ReadOnly())
-            editor->setEnabled(false);
+            HoldDisabled(editor, QStringLiteral("readonly"), true);
         ++n;
     }
     InstallKeyPreview();

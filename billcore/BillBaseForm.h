@@ -320,6 +320,8 @@ public:
     // Ten host edit items enabled or disabled.
     static QStringList EditMenuItemNames();
     void SetHostEditMenu(bool enabled);
+    // The line items of the host's Edit menu as this bill allows them now (while active).
+    void PublishEditMenu();
     // Actions in the order of the form's action table.
     static int ActionCount();
 

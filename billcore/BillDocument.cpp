@@ -964,6 +964,33 @@ void TBillDocument::DiscardPendingTouch()
 
 bool TBillDocument::PostAndValidate()
 {
+    // The checks walk the lines with the grid left alone: following the cursor over thousands
+    // of lines costs more than checking them. Whatever they tell the user wakes the grid first,
+    // so that it shows the line the message is about.
+    TClientDataSet* lines = MasterDetailBill && cdsDetail->Active() && !cdsDetail->ControlsDisabled() ? cdsDetail : nullptr;
+    bool quiet = lines != nullptr;
+    auto wake = [&] {
+        if (quiet) {
+            quiet = false;
+            lines->EnableControls();
+        }
+    };
+    TBillPrompter* const inner = FPrompter;
+    TRelayPrompter waking([inner]() -> TBillPrompter& { return *inner; }, wake);
+    struct TRestore {
+        TBillPrompter*& Slot;
+        TBillPrompter* Was;
+        std::function<void()> Wake;
+        ~TRestore()
+        {
+            Slot = Was;
+            Wake();
+        }
+    } restore{FPrompter, inner, wake};
+    if (lines) {
+        lines->DisableControls();
+        FPrompter = &waking;
+    }
     try {
         SetDataSetPost(cdsMaster);
         if (MasterDetailBill)

@@ -16,6 +16,8 @@
 #include "webrpc/PacketParams.h"
 
 #include <QObject>
+
+#include <functional>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -101,6 +103,41 @@ public:
     virtual bool PriceWarning(int cvFlag, bool allowed, const TPacketParams& answer);
     // A check refused this field: the window puts the cursor there.
     virtual void FocusField(TField* field);
+};
+
+// Passes every message on to another prompter, found when the message comes, after an optional
+// step of its own. Engines that outlive a swap of the bill's prompter hold one of these.
+class TRelayPrompter : public TBillPrompter {
+public:
+    explicit TRelayPrompter(std::function<TBillPrompter&()> target, std::function<void()> before = {})
+        : FTarget(std::move(target)), FBefore(std::move(before))
+    {
+    }
+    void Notice(const QString& text, const QString& caption) override { To().Notice(text, caption); }
+    void Error(const QString& text, const QString& caption) override { To().Error(text, caption); }
+    int MsgBox(const QString& text, const QString& caption, int flags) override { return To().MsgBox(text, caption, flags); }
+    bool YesNo(const QString& text, const QString& caption) override { return To().YesNo(text, caption); }
+    int YesNoCancel(const QString& text, const QString& caption) override { return To().YesNoCancel(text, caption); }
+    void Plain(const QString& text) override { To().Plain(text); }
+    bool StockWarning(int errNo, const QString& intro, const TPacketParams& answer) override
+    {
+        return To().StockWarning(errNo, intro, answer);
+    }
+    bool PriceWarning(int cvFlag, bool allowed, const TPacketParams& answer) override
+    {
+        return To().PriceWarning(cvFlag, allowed, answer);
+    }
+    void FocusField(TField* field) override { To().FocusField(field); }
+
+private:
+    TBillPrompter& To()
+    {
+        if (FBefore)
+            FBefore();
+        return FTarget();
+    }
+    std::function<TBillPrompter&()> FTarget;
+    std::function<void()> FBefore;
 };
 
 // What the operator may do with bills of this kind.

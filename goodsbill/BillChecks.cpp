@@ -289,68 +289,12 @@ bool TBillChecks::ValidateLine()
     return true;
 }
 
-namespace {
-
-// The lines are walked with the grid left alone (following the cursor over thousands of
-// lines costs more than checking them). Whatever the checks tell the user wakes the grid
-// first, so that it shows the line the message is about.
-class TQuietWalk final : public TBillPrompter {
-public:
-    TQuietWalk(TGoodsBillContext& ctx, TClientDataSet* lines) : FCtx(ctx), FLines(lines), FInner(ctx.Prompter)
-    {
-        FLines->DisableControls();
-        FCtx.Prompter = this;
-    }
-    ~TQuietWalk() override
-    {
-        FCtx.Prompter = FInner;
-        Wake();
-    }
-    TQuietWalk(const TQuietWalk&) = delete;
-    TQuietWalk& operator=(const TQuietWalk&) = delete;
-
-    void Notice(const QString& text, const QString& caption) override { Wake(), Inner().Notice(text, caption); }
-    void Error(const QString& text, const QString& caption) override { Wake(), Inner().Error(text, caption); }
-    int MsgBox(const QString& text, const QString& caption, int flags) override { return Wake(), Inner().MsgBox(text, caption, flags); }
-    bool YesNo(const QString& text, const QString& caption) override { return Wake(), Inner().YesNo(text, caption); }
-    int YesNoCancel(const QString& text, const QString& caption) override { return Wake(), Inner().YesNoCancel(text, caption); }
-    void Plain(const QString& text) override { Wake(), Inner().Plain(text); }
-    bool StockWarning(int errNo, const QString& intro, const TPacketParams& answer) override
-    {
-        return Wake(), Inner().StockWarning(errNo, intro, answer);
-    }
-    bool PriceWarning(int cvFlag, bool allowed, const TPacketParams& answer) override
-    {
-        return Wake(), Inner().PriceWarning(cvFlag, allowed, answer);
-    }
-    void FocusField(TField* field) override { Wake(), Inner().FocusField(field); }
-
-private:
-    void Wake()
-    {
-        if (FQuiet) {
-            FQuiet = false;
-            FLines->EnableControls();
-        }
-    }
-    TBillPrompter& Inner() { return FInner ? *FInner : FDefault; }
-
-    TGoodsBillContext& FCtx;
-    TClientDataSet* FLines;
-    TBillPrompter* FInner;
-    TBillPrompter FDefault;
-    bool FQuiet = true;
-};
-
-} // namespace
-
 bool TBillChecks::ValidateDetail(const std::function<bool()>& baseLineCheck)
 {
     TClientDataSet* d = Context().Detail;
     if (!d || !d->Active())
         return true;
     d->CheckBrowseMode();
-    TQuietWalk quiet(Context(), d);
     for (d->First(); !d->Eof(); d->Next()) {
         if (baseLineCheck && !baseLineCheck())
             return false;

@@ -172,7 +172,9 @@ void TGoodsBillForm::CreateEngines()
         FOwnBillDB = std::make_unique<TBillDB>(nullptr, con);
         FContext.BillDB = FOwnBillDB.get();
     }
-    FContext.Prompter = &doc->Prompts();
+    // The document may put another prompter in front for a while (the save's checks do).
+    FDocPrompts = std::make_unique<TRelayPrompter>([doc]() -> TBillPrompter& { return doc->Prompts(); });
+    FContext.Prompter = FDocPrompts.get();
     FContext.BillReadOnly = [this] { return ReadOnly(); };
 
     const TBillSession& session = FContext.Session;
@@ -304,7 +306,7 @@ void TGoodsBillForm::InsertDetailLine()
     }
     if (!Document()->AppendLine())
         return;
-    PublishLineMenu();
+    PublishEditMenu();
     ItemDBGrid->setFocus();
     const int col = ItemDBGrid->FirstEditableColumn();
     const int row = cdsDetail->RecNo() - 1;
@@ -325,7 +327,7 @@ void TGoodsBillForm::DeleteDetailLine()
     // The cell being edited goes with its line.
     ItemDBGrid->CancelEditor();
     TBillStyleForm::DeleteDetailLine();
-    PublishLineMenu();
+    PublishEditMenu();
 }
 
 void TGoodsBillForm::PickRememberedText(const QString& fieldName, int kind)
@@ -341,38 +343,16 @@ void TGoodsBillForm::PickRememberedText(const QString& fieldName, int kind)
     TPackageSeams::SelectUserDef(kind, caption, cdsDetail, fieldName);
 }
 
-void TGoodsBillForm::PublishLineMenu()
-{
-    if (!IsFormActive() || !Privilege())
-        return;
-    const TBootUnitImpl* rights = Privilege();
-    const bool hasLines = cdsDetail->Active() && cdsDetail->RecordCount() > 0;
-    PublishLineMenuState(LineMenuState(ReadOnly(), hasLines, rights->Edit, rights->Delete, !IsNewBill));
-}
-
-void TGoodsBillForm::FormActivate()
-{
-    TBillStyleForm::FormActivate();
-    PublishLineMenu();
-}
-
-bool TGoodsBillForm::PrivilegeCallback()
-{
-    const bool ok = TBillStyleForm::PrivilegeCallback();
-    PublishLineMenu();
-    return ok;
-}
-
 void TGoodsBillForm::OnDetailStateChanged(bool readOnly)
 {
     TBillStyleForm::OnDetailStateChanged(readOnly);
-    PublishLineMenu();
+    PublishEditMenu();
 }
 
 void TGoodsBillForm::BuildMasterArea()
 {
     TBillStyleForm::BuildMasterArea();
-    PublishLineMenu();
+    PublishEditMenu();
 }
 
 bool TGoodsBillForm::PostAndValidate()

@@ -76,8 +76,6 @@ public:
     void ImportDetailLines() override;
     // The host's line-menu items follow the bill: shown, read-only or not, with lines or not,
     // saved or new, and the operator's rights.
-    void FormActivate() override;
-    bool PrivilegeCallback() override;
     void OnDetailStateChanged(bool readOnly) override;
     void BuildMasterArea() override;
     // 批号复制: the current line's batch code numbered on over copies of the line.
@@ -124,7 +122,6 @@ protected:
     // The remembered texts of a line's user field, offered by the cell's ellipsis.
     void PickRememberedText(const QString& fieldName, int kind);
     // Tells the host which line-menu items apply now (only while this window is active).
-    void PublishLineMenu();
     QString PeriodCaption() const;
 
 private:
@@ -139,6 +136,7 @@ private:
     void FollowFocusRequest(const TGoodsEngine& engine);
 
     std::unique_ptr<TBillDB> FOwnBillDB;
+    std::unique_ptr<TBillPrompter> FDocPrompts;
     TGoodsBillContext FContext;
     std::unique_ptr<TLinePricing> FPricing;
     std::unique_ptr<TFormLines> FLines;

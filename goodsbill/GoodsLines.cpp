@@ -2,7 +2,6 @@
 
 #include "billcore/BillDocument.h"
 #include "goodsbill/LinePricing.h"
-#include "host/KQParams.h"
 #include "host/Registry.h"
 #include "host/Rounding.h"
 #include "platform/Exceptions.h"
@@ -196,30 +195,6 @@ QString InventoryPeriodCaption(int year, int month)
 }
 
 QString BranchFootText(const QString& shopName) { return QStringLiteral("分支机构名称：") + shopName; }
-
-TLineMenuState LineMenuState(bool readOnly, bool hasLines, bool mayEdit, bool mayDelete, bool savedBill)
-{
-    TLineMenuState s;
-    s.InsertLine = !readOnly;
-    s.DeleteLine = !readOnly && hasLines;
-    s.EditBill = !readOnly && mayEdit;
-    s.DeleteBill = savedBill && mayDelete;
-    return s;
-}
-
-void PublishLineMenuState(const TLineMenuState& state)
-{
-    const std::pair<const char*, bool> items[] = {
-        {"InsertLineItem", state.InsertLine},
-        {"DeleteLineItem", state.DeleteLine},
-        {"EditItem", state.EditBill},
-        {"DeleteItem", state.DeleteBill},
-    };
-    for (const auto& [name, enabled] : items) {
-        KQParams p(QStringLiteral("ENABLED"), enabled);
-        GlobalCall(QStringLiteral("SETCOMPONENTENABLED"), QString::fromLatin1(name), &p);
-    }
-}
 
 const TSourceKindInfo& SourceKindInfo(TSourceKind kind)
 {

@@ -147,16 +147,6 @@ QString InventoryPeriodCaption(int year, int month);
 // The foot text of a multi-branch bill.
 QString BranchFootText(const QString& shopName);
 
-// The four line-menu items of the host's Edit menu and whether each is enabled.
-struct TLineMenuState {
-    bool InsertLine = false; // "InsertLineItem"
-    bool DeleteLine = false; // "DeleteLineItem"
-    bool EditBill = false;   // "EditItem"
-    bool DeleteBill = false; // "DeleteItem"
-};
-TLineMenuState LineMenuState(bool readOnly, bool hasLines, bool mayEdit, bool mayDelete, bool savedBill);
-// Tells the host (GlobalCall "SETCOMPONENTENABLED", key "ENABLED") about each item.
-void PublishLineMenuState(const TLineMenuState& state);
 
 // How a typed goods text was understood.
 enum class TGoodsEntry {

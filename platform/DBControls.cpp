@@ -1,5 +1,7 @@
 #include "platform/DBControls.h"
 
+#include "platform/ControlHold.h"
+
 #include <QApplication>
 #include <QDateEdit>
 #include <QDoubleSpinBox>
@@ -60,7 +62,8 @@ void TDataSource::SetDataSet(TClientDataSet* ds)
 
 // ---------------------------------------------------------------- TFieldDataLink
 
-TFieldDataLink::TFieldDataLink(QWidget* control) : FControl(control) {}
+// The link is the control's child so that a hold let go can find it and show the field again.
+TFieldDataLink::TFieldDataLink(QWidget* control) : QObject(control), FControl(control) {}
 
 void TFieldDataLink::SetDataSource(TDataSource* src)
 {
@@ -85,7 +88,7 @@ TField* TFieldDataLink::Field() const
 bool TFieldDataLink::CanModify() const
 {
     TField* f = Field();
-    return f && !f->ReadOnly && f->FieldKind() == TFieldKind::fkData;
+    return f && !f->ReadOnly && f->FieldKind() == TFieldKind::fkData && !(FControl && HeldDisabled(FControl));
 }
 
 bool TFieldDataLink::Write(const QVariant& v)
@@ -111,6 +114,42 @@ bool TFieldDataLink::Write(const QVariant& v)
 void TFieldDataLink::Refresh()
 {
     if (OnRefresh) OnRefresh();
+}
+
+// ---------------------------------------------------------------- holding controls
+
+namespace {
+const QByteArray kHoldPrefix = QByteArrayLiteral("tbHeldBy:");
+}
+
+void HoldDisabled(QWidget* control, const QString& holder, bool held)
+{
+    if (!control)
+        return;
+    const QByteArray name = kHoldPrefix + holder.toUtf8();
+    if (control->property(name.constData()).toBool() == held)
+        return;
+    control->setProperty(name.constData(), held ? QVariant(true) : QVariant());
+    if (held) {
+        control->setEnabled(false);
+        return;
+    }
+    if (HeldDisabled(control))
+        return;
+    control->setEnabled(true);
+    // What the field allows decides again.
+    if (auto* link = control->findChild<TFieldDataLink*>(QString(), Qt::FindDirectChildrenOnly))
+        link->Refresh();
+}
+
+bool HeldDisabled(const QWidget* control)
+{
+    if (!control)
+        return false;
+    for (const QByteArray& name : control->dynamicPropertyNames())
+        if (name.startsWith(kHoldPrefix) && control->property(name.constData()).toBool())
+            return true;
+    return false;
 }
 
 // ---------------------------------------------------------------- TDBEdit

@@ -56,6 +56,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -580,6 +581,15 @@ struct TClientDataSet::Impl {
     }
     QHash<QString, int> NameIndex; // lower-case name -> index
     mutable QHash<QString, int> SpelledIndex; // a name as asked for -> index, -1 when absent
+    // The same names are asked for again and again from the same strings (literals and the
+    // bill's field names): a string seen before is known by its characters' address, without
+    // hashing it. Each slot holds a copy, so the characters stay alive and unchanged while the
+    // slot names them (a shared string is copied before it is written; literals never change).
+    struct TRecentName {
+        QString Name;
+        int Index = -1;
+    };
+    mutable std::array<TRecentName, 64> RecentNames; // indexed by the top 6 bits of a hash
     std::vector<TRow> Rows;
     QVector<int> Vis; // visible row -> index in Rows
     int Cur = -1;
@@ -618,7 +628,7 @@ struct TClientDataSet::Impl {
     void Reindex()
     {
         NameIndex.clear();
-        SpelledIndex.clear();
+        ForgetSpellings();
         for (int i = 0; i < FieldCount(); ++i) {
             Fields[i]->FIndex = i;
             NameIndex.insert(Fields[i]->FieldName().toLower(), i);
@@ -626,15 +636,30 @@ struct TClientDataSet::Impl {
         }
     }
 
+    void ForgetSpellings()
+    {
+        SpelledIndex.clear();
+        RecentNames.fill({});
+    }
+
     int IndexOf(const QString& name) const
     {
+        const QChar* chars = name.constData();
+        // the address's low bits are the same for every allocation: mix them all in
+        TRecentName& recent = RecentNames[(quint64(quintptr(chars)) * 0x9E3779B97F4A7C15ull) >> 58];
+        if (recent.Name.constData() == chars && recent.Name.size() == name.size() && !name.isEmpty())
+            return recent.Index;
+        int i;
         // Names are mostly asked for as the fields spell them: found without a copy.
-        if (auto spelled = SpelledIndex.constFind(name); spelled != SpelledIndex.constEnd())
-            return spelled.value();
-        auto it = NameIndex.constFind(name.trimmed().toLower());
-        const int i = it == NameIndex.constEnd() ? -1 : it.value();
-        // other spellings, and names the dataset lacks, are remembered as they were asked for
-        SpelledIndex.insert(name, i);
+        if (auto spelled = SpelledIndex.constFind(name); spelled != SpelledIndex.constEnd()) {
+            i = spelled.value();
+        } else {
+            auto it = NameIndex.constFind(name.trimmed().toLower());
+            i = it == NameIndex.constEnd() ? -1 : it.value();
+            // other spellings, and names the dataset lacks, are remembered as they were asked for
+            SpelledIndex.insert(name, i);
+        }
+        recent = {name, i};
         return i;
     }
 
@@ -1084,7 +1109,7 @@ void TClientDataSet::ClearFields()
     if (d->Active) throw EDatabaseError(QStringLiteral("数据集打开时不能修改字段定义"));
     d->Fields.clear();
     d->NameIndex.clear();
-    d->SpelledIndex.clear();
+    d->ForgetSpellings();
     d->Rows.clear();
 }
 
@@ -1097,6 +1122,7 @@ TField* TClientDataSet::AddField(const TFieldDef& def)
     d->Fields.push_back(std::make_unique<TField>(this, def, d->FieldCount()));
     d->NameIndex.insert(def.Name.trimmed().toLower(), d->FieldCount() - 1);
     d->SpelledIndex.removeIf([](const QHash<QString, int>::iterator& it) { return it.value() < 0; });
+    d->RecentNames.fill({});
     d->SpelledIndex.insert(d->Fields.back()->FieldName(), d->FieldCount() - 1);
     return d->Fields.back().get();
 }

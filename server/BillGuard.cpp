@@ -159,6 +159,7 @@ struct TBillGuard::TTouched {
         int ItemNo; // 0: the master
         QString Column;
         qint64 Id;
+        const TRefRule* Rule; // what the column refers to
     };
     QVector<TUse> Uses;
     QSet<int> Lines;       // lines inserted or changed
@@ -205,8 +206,8 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const QVariantMa
             const QString why = NormaliseColumnValue(col, t.Type(col), it.value());
             if (!why.isEmpty())
                 Refuse(QStringLiteral("%1的%2：%3").arg(MasterWhere(), ColumnLabel(col), why));
-            if (RuleOf(col) && IdOf(it.value()) != 0)
-                touched.Uses.append({0, col, IdOf(it.value())});
+            if (const TRefRule* rule = RuleOf(col); rule && IdOf(it.value()) != 0)
+                touched.Uses.append({0, col, IdOf(it.value()), rule});
         }
         // what a new bill starts with, whatever the client sent
         auto force = [&](const char* col, const QVariant& v) {
@@ -264,8 +265,8 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const QVariantMa
         SetCI(row->New, col, v);
         c.FinalMaster.insert(col, v);
         changed << f;
-        if (RuleOf(col) && IdOf(v) != 0)
-            touched.Uses.append({0, col, IdOf(v)});
+        if (const TRefRule* rule = RuleOf(col); rule && IdOf(v) != 0)
+            touched.Uses.append({0, col, IdOf(v), rule});
     }
     // server columns are written by the server alone; a change of nothing else writes nothing
     row->Changed = changed;
@@ -284,7 +285,8 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
     // What a column of the new lines is to the guard, found once per column, not once per value.
     struct TLineColumn {
         QString Col, Type;
-        bool Skip = true, System = false, Referring = false;
+        bool Skip = true, System = false;
+        const TRefRule* Rule = nullptr;
     };
     TNameMemo<TLineColumn> lineColumns;
     auto lineColumn = [&](const QString& key) -> const TLineColumn& {
@@ -294,7 +296,7 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
             lc.Skip = !t.Has(lc.Col) || lc.Col == FKind.Key || lc.Col == QLatin1String("itemno");
             lc.System = ContainsCI(FLineSystem, lc.Col);
             lc.Type = t.Type(lc.Col);
-            lc.Referring = RuleOf(lc.Col) != nullptr;
+            lc.Rule = RuleOf(lc.Col);
             return lc;
         });
     };
@@ -328,8 +330,8 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
                 const QString why = NormaliseColumnValue(lc.Col, lc.Type, it.value());
                 if (!why.isEmpty())
                     Refuse(QStringLiteral("%1的%2：%3").arg(where, ColumnLabel(lc.Col), why));
-                if (lc.Referring && IdOf(it.value()) != 0)
-                    touched.Uses.append({itemNo, lc.Col, IdOf(it.value())});
+                if (lc.Rule && IdOf(it.value()) != 0)
+                    touched.Uses.append({itemNo, lc.Col, IdOf(it.value()), lc.Rule});
             }
             for (const QString& col : FLineSystem)
                 SetCI(row.New, col, col == QLatin1String("refercount") ? QVariant(0) : QVariant(0.0));
@@ -374,8 +376,8 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
             SetCI(row.New, col, v);
             final.insert(col, v);
             changed << f;
-            if (RuleOf(col) && IdOf(v) != 0)
-                touched.Uses.append({itemNo, col, IdOf(v)});
+            if (const TRefRule* rule = RuleOf(col); rule && IdOf(v) != 0)
+                touched.Uses.append({itemNo, col, IdOf(v), rule});
             if (col == QLatin1String("refertype") || col == QLatin1String("referbillid") || col == QLatin1String("referitemno"))
                 touched.SourceLines.insert(itemNo);
         }
@@ -417,7 +419,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     // rows of other tables named by the values written
     QHash<const TRefRule*, QSet<qint64>> wanted;
     for (const TTouched::TUse& u : touched.Uses)
-        wanted[RuleOf(u.Column)].insert(u.Id);
+        wanted[u.Rule].insert(u.Id);
     QHash<const TRefRule*, QHash<qint64, bool>> found; // id -> in use
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
         const TRefRule* r = it.key();
@@ -426,10 +428,13 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
                                                       .arg(QLatin1String(r->Key), inUse, QLatin1String(r->Table), IdList(it.value()))))
             found[r].insert(row[0].toLongLong(), row[1].toInt() != 0);
     }
+    const QHash<qint64, bool> none;
     for (const TTouched::TUse& u : touched.Uses) {
-        const TRefRule* r = RuleOf(u.Column);
-        const auto f = found[r].constFind(u.Id);
-        if (f == found[r].cend())
+        const TRefRule* r = u.Rule;
+        const auto rule = found.constFind(r);
+        const QHash<qint64, bool>& known = rule == found.cend() ? none : rule.value();
+        const auto f = known.constFind(u.Id);
+        if (f == known.cend())
             Refuse(QStringLiteral("%1的%2：%3 %4 不存在").arg(where(u.ItemNo), ColumnLabel(u.Column), QString::fromUtf8(r->What)).arg(u.Id));
         if (!f.value())
             Refuse(QStringLiteral("%1的%2：%3 %4 已停用，不能再用").arg(where(u.ItemNo), ColumnLabel(u.Column), QString::fromUtf8(r->What)).arg(u.Id));
@@ -444,8 +449,8 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     QHash<qint64, TUnit> units;
     QSet<qint64> unitIds;
     auto collectUnit = [&](const QVariantMap& row) {
-        if (IdOf(row.value(QStringLiteral("unitid"))) != 0)
-            unitIds.insert(IdOf(row.value(QStringLiteral("unitid"))));
+        if (const qint64 unit = IdOf(row.value(QStringLiteral("unitid"))); unit != 0)
+            unitIds.insert(unit);
     };
     if (touched.Master && FKind.Master.Has(QStringLiteral("unitid")))
         collectUnit(c.FinalMaster);
@@ -455,7 +460,8 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
         for (const QVariantList& row : SelectRows(FCon, QStringLiteral("select unitid, goodsid, rate from goodsunit where unitid in (%1)").arg(IdList(unitIds))))
             units.insert(row[0].toLongLong(), TUnit{row[1].toLongLong(), row[2].isNull() || row[2].toDouble() == 0 ? 1.0 : row[2].toDouble()});
 
-    auto checkGoodsLine = [&](int itemNo, QVariantMap& final, const TTableInfo& table, TDeltaRow* row) {
+    auto countsUnits = [](const TTableInfo& table) { return table.Has(QStringLiteral("unitqty")) && table.Has(QStringLiteral("quantity")); };
+    auto checkGoodsLine = [&](int itemNo, QVariantMap& final, bool unitsCounted, TDeltaRow* row) {
         const qint64 goods = IdOf(final.value(QStringLiteral("goodsid")));
         const qint64 unit = IdOf(final.value(QStringLiteral("unitid")));
         if (itemNo != 0 && goods == 0)
@@ -467,15 +473,19 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
             Refuse(QStringLiteral("%1的%2：单位 %3 不存在").arg(where(itemNo), ColumnLabel(QStringLiteral("unitid"))).arg(unit));
         if (goods != 0 && u->Goods != goods)
             Refuse(QStringLiteral("%1的%2：单位 %3 不是货品 %4 的单位").arg(where(itemNo), ColumnLabel(QStringLiteral("unitid"))).arg(unit).arg(goods));
-        if (!table.Has(QStringLiteral("unitqty")) || !table.Has(QStringLiteral("quantity")) || final.value(QStringLiteral("unitqty")).isNull())
+        if (!unitsCounted)
             return;
-        const double base = RoundQuantity(final.value(QStringLiteral("unitqty")).toDouble() * u->Rate);
+        const QVariant unitQty = final.value(QStringLiteral("unitqty"));
+        if (unitQty.isNull())
+            return;
+        const double base = RoundQuantity(unitQty.toDouble() * u->Rate);
         if (std::abs(base) >= kMaxQuantity)
             Refuse(QStringLiteral("%1的%2：值 %3 超出范围，绝对值须小于 %4")
                        .arg(where(itemNo), ColumnLabel(QStringLiteral("quantity")), QString::number(base, 'g', 15), QString::number(kMaxQuantity, 'g', 15)));
-        if (SameValue(final.value(QStringLiteral("quantity")), base) && !final.value(QStringLiteral("quantity")).isNull())
+        QVariant& quantity = final[QStringLiteral("quantity")];
+        if (!quantity.isNull() && SameValue(quantity, base))
             return;
-        final.insert(QStringLiteral("quantity"), base);
+        quantity = base;
         if (row) {
             SetCI(row->New, QStringLiteral("quantity"), base);
             if (row->Kind == TUpdateStatus::usModified && !ContainsCI(row->Changed, QStringLiteral("quantity")))
@@ -491,11 +501,13 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
         for (TDeltaRow& row : c.Master.Rows)
             if (row.Kind != TUpdateStatus::usUnmodified)
                 m = &row;
-        checkGoodsLine(0, c.FinalMaster, FKind.Master, m);
+        checkGoodsLine(0, c.FinalMaster, countsUnits(FKind.Master), m);
     }
-    if (FKind.Detail.Has(QStringLiteral("goodsid")))
+    if (FKind.Detail.Has(QStringLiteral("goodsid"))) {
+        const bool unitsCounted = countsUnits(FKind.Detail);
         for (int item : touched.Lines)
-            checkGoodsLine(item, c.FinalLines[item], FKind.Detail, rowOfItem.value(item));
+            checkGoodsLine(item, c.FinalLines[item], unitsCounted, rowOfItem.value(item));
+    }
 
     // lots named by batchrefid: incoming stock rows of the same goods in one of the bill's stores
     QSet<qint64> lotStores;

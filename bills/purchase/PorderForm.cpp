@@ -1,31 +1,23 @@
 #include "bills/purchase/PorderForm.h"
 
 #include "bills/common/BillStatements.h"
+#include "pickers/SelectBillForm.h"
 #include "pickers/SmallDialogs.h"
 #include "platform/DBControls.h"
+#include "services/SelectValues.h"
 
 #include <QAbstractButton>
 #include <QBoxLayout>
+#include <QDir>
 #include <QFileDialog>
 #include <QFrame>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
-
-namespace {
-
-// Where the finished mark stands over the master area.
-void PlaceFinishedMark(QWidget* panel, QFrame* shape, QLabel* label)
-{
-    const QRect r(panel->width() - 150, 4, 130, 44);
-    shape->setGeometry(r);
-    label->setGeometry(r);
-    shape->raise();
-    label->raise();
-}
-
-} // namespace
 
 std::function<bool(TCategoryChoice* choice)> TPorderForm::ChooseShortCategories = ShowLackGoodsFilter;
 
@@ -41,15 +33,22 @@ TPorderForm::TPorderForm(QWidget* owner)
     CopyExcludedDetailFields = QStringLiteral("orderid,itemno,refercount,rcvdqty,closed");
     RequiredDetailFields = QStringLiteral("goodsid,UNITQTY,disc,UNITPRICE,TAXRATE,taxamt,rcvdqty");
     FReadOnlyWhenFinished = Document()->Session().OptionValue(QStringLiteral("ORDEREXECFINISHED")).trimmed() == QLatin1String("1");
-    Shape = new QFrame(MasterPanel);
+    // The mark stands in the head, in the free stretch between the date and the number (an
+    // order is never reversed, so the reversal mark never shares it): the master fields below
+    // keep their places whether it shows or not.
+    Shape = new QFrame(HeadPanel);
     Shape->setObjectName(QStringLiteral("Shape"));
-    Shape->setStyleSheet(QStringLiteral("QFrame#Shape { border: 2px solid #d00000; border-radius: 22px; }"));
-    FinishedLabel = new QLabel(QStringLiteral("执行完毕"), MasterPanel);
+    Shape->setStyleSheet(QStringLiteral("QFrame#Shape { border: 2px solid #d00000; border-radius: 10px; }"));
+    auto* inShape = new QHBoxLayout(Shape);
+    inShape->setContentsMargins(14, 1, 14, 1);
+    FinishedLabel = new QLabel(QStringLiteral("执行完毕"), Shape);
     FinishedLabel->setObjectName(QStringLiteral("FinishedLabel"));
     FinishedLabel->setAlignment(Qt::AlignCenter);
-    FinishedLabel->setStyleSheet(QStringLiteral("color: #d00000; font-size: 18px; font-weight: bold;"));
+    FinishedLabel->setStyleSheet(QStringLiteral("color: #d00000; font-size: 16px; font-weight: bold;"));
+    inShape->addWidget(FinishedLabel);
+    if (auto* head = qobject_cast<QGridLayout*>(HeadPanel->layout()))
+        head->addWidget(Shape, 1, 2, Qt::AlignRight | Qt::AlignVCenter);
     Shape->hide();
-    FinishedLabel->hide();
     for (QAction* a : {ASelChance, AExport, APorderToSorder})
         if (a)
             a->setVisible(true);
@@ -95,9 +94,7 @@ void TPorderForm::RefreshFieldState(const QString& fieldName)
     const auto state = TPurchaseRules::OrderState(MasterValue(QStringLiteral("closed")).toString() == QLatin1String("T"),
                                                   MasterValue(QStringLiteral("finished")).toString() == QLatin1String("T"),
                                                   FReadOnlyWhenFinished);
-    PlaceFinishedMark(MasterPanel, Shape, FinishedLabel);
     Shape->setVisible(state.ShowFinished);
-    FinishedLabel->setVisible(state.ShowFinished);
     // A closed order stays open to its closing box and to saving, so it can be reopened.
     QWidget* closing = FieldEditor(QStringLiteral("closed"));
     const bool mayEdit = !TGoodsBillForm::IsReadOnlyBill();
@@ -195,13 +192,22 @@ void TPorderForm::DoExportBill()
 
 bool TPorderForm::ExportTo(const QString& file, QString* error)
 {
-    const QByteArray path = file.toLocal8Bit();
-    lxw_workbook* book = workbook_new(path.constData());
-    if (!book) {
+    const QString target = QDir::toNativeSeparators(file);
+    auto fail = [&](const QString& why) {
         if (error)
-            *error = QStringLiteral("不能创建文件：") + file;
+            *error = QStringLiteral("单据导出失败：") + why;
         return false;
-    }
+    };
+    // The workbook is built in a temporary file and only a complete one takes the target's
+    // place: a failed export leaves nothing half-written where the clerk looks.
+    QTemporaryFile built(QDir::tempPath() + QStringLiteral("/tb_export_XXXXXX.xlsx"));
+    if (!built.open())
+        return fail(QStringLiteral("不能在临时文件夹中建立工作簿。"));
+    built.close();
+    const QByteArray path = QFile::encodeName(built.fileName());
+    lxw_workbook* book = workbook_new(path.constData());
+    if (!book)
+        return fail(QStringLiteral("不能在临时文件夹中建立工作簿。"));
     lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
@@ -278,20 +284,31 @@ bool TPorderForm::ExportTo(const QString& file, QString* error)
             // The goods column shows the goods by its code.
             TField* code = name == QLatin1String("goodsid") ? cdsDetail->FindField(QStringLiteral("goodscode")) : nullptr;
             const QVariant shown = code ? cdsDetail->RowValue(r, code->Index()) : model->data(model->index(r, columns[c]), Qt::DisplayRole);
-            const bool number = raw.typeId() == QMetaType::Double || raw.typeId() == QMetaType::Int ||
-                                raw.typeId() == QMetaType::LongLong;
+            // A number stays a number where the grid shows it as one; a key the grid shows by
+            // its name (a unit, a store) goes out as that name.
+            bool shownNumber = false;
+            shown.toString().remove(u',').toDouble(&shownNumber);
+            const bool number = shownNumber && (raw.typeId() == QMetaType::Double || raw.typeId() == QMetaType::Int ||
+                                                raw.typeId() == QMetaType::LongLong);
             put(row, c + 3, asText || !number ? QVariant(shown.toString()) : raw, asText ? text : nullptr);
         }
     }
-    if (workbook_close(book) != LXW_NO_ERROR) {
-        if (error)
-            *error = QStringLiteral("不能写入文件：") + file;
-        return false;
-    }
+    if (workbook_close(book) != LXW_NO_ERROR)
+        return fail(QStringLiteral("不能在临时文件夹中建立工作簿。"));
+    QFile done(built.fileName());
+    QSaveFile out(file);
+    const QString unwritable = QStringLiteral("不能写入文件“%1”，请检查文件夹是否存在、是否允许写入。").arg(target);
+    if (!done.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return fail(unwritable);
+    if (out.write(done.readAll()) < 0 || !out.commit())
+        return fail(unwritable);
     return true;
 }
 
 // ====================================================================== expense bill
+
+std::function<bool(int, int, const QDate&, TReturnValue*, const QString&)> TPurchaseAppForm::ChooseReceiptLines =
+    ShowSelectPurAppBill;
 
 TPurchaseAppForm::TPurchaseAppForm(QWidget* owner)
     : TGoodsBillForm(owner)
@@ -310,8 +327,9 @@ TPurchaseAppForm::TPurchaseAppForm(QWidget* owner)
         "purchaseappid,billdate,code,flag,printed,credid,opid,opname,checkno,checkamt,credcode");
     CopyExcludedDetailFields = QStringLiteral("purchaseappid,itemno,refercount");
     RequiredDetailFields = QStringLiteral("goodsid,UNITQTY,UNITPRICE,appamt,paidamt");
-    if (APayProcess)
-        APayProcess->setVisible(true);
+    for (QAction* a : {APayProcess, ASelPurAppBill})
+        if (a)
+            a->setVisible(true);
     btnAppByQty = new QPushButton(QStringLiteral("按数量分摊"), P_FootForm);
     btnAppByQty->setObjectName(QStringLiteral("btnAppByQty"));
     btnAppByAmt = new QPushButton(QStringLiteral("按金额分摊"), P_FootForm);
@@ -365,10 +383,7 @@ void TPurchaseAppForm::RefreshFieldState(const QString& fieldName)
     if (!Lines() || !cdsMaster->Active() || cdsMaster->IsEmpty())
         return;
     const bool editable = !ReadOnly();
-    const bool paid = Rules().ExpensePaid();
-    for (const char* f : {"paytypeid", "bankid"})
-        if (QWidget* w = FieldEditor(QString::fromLatin1(f)))
-            w->setEnabled(editable && paid);
+    HoldEditors(this, {"paytypeid", "bankid"}, QStringLiteral("unpaid"), !Rules().ExpensePaid());
     btnAppByQty->setEnabled(editable);
     btnAppByAmt->setEnabled(editable);
     for (const char* f : {"unit", "goodsamt", "purappamt"})
@@ -376,6 +391,29 @@ void TPurchaseAppForm::RefreshFieldState(const QString& fieldName)
     ItemDBGrid->SetColumnTotal(QStringLiteral("appamt"));
 }
 
+void TPurchaseAppForm::SelectPurchaseApplication()
+{
+    if (ReadOnly() || !ChooseReceiptLines)
+        return;
+    TReturnValue chosen;
+    const QDate billed = MasterValue(QStringLiteral("billdate")).toDate();
+    if (!ChooseReceiptLines(7, MasterValue(QStringLiteral("clientid")).toInt(), billed, &chosen, QStringLiteral(" and a.flag = 0 ")))
+        return;
+    Rules().TakeReceiptLines(chosen);
+}
+
 bool TPurchaseAppForm::ValidateMaster() { return TGoodsBillForm::ValidateMaster() && Rules().ValidateExpense(); }
 
 bool TPurchaseAppForm::ValidateDetail() { return TGoodsBillForm::ValidateDetail() && Rules().ValidateQuantities(false); }
+
+void TPorderForm::OpenLookupTables()
+{
+    AddLookupTables(this, {"Vendor_T", "qryLinkMan"});
+    TGoodsBillForm::OpenLookupTables();
+}
+
+void TPurchaseAppForm::OpenLookupTables()
+{
+    AddLookupTables(this, {"Vendor_T", "Bank_T", "PayType_T"});
+    TGoodsBillForm::OpenLookupTables();
+}

@@ -10,11 +10,13 @@ class QFrame;
 class QLabel;
 class QPushButton;
 struct TCategoryChoice;
+class TReturnValue;
 
 class TPorderForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TPorderForm(QWidget* owner = nullptr);
+    void OpenLookupTables() override;
     ~TPorderForm() override;
 
     TPurchaseRules& Rules();
@@ -57,6 +59,7 @@ class TPurchaseAppForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TPurchaseAppForm(QWidget* owner = nullptr);
+    void OpenLookupTables() override;
     ~TPurchaseAppForm() override;
 
     TPurchaseRules& Rules();
@@ -71,6 +74,11 @@ public:
     void RefreshFieldState(const QString& fieldName) override;
     bool ValidateMaster() override;
     bool ValidateDetail() override;
+    // "选择单据": lines of the vendor's receipts and cash purchases to apportion over.
+    void SelectPurchaseApplication() override;
+    // The receipt-line dialog; false on cancel.
+    static std::function<bool(int kind, int vendorId, const QDate& date, TReturnValue* result, const QString& condition)>
+        ChooseReceiptLines;
 
 private:
     TPurchaseRulesOf FRules;

@@ -3,6 +3,8 @@
 #include "goodsbill/BillChecks.h"
 #include "goodsbill/GoodsBillForm.h"
 #include "host/Rounding.h"
+#include "platform/ControlHold.h"
+#include "services/SelectValues.h"
 #include "webrpc/Connection.h"
 
 #include <QtMath>
@@ -203,6 +205,66 @@ bool TPurchaseRules::ValidateValuedOpening(const QDate& startDate)
     return true;
 }
 
+bool TPurchaseRules::OpeningBranchFits(const QString& changedField)
+{
+    const QString changed = changedField.toLower();
+    const bool supplierChanged = changed == QLatin1String("clientid");
+    if (!supplierChanged && changed != QLatin1String("storeid") && changed != QLatin1String("exemanid"))
+        return true;
+    const int client = MasterInt(QStringLiteral("clientid"));
+    if (client == 0)
+        return true;
+    // One statement per partner of the supplier: the second column stays empty when the
+    // store (employee) is not of the supplier's branch.
+    struct TPartner {
+        const char* Field;
+        const char* SQL;
+        const char* Message;
+    };
+    static const TPartner partners[] = {
+        {"storeid",
+         "select C.shopid CShopID, S.shopid SShopID from client C left join Store S on c.shopid = s.shopid"
+         " and S.storeid = :other where C.clientid = :client",
+         "所选仓库与供应商不属于同一分支机构，请重新选择仓库！"},
+        {"exemanid",
+         "select C.shopid CShopID, E.shopid EShopID from client C left join employ E on c.shopid = E.shopid"
+         " and IsOperate = 'T' and E.empid = :other where C.clientid = :client",
+         "所选业务员与供应商不属于同一分支机构，请重新选择业务员！"},
+    };
+    bool fits = true;
+    for (const TPartner& p : partners) {
+        const QString field = QString::fromLatin1(p.Field);
+        if (!supplierChanged && changed != field)
+            continue;
+        const int other = MasterInt(field);
+        if (other == 0)
+            continue;
+        TClientDataSet row;
+        Context().Con->OpenDataSet(QString::fromLatin1(p.SQL), &row, {{QStringLiteral("other"), other}, {QStringLiteral("client"), client}});
+        if (row.IsEmpty() || row.FieldCount() < 2)
+            continue;
+        const bool supplierOfAll = Int(row.Fields(0)) == 0;
+        if (supplierOfAll || !row.Fields(1)->IsNull())
+            continue;
+        {
+            TWriting writing(Context());
+            PutMaster(field, QVariant());
+        }
+        fits = RefuseAtMaster(QString::fromUtf8(p.Message), field);
+    }
+    return fits;
+}
+
+QString TPurchaseRules::OpeningStoreFilter() const
+{
+    return QStringLiteral("shopid = %1").arg(MasterInt(QStringLiteral("shopid")));
+}
+
+QString TPurchaseRules::OpeningEmployeeFilter() const
+{
+    return QStringLiteral("IsOperate = 'T' and Sign='T' AND shopid = %1").arg(MasterInt(QStringLiteral("shopid")));
+}
+
 bool TPurchaseRules::FirstPeriodClosed(const QDate& startDate) const
 {
     if (!startDate.isValid())
@@ -327,10 +389,8 @@ void TPurchaseRules::ExpenseFieldChanged(const QString& fieldName)
     }
     if (!ExpensePaid()) {
         for (const char* f : {"paytypeid", "bankid"})
-            if (TField* field = MField(QString::fromLatin1(f)); field && !field->IsNull()) {
-                field->ReadOnly = false;
+            if (TField* field = MField(QString::fromLatin1(f)); field && !field->IsNull())
                 Put(field, QVariant());
-            }
     }
 }
 
@@ -360,6 +420,55 @@ bool TPurchaseRules::ApportionExpense(const QString& basisField)
     d->EnableControls();
     d->First();
     return true;
+}
+
+int TPurchaseRules::TakeReceiptLines(const TReturnValue& chosen)
+{
+    TClientDataSet* d = Context().Detail;
+    if (!d || !d->Active())
+        return 0;
+    d->CheckBrowseMode();
+    const QString key = QStringLiteral("refertype;referbillid;referitemno");
+    const bool canLocate = d->FindField(QStringLiteral("refertype")) && d->FindField(QStringLiteral("referbillid")) &&
+                           d->FindField(QStringLiteral("referitemno"));
+    int added = 0;
+    for (int i = 1; i <= chosen.RowCount(); ++i) {
+        const TListValue* rec = chosen.Row(i);
+        auto has = [rec](const char* name) {
+            int at = 0;
+            return rec->Find(QString::fromLatin1(name), at);
+        };
+        auto get = [rec](const char* name) { return rec->GetValue(QString::fromLatin1(name)); };
+        const QVariantList at{get("billtype").toInt(), get("billid").toInt(), get("itemno").toInt()};
+        if (canLocate && !d->IsEmpty() && d->Locate(key, at))
+            continue;
+        // The source's texts and employee where the master has none yet.
+        auto fillMaster = [&](const QString& target, const char* source) {
+            TField* f = MField(target);
+            if (f && has(source) && Text(f).isEmpty() && !get(source).toString().isEmpty())
+                Put(f, get(source));
+        };
+        fillMaster(QStringLiteral("memo"), "mastermemo");
+        for (int u = 1; u <= 5; ++u)
+            fillMaster(QStringLiteral("userdef%1").arg(u), QStringLiteral("masteruserdef%1").arg(u).toLatin1().constData());
+        if (TField* man = MField(QStringLiteral("exemanid")); man && Int(man) == 0 && has("exemanid") && get("exemanid").toInt() != 0)
+            Put(man, get("exemanid"));
+
+        // Field by field as the clerk would: the goods engine fills names and units.
+        d->Append();
+        const std::pair<const char*, const char*> copied[] = {
+            {"goodsid", "goodsid"},   {"unitid", "unitid"},           {"unitprice", "unitprice"},
+            {"unitqty", "unitqty"},   {"purappamt", "purappamt"},     {"refertype", "billtype"},
+            {"referbillid", "billid"}, {"referitemno", "itemno"},     {"referbillcode", "code"}};
+        for (const auto& [target, source] : copied)
+            if (TField* f = d->FindField(QString::fromLatin1(target)); f && has(source))
+                f->SetValue(get(source));
+        d->Post();
+        ++added;
+    }
+    if (added)
+        d->First();
+    return added;
 }
 
 // ====================================================================== lines from elsewhere
@@ -415,9 +524,14 @@ void ShowFieldsAs(TClientDataSet* ds, std::initializer_list<const char*> fields,
             f->DisplayFormat = format;
 }
 
-void LockFields(TClientDataSet* ds, std::initializer_list<const char*> fields, bool locked)
+void AddLookupTables(TBillStyleForm* form, std::initializer_list<const char*> names)
+{
+    for (const char* name : names)
+        form->AddLookupTable(QString::fromLatin1(name));
+}
+
+void HoldEditors(TBillStyleForm* form, std::initializer_list<const char*> fields, const QString& holder, bool held)
 {
     for (const char* name : fields)
-        if (TField* f = ds->FindField(QString::fromLatin1(name)))
-            f->ReadOnly = locked;
+        HoldDisabled(form->FieldEditor(QString::fromLatin1(name)), holder, held);
 }

@@ -21,6 +21,11 @@
 //   Opening bills stand before every period by nature, so their period check asks instead
 //   whether the account set's first period is closed, and, where the books are kept, whether
 //   the accounting period has moved past the start.
+// - An opening entry's supplier, store and employee must share a branch. A supplier of no
+//   branch (shopid 0) is everyone's and fits any store and employee. When the supplier changes,
+//   a store or employee of another branch is cleared; when the store or employee changes to
+//   one of another branch than the supplier's, that choice is taken back. Either way the
+//   clerk is told which of the two did not fit.
 #include "goodsbill/GoodsLines.h"
 
 #include <QDate>
@@ -29,6 +34,8 @@
 #include <functional>
 #include <memory>
 
+class TBillStyleForm;
+class TReturnValue;
 class TGoodsBillForm;
 struct TBillPeriodDates;
 
@@ -58,6 +65,13 @@ public:
     bool ValidateValuedReceipt();
     // startDate: the account set's start date.
     bool ValidateValuedOpening(const QDate& startDate);
+    // After the supplier ("clientid"), store ("storeid") or employee ("exemanid") of an
+    // opening entry changed: false (and the clerk told) when a choice was cleared because its
+    // branch is not the supplier's.
+    bool OpeningBranchFits(const QString& changedField);
+    // Pick-list filters of an opening entry's stores and employees: those of the bill's branch.
+    QString OpeningStoreFilter() const;
+    QString OpeningEmployeeFilter() const;
     // Opening entries change only while the account set's first period (the one its start
     // date falls in) is open, and, where the books are kept, while the accounting period has
     // not moved past the start.
@@ -81,6 +95,13 @@ public:
     // was done (another basis, no lines).
     bool ApportionExpense(const QString& basisField);
 
+    // Takes the receipt lines chosen for an expense bill (records of the receipt-line dialog:
+    // billtype, billid, itemno, code, goodsid, unitid, unitprice, unitqty, purappamt and the
+    // source's master texts); a receipt line already on the bill is not taken twice. The
+    // source's memo, user fields and employee fill the master's where they are empty.
+    // The number of lines added.
+    int TakeReceiptLines(const TReturnValue& chosen);
+
     // ------------------------------------------------------------ lines from elsewhere
     // Goods below their lower stock limit.
     int ShortGoodsCount() const;
@@ -103,9 +124,13 @@ private:
 // Numbers of the named fields shown in a format ("#,##0.00"); fields the dataset lacks are skipped.
 void ShowFieldsAs(TClientDataSet* ds, std::initializer_list<const char*> fields, const QString& format);
 
-// Fields the clerk may not change now. The data controls enable themselves from their field,
-// so the field carries the lock; the bill's own writes unlock first (locked = false).
-void LockFields(TClientDataSet* ds, std::initializer_list<const char*> fields, bool locked);
+// The editors of fields the clerk may not fill now (a return without a refund has no refund
+// account), held disabled for `holder` through the record refreshes that would enable them;
+// the bill itself still writes the fields.
+void HoldEditors(TBillStyleForm* form, std::initializer_list<const char*> fields, const QString& holder, bool held);
+
+// The host's shared lookup tables a purchase window reads besides the goods bill's.
+void AddLookupTables(TBillStyleForm* form, std::initializer_list<const char*> names);
 
 // The rules of one purchase window, made on first use over the window's goods context.
 class TPurchaseRulesOf {

@@ -175,9 +175,7 @@ void TPReturnForm::RefreshFieldState(const QString& fieldName)
         return;
     const bool editable = !ReadOnly();
     const bool refund = MasterValue(QStringLiteral("backmoney")).toString() == QLatin1String("T");
-    for (const char* f : {"PAYTYPEID", "BANKID", "CHECKNO"})
-        if (QWidget* w = FieldEditor(QString::fromLatin1(f)))
-            w->setEnabled(editable && refund);
+    HoldEditors(this, {"PAYTYPEID", "BANKID", "CHECKNO"}, QStringLiteral("norefund"), !refund);
     for (const char* f : {"CLIENTID", "BACKMONEY"})
         if (QWidget* w = FieldEditor(QString::fromLatin1(f)))
             w->setEnabled(editable);
@@ -193,3 +191,21 @@ bool TPReturnForm::ValidateSourceLines()
 }
 
 bool TPReturnForm::ValidateDetail() { return TGoodsBillForm::ValidateDetail() && Rules().ValidateQuantities(true); }
+
+void TRecieveForm::OpenLookupTables()
+{
+    AddLookupTables(this, {"Vendor_T", "Store_T", "BillType_T", "qryLinkMan"});
+    TGoodsBillForm::OpenLookupTables();
+}
+
+void TCashRecieveForm::OpenLookupTables()
+{
+    AddLookupTables(this, {"Vendor_T", "Store_T", "BillType_T", "Bank_T", "PayType_T", "qryLinkMan"});
+    TGoodsBillForm::OpenLookupTables();
+}
+
+void TPReturnForm::OpenLookupTables()
+{
+    AddLookupTables(this, {"Vendor_T", "Store_T", "Bank_T", "PayType_T", "BackMoney_T", "BillType_T", "qryLinkMan"});
+    TGoodsBillForm::OpenLookupTables();
+}

@@ -7,6 +7,7 @@ class TRecieveForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TRecieveForm(QWidget* owner = nullptr);
+    void OpenLookupTables() override;
     TPurchaseRules& Rules() { return FRules.Of(this); }
 
     void MasterAfterOpen(TClientDataSet* ds) override;
@@ -23,6 +24,7 @@ class TCashRecieveForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TCashRecieveForm(QWidget* owner = nullptr);
+    void OpenLookupTables() override;
     TPurchaseRules& Rules() { return FRules.Of(this); }
 
     void DetailAfterOpen(TClientDataSet* ds) override;
@@ -39,6 +41,7 @@ class TPReturnForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TPReturnForm(QWidget* owner = nullptr);
+    void OpenLookupTables() override;
     TPurchaseRules& Rules() { return FRules.Of(this); }
 
     void InitNewMaster() override;

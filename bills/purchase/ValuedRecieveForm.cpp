@@ -2,6 +2,7 @@
 
 #include "bills/common/BillStatements.h"
 #include "goodsbill/BillChecks.h"
+#include "platform/DBControls.h"
 
 #include <QAction>
 
@@ -101,6 +102,27 @@ void TValuedRecieveInitForm::InitNewMaster()
         date->SetValue(QDateTime(start.addDays(-1), QTime(0, 0)));
 }
 
+void TValuedRecieveInitForm::OnMasterFieldChanged(TField* field)
+{
+    TGoodsBillForm::OnMasterFieldChanged(field);
+    if (!field || !Lines() || Lines()->Context().WriteDepth != 0)
+        return;
+    Rules().OpeningBranchFits(field->FieldName());
+    if (field->FieldName().compare(QLatin1String("shopid"), Qt::CaseInsensitive) == 0)
+        RefreshFieldState(QString());
+}
+
+void TValuedRecieveInitForm::RefreshFieldState(const QString& fieldName)
+{
+    TGoodsBillForm::RefreshFieldState(fieldName);
+    if (!Lines() || !cdsMaster->Active() || cdsMaster->IsEmpty())
+        return;
+    if (auto* stores = qobject_cast<TDBLookupCombo*>(FieldEditor(QStringLiteral("storeid"))))
+        stores->SetListFilter(Rules().OpeningStoreFilter());
+    if (auto* employees = qobject_cast<TDBLookupCombo*>(FieldEditor(QStringLiteral("exemanid"))))
+        employees->SetListFilter(Rules().OpeningEmployeeFilter());
+}
+
 bool TValuedRecieveInitForm::ValidateMaster()
 {
     return TGoodsBillForm::ValidateMaster() && Rules().ValidateValuedOpening(StartDate()) &&
@@ -120,3 +142,15 @@ bool TValuedRecieveInitForm::CanDeleteBill()
 }
 
 bool TValuedRecieveInitForm::ValidateDetail() { return TGoodsBillForm::ValidateDetail() && Rules().ValidateQuantities(false); }
+
+void TValuedRecieveForm::OpenLookupTables()
+{
+    AddLookupTables(this, {"Vendor_T", "Store_T", "ValueRecieved_T"});
+    TGoodsBillForm::OpenLookupTables();
+}
+
+void TValuedRecieveInitForm::OpenLookupTables()
+{
+    AddLookupTables(this, {"Vendor_T", "Store_T", "Shop_T"});
+    TGoodsBillForm::OpenLookupTables();
+}

@@ -7,6 +7,7 @@ class TValuedRecieveForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TValuedRecieveForm(QWidget* owner = nullptr);
+    void OpenLookupTables() override;
     TPurchaseRules& Rules() { return FRules.Of(this); }
 
     void InitNewMaster() override;
@@ -25,9 +26,14 @@ class TValuedRecieveInitForm : public TGoodsBillForm {
     Q_OBJECT
 public:
     explicit TValuedRecieveInitForm(QWidget* owner = nullptr);
+    void OpenLookupTables() override;
     TPurchaseRules& Rules() { return FRules.Of(this); }
 
     void InitNewMaster() override;
+    // Supplier, store and employee stay of one branch.
+    void OnMasterFieldChanged(TField* field) override;
+    // Stores and employees are offered from the bill's branch only.
+    void RefreshFieldState(const QString& fieldName) override;
     bool ValidateMaster() override;
     bool ValidateDetail() override;
     bool CanDeleteBill() override;

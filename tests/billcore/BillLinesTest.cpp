@@ -216,3 +216,86 @@ TEST_F(TBillDocTest, OpenedBillsAreWritableAndAClosedDatasetIsOpenedFirst)
     closed.Post();
     EXPECT_EQ(closed.RecordCount(), 1);
 }
+
+namespace {
+
+// A bill whose line check walks every line and refuses the one with the given amount.
+class TLineCheckingDocument : public TBillDocument {
+public:
+    using TBillDocument::TBillDocument;
+    double Refused = -1;
+    bool QuietDuringWalk = true;
+    bool ValidateDetail() override
+    {
+        for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
+            QuietDuringWalk = QuietDuringWalk && cdsDetail->ControlsDisabled();
+            if (cdsDetail->FieldByName("amount")->AsFloat() == Refused) {
+                Prompts().Error(QStringLiteral("第 %1 行不对").arg(cdsDetail->RecNo()), QStringLiteral("错误"));
+                return false;
+            }
+        }
+        return TBillDocument::ValidateDetail();
+    }
+};
+
+// What the dataset looked like when the user was told.
+class TWatchingPrompter : public TBillPrompter {
+public:
+    explicit TWatchingPrompter(TClientDataSet* lines) : FLines(lines) {}
+    void Error(const QString& text, const QString&) override
+    {
+        Text = text;
+        ShownQuiet = FLines->ControlsDisabled();
+        ShownAt = FLines->RecNo();
+    }
+    QString Text;
+    bool ShownQuiet = true;
+    int ShownAt = 0;
+
+private:
+    TClientDataSet* FLines;
+};
+
+} // namespace
+
+// The save's checks walk the lines without the grid following; a refusal wakes the grid on the
+// line it names before the user reads it, and the grid is awake again whatever the outcome.
+TEST_F(TBillDocTest, TheChecksWalkTheLinesQuietlyAndWakeTheGridToTell)
+{
+    auto d = std::make_unique<TLineCheckingDocument>(FCon.get(), SessionOf(1));
+    d->ApplyProfile(*BillProfileOfForm(QStringLiteral("PorderForm")));
+    d->MasterSQL = QStringLiteral("select a.* from Porder a where a.OrderID = %s");
+    d->DetailSQL = QStringLiteral("select d.* from orderdetail d where d.OrderID = %s order by d.itemno");
+    d->InitDocument();
+    TWatchingPrompter prompts(d->cdsDetail);
+    d->SetPrompter(&prompts);
+    d->NewBill();
+    for (int i = 1; i <= 4; ++i)
+        AddLine(d.get(), 1, i);
+
+    d->Refused = 3;
+    EXPECT_FALSE(d->SaveBill());
+    EXPECT_TRUE(d->QuietDuringWalk);
+    EXPECT_EQ(prompts.Text, QStringLiteral("第 3 行不对"));
+    EXPECT_FALSE(prompts.ShownQuiet) << "the grid is woken before the message";
+    EXPECT_EQ(prompts.ShownAt, 3);
+    EXPECT_FALSE(d->cdsDetail->ControlsDisabled());
+    EXPECT_EQ(d->cdsDetail->RecordCount(), 4) << "a refused save keeps the lines";
+
+    d->Refused = -1;
+    d->QuietDuringWalk = true;
+    ASSERT_TRUE(d->SaveBill());
+    EXPECT_TRUE(d->QuietDuringWalk);
+    EXPECT_FALSE(d->cdsDetail->ControlsDisabled()) << "awake again after a save";
+
+    // A caller that silenced the grid itself keeps it silenced.
+    d->cdsDetail->First();
+    d->cdsDetail->FieldByName("amount")->SetValue(9);
+    d->cdsDetail->Post();
+    d->cdsDetail->DisableControls();
+    d->Refused = 2;
+    EXPECT_FALSE(d->SaveBill());
+    EXPECT_TRUE(d->cdsDetail->ControlsDisabled());
+    d->cdsDetail->EnableControls();
+    d->SetPrompter(nullptr);
+}

@@ -2,6 +2,8 @@
 // taken from source bills, on a bill without a window over the demo database.
 #include "tests/goodsbill/EngineFixture.h"
 
+#include "billcore/BillActions.h"
+
 #include "host/KQParams.h"
 #include "host/Registry.h"
 

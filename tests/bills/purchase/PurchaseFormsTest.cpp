@@ -5,15 +5,118 @@
 #include "bills/purchase/PorderForm.h"
 #include "bills/purchase/RecieveForm.h"
 #include "bills/purchase/ValuedRecieveForm.h"
-#include "pickers/ImportWizardFiles.h"
+#include "pickers/SelectBillForm.h"
 #include "pickers/SmallDialogs.h"
+#include "services/SelectValues.h"
 
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QXmlStreamReader>
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLineEdit>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
+#include <unzip.h>
+
+#include <optional>
+
 namespace {
+
+// One cell of an exported workbook as its XML holds it.
+struct TSheetCell {
+    QString Text;
+    bool Shared = false; // a (shared) string, not a number
+    bool Bold = false;
+};
+using TSheetCells = QMap<std::pair<int, int>, TSheetCell>;
+
+QByteArray ZipEntry(unzFile zip, const char* name)
+{
+    QByteArray out;
+    if (unzLocateFile(zip, name, 0) != UNZ_OK || unzOpenCurrentFile(zip) != UNZ_OK)
+        return out;
+    char buf[8192];
+    for (int n; (n = unzReadCurrentFile(zip, buf, sizeof buf)) > 0;)
+        out.append(buf, n);
+    unzCloseCurrentFile(zip);
+    return out;
+}
+
+// The cells of the first worksheet by (row, column) from 0, strings resolved, bold marked.
+TSheetCells ReadSheetCells(const QString& path)
+{
+    TSheetCells cells;
+    unzFile zip = unzOpen64(QFile::encodeName(path).constData());
+    if (!zip)
+        return cells;
+    const QByteArray sharedXml = ZipEntry(zip, "xl/sharedStrings.xml");
+    const QByteArray stylesXml = ZipEntry(zip, "xl/styles.xml");
+    const QByteArray sheetXml = ZipEntry(zip, "xl/worksheets/sheet1.xml");
+    unzClose(zip);
+    QStringList shared;
+    for (QXmlStreamReader r(sharedXml); !r.atEnd();) {
+        r.readNext();
+        if (r.isStartElement() && r.name() == QLatin1String("si"))
+            shared << QString();
+        else if (r.isStartElement() && r.name() == QLatin1String("t") && !shared.isEmpty())
+            shared.last() += r.readElementText();
+    }
+    // Which cell formats are bold: fonts in order, then the cellXfs that use them.
+    QVector<bool> boldFont, boldXf;
+    bool inFonts = false, inXfs = false;
+    for (QXmlStreamReader r(stylesXml); !r.atEnd();) {
+        r.readNext();
+        const auto n = r.name();
+        if (r.isStartElement()) {
+            if (n == QLatin1String("fonts")) inFonts = true;
+            else if (n == QLatin1String("cellXfs")) inXfs = true;
+            else if (inFonts && n == QLatin1String("font")) boldFont << false;
+            else if (inFonts && n == QLatin1String("b") && !boldFont.isEmpty()) boldFont.last() = true;
+            else if (inXfs && n == QLatin1String("xf")) boldXf << boldFont.value(r.attributes().value(QLatin1String("fontId")).toInt());
+        } else if (r.isEndElement()) {
+            if (n == QLatin1String("fonts")) inFonts = false;
+            else if (n == QLatin1String("cellXfs")) inXfs = false;
+        }
+    }
+    for (QXmlStreamReader r(sheetXml); !r.atEnd();) {
+        r.readNext();
+        if (!r.isStartElement() || r.name() != QLatin1String("c"))
+            continue;
+        const QString ref = r.attributes().value(QLatin1String("r")).toString();
+        const QString type = r.attributes().value(QLatin1String("t")).toString();
+        const int style = r.attributes().value(QLatin1String("s")).toInt();
+        int col = 0, i = 0;
+        for (; i < ref.size() && ref[i].isLetter(); ++i)
+            col = col * 26 + (ref[i].unicode() - 'A' + 1);
+        const int row = ref.mid(i).toInt() - 1;
+        TSheetCell cell;
+        cell.Bold = boldXf.value(style);
+        while (!(r.isEndElement() && r.name() == QLatin1String("c")) && !r.atEnd()) {
+            r.readNext();
+            if (r.isStartElement() && (r.name() == QLatin1String("v") || r.name() == QLatin1String("t")))
+                cell.Text += r.readElementText();
+        }
+        cell.Shared = type == QLatin1String("s") || type == QLatin1String("str") || type == QLatin1String("inlineStr");
+        if (type == QLatin1String("s"))
+            cell.Text = shared.value(cell.Text.toInt());
+        cells.insert({row, col - 1}, cell);
+    }
+    return cells;
+}
+
+std::optional<std::pair<int, int>> FindCell(const TSheetCells& cells, const QString& text)
+{
+    for (auto it = cells.cbegin(); it != cells.cend(); ++it)
+        if (it.value().Text == text)
+            return it.key();
+    return std::nullopt;
+}
 
 class PurchaseForms : public TPurchaseWindowTest {
 protected:
@@ -30,6 +133,31 @@ protected:
     {
         FMessages->ClearRecords();
         EXPECT_GT(SaveNew(f, table, key), 0) << FMessages->Texts().join(u'|').toStdString();
+    }
+    // With TB_SHOTS naming a folder, the window as it stands is kept there for a look.
+    static void Shot(QWidget* f, const QString& name)
+    {
+        if (!qEnvironmentVariableIsEmpty("TB_SHOTS"))
+            f->grab().save(qEnvironmentVariable("TB_SHOTS") + u'/' + name + QStringLiteral(".png"));
+    }
+    // The master editors of the fields (those the window's template shows).
+    static QList<QWidget*> Editors(TGoodsBillForm* f, std::initializer_list<const char*> fields)
+    {
+        QList<QWidget*> out;
+        for (const char* name : fields)
+            if (QWidget* w = f->FieldEditor(QString::fromLatin1(name)))
+                out << w;
+        return out;
+    }
+    // How many of them the clerk can type or choose in.
+    static int Usable(const QList<QWidget*>& editors)
+    {
+        int n = 0;
+        for (QWidget* w : editors) {
+            auto* edit = qobject_cast<QLineEdit*>(w);
+            n += w->isEnabled() && !(edit && edit->isReadOnly()) ? 1 : 0;
+        }
+        return n;
     }
     void SetLine(TGoodsBillForm* f, const QString& field, const QVariant& v)
     {
@@ -143,21 +271,43 @@ TEST_F(PurchaseForms, DiscountGoodsAloneAreRefusedOnCashPurchasesAndReturns)
     }
 }
 
-TEST_F(PurchaseForms, ReturnRefundFieldsFollowBackMoney)
+// The refund fields of a return that takes no refund stay disabled whatever shows the record
+// anew: an edit elsewhere on the bill, a save, a new bill, a bill loaded.
+TEST_F(PurchaseForms, ReturnRefundFieldsFollowBackMoneyAndStaySo)
 {
     TGoodsBillForm* f = OpenFilled(QStringLiteral("PReturnForm"));
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->cdsMaster->FieldByName(QStringLiteral("backmoney"))->AsString(), QStringLiteral("F"));
-    QWidget* bankEdit = f->FieldEditor(QStringLiteral("bankid"));
+    const QList<QWidget*> refund = Editors(f, {"paytypeid", "bankid", "checkno"});
+    ASSERT_EQ(refund.size(), 3);
+    EXPECT_EQ(Usable(refund), 0);
+    Set(f, QStringLiteral("memo"), QStringLiteral("破损"));
+    EXPECT_EQ(Usable(refund), 0) << "an edit elsewhere shows the record anew";
 
     Set(f, QStringLiteral("backmoney"), QStringLiteral("T"));
-    if (bankEdit) {
-        EXPECT_TRUE(bankEdit->isEnabled());
-    }
+    EXPECT_EQ(Usable(refund), 3);
+    EXPECT_EQ(Usable(Editors(f, {"clientid", "backmoney"})), 2);
     AddLine(f, goods.GoodsID, goods.BaseUnitID, 1, 1);
     Set(f, QStringLiteral("bankid"), QVariant());
     ExpectRefused(f, QStringLiteral("preturn"), QStringLiteral("preturnid"), QStringLiteral("请输入收款帐户！"));
     EXPECT_FALSE(f->AMakeRedBill->isEnabled());
+    Set(f, QStringLiteral("bankid"), bank);
+    const int refunded = SaveNew(f, QStringLiteral("preturn"), QStringLiteral("preturnid"));
+    ASSERT_GT(refunded, 0) << FMessages->Texts().join(u'|').toStdString();
+    EXPECT_EQ(Usable(refund), 3) << "the saved return takes its refund";
+
+    f->NewBill();
+    EXPECT_EQ(Usable(refund), 0);
+    Set(f, QStringLiteral("clientid"), vendor);
+    EXPECT_EQ(Usable(refund), 0) << "the vendor's data filled in";
+
+    FMessages->AnswerWhen(QStringLiteral("保存数据"), IDNO);
+    ASSERT_TRUE(f->LoadBillByID(refunded));
+    EXPECT_EQ(Usable(refund), 3);
+    Set(f, QStringLiteral("backmoney"), QStringLiteral("F"));
+    Set(f, QStringLiteral("memo"), QStringLiteral("不退款"));
+    EXPECT_EQ(Usable(refund), 0);
+    Shot(f, QStringLiteral("preturn_norefund"));
 }
 
 TEST_F(PurchaseForms, RedReceiptsKeepTheirNegativeQuantities)
@@ -210,14 +360,85 @@ TEST_F(PurchaseForms, ExpenseBillRecalculatesChecksAndApportions)
     SetLine(f, QStringLiteral("appamt"), 25.0);
     Set(f, QStringLiteral("paidamt"), 50);
     ExpectRefused(f, t, k, QStringLiteral("请选择结算账户！"));
-    if (QWidget* w = f->FieldEditor(QStringLiteral("bankid"))) {
-        EXPECT_TRUE(w->isEnabled());
-    }
+    const QList<QWidget*> payment = Editors(f, {"paytypeid", "bankid"});
+    ASSERT_EQ(payment.size(), 2);
+    EXPECT_EQ(Usable(payment), 2);
+    Set(f, QStringLiteral("bankid"), bank);
     Set(f, QStringLiteral("paidamt"), 0);
+    EXPECT_TRUE(f->cdsMaster->FieldByName(QStringLiteral("bankid"))->IsNull()) << "nothing paid: no account";
+    EXPECT_EQ(Usable(payment), 0);
+    Set(f, QStringLiteral("memo"), QStringLiteral("运费"));
+    EXPECT_EQ(Usable(payment), 0) << "an edit elsewhere shows the record anew";
 
     Set(f, QStringLiteral("totalamt"), 113);
     Set(f, QStringLiteral("taxamt"), 13);
     ExpectSaved(f, t, k);
+    EXPECT_EQ(Usable(payment), 0) << "the saved bill paid nothing";
+    f->NewBill();
+    Set(f, QStringLiteral("clientid"), vendor);
+    EXPECT_EQ(Usable(payment), 0);
+    Shot(f, QStringLiteral("purchaseapp_unpaid"));
+}
+
+// "选择单据" on an expense bill takes the chosen receipt lines once each, with the receipt's
+// memo and employee where the bill has none.
+TEST_F(PurchaseForms, ExpenseBillTakesReceiptLinesOnce)
+{
+    TGoodsBillForm* r = OpenFilled(QStringLiteral("RecieveForm"));
+    ASSERT_NE(r, nullptr);
+    Set(r, QStringLiteral("memo"), QStringLiteral("首批到货"));
+    AddLine(r, goods.GoodsID, goods.BaseUnitID, 4, 2.5);
+    AddLine(r, goods.GoodsID, goods.PackUnitID, 2, 9);
+    const int receipt = SaveNew(r, QStringLiteral("recieved"), QStringLiteral("recievedid"));
+    ASSERT_GT(receipt, 0) << FMessages->Texts().join(u'|').toStdString();
+    const QString code = Db(QStringLiteral("select code from recieved where recievedid = :r"), {{QStringLiteral("r"), receipt}}).toString();
+
+    auto* f = static_cast<TPurchaseAppForm*>(Open(QStringLiteral("PurchaseAppForm")));
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(f->ASelPurAppBill->isVisible());
+    Set(f, QStringLiteral("clientid"), vendor);
+    QString condition;
+    int kind = 0, askedVendor = 0;
+    TPurchaseAppForm::ChooseReceiptLines = [&](int k, int v, const QDate&, TReturnValue* out, const QString& c) {
+        kind = k;
+        askedVendor = v;
+        condition = c;
+        TClientDataSet rows;
+        FCon->OpenDataSet(QStringLiteral("select itemno, goodsid, unitid, unitprice, unitqty from rcvddetail where recievedid = :r order by itemno"),
+                          &rows, {{QStringLiteral("r"), receipt}});
+        for (rows.First(); !rows.Eof(); rows.Next()) {
+            TListValue* rec = out->AddRow();
+            rec->SetValue(QStringLiteral("billtype"), 7);
+            rec->SetValue(QStringLiteral("billid"), receipt);
+            rec->SetValue(QStringLiteral("code"), code);
+            rec->SetValue(QStringLiteral("mastermemo"), QStringLiteral("首批到货"));
+            rec->SetValue(QStringLiteral("purappamt"), 1.5);
+            for (const char* name : {"itemno", "goodsid", "unitid", "unitprice", "unitqty"})
+                rec->SetValue(QString::fromLatin1(name), rows.FieldByName(QString::fromLatin1(name))->Value());
+        }
+        return true;
+    };
+    f->SelectPurchaseApplication();
+    f->SelectPurchaseApplication();
+    TPurchaseAppForm::ChooseReceiptLines = ShowSelectPurAppBill;
+    EXPECT_EQ(kind, 7);
+    EXPECT_EQ(askedVendor, vendor);
+    EXPECT_EQ(condition.simplified(), QStringLiteral("and a.flag = 0"));
+    ASSERT_EQ(f->cdsDetail->RecordCount(), 2) << "each receipt line once";
+    EXPECT_EQ(f->cdsMaster->FieldByName(QStringLiteral("memo"))->AsString(), QStringLiteral("首批到货"));
+    const double qty[] = {4, 2}, price[] = {2.5, 9};
+    int line = 0;
+    for (f->cdsDetail->First(); !f->cdsDetail->Eof(); f->cdsDetail->Next(), ++line) {
+        auto v = [&](const char* name) { return f->cdsDetail->FieldByName(QString::fromLatin1(name))->Value(); };
+        EXPECT_EQ(v("refertype").toInt(), 7);
+        EXPECT_EQ(v("referbillid").toInt(), receipt);
+        EXPECT_EQ(v("referitemno").toInt(), line + 1);
+        EXPECT_EQ(v("referbillcode").toString(), code);
+        EXPECT_EQ(v("unitqty").toDouble(), qty[line]);
+        EXPECT_EQ(v("unitprice").toDouble(), price[line]);
+        EXPECT_EQ(v("purappamt").toDouble(), 1.5);
+        EXPECT_FALSE(v("goodsname").toString().isEmpty()) << "the goods engine filled the line";
+    }
 }
 
 TEST_F(PurchaseForms, ValuedReceiptsAndWriteBacks)
@@ -273,6 +494,8 @@ TEST_F(PurchaseForms, OpeningValuedReceiptsStandBeforeTheStart)
     Set(f, QStringLiteral("billdate"), QDateTime(start, QTime(0, 0)));
     ExpectRefused(f, t, k, QStringLiteral("初始化单据的日期必须在启用帐套日期前面！"));
     Set(f, QStringLiteral("billdate"), QDateTime(start.addDays(-3), QTime(0, 0)));
+    // A supplier of every branch: the store is judged against the bill's branch on saving.
+    FCon->Execute(QStringLiteral("update client set shopid = 0 where clientid = :c"), {{QStringLiteral("c"), vendor}});
     const int otherShopStore = Db(QStringLiteral("select min(storeid) from store where shopid <> (select shopid from store where storeid = :s)"),
                                   {{QStringLiteral("s"), store}}).toInt();
     if (otherShopStore > 0) {
@@ -296,6 +519,68 @@ TEST_F(PurchaseForms, OpeningValuedReceiptsStandBeforeTheStart)
     FMessages->ClearRecords();
     EXPECT_FALSE(f->CanDeleteBill());
     EXPECT_TRUE(Shown(QStringLiteral("本单日期在当前进销存期间之前，不能保存或删除数据。"))) << FMessages->Texts().join(u'|').toStdString();
+}
+
+// An opening entry's supplier, store and employee stay of one branch, and its pick lists
+// offer the stores and employees of the bill's branch only.
+TEST_F(PurchaseForms, OpeningEntriesKeepSupplierStoreAndEmployeeOfOneBranch)
+{
+    const int home = Db(QStringLiteral("select shopid from store where storeid = :s"), {{QStringLiteral("s"), store}}).toInt();
+    const int vendor2 = Db(QStringLiteral("select min(clientid) from client where clientkind = 2 and clientid <> :c"),
+                           {{QStringLiteral("c"), vendor}}).toInt();
+    ASSERT_GT(vendor2, 0);
+    FCon->Execute(QStringLiteral("insert into shop (shopid, code, name) values (9901, 'B9', '九号分店')"));
+    FCon->Execute(QStringLiteral("insert into store (storeid, code, name, shopid) values (9901, 'S9', '九号仓', 9901)"));
+    FCon->Execute(QStringLiteral("insert into employ (empid, code, name, shopid) values (9901, 'E9', '九号员工', 9901)"));
+    FCon->Execute(QStringLiteral("insert into employ (empid, code, name, shopid) values (9902, 'E8', '本店员工', :h)"), {{QStringLiteral("h"), home}});
+    FCon->Execute(QStringLiteral("update client set shopid = :h where clientid = :c"), {{QStringLiteral("h"), home}, {QStringLiteral("c"), vendor}});
+    FCon->Execute(QStringLiteral("update client set shopid = 9901 where clientid = :c"), {{QStringLiteral("c"), vendor2}});
+
+    TGoodsBillForm* f = OpenFilled(QStringLiteral("ValuedRecieveInitForm"));
+    ASSERT_NE(f, nullptr);
+    auto value = [&](const char* field) { return f->cdsMaster->FieldByName(QString::fromLatin1(field))->AsInteger(); };
+    const QString storeMessage = QStringLiteral("所选仓库与供应商不属于同一分支机构，请重新选择仓库！");
+    const QString employeeMessage = QStringLiteral("所选业务员与供应商不属于同一分支机构，请重新选择业务员！");
+    FMessages->ClearRecords();
+    Set(f, QStringLiteral("exemanid"), 9902);
+    EXPECT_EQ(value("exemanid"), 9902);
+    EXPECT_EQ(value("storeid"), store);
+    EXPECT_TRUE(FMessages->Texts().isEmpty()) << FMessages->Texts().join(u'|').toStdString();
+
+    Set(f, QStringLiteral("storeid"), 9901);
+    EXPECT_TRUE(Shown(storeMessage));
+    EXPECT_EQ(value("storeid"), 0) << "a store of another branch is taken back";
+    Set(f, QStringLiteral("storeid"), store);
+    Set(f, QStringLiteral("exemanid"), 9901);
+    EXPECT_TRUE(Shown(employeeMessage));
+    EXPECT_EQ(value("exemanid"), 0);
+    Set(f, QStringLiteral("exemanid"), 9902);
+
+    // A supplier of the other branch: the store and employee chosen no longer fit.
+    FMessages->ClearRecords();
+    Set(f, QStringLiteral("clientid"), vendor2);
+    EXPECT_TRUE(Shown(storeMessage));
+    EXPECT_EQ(value("storeid"), 0);
+    EXPECT_NE(value("exemanid"), 9902);
+    Set(f, QStringLiteral("storeid"), 9901);
+    EXPECT_EQ(value("storeid"), 9901);
+
+    // A supplier of no branch fits every store.
+    FCon->Execute(QStringLiteral("update client set shopid = 0 where clientid = :c"), {{QStringLiteral("c"), vendor2}});
+    FMessages->ClearRecords();
+    Set(f, QStringLiteral("storeid"), store);
+    EXPECT_EQ(value("storeid"), store);
+    EXPECT_FALSE(Shown(storeMessage));
+
+    Shot(f, QStringLiteral("valuedinit"));
+    // The stores offered are the bill's branch's.
+    Set(f, QStringLiteral("shopid"), home);
+    auto* stores = qobject_cast<QComboBox*>(f->FieldEditor(QStringLiteral("storeid")));
+    ASSERT_NE(stores, nullptr);
+    ASSERT_GT(stores->count(), 0);
+    for (int i = 0; i < stores->count(); ++i)
+        EXPECT_EQ(Db(QStringLiteral("select shopid from store where storeid = :s"), {{QStringLiteral("s"), stores->itemData(i)}}).toInt(), home)
+            << stores->itemText(i).toStdString();
 }
 
 TEST_F(PurchaseForms, LowStockProposalIsAskedOnceAfterTheFirstSaveAndNew)
@@ -359,27 +644,150 @@ TEST_F(PurchaseForms, ClosedAndFinishedOrdersInTheirWindow)
     EXPECT_EQ(f->FinishedLabel->text(), QStringLiteral("执行完毕"));
     EXPECT_TRUE(f->Shape->isVisible());
     EXPECT_TRUE(f->ReadOnly()) << "ORDEREXECFINISHED of the demo account set is 1";
+    // Shown anew, a read-only bill keeps its choosers closed.
+    const QList<QWidget*> choosers = Editors(f, {"clientid", "exemanid"});
+    ASSERT_FALSE(choosers.isEmpty());
+    EXPECT_EQ(Usable(choosers), 0);
+    ASSERT_TRUE(f->LoadBillByID(order));
+    EXPECT_EQ(Usable(choosers), 0);
+    if (QWidget* closing = f->FieldEditor(QStringLiteral("closed"))) {
+        EXPECT_FALSE(closing->isEnabled()) << "a finished order cannot be closed";
+    }
+
+    // The mark stands clear of every field of the bill's head and master and their captions.
+    auto onForm = [&](QWidget* w) { return QRect(w->mapTo(f, QPoint(0, 0)), w->size()); };
+    const QRect mark = onForm(f->FinishedLabel).united(onForm(f->Shape));
+    int checked = 0;
+    for (QWidget* panel : {f->HeadPanel, f->MasterPanel})
+        for (QWidget* w : panel->findChildren<QWidget*>()) {
+            const bool field = qobject_cast<QLabel*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+                               qobject_cast<QAbstractButton*>(w) || qobject_cast<QDateTimeEdit*>(w);
+            if (!field || w == f->FinishedLabel || w == f->Shape || f->Shape->isAncestorOf(w) || !w->isVisible())
+                continue;
+            ++checked;
+            EXPECT_FALSE(mark.intersects(onForm(w))) << w->objectName().toStdString();
+        }
+    EXPECT_GT(checked, 10);
+    Shot(f, QStringLiteral("porder_finished"));
 }
 
-TEST_F(PurchaseForms, AnOrderExportsToAWorkbook)
+// Every column of the exported order read back from the workbook's own XML: the supplier
+// block by its labels, the line table by its titles against the grid, cell by cell.
+TEST_F(PurchaseForms, AnOrderExportsEveryColumnToAWorkbook)
+{
+    auto* f = static_cast<TPorderForm*>(OpenFilled(QStringLiteral("PorderForm")));
+    ASSERT_NE(f, nullptr);
+    AddLine(f, goods.GoodsID, goods.BaseUnitID, 2, 2.5);
+    AddLine(f, goods.GoodsID, goods.PackUnitID, 3, 7);
+    const QDateTime billed = f->cdsMaster->FieldByName(QStringLiteral("billdate"))->AsDateTime();
+    const std::pair<const char*, QVariant> master[] = {
+        {"contator", QStringLiteral("王经理")}, {"phone", QStringLiteral("0571-8888")}, {"fax", QStringLiteral("0571-9999")},
+        {"revdate", billed.addDays(5)},          {"billto", QStringLiteral("三号库房")}, {"memo", QStringLiteral("急件")}};
+    for (const auto& [field, v] : master)
+        Set(f, QString::fromLatin1(field), v);
+    ASSERT_GT(SaveNew(f, QStringLiteral("porder"), QStringLiteral("orderid")), 0) << FMessages->Texts().join(u'|').toStdString();
+    f->ExportFile = FDir.filePath(QStringLiteral("order.xlsx"));
+    FMessages->ClearRecords();
+    f->ExportBill();
+    EXPECT_TRUE(FMessages->Texts().isEmpty()) << FMessages->Texts().join(u'|').toStdString();
+    const TSheetCells cells = ReadSheetCells(f->ExportFile);
+    ASSERT_FALSE(cells.isEmpty());
+
+    EXPECT_EQ(cells.value({0, 0}).Text, Db(QStringLiteral("select companyname from accinfo")).toString());
+    const std::pair<const char*, QString> labels[] = {
+        {"客户", Db(QStringLiteral("select name from client where clientid = :c"), {{QStringLiteral("c"), vendor}}).toString()},
+        {"联系人", QStringLiteral("王经理")},
+        {"联系电话", QStringLiteral("0571-8888")},
+        {"单据日期", billed.date().toString(Qt::ISODate)},
+        {"交货日期", billed.addDays(5).date().toString(Qt::ISODate)},
+        {"交货地址", QStringLiteral("三号库房")},
+        {"备注", QStringLiteral("急件")},
+        {"传真号码", QStringLiteral("0571-9999")}};
+    for (const auto& [label, expected] : labels) {
+        const auto at = FindCell(cells, QString::fromUtf8(label));
+        ASSERT_TRUE(at.has_value()) << label;
+        EXPECT_TRUE(cells.value(*at).Bold) << label;
+        EXPECT_EQ(cells.value({at->first, at->second + 1}).Text, expected) << label;
+    }
+
+    // The line table: its titles are the fixed three and then the grid's visible columns.
+    const auto head = FindCell(cells, QStringLiteral("序号"));
+    ASSERT_TRUE(head.has_value());
+    const int top = head->first;
+    QStringList gridTitles, gridFields;
+    auto* model = f->ItemDBGrid->Model();
+    for (int c = 0; c < model->columnCount(); ++c)
+        if (model->FieldOfColumn(c) && !f->ItemDBGrid->isColumnHidden(c)) {
+            gridTitles << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+            gridFields << model->FieldOfColumn(c)->FieldName().toLower();
+        }
+    ASSERT_GE(gridFields.size(), 5);
+    QStringList titles;
+    for (int c = 0; cells.contains({top, c}); ++c)
+        titles << cells.value({top, c}).Text;
+    EXPECT_EQ(titles, QStringList({QStringLiteral("序号"), QStringLiteral("明细号"), QStringLiteral("比率")}) + gridTitles);
+    EXPECT_FALSE(cells.contains({top + 3, 0})) << "one row per line";
+
+    for (int line = 0; line < 2; ++line) {
+        const int row = top + 1 + line;
+        f->cdsDetail->SetRecNo(line + 1);
+        EXPECT_EQ(cells.value({row, 0}).Text, QString::number(line + 1));
+        EXPECT_EQ(cells.value({row, 1}).Text.toInt(), f->cdsDetail->FieldByName(QStringLiteral("itemno"))->AsInteger());
+        EXPECT_DOUBLE_EQ(cells.value({row, 2}).Text.toDouble(), line == 0 ? 1.0 : goods.PackRate);
+        for (int c = 0; c < gridFields.size(); ++c) {
+            const QString& name = gridFields[c];
+            const TSheetCell cell = cells.value({row, c + 3});
+            TField* field = f->cdsDetail->FieldByName(name);
+            SCOPED_TRACE(name.toStdString() + " line " + std::to_string(line + 1));
+            if (name == QLatin1String("goodsid") || name == QLatin1String("goodscode")) {
+                EXPECT_EQ(cell.Text, goods.Code);
+                EXPECT_TRUE(cell.Shared) << "codes stay text";
+            } else if (name == QLatin1String("goodsname")) {
+                EXPECT_EQ(cell.Text, f->cdsDetail->FieldByName(QStringLiteral("goodsname"))->AsString());
+                EXPECT_TRUE(cell.Shared);
+            } else if (!field->IsNull()) {
+                // A number the grid shows as a number stays a number; a chosen item (a unit,
+                // a store) shows its name as the grid does.
+                const QString shown = model->data(model->index(line, model->ColumnOfField(name)), Qt::DisplayRole).toString();
+                bool shownNumber = false;
+                QString(shown).remove(u',').toDouble(&shownNumber);
+                if (field->DataType() != TFieldType::ftString && shownNumber) {
+                    bool number = false;
+                    EXPECT_NEAR(cell.Text.toDouble(&number), field->AsFloat(), 1e-9);
+                    EXPECT_TRUE(number && !cell.Shared) << cell.Text.toStdString();
+                } else {
+                    EXPECT_EQ(cell.Text, shown);
+                }
+            }
+        }
+        const int qty = gridFields.indexOf(f->FieldNames.UnitQty.toLower());
+        ASSERT_GE(qty, 0);
+        EXPECT_EQ(cells.value({row, qty + 3}).Text.toDouble(), line == 0 ? 2 : 3);
+    }
+}
+
+// An export to where nothing can be written says so in Chinese and leaves no file behind.
+TEST_F(PurchaseForms, AnExportThatCannotBeWrittenLeavesNothing)
 {
     auto* f = static_cast<TPorderForm*>(OpenFilled(QStringLiteral("PorderForm")));
     ASSERT_NE(f, nullptr);
     AddLine(f, goods.GoodsID, goods.BaseUnitID, 2, 2);
-    Set(f, QStringLiteral("memo"), QStringLiteral("急件"));
     ASSERT_GT(SaveNew(f, QStringLiteral("porder"), QStringLiteral("orderid")), 0);
-    f->ExportFile = FDir.filePath(QStringLiteral("order.xlsx"));
-    f->ExportBill();
-    const TImportRead read = ReadImportXlsx(f->ExportFile);
-    ASSERT_TRUE(read.Ok()) << read.Error.toStdString();
-    QStringList cells = read.Sheet.Headers;
-    for (const QStringList& row : read.Sheet.Rows)
-        cells += row;
-    const QString all = cells.join(u'|');
-    for (const char* text : {"客户", "交货日期", "急件", "序号", "明细号", "比率"})
-        EXPECT_TRUE(all.contains(QString::fromUtf8(text))) << text;
-    EXPECT_TRUE(all.contains(Db(QStringLiteral("select name from client where clientid = :c"), {{QStringLiteral("c"), vendor}}).toString()));
-    EXPECT_TRUE(all.contains(goods.Code)) << all.toStdString();
+    QFile blocker(FDir.filePath(QStringLiteral("notadir")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QStringList before = QDir(FDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QString& bad : {FDir.filePath(QStringLiteral("missing/order.xlsx")), FDir.filePath(QStringLiteral("notadir/order.xlsx"))}) {
+        FMessages->ClearRecords();
+        f->ExportFile = bad;
+        f->ExportBill();
+        EXPECT_TRUE(Shown(QStringLiteral("单据导出失败：不能写入文件“%1”，请检查文件夹是否存在、是否允许写入。").arg(QDir::toNativeSeparators(bad))))
+            << FMessages->Texts().join(u'|').toStdString();
+        EXPECT_EQ(QDir(FDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+        EXPECT_FALSE(QFile::exists(bad));
+    }
+    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("tb_export_*")}).isEmpty()) << "the workbook built aside is gone";
+    EXPECT_FALSE(f->ReadOnly() && f->IsNewBill);
 }
 
 TEST_F(PurchaseForms, SalesOrderLinesComeOverIntoAnOrder)
