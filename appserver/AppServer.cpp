@@ -5,6 +5,9 @@
 #include "server/Procedures.h"
 #include "server/Rights.h"
 #include "webrpc/Connection.h"
+#include "webrpc/PgEngine.h"
+#include "webrpc/SqlDialect.h"
+#include "platform/DataSet.h"
 #include "webrpc/RemoteProtocol.h"
 #include "webrpc/Statement.h"
 
@@ -70,9 +73,9 @@ void SetValue(TPacketParams& packet, const QString& name, const QVariant& v)
 QString ServerUsage()
 {
     return QStringLiteral(
-        "用法: tradebill-server --database 文件 [--port 端口] [--listen 地址] [--cert 证书.pem --key 私钥.pem]\n"
+        "用法: tradebill-server --database 文件|postgresql://用户@主机:端口/数据库 [--port 端口] [--listen 地址] [--cert 证书.pem --key 私钥.pem]\n"
         "                        [--log 日志文件] [--demo] [--lease 毫秒] [--idle 秒]\n"
-        "  没有给出证书时，第一次启动会在数据库旁生成自签名证书（.crt/.key），把 .crt 发给各台电脑。");
+        "  没有给出证书时，第一次启动会在数据库旁（PostgreSQL 数据库时在当前目录）生成自签名证书（.crt/.key），把 .crt 发给各台电脑。");
 }
 
 TServerOptions ParseServerOptions(const QStringList& args)
@@ -120,7 +123,11 @@ TServerOptions ParseServerOptions(const QStringList& args)
         throw Exception(QStringLiteral("没有指定数据库（--database）\n%1").arg(ServerUsage()));
     if (o.CertFile.isEmpty() != o.KeyFile.isEmpty())
         throw Exception(QStringLiteral("证书（--cert）和私钥（--key）要一起给出"));
-    if (o.CertFile.isEmpty()) {
+    if (o.CertFile.isEmpty() && IsPostgresTarget(o.Database)) {
+        // no file to sit beside: the working folder (start-server.sh runs in the data folder)
+        o.CertFile = QDir::current().filePath(QStringLiteral("tradebill-server.crt"));
+        o.KeyFile = QDir::current().filePath(QStringLiteral("tradebill-server.key"));
+    } else if (o.CertFile.isEmpty()) {
         const QFileInfo db(o.Database);
         o.CertFile = db.absoluteDir().filePath(db.completeBaseName() + QStringLiteral("-server.crt"));
         o.KeyFile = db.absoluteDir().filePath(db.completeBaseName() + QStringLiteral("-server.key"));
@@ -260,6 +267,41 @@ QString MethodRefusal(const QString& packet)
     return QString();
 }
 
+// A read for an operator who is not the system manager, on PostgreSQL: one statement, run in a
+// read-only transaction (or savepoint) that is rolled back at once, so that nothing it does can
+// stay; password hashes are neither asked for by name nor sent. The desktop's SQL is the
+// system's dialect (or SQLite's, which the translation leaves as it is), never PostgreSQL's.
+void ReadOnPostgres(TClientConnection& con, const QString& sql, const TSqlParams& params, bool scalar, TPacketParams& reply)
+{
+    const QString engineSql = NormaliseParams(TranslateSql(sql, TSqlEngine::PostgreSQL));
+    if (SplitStatements(engineSql).size() > 1)
+        throw ERefused(QStringLiteral("查询中有多个语句：一次只能执行一个查询"));
+    if (engineSql.contains(QLatin1String("pwhash"), Qt::CaseInsensitive))
+        throw ERefused(QStringLiteral("查询读取操作员密码：不能执行"));
+    TPgSession* pg = con.PgSession();
+    const bool nested = con.InTransaction();
+    pg->Execute(nested ? QStringLiteral("savepoint tb_read; set local transaction_read_only = on") : QStringLiteral("begin read only"), {});
+    QVector<TFieldDef> fields;
+    QVector<QVariantList> rows;
+    try {
+        pg->Select(engineSql, params, fields, rows);
+    } catch (const EPgError& e) {
+        pg->Execute(nested ? QStringLiteral("rollback to savepoint tb_read; release savepoint tb_read") : QStringLiteral("rollback"), {});
+        if (e.SqlState() == QLatin1String("25006"))
+            throw ERefused(TReadOnlyStatements::RefusedMessage(1));
+        throw;
+    }
+    pg->Execute(nested ? QStringLiteral("rollback to savepoint tb_read; release savepoint tb_read") : QStringLiteral("rollback"), {});
+    for (int c = 0; c < fields.size(); ++c)
+        if (fields[c].Name.startsWith(QLatin1String("pwhash"), Qt::CaseInsensitive))
+            for (QVariantList& row : rows)
+                row[c] = QVariant();
+    if (scalar)
+        SetValue(reply, QStringLiteral("Value"), rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first());
+    else
+        reply.Set(QStringLiteral("Data"), BuildDataPacket(fields, rows));
+}
+
 // Runs one call of a logged-in (or logging-in) session. Throws for a refusal or a failure.
 // `deadline`: when the caller stops waiting for the answer (ms since the epoch).
 TPacketParams RunCall(TClientConnection& con, TSessionLocks& locks, const QByteArray& token, const TPacketParams& req, qint64 deadline,
@@ -282,6 +324,10 @@ TPacketParams RunCall(TClientConnection& con, TSessionLocks& locks, const QByteA
     const TSqlParams params = UnpackSqlParams(req);
     if (op == QLatin1String(RemoteOp::Open) || op == QLatin1String(RemoteOp::Scalar)) {
         // Reading is everyone's; writing goes through the procedures, which check rights.
+        if (con.IsPostgres() && !op_.SysManager()) {
+            ReadOnPostgres(con, sql, params, op == QLatin1String(RemoteOp::Scalar), reply);
+            return reply;
+        }
         std::unique_ptr<TReadOnlyStatements> readOnly;
         if (!op_.SysManager())
             readOnly = std::make_unique<TReadOnlyStatements>(con);

@@ -226,6 +226,8 @@ bool HoldsLock(const QString& name)
 {
     if (g_DefaultCon && g_DefaultCon->Remote())
         return g_DefaultCon->Remote()->Lock(name, QStringLiteral("held"), false);
+    if (g_DefaultCon && g_DefaultCon->IsPostgres())
+        return g_DefaultCon->HoldsSessionLock(name);
     return g_Locks.contains(LockFileName(name));
 }
 
@@ -234,6 +236,9 @@ bool SetLock(const QString& name, bool acquire, bool wait)
     // Through a server the lock is the server's, shared by every desktop of the chain.
     if (g_DefaultCon && g_DefaultCon->Remote())
         return g_DefaultCon->Remote()->Lock(name, acquire ? QStringLiteral("take") : QStringLiteral("release"), wait) || !acquire;
+    // On a database server the lock belongs to the database session.
+    if (g_DefaultCon && g_DefaultCon->IsPostgres())
+        return g_DefaultCon->SessionLock(name, acquire, wait, g_LockWaitMs);
     const QString file = LockFileName(name);
     auto it = g_Locks.find(file);
     if (!acquire) {

@@ -6,7 +6,7 @@ PKGS=(build-essential cmake ninja-build pkg-config ccache
       libgtest-dev libgmock-dev libbenchmark-dev
       fonts-wqy-zenhei libxlsxwriter-dev poppler-utils python3
       libsodium-dev qt6-translations-l10n libminizip-dev libfreexl-dev
-      libssl-dev qt6-httpserver-dev qt6-websockets-dev)
+      libssl-dev qt6-httpserver-dev qt6-websockets-dev postgresql libpq-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

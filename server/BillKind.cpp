@@ -7,7 +7,7 @@ TTableInfo ReadTableInfo(TClientConnection& con, const QString& name)
     TTableInfo t;
     if (name.trimmed().isEmpty())
         return t;
-    for (const auto& c : TableColumns(con.Handle(), name.trimmed()))
+    for (const auto& c : TableColumns(con, name.trimmed()))
         t.Types.insert(c.first, c.second);
     if (!t.Types.isEmpty())
         t.Name = name.trimmed().toLower();
@@ -26,7 +26,7 @@ bool TBillKind::StandsAlone(const QVariantMap& master) const
 
 TBillKind ReadBillKind(TClientConnection& con, int billType)
 {
-    TStatement st(con.Handle(), QStringLiteral("select formname, caption, stockdir, cvflag, dbbilltype, privilegeid, keyfield, mastertable, detailtable, "
+    TStatement st(con, QStringLiteral("select formname, caption, stockdir, cvflag, dbbilltype, privilegeid, keyfield, mastertable, detailtable, "
                                                "needlines, alonefield, alonevalues, totalfield, amountfield from billkind where billtype = :t"));
     st.Bind({{QStringLiteral("t"), billType}});
     if (!st.Step())

@@ -39,6 +39,8 @@
 #include <QDateTime>
 #include <QHash>
 #include <QSet>
+#include <QRandomGenerator>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -564,7 +566,7 @@ void RunStockChecks(TSubmit& s, const TStockLedger& ledger, bool withLimits)
 // ---------------------------------------------------------------- one transaction per request
 
 template <class Body>
-QString RunSubmit(TClientConnection& con, int billType, const QString& request, const QString& title, Body body)
+QString RunSubmitOnce(TClientConnection& con, int billType, const QString& request, const QString& title, Body body)
 {
     TPacketParams reply;
     bool began = false;
@@ -604,6 +606,40 @@ QString RunSubmit(TClientConnection& con, int billType, const QString& request, 
         reply.Set(QStringLiteral("ErrMsg"), QString::fromUtf8(e.what()));
     }
     return reply.ToString();
+}
+
+// PostgreSQL refuses one of two saves that read what the other wrote (serializable
+// transactions); the refused one runs again from the same request.
+template <class Body>
+QString RunSubmit(TClientConnection& con, int billType, const QString& request, const QString& title, Body body)
+{
+    const bool outermost = !con.InTransaction();
+    // Saves of one bill kind take turns there, outside their transactions, so that each reads
+    // the codes the one before it wrote.
+    const bool takeTurns = outermost && con.IsPostgres();
+    const QString turn = QStringLiteral("BILLSAVE_%1").arg(billType);
+    if (takeTurns && !con.SessionLock(turn, true, true, 30000)) {
+        TPacketParams busy;
+        busy.Set(QStringLiteral("ErrNo"), 1);
+        busy.Set(QStringLiteral("ErrTitle"), title);
+        busy.Set(QStringLiteral("ErrMsg"), QStringLiteral("其他用户一直在保存同类单据，本次保存没有完成。请稍后再试。"));
+        return busy.ToString();
+    }
+    QString reply;
+    for (int attempt = 1;; ++attempt) {
+        con.ClearLastFailure();
+        reply = RunSubmitOnce(con, billType, request, title, body);
+        if (!outermost || attempt >= 20 || !con.LastFailureRetryable())
+            break;
+        TPacketParams r;
+        r.LoadFromString(reply);
+        if (r.GetInt(QStringLiteral("ErrNo")) == 0)
+            break;
+        QThread::msleep(static_cast<unsigned long>(QRandomGenerator::global()->bounded(5, 20 + 10 * attempt)));
+    }
+    if (takeTurns)
+        con.SessionLock(turn, false);
+    return reply;
 }
 
 void RefuseFlagged(const TSubmit& s, const QVariantMap& stored, const QString& action, bool reversingAllowed)

@@ -2,6 +2,7 @@
 #include "server/Login.h"
 
 #include "platform/Exceptions.h"
+#include "webrpc/Connection.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -17,10 +18,13 @@
 // ---------------------------------------------------------------- helpers
 namespace {
 
-// Prepared inserts, one per table and column list, reused row after row.
+// Prepared inserts, one per table and column list, reused row after row. On a connection
+// to PostgreSQL the rows go through the connection (the SQLite road stays on the raw handle,
+// which fills a new file several times faster).
 class TDemoWriter {
 public:
     explicit TDemoWriter(sqlite3* db) : FDb(db) {}
+    explicit TDemoWriter(TClientConnection& con) : FDb(con.IsPostgres() ? nullptr : con.Handle()), FCon(&con) {}
     ~TDemoWriter()
     {
         for (sqlite3_stmt* st : std::as_const(FCache))
@@ -31,6 +35,22 @@ public:
 
     void Insert(const char* table, const char* columns, const QVariantList& values)
     {
+        if (!FDb) {
+            const QStringList cols = QString::fromLatin1(columns).split(u',');
+            if (cols.size() != values.size())
+                throw EDatabaseError(QStringLiteral("Demo data: %1 expects %2 values, got %3")
+                                         .arg(QString::fromLatin1(table)).arg(cols.size()).arg(values.size()));
+            TSqlParams params;
+            QStringList marks;
+            for (int i = 0; i < values.size(); ++i) {
+                marks << QStringLiteral(":p%1").arg(i);
+                params.append({QStringLiteral("p%1").arg(i), values.at(i)});
+            }
+            FCon->ExecuteNative(QStringLiteral("insert into %1 (%2) values (%3)")
+                                    .arg(QString::fromLatin1(table), QString::fromLatin1(columns), marks.join(u',')),
+                                params);
+            return;
+        }
         const QString key = QString::fromLatin1(table) + QLatin1Char('|') + QString::fromLatin1(columns);
         sqlite3_stmt* st = FCache.value(key);
         if (!st) {
@@ -60,6 +80,13 @@ public:
 
     void Exec(const QString& sql)
     {
+        if (!FDb) {
+            QString text = sql;
+            if (text.startsWith(QLatin1String("insert or ignore ")))
+                text = QStringLiteral("insert ") + text.mid(17) + QStringLiteral(" on conflict do nothing");
+            FCon->ExecuteNative(text);
+            return;
+        }
         char* err = nullptr;
         if (sqlite3_exec(FDb, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
             const QString msg = err ? QString::fromUtf8(err) : QString();
@@ -68,8 +95,24 @@ public:
         }
     }
 
+    double Number(const QString& sql, const QVariant& arg)
+    {
+        if (!FDb)
+            return FCon->ExecuteScalar(sql, {{QStringLiteral("a"), arg}}).toDouble();
+        sqlite3_stmt* st = nullptr;
+        double r = 0;
+        if (sqlite3_prepare_v2(FDb, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+            Fail(sql);
+        sqlite3_bind_int64(st, 1, arg.toLongLong());
+        if (sqlite3_step(st) == SQLITE_ROW)
+            r = sqlite3_column_double(st, 0);
+        sqlite3_finalize(st);
+        return r;
+    }
+
 private:
     sqlite3* FDb;
+    TClientConnection* FCon = nullptr;
     QHash<QString, sqlite3_stmt*> FCache;
 
     [[noreturn]] void Fail(const QString& what)
@@ -545,6 +588,13 @@ void FillStandardWindows(sqlite3* db)
     WriteReports(w);
 }
 
+void FillStandardWindows(TClientConnection& con)
+{
+    TDemoWriter w(con);
+    WriteWindows(w);
+    WriteReports(w);
+}
+
 const TDemoBillWindow* DemoBillWindows(int* count)
 {
     static std::vector<TDemoBillWindow> windows = [] {
@@ -775,9 +825,19 @@ void FillStandardRows(sqlite3* db)
     WriteStandardRows(w);
 }
 
+void FillStandardRows(TClientConnection& con)
+{
+    TDemoWriter w(con);
+    WriteStandardRows(w);
+}
+
 void FillDemoData(sqlite3* db)
 {
     FillDemoData(db, QDate::currentDate());
+}
+
+namespace {
+void WriteDemoData(TDemoWriter& w, const QDate& today);
 }
 
 void FillDemoData(sqlite3* db, const QDate& today)
@@ -785,6 +845,18 @@ void FillDemoData(sqlite3* db, const QDate& today)
     if (!db)
         throw EDatabaseError(QStringLiteral("FillDemoData: no database"));
     TDemoWriter w(db);
+    WriteDemoData(w, today);
+}
+
+void FillDemoData(TClientConnection& con, const QDate& today)
+{
+    TDemoWriter w(con);
+    WriteDemoData(w, today);
+}
+
+namespace {
+void WriteDemoData(TDemoWriter& w, const QDate& today)
+{
     TDemoRandom rnd(20261206);
     const QString now = today.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 08:00:00");
 
@@ -1039,13 +1111,7 @@ void FillDemoData(sqlite3* db, const QDate& today)
         for (int n = 0; n < 4; ++n) {
             const int gid = 1 + int(rnd.Next() % 192);
             const int unit = baseUnitOf.value(gid);
-            sqlite3_stmt* st = nullptr;
-            sqlite3_prepare_v2(db, "select sprice from goodsunit where unitid = ?", -1, &st, nullptr);
-            sqlite3_bind_int(st, 1, unit);
-            double retail = 0;
-            if (sqlite3_step(st) == SQLITE_ROW)
-                retail = sqlite3_column_double(st, 0);
-            sqlite3_finalize(st);
+            const double retail = w.Number(QStringLiteral("select sprice from goodsunit where unitid = :a"), unit);
             w.Exec(QStringLiteral("insert or ignore into gvcprice (cvid,goodsid,unitid,cvflag,lastprice,lastdate,spprice) values (%1,%2,%3,1,%4,'%5',%6)")
                        .arg(c).arg(gid).arg(unit).arg(Round2(retail * 0.9)).arg(DateText(today.addDays(-rnd.Range(5, 90))))
                        .arg(n == 0 ? QString::number(Round2(retail * 0.85)) : QStringLiteral("null")));
@@ -1215,3 +1281,4 @@ void FillDemoData(sqlite3* db, const QDate& today)
 
     WriteStandardRows(w);
 }
+} // namespace

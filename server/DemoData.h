@@ -10,6 +10,7 @@
 #include <QString>
 
 struct sqlite3;
+class TClientConnection;
 
 void FillDemoData(sqlite3* db);
 // What a new account set holds besides the schema and is no demo: invoice, bill, delivery,
@@ -19,6 +20,10 @@ void FillDemoData(sqlite3* db);
 void FillStandardRows(sqlite3* db);
 // The same with a fixed "today" (periods, batch dates and discount windows follow it).
 void FillDemoData(sqlite3* db, const QDate& today);
+// The same on whichever engine the connection runs.
+void FillDemoData(TClientConnection& con, const QDate& today);
+void FillStandardRows(TClientConnection& con);
+void FillStandardWindows(TClientConnection& con);
 
 // What a new database needs for its bill windows even without the demo company: the field
 // definitions and the standard template (id 1) of every bill window, and the standard print

@@ -3,23 +3,18 @@
 #include "platform/Exceptions.h"
 #include "webrpc/Connection.h"
 
-#include <sqlite3.h>
 
 namespace {
 
-bool HasColumns(sqlite3* db, const char* table, std::initializer_list<const char*> columns)
+bool HasColumns(TClientConnection& con, const char* table, std::initializer_list<const char*> columns)
 {
-    for (const char* col : columns) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "select 1 from pragma_table_info(?1) where lower(name) = lower(?2)", -1, &st, nullptr) != SQLITE_OK)
+    const QString sql = con.IsPostgres()
+        ? QStringLiteral("select count(*) from information_schema.columns where table_schema = current_schema()"
+                         " and lower(table_name) = lower(:t) and lower(column_name) = lower(:c)")
+        : QStringLiteral("select count(*) from pragma_table_info(:t) where lower(name) = lower(:c)");
+    for (const char* col : columns)
+        if (con.ExecuteScalar(sql, {{QStringLiteral("t"), QString::fromLatin1(table)}, {QStringLiteral("c"), QString::fromLatin1(col)}}).toInt() == 0)
             return false;
-        sqlite3_bind_text(st, 1, table, -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 2, col, -1, SQLITE_STATIC);
-        const bool found = sqlite3_step(st) == SQLITE_ROW;
-        sqlite3_finalize(st);
-        if (!found)
-            return false;
-    }
     return true;
 }
 
@@ -39,15 +34,19 @@ int IntParam(const TProcParams& params, const char* name)
 
 } // namespace
 
-QString GoodsInfoSql(sqlite3* db, int getType, const QString& filter)
+QString GoodsInfoSql(TClientConnection& con, int getType, const QString& filter)
 {
     CheckFilter(filter);
+    const bool pg = con.IsPostgres();
+    // today and the time of day, in the server's local time
+    const QString today = pg ? QStringLiteral("current_date") : QStringLiteral("date('now', 'localtime')");
+    const QString hourMinute = pg ? QStringLiteral("to_char(localtimestamp, 'HH24:MI')") : QStringLiteral("strftime('%H:%M', 'now', 'localtime')");
 
     // Time-limited discounts of the point of sale, when the discount bills exist: the
     // latest bill in force today, at this hour, for this shop and store.
     QString disPrice = QStringLiteral("null");
-    if (HasColumns(db, "goodsdiscount", {"goodsdiscountid", "discshopid", "storeid", "startdate", "enddate", "starttime", "endtime", "closed"})
-        && HasColumns(db, "goodsdiscountdetail", {"goodsdiscountid", "goodsid", "unitid", "disprice", "useflag"})) {
+    if (HasColumns(con, "goodsdiscount", {"goodsdiscountid", "discshopid", "storeid", "startdate", "enddate", "starttime", "endtime", "closed"})
+        && HasColumns(con, "goodsdiscountdetail", {"goodsdiscountid", "goodsid", "unitid", "disprice", "useflag"})) {
         disPrice = QStringLiteral(
             "(select d.disprice from goodsdiscountdetail d"
             " join goodsdiscount m on m.goodsdiscountid = d.goodsdiscountid"
@@ -55,17 +54,17 @@ QString GoodsInfoSql(sqlite3* db, int getType, const QString& filter)
             " and coalesce(m.closed, 'F') not in ('T', '是')%1"
             " and (m.discshopid is null or m.discshopid = 0 or m.discshopid = p.shopid)"
             " and (m.storeid is null or m.storeid = 0 or m.storeid = p.storeid)"
-            " and date(m.startdate) <= date('now', 'localtime') and date(m.enddate) >= date('now', 'localtime')"
-            " and coalesce(m.starttime, '00:00') <= strftime('%H:%M', 'now', 'localtime')"
-            " and coalesce(m.endtime, '23:59') >= strftime('%H:%M', 'now', 'localtime')"
+            " and date(m.startdate) <= %2 and date(m.enddate) >= %2"
+            " and coalesce(m.starttime, '00:00') <= %3"
+            " and coalesce(m.endtime, '23:59') >= %3"
             " order by m.startdate desc, m.goodsdiscountid desc limit 1)")
                        // a reversed discount bill and its reversing bill are not in force
-                       .arg(HasColumns(db, "goodsdiscount", {"flag"}) ? QStringLiteral(" and coalesce(m.flag, 0) = 0") : QString());
+                       .arg(HasColumns(con, "goodsdiscount", {"flag"}) ? QStringLiteral(" and coalesce(m.flag, 0) = 0") : QString(), today, hourMinute);
     }
 
     // Cost: the named stock batch, else the store's cost, else the goods' cost.
     QString batchCost = QStringLiteral("null");
-    if (HasColumns(db, "v_DetailBillFlow", {"id", "aprice"}))
+    if (HasColumns(con, "v_DetailBillFlow", {"id", "aprice"}))
         batchCost = QStringLiteral("(select nullif(f.aprice, 0) from v_DetailBillFlow f where p.batchrefid > 0 and f.id = p.batchrefid)");
 
     const QString goodsSource = getType == 1 && !filter.trimmed().isEmpty()
@@ -76,8 +75,11 @@ QString GoodsInfoSql(sqlite3* db, int getType, const QString& filter)
         : QStringLiteral("u.goodsid = g.goodsid and u.unitid = p.unitid");
 
     return QStringLiteral(
-        "with p as (select :gettype as gettype, :goodsid as goodsid, :unitid as unitid, :billtype as billtype,"
-        "   :cvflag as cvflag, :cvid as cvid, :batchrefid as batchrefid, :shopid as shopid, :storeid as storeid),"
+        // typed here: PostgreSQL takes an untyped parameter in a select list for text
+        "with p as (select cast(:gettype as integer) as gettype, cast(:goodsid as integer) as goodsid,"
+        "   cast(:unitid as integer) as unitid, cast(:billtype as integer) as billtype, cast(:cvflag as integer) as cvflag,"
+        "   cast(:cvid as integer) as cvid, cast(:batchrefid as integer) as batchrefid, cast(:shopid as integer) as shopid,"
+        "   cast(:storeid as integer) as storeid),"
         " b as ("
         "  select g.goodsid as GoodsID, g.code as Code, g.name as Name, g.shortname as ShortName, g.specs as specs,"
         "   g.unit as baseunit, g.batchctrl as batchctrl, g.kind as kind, g.inf_costingtypeid as inf_costingtypeid,"
@@ -122,7 +124,7 @@ void GetGoodsInfoProc(TClientConnection& con, TProcParams& params, TClientDataSe
 {
     const int getType = IntParam(params, "@gettype");
     const QString filter = params.Value(QStringLiteral("@Filter")).toString();
-    const QString sql = GoodsInfoSql(con.Handle(), getType, filter);
+    const QString sql = GoodsInfoSql(con, getType, filter);
     const TSqlParams bound{
         {QStringLiteral("gettype"), getType},
         {QStringLiteral("goodsid"), IntParam(params, "@goodsid")},

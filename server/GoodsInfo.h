@@ -22,15 +22,14 @@
 // retail.
 #include <QString>
 
-struct sqlite3;
 class TClientConnection;
 class TProcParams;
 class TClientDataSet;
 
-// The statement the procedure runs (SQLite), with parameters :gettype, :goodsid, :unitid,
+// The statement the procedure runs on the connection's engine, with parameters :gettype, :goodsid, :unitid,
 // :billtype, :cvflag, :cvid, :batchrefid, :shopid, :storeid. Optional sources (discount
 // bills, batch flow) are used only when the database has them.
-QString GoodsInfoSql(sqlite3* db, int getType, const QString& filter);
+QString GoodsInfoSql(TClientConnection& con, int getType, const QString& filter);
 
 void GetGoodsInfoProc(TClientConnection& con, TProcParams& params, TClientDataSet* rows);
 void RegisterGoodsInfoProcedure();

@@ -59,8 +59,9 @@ QString CreateCompanyMethod(TClientConnection& con, const QString& request, cons
         const QString hash = HashPassword(password);
         con.BeginTrans();
         try {
-            CreateSchema(con.Handle());
-            FillStandardRows(con.Handle());
+            CreateSchema(con);
+            FillStandardRows(con);
+            FinishDemoKeys(con);
             con.ExecuteNative(QStringLiteral("update operator set opname = :n, code = :c, pwhash = :h, issysmanager = 1, shopid = 0, closed = 'F' "
                                              "where opid = 1"),
                               {{QStringLiteral("n"), adminName}, {QStringLiteral("c"), adminCode}, {QStringLiteral("h"), hash}});

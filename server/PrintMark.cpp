@@ -21,7 +21,7 @@ struct TPrintTarget {
 // The names come back from billkind, so the update below never carries the packet's text.
 TPrintTarget TargetOf(TClientConnection& con, const QString& table, const QString& key)
 {
-    TStatement st(con.Handle(), QStringLiteral("select mastertable, keyfield, privilegeid from billkind "
+    TStatement st(con, QStringLiteral("select mastertable, keyfield, privilegeid from billkind "
                                                "where lower(mastertable) = lower(:t) and lower(keyfield) = lower(:k)"));
     st.Bind({{QStringLiteral("t"), table}, {QStringLiteral("k"), key}});
     TPrintTarget t;

@@ -9,6 +9,7 @@
 #include "server/NewCompany.h"
 #include "server/PrintMark.h"
 #include "server/Rights.h"
+#include "webrpc/PgEngine.h"
 #include "server/Schema.h"
 #include "server/ServerSql.h"
 #include "webrpc/SqlDialect.h"
@@ -32,7 +33,7 @@ QString ExistingTable(TClientConnection& con, const QString& name)
 
 bool HasColumn(TClientConnection& con, const QString& table, const QString& column)
 {
-    for (const auto& c : TableColumns(con.Handle(), table))
+    for (const auto& c : TableColumns(con, table))
         if (c.first.compare(column, Qt::CaseInsensitive) == 0)
             return true;
     return false;
@@ -40,7 +41,7 @@ bool HasColumn(TClientConnection& con, const QString& table, const QString& colu
 
 QString PrimaryKeyColumn(TClientConnection& con, const QString& table)
 {
-    TStatement st(con.Handle(), QStringLiteral("select name from pragma_table_info(:t) where pk = 1"));
+    TStatement st(con, QStringLiteral("select name from pragma_table_info(:t) where pk = 1"));
     st.Bind({{QStringLiteral("t"), table}});
     return st.Step() ? st.Column(0).toString() : QString();
 }
@@ -58,16 +59,37 @@ QString GetClientDataSetMethod(TClientConnection& con, const QString& request)
         const int count = req.GetInt(QStringLiteral("Count"));
         // A deferred transaction gives every select of one request the same snapshot.
         const bool own = !con.InTransaction();
+        // PostgreSQL refuses writes in a read-only transaction; SQLite's guard is below.
         if (own)
-            con.ExecuteNative(QStringLiteral("begin"));
+            con.ExecuteNative(con.IsPostgres() ? QStringLiteral("begin transaction read only") : QStringLiteral("begin"));
         try {
             for (int i = 1; i <= count; ++i) {
                 const QString sql = req.GetString(QStringLiteral("SQL%1").arg(i));
                 if (sql.trimmed().isEmpty())
                     throw EDatabaseError(QStringLiteral("第 %1 个查询语句为空").arg(i));
-                const QString engineSql = NormaliseParams(TranslateSql(sql));
+                const QString engineSql = NormaliseParams(TranslateSql(sql, con.Engine()));
                 QString packet;
-                {
+                if (con.IsPostgres()) {
+                    if (SplitStatements(engineSql).size() > 1)
+                        throw EDatabaseError(QStringLiteral("第 %1 个查询中有多个语句：一次只能执行一个查询").arg(i));
+                    if (engineSql.contains(QLatin1String("pwhash"), Qt::CaseInsensitive))
+                        throw EDatabaseError(QStringLiteral("第 %1 个查询读取操作员密码：不能执行").arg(i));
+                    QVector<TFieldDef> fields;
+                    QVector<QVariantList> rows;
+                    try {
+                        con.PgSession()->Select(engineSql, {}, fields, rows);
+                    } catch (const EPgError& e) {
+                        if (e.SqlState() == QLatin1String("25006"))
+                            throw EDatabaseError(TReadOnlyStatements::RefusedMessage(i));
+                        throw;
+                    }
+                    // password hashes never leave the server: such columns travel empty
+                    for (int c = 0; c < fields.size(); ++c)
+                        if (fields[c].Name.startsWith(QLatin1String("pwhash"), Qt::CaseInsensitive))
+                            for (QVariantList& row : rows)
+                                row[c] = QVariant();
+                    packet = BuildDataPacket(fields, rows);
+                } else {
                     // Only reading statements prepare while the guard lives; one statement per text.
                     TReadOnlyStatements readOnly(con);
                     try {
@@ -156,12 +178,15 @@ void GetKeyValueProc(TClientConnection& con, TProcParams& params, TClientDataSet
         // Rows written without the generator (demo data, imports) must not collide.
         last = qMax(last, con.ExecuteScalar(QStringLiteral("select max(%1) from %2").arg(QuoteIdent(field), QuoteIdent(table))).toLongLong());
     }
-    const qint64 next = last + 1;
     TSqlParams upsert = keyParams;
-    upsert.append({QStringLiteral("v"), next});
-    con.ExecuteNative(QStringLiteral("insert into sys_keyvalue (tablename, fieldname, keyvalue) values (:t, :f, :v) "
-                                     "on conflict (tablename, fieldname) do update set keyvalue = excluded.keyvalue"),
-                      upsert);
+    upsert.append({QStringLiteral("v"), last});
+    // The key row is raised in one statement, which locks it: sessions asking at the same time
+    // (PostgreSQL's concurrent writers) each get a key of their own.
+    const qint64 next = SelectValue(con,
+        QStringLiteral("insert into sys_keyvalue (tablename, fieldname, keyvalue) values (:t, :f, :v + 1) "
+                       "on conflict (tablename, fieldname) do update set keyvalue = %1(sys_keyvalue.keyvalue, :v) + 1 "
+                       "returning keyvalue").arg(con.IsPostgres() ? QStringLiteral("greatest") : QStringLiteral("max")),
+        upsert).toLongLong();
     TProcParam* out = params.Find(QStringLiteral("@R_KeyValue"));
     if (!out)
         out = &params.Add(QStringLiteral("@R_KeyValue"), TFieldType::ftInteger, TParamDirection::pdOutput);
@@ -219,16 +244,19 @@ void RegisterServerProcedures()
 
 bool InitializeDatabase(TClientConnection& con, bool withDemoData)
 {
-    const bool empty = con.ExecuteScalar(QStringLiteral("select count(*) from sqlite_master where type = 'table'")).toInt() == 0;
+    const bool empty = con.ExecuteScalar(con.IsPostgres() ? QStringLiteral("select count(*) from information_schema.tables where table_schema = current_schema()")
+                                                          : QStringLiteral("select count(*) from sqlite_master where type = 'table'"))
+                           .toInt() == 0;
     if (!empty)
         return false;
     con.BeginTrans();
     try {
-        CreateSchema(con.Handle());
+        CreateSchema(con);
         if (withDemoData)
-            FillDemoData(con.Handle());
+            FillDemoData(con, QDate::currentDate());
         else
-            FillStandardWindows(con.Handle());
+            FillStandardWindows(con);
+        FinishDemoKeys(con);
         con.CommitTrans();
     } catch (...) {
         con.RollbackTrans();

@@ -34,14 +34,14 @@ const TTableRight kTableRights[] = {
 
 bool IsBillTable(TClientConnection& con, const QString& table)
 {
-    TStatement st(con.Handle(), QStringLiteral("select count(*) from billkind where lower(mastertable) = lower(:t) or lower(detailtable) = lower(:t)"));
+    TStatement st(con, QStringLiteral("select count(*) from billkind where lower(mastertable) = lower(:t) or lower(detailtable) = lower(:t)"));
     st.Bind({{QStringLiteral("t"), table}});
     return st.Step() && st.Column(0).toInt() > 0;
 }
 
 int PrivilegeOfBillType(TClientConnection& con, const QVariant& billType)
 {
-    TStatement st(con.Handle(), QStringLiteral("select privilegeid from billkind where billtype = :t"));
+    TStatement st(con, QStringLiteral("select privilegeid from billkind where billtype = :t"));
     st.Bind({{QStringLiteral("t"), billType}});
     return st.Step() ? st.Column(0).toInt() : 0;
 }
@@ -86,7 +86,7 @@ TOperatorRights TOperatorRights::Of(TClientConnection& con)
     r.FShopID = s.ShopID;
     {
         // a database without operators (a bare schema of a tool or a test) has no rights to read
-        TStatement has(con.Handle(), QStringLiteral("select count(*) from sqlite_master where type = 'table' and name = 'operator'"));
+        TStatement has(con, QStringLiteral("select count(*) from sqlite_master where type = 'table' and name = 'operator'"));
         if (!has.Step() || has.Column(0).toInt() == 0) {
             r.FOpName = s.OpName;
             r.FSysManager = s.SysManager;
@@ -94,7 +94,7 @@ TOperatorRights TOperatorRights::Of(TClientConnection& con)
         }
     }
     {
-        TStatement st(con.Handle(), QStringLiteral("select opname, issysmanager, closed from operator where opid = :op"));
+        TStatement st(con, QStringLiteral("select opname, issysmanager, closed from operator where opid = :op"));
         st.Bind({{QStringLiteral("op"), s.OpID}});
         if (!st.Step())
             throw EDatabaseError(QStringLiteral("操作员 %1 已不存在，请重新登录").arg(s.OpName));
@@ -105,7 +105,7 @@ TOperatorRights TOperatorRights::Of(TClientConnection& con)
         r.FSysManager = st.Column(1).toInt() != 0;
     }
     if (!r.FSysManager) {
-        TStatement st(con.Handle(), QStringLiteral("select privilegeid, action from operatorright where opid = :op"));
+        TStatement st(con, QStringLiteral("select privilegeid, action from operatorright where opid = :op"));
         st.Bind({{QStringLiteral("op"), s.OpID}});
         while (st.Step())
             r.FRights[st.Column(0).toInt()].insert(st.Column(1).toInt());
@@ -157,14 +157,17 @@ void CheckTableWrite(TClientConnection& con, const TOperatorRights& op, const QS
     }
 }
 
-TReadOnlyStatements::TReadOnlyStatements(TClientConnection& con) : FDb(con.Handle())
+// PostgreSQL: the caller's read-only transaction refuses the writes.
+TReadOnlyStatements::TReadOnlyStatements(TClientConnection& con) : FDb(con.IsPostgres() ? nullptr : con.Handle())
 {
-    sqlite3_set_authorizer(FDb, ReadOnlyAuthorizer, nullptr);
+    if (FDb)
+        sqlite3_set_authorizer(FDb, ReadOnlyAuthorizer, nullptr);
 }
 
 TReadOnlyStatements::~TReadOnlyStatements()
 {
-    sqlite3_set_authorizer(FDb, nullptr, nullptr);
+    if (FDb)
+        sqlite3_set_authorizer(FDb, nullptr, nullptr);
 }
 
 QString TReadOnlyStatements::RefusedMessage(int index)

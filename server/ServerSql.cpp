@@ -1,5 +1,6 @@
 #include "server/ServerSql.h"
 
+#include "webrpc/PgEngine.h"
 #include "webrpc/Statement.h"
 
 #include <algorithm>
@@ -11,9 +12,24 @@ QString QuoteIdent(const QString& name)
     return u'"' + n + u'"';
 }
 
+namespace {
+// PostgreSQL answers typed rows through the connection.
+void PgSelect(TClientConnection& con, const QString& sql, const TSqlParams& params, QVector<TFieldDef>& fields,
+              QVector<QVariantList>& rows)
+{
+    con.PgSession()->Select(NormaliseParams(sql), params, fields, rows, false);
+}
+} // namespace
+
 QVector<QVariantList> SelectRows(TClientConnection& con, const QString& sql, const TSqlParams& params)
 {
-    TStatement st(con.Handle(), sql);
+    if (con.IsPostgres()) {
+        QVector<TFieldDef> fields;
+        QVector<QVariantList> rows;
+        PgSelect(con, sql, params, fields, rows);
+        return rows;
+    }
+    TStatement st(con, sql);
     st.Bind(params);
     QVector<QVariantList> rows;
     while (st.Step()) {
@@ -27,7 +43,20 @@ QVector<QVariantList> SelectRows(TClientConnection& con, const QString& sql, con
 
 QVector<QVariantMap> SelectMaps(TClientConnection& con, const QString& sql, const TSqlParams& params)
 {
-    TStatement st(con.Handle(), sql);
+    if (con.IsPostgres()) {
+        QVector<TFieldDef> fields;
+        QVector<QVariantList> values;
+        PgSelect(con, sql, params, fields, values);
+        QVector<QVariantMap> rows;
+        for (const QVariantList& v : values) {
+            QVariantMap r;
+            for (int i = 0; i < fields.size(); ++i)
+                r.insert(fields[i].Name.toLower(), v[i]); // a name given twice holds the later column's value
+            rows << r;
+        }
+        return rows;
+    }
+    TStatement st(con, sql);
     st.Bind(params);
     QVector<QVariantMap> rows;
     // names once per statement; each row's map filled in key order without a search
@@ -48,7 +77,13 @@ QVector<QVariantMap> SelectMaps(TClientConnection& con, const QString& sql, cons
 
 QVariant SelectValue(TClientConnection& con, const QString& sql, const TSqlParams& params)
 {
-    TStatement st(con.Handle(), sql);
+    if (con.IsPostgres()) {
+        QVector<TFieldDef> fields;
+        QVector<QVariantList> rows;
+        PgSelect(con, sql, params, fields, rows);
+        return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
+    }
+    TStatement st(con, sql);
     st.Bind(params);
     return st.Step() && st.ColumnCount() > 0 ? st.Column(0) : QVariant();
 }

@@ -99,9 +99,10 @@ void TStockLedger::BookOnHand(int store, int goods, double qty, double amount)
     // keeps the last cost otherwise.
     FCon.ExecuteNative(QStringLiteral("insert into onhand (storeid, goodsid, onhand, aprice, amount) values (:s, :g, :q, "
                                       "case when :q > 0 then :a / :q else 0 end, :a) "
-                                      "on conflict (storeid, goodsid) do update set onhand = round(onhand + :q, 6), "
-                                      "amount = round(ifnull(amount, 0) + :a, 4), "
-                                      "aprice = case when round(onhand + :q, 6) > 0 then (ifnull(amount, 0) + :a) / round(onhand + :q, 6) else aprice end"),
+                                      "on conflict (storeid, goodsid) do update set onhand = round(onhand.onhand + :q, 6), "
+                                      "amount = round(ifnull(onhand.amount, 0) + :a, 4), "
+                                      "aprice = case when round(onhand.onhand + :q, 6) > 0 then (ifnull(onhand.amount, 0) + :a) / round(onhand.onhand + :q, 6) "
+                                      "else onhand.aprice end"),
                        {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}, {QStringLiteral("q"), qty}, {QStringLiteral("a"), amount}});
 }
 

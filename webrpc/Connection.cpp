@@ -1,6 +1,7 @@
 #include "webrpc/Connection.h"
 
 #include "webrpc/RemoteLink.h"
+#include "webrpc/PgEngine.h"
 #include "webrpc/SqlDialect.h"
 #include "webrpc/Statement.h"
 
@@ -256,6 +257,12 @@ void TClientConnection::OpenRemote(const QString& serverUrl, const QString& cert
 void TClientConnection::Open(const QString& databaseFile)
 {
     Close();
+    if (IsPostgresTarget(databaseFile)) {
+        FPg = std::make_unique<TPgSession>(databaseFile);
+        FFile = databaseFile;
+        FTransDepth = 0;
+        return;
+    }
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), FConnectionName);
         db.setDatabaseName(databaseFile);
@@ -280,10 +287,11 @@ void TClientConnection::Open(const QString& databaseFile)
 
 void TClientConnection::Close()
 {
-    if (FRemote) {
-        FRemote.reset();
-        FTransDepth = 0;
-    }
+    // Ending the session releases its advisory locks and rolls back what it left open.
+    FRemote.reset();
+    FPg.reset();
+    FSessionLocks.clear();
+    FTransDepth = 0;
     if (!QSqlDatabase::contains(FConnectionName))
         return;
     {
@@ -299,13 +307,24 @@ bool TClientConnection::Connected() const
 {
     if (FRemote)
         return FRemote->Connected();
+    if (FPg)
+        return true;
     return QSqlDatabase::contains(FConnectionName) && QSqlDatabase::database(FConnectionName, false).isOpen();
+}
+
+TPgSession* TClientConnection::PgSession() const
+{
+    if (!FPg)
+        throw EDatabaseError(QStringLiteral("没有连接到 PostgreSQL 数据库"));
+    return FPg.get();
 }
 
 sqlite3* TClientConnection::Handle() const
 {
     if (FRemote)
         throw EDatabaseError(QStringLiteral("通过服务器工作时，不能直接使用数据库文件"));
+    if (FPg)
+        throw EDatabaseError(QStringLiteral("数据库驱动不是 SQLite"));
     if (!Connected())
         throw EDatabaseError(QStringLiteral("没有连接到数据库"));
     if (FInBusyWait)
@@ -324,10 +343,55 @@ void TClientConnection::BeginTrans()
         return;
     }
     if (FTransDepth == 0)
-        ExecuteNative(QStringLiteral("begin immediate"));
+        ExecuteNative(FPg ? QStringLiteral("begin isolation level serializable") : QStringLiteral("begin immediate"));
     else
         ExecuteNative(QStringLiteral("savepoint tb_sp%1").arg(FTransDepth));
     ++FTransDepth;
+}
+
+bool TClientConnection::SessionLock(const QString& name, bool acquire, bool wait, int waitMs)
+{
+    if (!FPg)
+        throw EDatabaseError(QStringLiteral("数据库锁只在数据库服务器上使用"));
+    const QString key = name.trimmed().toUpper();
+    const TSqlParams params{{QStringLiteral("n"), key}};
+    auto it = FSessionLocks.find(key);
+    if (!acquire) {
+        if (it != FSessionLocks.end() && --*it <= 0) {
+            FSessionLocks.erase(it);
+            ExecuteScalar(QStringLiteral("select pg_advisory_unlock(hashtext(:n))"), params);
+        }
+        return true;
+    }
+    if (it != FSessionLocks.end()) {
+        ++*it;
+        return true;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        if (ExecuteScalar(QStringLiteral("select pg_try_advisory_lock(hashtext(:n))"), params).toBool()) {
+            FSessionLocks.insert(key, 1);
+            return true;
+        }
+        if (!wait || timer.elapsed() >= waitMs)
+            return false;
+        QThread::msleep(100);
+    }
+}
+
+bool TClientConnection::LastFailureRetryable() const
+{
+    if (!FPg)
+        return false;
+    const QString& s = FPg->LastState();
+    return s == QLatin1String("40001") || s == QLatin1String("40P01");
+}
+
+void TClientConnection::ClearLastFailure()
+{
+    if (FPg)
+        FPg->ClearLastState();
 }
 
 void TClientConnection::CommitTrans()
@@ -350,6 +414,13 @@ void TClientConnection::RollbackTrans()
     --FTransDepth;
     if (FRemote)
         return FRemote->Transaction(RemoteOp::Rollback);
+    if (FPg) {
+        if (FTransDepth == 0)
+            FPg->Execute(QStringLiteral("rollback"), {});
+        else
+            FPg->Execute(QStringLiteral("rollback to savepoint tb_sp%1; release savepoint tb_sp%1").arg(FTransDepth), {});
+        return;
+    }
     sqlite3* h = Handle();
     if (FTransDepth == 0) {
         // The engine may already have rolled back on its own (e.g. after a full disk).
@@ -365,6 +436,8 @@ int TClientConnection::ExecuteNative(const QString& sql, const TSqlParams& param
     if (FRemote)
         return FRemote->Execute(sql, params, true);
     TCallScope scope(this);
+    if (FPg)
+        return FPg->Execute(NormaliseParams(sql), params);
     sqlite3* h = Handle();
     QString rest = NormaliseParams(sql);
     int changed = 0;
@@ -385,7 +458,7 @@ int TClientConnection::Execute(const QString& sql, const TSqlParams& params)
 {
     if (FRemote)
         return FRemote->Execute(sql, params, false);
-    return ExecuteNative(TranslateSql(sql), params);
+    return ExecuteNative(TranslateSql(sql, Engine()), params);
 }
 
 void TClientConnection::OpenNative(const QString& sql, TClientDataSet* ds, const TSqlParams& params)
@@ -393,6 +466,13 @@ void TClientConnection::OpenNative(const QString& sql, TClientDataSet* ds, const
     if (FRemote)
         return FRemote->Open(sql, ds, params, true);
     TCallScope scope(this);
+    if (FPg) {
+        QVector<TFieldDef> fields;
+        QVector<QVariantList> rows;
+        FPg->Select(NormaliseParams(sql), params, fields, rows);
+        ds->LoadFromXMLString(BuildDataPacket(fields, rows));
+        return;
+    }
     ds->LoadFromXMLString(SelectDataPacket(Handle(), NormaliseParams(sql), params));
 }
 
@@ -400,7 +480,7 @@ void TClientConnection::OpenDataSet(const QString& sql, TClientDataSet* ds, cons
 {
     if (FRemote)
         return FRemote->Open(sql, ds, params, false);
-    OpenNative(TranslateSql(sql), ds, params);
+    OpenNative(TranslateSql(sql, Engine()), ds, params);
 }
 
 QVariant TClientConnection::ExecuteScalar(const QString& sql, const TSqlParams& params)
@@ -408,6 +488,12 @@ QVariant TClientConnection::ExecuteScalar(const QString& sql, const TSqlParams& 
     if (FRemote)
         return FRemote->Scalar(sql, params);
     TCallScope scope(this);
+    if (FPg) {
+        QVector<TFieldDef> fields;
+        QVector<QVariantList> rows;
+        FPg->Select(NormaliseParams(TranslateSql(sql, TSqlEngine::PostgreSQL)), params, fields, rows);
+        return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
+    }
     TStatement st(Handle(), NormaliseParams(TranslateSql(sql)));
     st.Bind(params);
     return st.Step() && st.ColumnCount() > 0 ? st.Column(0) : QVariant();
@@ -417,6 +503,13 @@ qint64 TClientConnection::LastInsertRowId() const
 {
     if (FRemote)
         throw EDatabaseError(QStringLiteral("通过服务器工作时，新记录的编号由服务器的过程返回"));
+    if (FPg) {
+        // the key a serial column drew last in this session
+        QVector<TFieldDef> fields;
+        QVector<QVariantList> rows;
+        FPg->Select(QStringLiteral("select lastval()"), {}, fields, rows);
+        return rows.first().first().toLongLong();
+    }
     return sqlite3_last_insert_rowid(Handle());
 }
 
@@ -496,6 +589,10 @@ void TClientQuery::UpdateBatch()
 
 // ---------------------------------------------------------------- stored procedure
 
+namespace {
+constexpr int kProcedureAttempts = 8;
+}
+
 TClientStoredProc::TClientStoredProc(TClientConnection* con, QString name) : ProcedureName(std::move(name)), FCon(con) {}
 
 void TClientStoredProc::Run(bool withRows)
@@ -512,14 +609,25 @@ void TClientStoredProc::Run(bool withRows)
         throw EDatabaseError(QStringLiteral("存储过程 %1 不存在").arg(ProcedureName));
     FRows.Close();
     TClientConnection::TCallScope scope(con);
-    // A procedure is one unit of work: all of its writes land or none do.
-    con->BeginTrans();
-    try {
-        proc(*con, Params, withRows ? &FRows : nullptr);
-        con->CommitTrans();
-    } catch (...) {
-        con->RollbackTrans();
-        throw;
+    // A procedure is one unit of work: all of its writes land or none do. When the engine
+    // refuses it for a concurrent one, it runs again from its original parameters.
+    const TProcParams given = Params;
+    for (int attempt = 1;; ++attempt) {
+        const bool outermost = !con->InTransaction();
+        con->ClearLastFailure();
+        con->BeginTrans();
+        try {
+            proc(*con, Params, withRows ? &FRows : nullptr);
+            con->CommitTrans();
+            return;
+        } catch (...) {
+            con->RollbackTrans();
+            if (!outermost || attempt >= kProcedureAttempts || !con->LastFailureRetryable())
+                throw;
+        }
+        Params = given;
+        FRows.Close();
+        QThread::msleep(static_cast<unsigned long>(5 * attempt));
     }
 }
 

@@ -3,6 +3,7 @@
 // proxy through which server procedures are called.
 #include "platform/DataSet.h"
 #include "webrpc/PacketParams.h"
+#include "webrpc/SqlDialect.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -16,6 +17,7 @@
 
 struct sqlite3;
 class TClientConnection;
+class TPgSession;
 class TRemoteLink;
 
 // A server method: takes the request packet text, answers a packet text. Runs in-process
@@ -109,7 +111,8 @@ public:
     explicit TClientConnection(QObject* owner = nullptr);
     ~TClientConnection() override;
 
-    // Opens (creating when absent) a SQLite database file; registers the SQL functions.
+    // Opens a database: "postgresql://user@host:port/db" reaches a PostgreSQL server; any
+    // other text is a SQLite file (created when absent; the SQL functions are registered).
     void Open(const QString& databaseFile);
     // Works through tradebill-server instead of a file (webrpc/RemoteLink.h): every public
     // operation below is then answered by the server, under the session it keeps.
@@ -118,12 +121,24 @@ public:
     void Close();
     bool Connected() const;
     QString DatabaseFile() const { return FFile; }
+    // The engine behind the connection; code above this layer asks only to pick SQL that the
+    // dialect translation cannot bridge (schema scripts).
+    TSqlEngine Engine() const { return FPg ? TSqlEngine::PostgreSQL : TSqlEngine::SQLite; }
+    bool IsPostgres() const { return FPg != nullptr; }
+    // SQLite's handle; raises EDatabaseError on a PostgreSQL connection.
     sqlite3* Handle() const;
+    TPgSession* PgSession() const;
 
     // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
+    // On PostgreSQL the outermost transaction is serializable: what a procedure read stays true
+    // until it commits, or the engine refuses it and the procedure runs again (see below).
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
+    // Whether a failure since ClearLastFailure was the engine's "run it again" (a serialization
+    // failure or a deadlock on PostgreSQL); a procedure that failed so is retried whole.
+    bool LastFailureRetryable() const;
+    void ClearLastFailure();
     bool InTransaction() const { return FTransDepth > 0; }
     int TransactionDepth() const { return FTransDepth; }
 
@@ -136,6 +151,13 @@ public:
     // Runs SQL already in the engine's dialect (server code and schema scripts).
     int ExecuteNative(const QString& sql, const TSqlParams& params = {});
     void OpenNative(const QString& sql, TClientDataSet* ds, const TSqlParams& params = {});
+
+    // Named locks of the database session (PostgreSQL advisory locks, such as "BILLLOCK"): held
+    // until released as many times as taken, or until the session ends, so a client that dies
+    // never leaves one behind. acquire=false releases (always true); wait retries up to waitMs.
+    // Raises EDatabaseError on a SQLite connection (which locks files instead).
+    bool SessionLock(const QString& name, bool acquire, bool wait = false, int waitMs = 10000);
+    bool HoldsSessionLock(const QString& name) const { return FSessionLocks.contains(name.trimmed().toUpper()); }
 
     TClientProxy* Proxy() { return &FProxy; }
 
@@ -169,6 +191,8 @@ private:
     std::unique_ptr<TRemoteLink> FRemote;
     QString FConnectionName;
     QString FFile;
+    std::unique_ptr<TPgSession> FPg;
+    QHash<QString, int> FSessionLocks; // held names, upper-cased, and how often taken
     int FTransDepth = 0;
     TClientProxy FProxy{this};
     TServerSession FSession;

@@ -5,6 +5,9 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
+#include <iterator>
+
 // The statements are rewritten on a tree of tokens in which every parenthesised part is
 // one node, so that each rule sees exactly the clause it belongs to: "top N" of a subquery
 // becomes a LIMIT at the end of that subquery, a function's arguments stay together, and
@@ -20,6 +23,11 @@
 //  - anything else stays an arithmetic +.
 
 namespace {
+
+// The engine the statement being translated is for (one translation runs at a time per thread).
+thread_local TSqlEngine t_Engine = TSqlEngine::SQLite;
+
+bool ForPostgres() { return t_Engine == TSqlEngine::PostgreSQL; }
 
 struct TNode {
     TSqlToken Tok;
@@ -313,7 +321,7 @@ bool IsCharType(const QString& type)
 
 bool IsDateType(const QString& type)
 {
-    static const QRegularExpression re(QStringLiteral("^(datetime|datetime2|smalldatetime|date|time)\\b"),
+    static const QRegularExpression re(QStringLiteral("^(datetime|datetime2|smalldatetime|date|time|timestamp)\\b"),
                                        QRegularExpression::CaseInsensitiveOption);
     return re.match(type.trimmed()).hasMatch();
 }
@@ -357,7 +365,7 @@ bool IsStringPrimary(const QVector<TNode>& v, int s, int e)
     const QString fn = CallName(v, s, e);
     if (fn.isEmpty())
         return false;
-    static const QSet<QString> textFns = {"substr", "tb_left", "tb_right", "ltrim", "rtrim", "trim",
+    static const QSet<QString> textFns = {"substr", "tb_left", "tb_right", "left", "right", "ltrim", "rtrim", "trim", "to_char",
                                           "upper", "lower", "replace", "char", "space", "nchar",
                                           "tb_str"};
     if (textFns.contains(fn))
@@ -387,6 +395,8 @@ bool IsDatePrimary(const QVector<TNode>& v, int s, int e)
             return true;
         if (fn == QLatin1String("tb_convert"))
             return IsDateType(ConvertTypeOf(v[e]));
+        if (fn == QLatin1String("cast") || fn == QLatin1String("localtimestamp"))
+            return fn == QLatin1String("localtimestamp") || IsDateType(CastTypeOf(v[e]));
         return false;
     }
     if (s == e && v[s].Group && v[s].Kids.size() >= 1) {
@@ -426,10 +436,17 @@ void RewriteNames(QVector<TNode>& v)
         }
         if (n.Tok.Kind == TSqlTokenKind::QuotedIdent && n.Tok.Text.startsWith(QLatin1Char('['))) {
             QString inner = n.Tok.Text.mid(1, n.Tok.Text.size() - (n.Tok.Text.endsWith(QLatin1Char(']')) ? 2 : 1));
+            // PostgreSQL keeps the case of quoted names; the schema's names are lower case.
+            if (ForPostgres())
+                inner = inner.toLower();
             inner.replace(QLatin1Char('"'), QLatin1String("\"\""));
             n.Tok.Text = QLatin1Char('"') + inner + QLatin1Char('"');
         } else if (n.Tok.Kind == TSqlTokenKind::TempName) {
             n.Tok.Text = QLatin1Char('"') + n.Tok.Text + QLatin1Char('"');
+        } else if (ForPostgres() && Is(n, "collate") && i + 1 < v.size() && IsKind(v[i + 1], TSqlTokenKind::Ident)) {
+            // the server's collations name nothing PostgreSQL has: the column's own applies
+            v.remove(i, 2);
+            --i;
         } else if (Is(n, "collate") && i + 1 < v.size() && IsKind(v[i + 1], TSqlTokenKind::Ident)) {
             QString& name = v[i + 1].Tok.Text;
             const QString up = name.toUpper();
@@ -468,6 +485,120 @@ void RewriteNames(QVector<TNode>& v)
     }
 }
 
+// The PostgreSQL type for a type of the server's dialect.
+QString PgType(const QString& type)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*([a-z0-9_]+)\\s*(\\(.*\\))?\\s*$"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(type);
+    if (!m.hasMatch())
+        return type;
+    const QString base = m.captured(1).toLower();
+    const QString size = m.captured(2);
+    if (base == QLatin1String("datetime") || base == QLatin1String("datetime2") || base == QLatin1String("smalldatetime"))
+        return QStringLiteral("timestamp(0)");
+    if (base == QLatin1String("money") || base == QLatin1String("smallmoney"))
+        return QStringLiteral("numeric(19,4)");
+    if (base == QLatin1String("decimal") || base == QLatin1String("numeric"))
+        return QStringLiteral("numeric") + size;
+    if (base == QLatin1String("int") || base == QLatin1String("integer"))
+        return QStringLiteral("integer");
+    if (base == QLatin1String("bit") || base == QLatin1String("tinyint"))
+        return QStringLiteral("smallint");
+    if (base == QLatin1String("float") || base == QLatin1String("real"))
+        return QStringLiteral("double precision");
+    if (base == QLatin1String("nvarchar") || base == QLatin1String("sysname"))
+        return QStringLiteral("varchar") + size;
+    if (base == QLatin1String("nchar"))
+        return QStringLiteral("char") + size;
+    if (base == QLatin1String("ntext"))
+        return QStringLiteral("text");
+    if (base == QLatin1String("varchar") && size.contains(QLatin1String("max"), Qt::CaseInsensitive))
+        return QStringLiteral("text");
+    return base + size;
+}
+
+// The to_char picture of a convert style on a date (0: not a date style we know).
+QString DateStylePicture(int style)
+{
+    switch (style) {
+    case 120:
+    case 20:
+    case 121:
+    case 21:
+    case 23:
+        return QStringLiteral("YYYY-MM-DD HH24:MI:SS");
+    case 112:
+        return QStringLiteral("YYYYMMDD");
+    case 111:
+        return QStringLiteral("YYYY/MM/DD");
+    case 102:
+        return QStringLiteral("YYYY.MM.DD");
+    case 108:
+    case 8:
+        return QStringLiteral("HH24:MI:SS");
+    default:
+        return QString();
+    }
+}
+
+QVector<TNode> CastOf(const QVector<TNode>& expr, const QString& type)
+{
+    QVector<TNode> kids = expr;
+    if (!kids.isEmpty())
+        kids.first().Tok.Pre.clear();
+    kids.push_back(MakeIdent(QStringLiteral("as")));
+    kids.push_back(MakeIdent(type));
+    return kids;
+}
+
+// PostgreSQL has most of the server's functions under their own names or close ones; true
+// when the call was rewritten here.
+bool RewritePgFunction(const QString& name, TNode& fn, TNode& args)
+{
+    if (name == QLatin1String("isnull")) {
+        fn.Tok.Text = QStringLiteral("coalesce");
+    } else if (name == QLatin1String("getdate") || name == QLatin1String("sysdatetime")
+               || name == QLatin1String("current_timestamp")) {
+        fn.Tok.Text = QStringLiteral("localtimestamp");
+        args.Kids = {MakeTok(TSqlTokenKind::Number, QStringLiteral("0"), QString())};
+    } else if (name == QLatin1String("ceiling") || name == QLatin1String("left") || name == QLatin1String("right")) {
+        // PostgreSQL's own
+    } else if (name == QLatin1String("datalength")) {
+        fn.Tok.Text = QStringLiteral("octet_length");
+    } else if (name == QLatin1String("convert")) {
+        auto parts = SplitArgs(args.Kids);
+        if (parts.size() < 2)
+            return false;
+        const QString type = PlainText(parts[0]);
+        const QString picture = parts.size() >= 3 ? DateStylePicture(PlainText(parts[2]).toInt()) : QString();
+        if (IsCharType(type) && !picture.isEmpty()) {
+            // convert(varchar(10), d, 120): the first characters of the date in that style
+            QVector<TNode> date = {MakeIdent(QStringLiteral("cast"), QString()),
+                                   MakeGroup(CastOf(parts[1], QStringLiteral("timestamp")))};
+            QVector<TNode> toChar = {MakeIdent(QStringLiteral("to_char"), QString()),
+                                     MakeGroup(date + QVector<TNode>{MakeTok(TSqlTokenKind::Comma, QStringLiteral(","), QString()),
+                                                                     MakeTok(TSqlTokenKind::String, SqlString(picture))})};
+            fn.Tok.Text = QStringLiteral("cast");
+            args.Kids = CastOf(toChar, PgType(type));
+        } else {
+            fn.Tok.Text = QStringLiteral("cast");
+            args.Kids = CastOf(parts[1], PgType(type));
+        }
+    } else if (name == QLatin1String("cast")) {
+        for (int k = args.Kids.size() - 1; k > 0; --k) {
+            if (Is(args.Kids[k], "as")) {
+                const QString type = PlainText(args.Kids.mid(k + 1));
+                args.Kids = CastOf(args.Kids.mid(0, k), PgType(type));
+                break;
+            }
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void RewriteFunctions(QVector<TNode>& v)
 {
     for (int i = 0; i + 1 < v.size(); ++i) {
@@ -478,7 +609,9 @@ void RewriteFunctions(QVector<TNode>& v)
         TNode& fn = v[i];
         TNode& args = v[i + 1];
         const QString name = fn.Tok.Text.toLower();
-        if (name == QLatin1String("isnull")) {
+        if (ForPostgres() && RewritePgFunction(name, fn, args)) {
+            continue;
+        } else if (name == QLatin1String("isnull")) {
             fn.Tok.Text = QStringLiteral("ifnull");
         } else if (name == QLatin1String("getdate") || name == QLatin1String("sysdatetime")
                    || name == QLatin1String("current_timestamp")) {
@@ -635,6 +768,33 @@ void RewriteArithmetic(QVector<TNode>& v)
     }
 }
 
+// "from a, b join c on c.x = a.x": PostgreSQL lets a join's condition see only the tables of
+// that join, so the listed tables are joined explicitly first.
+void RewriteCommaJoins(QVector<TNode>& v)
+{
+    static const char* const ends[] = {"where", "group", "order", "having", "union", "except", "intersect", "limit"};
+    for (int i = 0; i < v.size(); ++i) {
+        if (!Is(v[i], "from"))
+            continue;
+        int end = i + 1;
+        bool hasJoin = false;
+        QVector<int> commas;
+        for (; end < v.size(); ++end) {
+            if (IsKind(v[end], TSqlTokenKind::Semicolon)
+                || std::any_of(std::begin(ends), std::end(ends), [&](const char* w) { return Is(v[end], w); }))
+                break;
+            if (Is(v[end], "join"))
+                hasJoin = true;
+            else if (IsKind(v[end], TSqlTokenKind::Comma))
+                commas.push_back(end);
+        }
+        if (hasJoin)
+            for (int c : commas)
+                v[c] = MakeIdent(QStringLiteral("cross join"));
+        i = end - 1;
+    }
+}
+
 void ProcessLevel(QVector<TNode>& v)
 {
     for (TNode& n : v) {
@@ -645,6 +805,8 @@ void ProcessLevel(QVector<TNode>& v)
     RewriteFunctions(v);
     RewriteTop(v);
     RewriteArithmetic(v);
+    if (ForPostgres())
+        RewriteCommaJoins(v);
 }
 
 // ---- statement-level rules (top level only) ----------------------------------------
@@ -662,6 +824,11 @@ void SeparateStatements(QVector<TNode>& v)
         v.insert(i, MakeTok(TSqlTokenKind::Semicolon, QStringLiteral(";"), QString()));
         ++i;
     }
+}
+
+QString RowIdName()
+{
+    return ForPostgres() ? QStringLiteral("ctid") : QStringLiteral("rowid");
 }
 
 void RewriteUpdateFrom(QVector<TNode>& st)
@@ -713,7 +880,7 @@ void RewriteUpdateFrom(QVector<TNode>& st)
         break;
     }
     if (alias.isEmpty())
-        return; // SQLite's own UPDATE ... FROM fits when the target is not listed again
+        return; // the engines' own UPDATE ... FROM fits when the target is not listed again
     // The target is listed in FROM under an alias: select the rows to change by rowid.
     for (int i = setIdx + 1; i + 2 < fromIdx; ++i) {
         if (IsName(st[i]) && st[i].Tok.Text.compare(alias, Qt::CaseInsensitive) == 0
@@ -724,11 +891,11 @@ void RewriteUpdateFrom(QVector<TNode>& st)
     sub.push_back(MakeIdent(QStringLiteral("select"), QString()));
     sub.push_back(MakeIdent(alias));
     sub.push_back(MakeTok(TSqlTokenKind::Dot, QStringLiteral("."), QString()));
-    sub.push_back(MakeIdent(QStringLiteral("rowid"), QString()));
+    sub.push_back(MakeIdent(RowIdName(), QString()));
     sub += st.mid(fromIdx, st.size() - fromIdx);
     QVector<TNode> out = st.mid(0, fromIdx);
     out.push_back(MakeIdent(QStringLiteral("where")));
-    out.push_back(MakeIdent(QStringLiteral("rowid")));
+    out.push_back(MakeIdent(RowIdName()));
     out.push_back(MakeIdent(QStringLiteral("in")));
     out.push_back(MakeGroup(sub, QStringLiteral(" ")));
     st = out;
@@ -756,8 +923,9 @@ void RewriteStatement(QVector<TNode>& st)
 
 } // namespace
 
-QString TranslateSql(const QString& sql)
+QString TranslateSql(const QString& sql, TSqlEngine engine)
 {
+    t_Engine = engine;
     QString trailing;
     QVector<TNode> tree = BuildTree(TokenizeSql(sql, &trailing));
     ProcessLevel(tree);

@@ -5,10 +5,14 @@
 
 struct sqlite3;
 
+enum class TSqlEngine { SQLite, PostgreSQL };
+
 // Rewrites select top N (also in subqueries), isnull, getdate(), dbo. functions,
 // string concatenation with +, date arithmetic, convert/cast, bracketed names and the
 // other constructs the bills' SQL uses. Text inside string literals is left alone.
-QString TranslateSql(const QString& sql);
+// The PostgreSQL form keeps what that engine has natively and calls the functions the schema
+// creates there (dateadd, datediff, datepart, tb_str).
+QString TranslateSql(const QString& sql, TSqlEngine engine = TSqlEngine::SQLite);
 
 // Registers the SQL functions the system's SQL calls (dbo.getreferbillcode,
 // dbo.fn_TruncateCurrency, ...) on a SQLite connection. Idempotent per connection.

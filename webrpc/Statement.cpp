@@ -121,16 +121,56 @@ void ThrowSqliteError(sqlite3* db, const QString& sql)
     RaiseEngineError(db, sql);
 }
 
+void ThrowUnboundParam(const QString& name, const QString& sql)
+{
+    WriteDatabaseLog(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, sql.simplified().left(2000)));
+    throw EDatabaseError(QStringLiteral("数据库语句的参数 %1 没有赋值（详细信息已写入日志）").arg(name));
+}
+
 TStatement::TStatement(sqlite3* db, const QString& engineSql) : FDb(db), FSql(engineSql)
 {
-    const QByteArray utf8 = engineSql.toUtf8();
+    Prepare();
+}
+
+void TStatement::Prepare()
+{
+    const QByteArray utf8 = FSql.toUtf8();
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &FStmt, &tail) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(FDb, utf8.constData(), int(utf8.size()), &FStmt, &tail) != SQLITE_OK) {
         FStmt = nullptr;
-        ThrowSqliteError(db, engineSql);
+        ThrowSqliteError(FDb, FSql);
     }
     if (tail && *tail)
         FTail = QString::fromUtf8(tail);
+}
+
+TStatement::TStatement(TClientConnection& con, const QString& engineSql) : FSql(engineSql)
+{
+    if (con.IsPostgres()) {
+        FPg = con.PgSession();
+        const QStringList parts = SplitStatements(engineSql);
+        if (parts.size() > 1)
+            FTail = QStringList(parts.mid(1)).join(u';');
+        FSql = parts.isEmpty() ? QString() : parts.first();
+        return;
+    }
+    FDb = con.Handle();
+    Prepare();
+}
+
+void TStatement::RunPg()
+{
+    FPg->Select(FSql, FParams, FFields, FRows, false);
+    // as SQLite hands them over: dates as text, truth values as integers
+    for (QVariantList& row : FRows)
+        for (QVariant& v : row) {
+            if (v.typeId() == QMetaType::QDateTime)
+                v = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            else if (v.typeId() == QMetaType::Bool)
+                v = qint64(v.toBool() ? 1 : 0);
+        }
+    FRan = true;
+    FRow = -1;
 }
 
 TStatement::~TStatement()
@@ -141,6 +181,11 @@ TStatement::~TStatement()
 
 void TStatement::Bind(const TSqlParams& params)
 {
+    if (FPg) {
+        FParams = params;
+        FRan = false;
+        return;
+    }
     if (!FStmt)
         return;
     const int count = sqlite3_bind_parameter_count(FStmt);
@@ -165,10 +210,8 @@ void TStatement::Bind(const TSqlParams& params)
         for (qsizetype j = 0; !value && j < params.size(); ++j)
             if (matches(params[j].first))
                 value = &params[j].second;
-        if (!value) {
-            WriteDatabaseLog(QStringLiteral("参数 %1 没有赋值\nSQL: %2").arg(name, FSql.simplified().left(2000)));
-            throw EDatabaseError(QStringLiteral("数据库语句的参数 %1 没有赋值（详细信息已写入日志）").arg(name));
-        }
+        if (!value)
+            ThrowUnboundParam(name, FSql);
         const QVariant v = ToEngineValue(*value);
         int rc = SQLITE_OK;
         if (v.isNull()) {
@@ -205,6 +248,7 @@ void TStatement::Bind(const TSqlParams& params)
 
 void TStatement::Reset()
 {
+    FRan = false;
     if (FStmt) {
         sqlite3_reset(FStmt);
         sqlite3_clear_bindings(FStmt);
@@ -213,6 +257,11 @@ void TStatement::Reset()
 
 bool TStatement::Step()
 {
+    if (FPg) {
+        if (!FRan)
+            RunPg();
+        return ++FRow < FRows.size();
+    }
     if (!FStmt)
         return false;
     const int rc = sqlite3_step(FStmt);
@@ -223,17 +272,59 @@ bool TStatement::Step()
     ThrowSqliteError(FDb, FSql);
 }
 
-int TStatement::ColumnCount() const { return FStmt ? sqlite3_column_count(FStmt) : 0; }
-QString TStatement::ColumnName(int i) const { return QString::fromUtf8(sqlite3_column_name(FStmt, i)); }
+int TStatement::ColumnCount() const
+{
+    if (FPg) {
+        if (!FRan)
+            const_cast<TStatement*>(this)->RunPg();
+        return int(FFields.size());
+    }
+    return FStmt ? sqlite3_column_count(FStmt) : 0;
+}
+QString TStatement::ColumnName(int i) const
+{
+    if (FPg)
+        return ColumnCount() > i ? FFields[i].Name : QString();
+    return QString::fromUtf8(sqlite3_column_name(FStmt, i));
+}
 QString TStatement::DeclType(int i) const
 {
+    if (FPg) {
+        if (ColumnCount() <= i)
+            return QString();
+        switch (FFields[i].DataType) {
+        case TFieldType::ftInteger: return QStringLiteral("INTEGER");
+        case TFieldType::ftFloat: return QStringLiteral("FLOAT");
+        case TFieldType::ftCurrency: return QStringLiteral("MONEY");
+        case TFieldType::ftBoolean: return QStringLiteral("BIT");
+        case TFieldType::ftDateTime: return QStringLiteral("DATETIME");
+        case TFieldType::ftBlob: return QStringLiteral("BLOB");
+        case TFieldType::ftString: return QStringLiteral("VARCHAR");
+        }
+    }
     const char* d = sqlite3_column_decltype(FStmt, i);
     return d ? QString::fromUtf8(d) : QString();
 }
-int TStatement::ColumnStorage(int i) const { return sqlite3_column_type(FStmt, i); }
+int TStatement::ColumnStorage(int i) const
+{
+    if (FPg) {
+        const QVariant v = Column(i);
+        if (v.isNull())
+            return SQLITE_NULL;
+        switch (v.typeId()) {
+        case QMetaType::LongLong: return SQLITE_INTEGER;
+        case QMetaType::Double: return SQLITE_FLOAT;
+        case QMetaType::QByteArray: return SQLITE_BLOB;
+        default: return SQLITE_TEXT;
+        }
+    }
+    return sqlite3_column_type(FStmt, i);
+}
 
 QVariant TStatement::Column(int i) const
 {
+    if (FPg)
+        return FRow >= 0 && FRow < FRows.size() && i < FRows[FRow].size() ? FRows[FRow][i] : QVariant();
     switch (sqlite3_column_type(FStmt, i)) {
     case SQLITE_INTEGER:
         return QVariant(qint64(sqlite3_column_int64(FStmt, i)));
@@ -534,7 +625,29 @@ QVector<QPair<QString, QString>> TableColumns(sqlite3* db, const QString& table)
     return out;
 }
 
+QVector<QPair<QString, QString>> TableColumns(TClientConnection& con, const QString& table)
+{
+    if (!con.IsPostgres())
+        return TableColumns(con.Handle(), table);
+    // Names are folded to lower case by the server, as the schema writes them.
+    TClientDataSet ds;
+    con.OpenNative(QStringLiteral("select column_name, data_type from information_schema.columns "
+                                  "where table_name = lower(:t) and table_schema = any (current_schemas(false)) "
+                                  "order by ordinal_position"),
+                   &ds, {{QStringLiteral("t"), table}});
+    QVector<QPair<QString, QString>> out;
+    for (ds.First(); !ds.Eof(); ds.Next())
+        out.append({ds.Fields(0)->AsString().toLower(), ds.Fields(1)->AsString()});
+    return out;
+}
+
 namespace {
+
+bool IsBytesType(const QString& declared)
+{
+    return declared.compare(QLatin1String("BLOB"), Qt::CaseInsensitive) == 0
+           || declared.compare(QLatin1String("bytea"), Qt::CaseInsensitive) == 0;
+}
 
 QString QuoteIdent(const QString& name)
 {
@@ -547,8 +660,10 @@ QString QuoteIdent(const QString& name)
 
 int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOptions& opt)
 {
-    sqlite3* db = con.Handle();
-    const auto columns = TableColumns(db, opt.Table);
+    sqlite3* db = con.IsPostgres() ? nullptr : con.Handle();
+    const auto columns = TableColumns(con, opt.Table);
+    // PostgreSQL folds the schema's names to lower case, and quoted names keep their case.
+    auto qi = [pg = db == nullptr](const QString& name) { return QuoteIdent(pg ? name.toLower() : name); };
     if (columns.isEmpty())
         throw EDatabaseError(QStringLiteral("数据表 %1 不存在").arg(opt.Table));
     QHash<QString, QString> tableCols; // lower name -> declared type
@@ -592,15 +707,15 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
             QStringList keys = opt.KeyFields;
             if (keys.isEmpty())
                 for (auto it = row.Old.cbegin(); it != row.Old.cend(); ++it)
-                    if (inTable(it.key()) && !it.value().isNull() && tableCols.value(it.key().toLower()).toUpper() != QLatin1String("BLOB"))
+                    if (inTable(it.key()) && !it.value().isNull() && !IsBytesType(tableCols.value(it.key().toLower())))
                         keys.append(it.key());
             QStringList parts;
             for (int k = 0; k < keys.size(); ++k) {
                 const QVariant v = valueOf(row.Old, keys[k]);
                 if (v.isNull()) {
-                    parts << QStringLiteral("%1 is null").arg(QuoteIdent(keys[k]));
+                    parts << QStringLiteral("%1 is null").arg(qi(keys[k]));
                 } else {
-                    parts << QStringLiteral("%1 = :k%2").arg(QuoteIdent(keys[k])).arg(k);
+                    parts << QStringLiteral("%1 = :k%2").arg(qi(keys[k])).arg(k);
                     params.append({QStringLiteral("k%1").arg(k), v});
                 }
             }
@@ -635,8 +750,8 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
                     vals << u':' + valueName(i);
                 QStringList quoted;
                 for (const QString& c : cols)
-                    quoted << QuoteIdent(c);
-                lastInsertSql = QStringLiteral("insert into %1 (%2) values (%3)").arg(QuoteIdent(opt.Table), quoted.join(u','), vals.join(u','));
+                    quoted << qi(c);
+                lastInsertSql = QStringLiteral("insert into %1 (%2) values (%3)").arg(qi(opt.Table), quoted.join(u','), vals.join(u','));
                 lastInsertCols = cols;
             }
             sql = lastInsertSql;
@@ -651,7 +766,7 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
             for (const QString& f : changed) {
                 if (!inTable(f))
                     continue;
-                sets << QStringLiteral("%1 = :v%2").arg(QuoteIdent(f)).arg(n);
+                sets << QStringLiteral("%1 = :v%2").arg(qi(f)).arg(n);
                 params.append({QStringLiteral("v%1").arg(n), valueOf(row.New, f)});
                 ++n;
             }
@@ -659,12 +774,19 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
                 continue;
             QString where;
             whereByKey(where);
-            sql = QStringLiteral("update %1 set %2 where %3").arg(QuoteIdent(opt.Table), sets.join(u','), where);
+            sql = QStringLiteral("update %1 set %2 where %3").arg(qi(opt.Table), sets.join(u','), where);
         } else if (row.Kind == TUpdateStatus::usDeleted) {
             QString where;
             whereByKey(where);
-            sql = QStringLiteral("delete from %1 where %2").arg(QuoteIdent(opt.Table), where);
+            sql = QStringLiteral("delete from %1 where %2").arg(qi(opt.Table), where);
         } else {
+            continue;
+        }
+        if (!db) {
+            const int changedRows = con.ExecuteNative(sql, params);
+            if (row.Kind != TUpdateStatus::usInserted && changedRows == 0)
+                throw EDatabaseError(QStringLiteral("记录已被其他用户修改或删除，请刷新后再操作（%1）").arg(opt.Table));
+            affected += changedRows;
             continue;
         }
         // Rows of one kind touching the same columns share their statement: a bill of

@@ -3,6 +3,7 @@
 // the server procedures.
 #include "platform/DataSet.h"
 #include "webrpc/Connection.h"
+#include "webrpc/PgEngine.h"
 
 #include <sqlite3.h>
 
@@ -27,6 +28,9 @@ QVariant ToEngineValue(const QVariant& v);
 class TStatement {
 public:
     TStatement(sqlite3* db, const QString& engineSql);
+    // On either engine. On PostgreSQL the statement runs at the first Step (or ColumnCount)
+    // and its rows are held; values come as SQLite gives them (dates as text, bits as integers).
+    TStatement(TClientConnection& con, const QString& engineSql);
     ~TStatement();
     TStatement(const TStatement&) = delete;
     TStatement& operator=(const TStatement&) = delete;
@@ -39,19 +43,30 @@ public:
     QString DeclType(int i) const;
     QVariant Column(int i) const;         // raw engine value (int64, double, text, blob, null)
     int ColumnStorage(int i) const;       // SQLITE_INTEGER ...
-    bool Valid() const { return FStmt != nullptr; } // false for an empty statement
+    bool Valid() const { return FStmt != nullptr || FPg != nullptr; } // false for an empty statement
     sqlite3_stmt* Handle() const { return FStmt; }
     QString Tail() const { return FTail; }          // text after the first statement
 
 private:
-    sqlite3* FDb;
+    sqlite3* FDb = nullptr;
     sqlite3_stmt* FStmt = nullptr;
     QString FTail;
     QString FSql;
+    TPgSession* FPg = nullptr;
+    TSqlParams FParams;
+    QVector<TFieldDef> FFields;
+    QVector<QVariantList> FRows;
+    int FRow = -1;
+    bool FRan = false;
+    void Prepare(); // SQLite: FSql on FDb
+    void RunPg();
     QVector<QString> FParamNames; // without the leading ':'
 };
 
 [[noreturn]] void ThrowSqliteError(sqlite3* db, const QString& sql);
+// A parameter of the statement that no value was given for: logged with the statement, raised
+// without it. Either engine.
+[[noreturn]] void ThrowUnboundParam(const QString& name, const QString& sql);
 
 // Runs a select in the engine's dialect and returns typed field definitions plus rows
 // whose values are already converted to the field types.
@@ -100,3 +115,5 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
 
 // Columns of a table or view as the engine knows them (lower-cased names, declared types).
 QVector<QPair<QString, QString>> TableColumns(sqlite3* db, const QString& table);
+// The same on whichever engine the connection runs.
+QVector<QPair<QString, QString>> TableColumns(TClientConnection& con, const QString& table);

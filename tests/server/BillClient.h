@@ -5,6 +5,7 @@
 #include "server/BillProcedures.h"
 #include "server/Procedures.h"
 #include "tests/support/DemoDb.h"
+#include "tests/support/PgCluster.h"
 #include "webrpc/Connection.h"
 #include "webrpc/Statement.h"
 
@@ -294,11 +295,9 @@ protected:
     void SetUp() override
     {
         RegisterServerProcedures();
-        ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), dir.filePath(QStringLiteral("bills.db"))));
-        if (TestDatabaseRoute().Open)
-            TestDatabaseRoute().Open(con, dir.filePath(QStringLiteral("bills.db")));
-        else
-            con.Open(dir.filePath(QStringLiteral("bills.db")));
+        OpenDatabase();
+        if (HasFatalFailure())
+            return;
         LoginAs(1);
         // goods kept in stock in store 1 with a base unit, no batches, no limits in the way
         goods = Int("select o.goodsid from onhand o join goods g on g.goodsid = o.goodsid "
@@ -306,6 +305,17 @@ protected:
         ASSERT_GT(goods, 0);
         unit = Int(QStringLiteral("select unitid from goodsunit where goodsid = %1 and unittype = 0").arg(goods));
         con.ExecuteNative(QStringLiteral("update goods set upqty = 0, downqty = 0 where goodsid = %1").arg(goods));
+    }
+
+    // A fresh copy of the demo database: a SQLite file (reached through the route when a suite
+    // sets one), or (OnPostgres) a database of the test cluster.
+    virtual void OpenDatabase()
+    {
+        ASSERT_TRUE(QFile::copy(DemoDatabaseTemplate(), dir.filePath(QStringLiteral("bills.db"))));
+        if (TestDatabaseRoute().Open)
+            TestDatabaseRoute().Open(con, dir.filePath(QStringLiteral("bills.db")));
+        else
+            con.Open(dir.filePath(QStringLiteral("bills.db")));
     }
 
     // The server session of an operator of the demo data (1 manager, 2 clerk of branch 1).

@@ -3,6 +3,8 @@
 #include "server/DemoData.h"
 #include "server/GoodsInfo.h"
 #include "server/Schema.h"
+#include "tests/support/PgCluster.h"
+#include "webrpc/SqlDialect.h"
 #include "webrpc/Connection.h"
 
 #include <gtest/gtest.h>
@@ -11,15 +13,24 @@
 
 namespace {
 
-class GoodsInfo : public ::testing::Test {
+// On both engines: a SQLite database made for the test, or a copy of the cluster's demo database.
+class GoodsInfo : public ::testing::TestWithParam<TSqlEngine> {
 protected:
     void SetUp() override
     {
-        Con.Open(QStringLiteral(":memory:"));
-        Con.BeginTrans();
-        CreateSchema(Con.Handle());
-        FillDemoData(Con.Handle(), QDate::currentDate());
-        Con.CommitTrans();
+        if (GetParam() == TSqlEngine::PostgreSQL) {
+            try {
+                Con.Open(NewPgDemoDatabase(QStringLiteral("goodsinfo")));
+            } catch (const EDatabaseError& e) {
+                FAIL() << e.what();
+            }
+        } else {
+            Con.Open(QStringLiteral(":memory:"));
+            Con.BeginTrans();
+            CreateSchema(Con.Handle());
+            FillDemoData(Con.Handle(), QDate::currentDate());
+            Con.CommitTrans();
+        }
         RegisterGoodsInfoProcedure();
     }
 
@@ -59,7 +70,10 @@ int UnitOf(TClientConnection& con, int goodsId, bool base)
 
 } // namespace
 
-TEST_F(GoodsInfo, GoodsInfoComesWithTheBaseUnitAndTheEchoes)
+INSTANTIATE_TEST_SUITE_P(Engines, GoodsInfo, ::testing::Values(TSqlEngine::SQLite, TSqlEngine::PostgreSQL),
+                         [](const ::testing::TestParamInfo<TSqlEngine>& info) { return info.param == TSqlEngine::PostgreSQL ? "PostgreSQL" : "SQLite"; });
+
+TEST_P(GoodsInfo, GoodsInfoComesWithTheBaseUnitAndTheEchoes)
 {
     ASSERT_TRUE(Run(1, 5, 0, 2, 1, 2));
     EXPECT_EQ(F("Code")->AsString(), Con.ExecuteScalar(QStringLiteral("select code from goods where goodsid = 5")).toString());
@@ -79,7 +93,7 @@ TEST_F(GoodsInfo, GoodsInfoComesWithTheBaseUnitAndTheEchoes)
     EXPECT_EQ(Proc->Params.Value(QStringLiteral("@RETURN_VALUE")).toInt(), 1);
 }
 
-TEST_F(GoodsInfo, TheGoodsListFilterAppliesToGoodsInfoOnly)
+TEST_P(GoodsInfo, TheGoodsListFilterAppliesToGoodsInfoOnly)
 {
     const int kit = Con.ExecuteScalar(QStringLiteral("select min(goodsid) from goods where kind = 3")).toInt();
     ASSERT_GT(kit, 0);
@@ -93,7 +107,7 @@ TEST_F(GoodsInfo, TheGoodsListFilterAppliesToGoodsInfoOnly)
     EXPECT_GT(Scalar(QStringLiteral("select count(*) from goods")), 190);
 }
 
-TEST_F(GoodsInfo, UnitInfoIsThatOfTheNamedUnitOfThatGoods)
+TEST_P(GoodsInfo, UnitInfoIsThatOfTheNamedUnitOfThatGoods)
 {
     const int pack = UnitOf(Con, 5, false);
     ASSERT_TRUE(Run(2, 5, pack, 2, 1, 0));
@@ -106,7 +120,7 @@ TEST_F(GoodsInfo, UnitInfoIsThatOfTheNamedUnitOfThatGoods)
     EXPECT_FALSE(Run(2, 99999, 0, 2, 1, 0));
 }
 
-TEST_F(GoodsInfo, ClientsGetTheirPriceLevelOrTheirAgreedPrice)
+TEST_P(GoodsInfo, ClientsGetTheirPriceLevelOrTheirAgreedPrice)
 {
     const int unit = UnitOf(Con, 10, false);
     Con.ExecuteNative(QStringLiteral("update client set pricelevel = 2 where clientid = 4"));
@@ -131,7 +145,7 @@ TEST_F(GoodsInfo, ClientsGetTheirPriceLevelOrTheirAgreedPrice)
     EXPECT_DOUBLE_EQ(F("LastPrice")->AsFloat(), 40.5);
 }
 
-TEST_F(GoodsInfo, VendorsGetTheLastPurchasePrice)
+TEST_P(GoodsInfo, VendorsGetTheLastPurchasePrice)
 {
     const int unit = UnitOf(Con, 20, true);
     const int vendor = Con.ExecuteScalar(QStringLiteral("select clientid from goods where goodsid = 20")).toInt();
@@ -149,7 +163,7 @@ TEST_F(GoodsInfo, VendorsGetTheLastPurchasePrice)
     EXPECT_DOUBLE_EQ(DefaultPrice(), Scalar(QStringLiteral("select pprice from goodsunit where unitid = %1").arg(unit)));
 }
 
-TEST_F(GoodsInfo, StockBillsGetTheCostOfTheUnit)
+TEST_P(GoodsInfo, StockBillsGetTheCostOfTheUnit)
 {
     const int unit = UnitOf(Con, 30, false);
     const double rate = Scalar(QStringLiteral("select rate from goodsunit where unitid = %1").arg(unit));
@@ -164,7 +178,7 @@ TEST_F(GoodsInfo, StockBillsGetTheCostOfTheUnit)
     EXPECT_NEAR(DefaultPrice(), std::round(goodsCost * rate * 1e8) / 1e8, 1e-9);
 }
 
-TEST_F(GoodsInfo, PointOfSaleTakesTheDiscountInForce)
+TEST_P(GoodsInfo, PointOfSaleTakesTheDiscountInForce)
 {
     const int unit = UnitOf(Con, 40, true);
     const double retail = Scalar(QStringLiteral("select sprice from goodsunit where unitid = %1").arg(unit));
@@ -173,21 +187,22 @@ TEST_F(GoodsInfo, PointOfSaleTakesTheDiscountInForce)
     EXPECT_TRUE(F("DisPrice")->IsNull());
     const QString insertMaster = QStringLiteral(
         "insert into goodsdiscount (goodsdiscountid, code, billdate, shopid, discshopid, storeid, startdate, enddate, starttime, endtime,"
-        " closed, flag) values (%1, 'SZ%1', date('now', 'localtime'), 1, %2, null, date('now', 'localtime', '-1 day'),"
-        " date('now', 'localtime', '+1 day'), '00:00', '23:59', 'F', %3)");
+        " closed, flag) values (%1, 'SZ%1', :today, 1, %2, null, :yesterday, :tomorrow, '00:00', '23:59', 'F', %3)");
+    const QDateTime today(QDate::currentDate(), QTime(0, 0));
+    const TSqlParams days{{QStringLiteral("today"), today}, {QStringLiteral("yesterday"), today.addDays(-1)}, {QStringLiteral("tomorrow"), today.addDays(1)}};
     const QString insertLine = QStringLiteral("insert into goodsdiscountdetail (goodsdiscountid, itemno, goodsid, unitid, sprice, disprice, rate, useflag)"
                                               " values (%1, 1, 40, %2, %3, %4, 80, '%5')");
     // for another shop, reversed, or a line not in use: no discount
-    Con.ExecuteNative(insertMaster.arg(1).arg(2).arg(0));
+    Con.ExecuteNative(insertMaster.arg(1).arg(2).arg(0), days);
     Con.ExecuteNative(insertLine.arg(1).arg(unit).arg(retail).arg(retail * 0.8).arg(QStringLiteral("是")));
-    Con.ExecuteNative(insertMaster.arg(2).arg(1).arg(1));
+    Con.ExecuteNative(insertMaster.arg(2).arg(1).arg(1), days);
     Con.ExecuteNative(insertLine.arg(2).arg(unit).arg(retail).arg(retail * 0.7).arg(QStringLiteral("是")));
-    Con.ExecuteNative(insertMaster.arg(3).arg(QStringLiteral("null")).arg(0));
+    Con.ExecuteNative(insertMaster.arg(3).arg(QStringLiteral("null")).arg(0), days);
     Con.ExecuteNative(insertLine.arg(3).arg(unit).arg(retail).arg(retail * 0.6).arg(QStringLiteral("否")));
     ASSERT_TRUE(Run(3, 40, unit, 23, 5, 0, 2));
     EXPECT_DOUBLE_EQ(DefaultPrice(), retail);
     // a discount for all shops, in force now
-    Con.ExecuteNative(insertMaster.arg(4).arg(QStringLiteral("null")).arg(0));
+    Con.ExecuteNative(insertMaster.arg(4).arg(QStringLiteral("null")).arg(0), days);
     Con.ExecuteNative(insertLine.arg(4).arg(unit).arg(retail).arg(12.5).arg(QStringLiteral("是")));
     ASSERT_TRUE(Run(3, 40, unit, 23, 5, 0, 2));
     EXPECT_DOUBLE_EQ(DefaultPrice(), 12.5);

@@ -1,5 +1,6 @@
 // The server procedures against the demo database: reads, delta writes, bill codes, keys.
 #include "server/Procedures.h"
+#include "tests/support/PgCluster.h"
 #include "webrpc/Connection.h"
 
 #include <QDate>
@@ -23,6 +24,7 @@ protected:
     {
         delete con;
         delete dir;
+        con = nullptr;
     }
 
     static TPacketParams Call(const QString& method, const TPacketParams& req)
@@ -32,13 +34,45 @@ protected:
         return reply;
     }
 
+    // the cases both engines run
+    static void InitialisingTwiceKeepsTheData();
+    static void EditedRowsTravelAsADeltaAndLandExactly();
+    static void BillCodesFollowTheSavedOnesPerBranchDateAndTable();
+    static void DataRequestsOnlyReadAndNeverShowPasswords();
+
     static QTemporaryDir* dir;
     static TClientConnection* con;
 };
 QTemporaryDir* DemoDatabase::dir = nullptr;
 TClientConnection* DemoDatabase::con = nullptr;
 
-TEST_F(DemoDatabase, InitialisingTwiceKeepsTheData)
+// The same procedures on a PostgreSQL database the procedures initialise themselves.
+class DemoDatabaseOnPostgres : public DemoDatabase {
+protected:
+    static void SetUpTestSuite()
+    {
+        con = new TClientConnection;
+        try {
+            con->Open(NewPgDatabase(QStringLiteral("procedures")));
+        } catch (const EDatabaseError& e) {
+            failure = e.Message();
+            return;
+        }
+        RegisterServerProcedures();
+        ASSERT_TRUE(InitializeDatabase(*con));
+        con->SetSession(TServerSession{1, QStringLiteral("管理员"), 1, true});
+    }
+    static void TearDownTestSuite()
+    {
+        delete con;
+        con = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(failure.isEmpty()) << failure.toStdString(); }
+    static QString failure;
+};
+QString DemoDatabaseOnPostgres::failure;
+
+void DemoDatabase::InitialisingTwiceKeepsTheData()
 {
     const int goods = con->ExecuteScalar(QStringLiteral("select count(*) from goods")).toInt();
     EXPECT_GT(goods, 150);
@@ -48,7 +82,7 @@ TEST_F(DemoDatabase, InitialisingTwiceKeepsTheData)
 
 // Rows read through the server, edited in a client dataset and sent back as a delta in a
 // packet end up in the database exactly as edited: no more, no less.
-TEST_F(DemoDatabase, EditedRowsTravelAsADeltaAndLandExactly)
+void DemoDatabase::EditedRowsTravelAsADeltaAndLandExactly()
 {
     TPacketParams req;
     req.Set("Count", 1).Set("SQL1", QStringLiteral("select top 20 g.*, t.name as typename from goods g left join goodstype t on g.goodstypeid = t.goodstypeid order by g.goodsid"));
@@ -142,7 +176,7 @@ TEST_F(DemoDatabase, AFailedDeltaChangesNothing)
     EXPECT_GT(con->ExecuteScalar(QStringLiteral("select count(*) from goods")).toInt(), 0);
 }
 
-TEST_F(DemoDatabase, BillCodesFollowTheSavedOnesPerBranchDateAndTable)
+void DemoDatabase::BillCodesFollowTheSavedOnesPerBranchDateAndTable()
 {
     auto code = [](int shop, const QString& date, const QString& table) {
         TClientStoredProc sp(con, QStringLiteral("getnewbillcodebydate;1"));
@@ -170,5 +204,35 @@ TEST_F(DemoDatabase, BillCodesFollowTheSavedOnesPerBranchDateAndTable)
     EXPECT_THROW(code(1, QStringLiteral("2026-13-45"), QStringLiteral("Porder")), EDatabaseError);
     EXPECT_THROW(code(1, QStringLiteral("2026-12-06"), QStringLiteral("no_such_table")), EDatabaseError);
 }
+
+// A data request cannot write, and no password hash leaves the server in its answer.
+void DemoDatabase::DataRequestsOnlyReadAndNeverShowPasswords()
+{
+    con->ExecuteNative(QStringLiteral("update operator set pwhash = 'secret-hash' where opid = 1"));
+    const QString name = con->ExecuteScalar(QStringLiteral("select name from goods where goodsid = 1")).toString();
+    TPacketParams req;
+    req.Set("Count", 1).Set("SQL1", QStringLiteral("update goods set name = 'x' where goodsid = 1"));
+    EXPECT_FALSE(Call(QStringLiteral("GetClientDataSet"), req).GetString("ErrMsg").isEmpty());
+    EXPECT_EQ(con->ExecuteScalar(QStringLiteral("select name from goods where goodsid = 1")).toString(), name);
+    for (const char* sql : {"select * from operator where opid = 1", "select opname, pwhash from operator where opid = 1"}) {
+        req.Set("SQL1", QString::fromLatin1(sql));
+        const TPacketParams reply = Call(QStringLiteral("GetClientDataSet"), req);
+        EXPECT_FALSE(reply.ToString().contains(QLatin1String("secret-hash"))) << sql;
+    }
+    req.Set("SQL1", QStringLiteral("select * from operator where opid = 1"));
+    EXPECT_EQ(Call(QStringLiteral("GetClientDataSet"), req).GetString("ErrMsg"), QString()); // refused only the hash
+}
+
+TEST_F(DemoDatabase, InitialisingTwiceKeepsTheData) { InitialisingTwiceKeepsTheData(); }
+TEST_F(DemoDatabaseOnPostgres, InitialisingTwiceKeepsTheData) { InitialisingTwiceKeepsTheData(); }
+
+TEST_F(DemoDatabase, EditedRowsTravelAsADeltaAndLandExactly) { EditedRowsTravelAsADeltaAndLandExactly(); }
+TEST_F(DemoDatabaseOnPostgres, EditedRowsTravelAsADeltaAndLandExactly) { EditedRowsTravelAsADeltaAndLandExactly(); }
+
+TEST_F(DemoDatabase, BillCodesFollowTheSavedOnesPerBranchDateAndTable) { BillCodesFollowTheSavedOnesPerBranchDateAndTable(); }
+TEST_F(DemoDatabaseOnPostgres, BillCodesFollowTheSavedOnesPerBranchDateAndTable) { BillCodesFollowTheSavedOnesPerBranchDateAndTable(); }
+
+TEST_F(DemoDatabase, DataRequestsOnlyReadAndNeverShowPasswords) { DataRequestsOnlyReadAndNeverShowPasswords(); }
+TEST_F(DemoDatabaseOnPostgres, DataRequestsOnlyReadAndNeverShowPasswords) { DataRequestsOnlyReadAndNeverShowPasswords(); }
 
 } // namespace

@@ -1,4 +1,6 @@
 #include "server/Procedures.h"
+#include "server/Schema.h"
+#include "tests/support/PgCluster.h"
 #include "webrpc/Connection.h"
 #include "webrpc/Statement.h"
 
@@ -8,17 +10,44 @@
 
 namespace {
 
+const char* const kItemDdl =
+    "create table item (\n id INTEGER primary key, name VARCHAR(40), price MONEY, qty FLOAT, made DATETIME, closed CHAR(1), printed BIT);"
+    "insert into item values (1, '绿茶', 12.5, 3, '2026-12-01 08:30:00', 'F', 0);"
+    "insert into item values (2, 'O''Brien tea', 0, 1.25, null, 'T', 1);"
+    "create table sys_keyvalue (tablename VARCHAR(60), fieldname VARCHAR(60), keyvalue INTEGER, primary key (tablename, fieldname));";
+
 class ConnectionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
         con.Open(dir.filePath(QStringLiteral("t.db")));
-        con.ExecuteNative(QStringLiteral(
-            "create table item (id INTEGER primary key, name VARCHAR(40), price MONEY, qty FLOAT, made DATETIME, closed CHAR(1), printed BIT);"
-            "insert into item values (1, '绿茶', 12.5, 3, '2026-12-01 08:30:00', 'F', 0);"
-            "insert into item values (2, 'O''Brien tea', 0, 1.25, null, 'T', 1);"
-            "create table sys_keyvalue (tablename VARCHAR(60), fieldname VARCHAR(60), keyvalue INTEGER, primary key (tablename, fieldname));"));
+        con.ExecuteNative(QString::fromUtf8(kItemDdl));
+    }
+    QTemporaryDir dir;
+    TClientConnection con;
+};
+
+// The same connection calls on either engine: a SQLite file, or a database of the test
+// PostgreSQL cluster (the same tables, in its types).
+class EngineTest : public ::testing::TestWithParam<TSqlEngine> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == TSqlEngine::SQLite) {
+            ASSERT_TRUE(dir.isValid());
+            con.Open(dir.filePath(QStringLiteral("t.db")));
+            con.ExecuteNative(QString::fromUtf8(kItemDdl));
+            return;
+        }
+        static int n = 0;
+        try {
+            con.Open(NewPgDatabase(QStringLiteral("engine_%1").arg(++n)));
+        } catch (const EDatabaseError& e) {
+            FAIL() << e.what();
+        }
+        CreateSqlFunctions(con);
+        con.ExecuteNative(PostgresDdl(QString::fromUtf8(kItemDdl)));
     }
     QTemporaryDir dir;
     TClientConnection con;
@@ -206,7 +235,7 @@ TEST(PacketParamsTest, CutPacketsAreRefusedAndTheXmlFormIsStillRead)
     EXPECT_TRUE(q.ParamByName("Code")->IsNull());
 }
 
-TEST_F(ConnectionTest, ParametersBindByNameAndMissingOnesAreRefused)
+TEST_P(EngineTest, ParametersBindByNameAndMissingOnesAreRefused)
 {
     TClientQuery q(nullptr, &con);
     q.SQL = QStringLiteral("select name from item where id = :'BillID' or name = :Name");
@@ -219,7 +248,7 @@ TEST_F(ConnectionTest, ParametersBindByNameAndMissingOnesAreRefused)
     EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select count(*) from item")).toInt(), 2);
 }
 
-TEST_F(ConnectionTest, NestedTransactionsRollBackOnlyTheirOwnWork)
+TEST_P(EngineTest, NestedTransactionsRollBackOnlyTheirOwnWork)
 {
     con.BeginTrans();
     con.Execute(QStringLiteral("update item set qty = 10 where id = 1"));
@@ -234,7 +263,7 @@ TEST_F(ConnectionTest, NestedTransactionsRollBackOnlyTheirOwnWork)
     EXPECT_THROW(con.CommitTrans(), EDatabaseError);
 }
 
-TEST_F(ConnectionTest, CachedUpdatesWriteEveryPendingChangeOrNone)
+TEST_P(EngineTest, CachedUpdatesWriteEveryPendingChangeOrNone)
 {
     TClientQuery q(nullptr, &con);
     q.SQL = QStringLiteral("select i.*, 'shown only' as caption from item i order by id");
@@ -268,7 +297,7 @@ TEST_F(ConnectionTest, CachedUpdatesWriteEveryPendingChangeOrNone)
     EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select name from item where id = 1")).toString(), QStringLiteral("红茶"));
 }
 
-TEST_F(ConnectionTest, BatchIsAllOrNothing)
+TEST_P(EngineTest, BatchIsAllOrNothing)
 {
     TBatchSQL batch(&con);
     batch.Add(QStringLiteral("update item set qty = 99 where id = 1"));
@@ -308,5 +337,65 @@ TEST_F(ConnectionTest, ProxyAndStoredProceduresReachTheRegisteredServerCode)
     TClientStoredProc missing(&con, QStringLiteral("nosuchproc;1"));
     EXPECT_THROW(missing.ExecProc(), EDatabaseError);
 }
+
+// The system's own SQL means the same on both engines.
+TEST_P(EngineTest, DialectGivesTheSameAnswersOnBothEngines)
+{
+    auto scalar = [&](const char* sql) { return con.ExecuteScalar(QString::fromUtf8(sql)); };
+    auto date = [](const QVariant& v) {
+        return v.typeId() == QMetaType::QDateTime ? v.toDateTime()
+                                                   : QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    };
+    EXPECT_EQ(scalar("select top 1 name from item order by id desc").toString(), QStringLiteral("O'Brien tea"));
+    EXPECT_EQ(scalar("select 'No.' + cast(id as varchar(10)) + '-' + name from item where id = 1").toString(), QStringLiteral("No.1-绿茶"));
+    EXPECT_EQ(scalar("select convert(varchar(10), made, 120) from item where id = 1").toString(), QStringLiteral("2026-12-01"));
+    EXPECT_EQ(date(scalar("select cast(made as datetime) + 2 from item where id = 1")), QDateTime(QDate(2026, 12, 3), QTime(8, 30)));
+    EXPECT_EQ(date(scalar("select dateadd(month, 1, made) from item where id = 1")), QDateTime(QDate(2027, 1, 1), QTime(8, 30)));
+    EXPECT_EQ(scalar("select datediff(day, made, convert(datetime, made) + 10) from item where id = 1").toInt(), 10);
+    EXPECT_EQ(scalar("select datepart(weekday, made) from item where id = 1").toInt(), 3); // a Tuesday, Sunday = 1
+    EXPECT_EQ(date(scalar("select isnull(made, getdate()) from item where id = 2")).date(), QDate::currentDate());
+    EXPECT_EQ(scalar("select count(*) from item where made < getdate() - 1").toInt(), 1);
+    EXPECT_EQ(scalar("select dbo.fn_TruncateCurrency(2.345) + len('ab  ') + charindex('b', 'abc')").toDouble(), 2.35 + 2 + 2);
+
+    con.Execute(QStringLiteral("create table #pick (id int, name varchar(40)); insert into #pick select id, name from item where qty > 2"));
+    EXPECT_EQ(scalar("select name from #pick").toString(), QStringLiteral("绿茶"));
+    con.Execute(QStringLiteral("if exists (select 1 from item) drop table #pick"));
+
+    // the target listed again under an alias
+    con.Execute(QStringLiteral("update item set qty = s.qty + 1 from item s where s.id = item.id and s.id = 1"));
+    EXPECT_EQ(scalar("select qty from item where id = 1").toDouble(), 4.0);
+    EXPECT_EQ(scalar("select qty from item where id = 2").toDouble(), 1.25);
+}
+
+// Named locks belong to the database session: re-entrant for their holder, refused to every
+// other session, and gone with the holder's session (a client killed while holding one).
+TEST(PgSessionLockTest, LocksAreHeldPerSessionAndEndWithIt)
+{
+    TClientConnection a, b;
+    try {
+        const QString db = NewPgDatabase(QStringLiteral("locks"));
+        a.Open(db);
+        b.Open(db);
+    } catch (const EDatabaseError& e) {
+        FAIL() << e.what();
+    }
+    EXPECT_TRUE(a.SessionLock(QStringLiteral("BILLLOCK"), true));
+    EXPECT_TRUE(a.SessionLock(QStringLiteral("billlock"), true));
+    EXPECT_FALSE(b.SessionLock(QStringLiteral("BILLLOCK"), true));
+    EXPECT_TRUE(b.SessionLock(QStringLiteral("OTHERLOCK"), true));
+    a.SessionLock(QStringLiteral("BILLLOCK"), false);
+    EXPECT_TRUE(a.HoldsSessionLock(QStringLiteral("BILLLOCK"))); // taken twice, released once
+    EXPECT_FALSE(b.SessionLock(QStringLiteral("BILLLOCK"), true, true, 300));
+    a.Close();
+    EXPECT_TRUE(b.SessionLock(QStringLiteral("BILLLOCK"), true, true, 5000));
+    EXPECT_TRUE(b.HoldsSessionLock(QStringLiteral("BillLock")));
+    TClientConnection file;
+    QTemporaryDir dir;
+    file.Open(dir.filePath(QStringLiteral("f.db")));
+    EXPECT_THROW(file.SessionLock(QStringLiteral("BILLLOCK"), true), EDatabaseError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(TSqlEngine::SQLite, TSqlEngine::PostgreSQL),
+                         [](const auto& info) { return info.param == TSqlEngine::SQLite ? "SQLite" : "PostgreSQL"; });
 
 } // namespace

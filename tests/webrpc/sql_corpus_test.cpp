@@ -1,6 +1,9 @@
 // Every statement the bills send, translated and run against the full schema with demo data.
 #include "server/DemoData.h"
 #include "server/Schema.h"
+#include "tests/support/PgCluster.h"
+#include "webrpc/Connection.h"
+#include "webrpc/Statement.h"
 #include "webrpc/SqlDialect.h"
 #include "webrpc/SqlTokenizer.h"
 
@@ -8,7 +11,7 @@
 #include <sqlite3.h>
 
 #include <QFile>
-#include <QRegularExpression>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -63,33 +66,43 @@ QString NativeParams(const QString& sql)
 }
 
 // A plausible value for a parameter, chosen by its name.
-void BindByName(sqlite3_stmt* st, int i, const QString& rawName)
+QVariant SampleValue(const QString& paramName)
 {
-    const QString name = rawName.mid(1).toLower();
-    auto text = [&](const char* s) { sqlite3_bind_text(st, i, s, -1, SQLITE_TRANSIENT); };
-    if (name.contains(QLatin1String("startdate")) || name == QLatin1String("oldbilldate2"))
-        text("2026-01-01 00:00:00");
+    const QString name = paramName.toLower();
+    auto text = [](const char* s) { return QVariant(QString::fromUtf8(s)); };
+    if (name == QLatin1String("createdate")) // the message record keeps it as "yymmdd" text
+        return text("261201");
+    else if (name.contains(QLatin1String("startdate")) || name == QLatin1String("oldbilldate2"))
+        return text("2026-01-01 00:00:00");
     else if (name.contains(QLatin1String("date")))
-        text("2026-12-01 00:00:00");
+        return text("2026-12-01 00:00:00");
     else if (name == QLatin1String("barcode"))
-        text("6901234567892");
+        return text("6901234567892");
     else if (name == QLatin1String("weightcode"))
-        text("00001");
+        return text("00001");
     else if (name.contains(QLatin1String("code")))
-        text("XS-0001");
+        return text("XS-0001");
     else if (name == QLatin1String("message") || name == QLatin1String("msn"))
-        text("您好 O'Brien");
+        return text("您好 O'Brien");
     else if (name == QLatin1String("sendok"))
-        text("T");
+        return 1; // a bit column: 0 or 1, as its default
     else if (name == QLatin1String("myyear"))
-        sqlite3_bind_int(st, i, 2026);
+        return 2026;
     else if (name == QLatin1String("mymonth"))
-        sqlite3_bind_int(st, i, 11);
-    else
-        sqlite3_bind_int(st, i, 1);
+        return 11;
+    return 1;
 }
 
-class TSqlCorpusTest : public ::testing::TestWithParam<int> {
+void BindByName(sqlite3_stmt* st, int i, const QString& rawName)
+{
+    const QVariant v = SampleValue(rawName.mid(1));
+    if (v.typeId() == QMetaType::Int)
+        sqlite3_bind_int(st, i, v.toInt());
+    else
+        sqlite3_bind_text(st, i, v.toString().toUtf8().constData(), -1, SQLITE_TRANSIENT);
+}
+
+class TSqlCorpusTest : public ::testing::Test {
 protected:
     static sqlite3* Db;
 
@@ -156,26 +169,86 @@ TEST(SqlCorpus, HasTheStatementsOfEveryArea)
     }
 }
 
-TEST_P(TSqlCorpusTest, TranslatesPreparesAndRuns)
+// One test over the whole corpus (a process per statement would cost more than the statements):
+// each failing statement is reported with its number, title and translation.
+TEST_F(TSqlCorpusTest, EveryStatementTranslatesPreparesAndRuns)
 {
-    const TCorpusEntry& e = Corpus().at(static_cast<size_t>(GetParam()));
-    const QString translated = NativeParams(TranslateSql(e.Sql));
-    ASSERT_EQ(sqlite3_exec(Db, "savepoint corpus", nullptr, nullptr, nullptr), SQLITE_OK);
-    int rows = 0;
-    const QString err = RunAll(translated, &rows);
-    sqlite3_exec(Db, "rollback to corpus; release corpus", nullptr, nullptr, nullptr);
-    // Temporary tables live outside the savepoint's reach when a statement failed midway.
-    sqlite3_exec(Db, "drop table if exists temp.\"#checkDiscount\"", nullptr, nullptr, nullptr);
-    EXPECT_TRUE(err.isEmpty()) << "#" << e.Index << " " << e.Title.toStdString() << "\n  error: " << err.toStdString()
-                               << "\n  sql: " << translated.toStdString();
+    ASSERT_FALSE(Corpus().empty());
+    for (const TCorpusEntry& e : Corpus()) {
+        const QString translated = NativeParams(TranslateSql(e.Sql));
+        ASSERT_EQ(sqlite3_exec(Db, "savepoint corpus", nullptr, nullptr, nullptr), SQLITE_OK);
+        int rows = 0;
+        const QString err = RunAll(translated, &rows);
+        sqlite3_exec(Db, "rollback to corpus; release corpus", nullptr, nullptr, nullptr);
+        // Temporary tables live outside the savepoint's reach when a statement failed midway.
+        sqlite3_exec(Db, "drop table if exists temp.\"#checkDiscount\"", nullptr, nullptr, nullptr);
+        EXPECT_TRUE(err.isEmpty()) << "#" << e.Index << " " << e.Title.toStdString() << "\n  error: " << err.toStdString()
+                                   << "\n  sql: " << translated.toStdString();
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, TSqlCorpusTest, ::testing::Range(0, static_cast<int>(Corpus().size())),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             QString t = QStringLiteral("E%1_").arg(info.param + 1, 3, 10, QLatin1Char('0'))
-                                         + Corpus().at(static_cast<size_t>(info.param)).Title;
-                             t.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
-                             return t.left(90).toStdString();
-                         });
+// The same statements on PostgreSQL, on a copy of the demo database of the test cluster.
+class TSqlCorpusPgTest : public ::testing::Test {
+protected:
+    static std::unique_ptr<TClientConnection> Con;
+    static QString Failure;
+    static QString LastEngineText;
+
+    static void SetUpTestSuite()
+    {
+        SetDatabaseLog([](const QString& text) { LastEngineText = text; });
+        try {
+            Con = std::make_unique<TClientConnection>();
+            Con->Open(SharedPgDemoDatabase(QStringLiteral("corpus")));
+            Con->BeginTrans();
+        } catch (const EDatabaseError& e) {
+            Failure = e.Message() + QStringLiteral("\n") + LastEngineText;
+        }
+    }
+
+    static void TearDownTestSuite()
+    {
+        Con.reset();
+        SetDatabaseLog(nullptr);
+    }
+};
+
+std::unique_ptr<TClientConnection> TSqlCorpusPgTest::Con;
+QString TSqlCorpusPgTest::Failure;
+QString TSqlCorpusPgTest::LastEngineText;
+
+TEST_F(TSqlCorpusPgTest, EveryStatementTranslatesPreparesAndRuns)
+{
+    ASSERT_TRUE(Failure.isEmpty()) << "the PostgreSQL demo database could not be built: " << Failure.toStdString();
+    ASSERT_FALSE(Corpus().empty());
+    // Statements PostgreSQL refuses, rightly, and no translation can mend without knowing the
+    // columns: a sum over only an outer query's column inside a subquery is an aggregate of the
+    // outer query there (504, 505); a select alias used in the where of its own select (511).
+    static const QSet<int> refused = {504, 505, 511};
+    int ran = 0;
+    for (const TCorpusEntry& e : Corpus()) {
+        if (refused.contains(e.Index))
+            continue;
+        const QString translated = NormaliseParams(TranslateSql(e.Sql, TSqlEngine::PostgreSQL));
+        QStringList names;
+        NormaliseParams(translated, &names);
+        TSqlParams params;
+        for (const QString& n : names)
+            params.append({n, SampleValue(n).toString()}); // as text: the statement's context gives the type
+        Con->ExecuteNative(QStringLiteral("savepoint corpus"));
+        QString err;
+        LastEngineText.clear();
+        try {
+            Con->ExecuteNative(translated, params);
+        } catch (const EDatabaseError& x) {
+            err = LastEngineText.isEmpty() ? x.Message() : LastEngineText;
+        }
+        Con->ExecuteNative(QStringLiteral("rollback to savepoint corpus"));
+        ++ran;
+        EXPECT_TRUE(err.isEmpty()) << "#" << e.Index << " " << e.Title.toStdString() << "\n  error: " << err.toStdString()
+                                   << "\n  sql: " << translated.toStdString();
+    }
+    EXPECT_EQ(ran, static_cast<int>(Corpus().size()) - refused.size());
+}
 
 } // namespace

@@ -1,0 +1,419 @@
+#include "webrpc/PgEngine.h"
+
+#include "webrpc/Connection.h"
+#include "webrpc/Statement.h"
+
+#include <libpq-fe.h>
+
+#include <QDateTime>
+#include <QHash>
+
+#include <cstdint>
+
+namespace {
+
+// End (exclusive) of a literal, quoted name, comment or dollar-quoted body starting at i;
+// i itself when none starts there.
+qsizetype SkipProtected(const QString& s, qsizetype i)
+{
+    const qsizetype n = s.size();
+    const QChar c = s[i];
+    auto until = [&](QChar close) {
+        qsizetype j = i + 1;
+        while (j < n) {
+            if (s[j] == close) {
+                if (j + 1 < n && s[j + 1] == close) {
+                    j += 2;
+                    continue;
+                }
+                return j + 1;
+            }
+            ++j;
+        }
+        return n;
+    };
+    if (c == u'\'')
+        return until(u'\'');
+    if (c == u'"')
+        return until(u'"');
+    if (c == u'-' && i + 1 < n && s[i + 1] == u'-') {
+        const qsizetype j = s.indexOf(u'\n', i);
+        return j < 0 ? n : j + 1;
+    }
+    if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
+        const qsizetype j = s.indexOf(QLatin1String("*/"), i + 2);
+        return j < 0 ? n : j + 2;
+    }
+    if (c == u'$' && (i == 0 || !(s[i - 1].isLetterOrNumber() || s[i - 1] == u'_'))) {
+        qsizetype j = i + 1;
+        while (j < n && (s[j].isLetter() || s[j] == u'_'))
+            ++j;
+        if (j < n && s[j] == u'$') {
+            const QString tag = s.mid(i, j - i + 1);
+            const qsizetype close = s.indexOf(tag, j + 1);
+            return close < 0 ? n : close + tag.size();
+        }
+    }
+    return i;
+}
+
+QVariant PgValue(const PGresult* r, int row, int col, TFieldType t)
+{
+    if (PQgetisnull(r, row, col))
+        return QVariant();
+    const char* raw = PQgetvalue(r, row, col);
+    switch (t) {
+    case TFieldType::ftInteger:
+        return QByteArray(raw).toLongLong();
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
+        return QByteArray(raw).toDouble();
+    case TFieldType::ftBoolean:
+        return raw[0] == 't' || raw[0] == '1';
+    case TFieldType::ftDateTime: {
+        // "2026-12-01 10:20:30[.123456]" or a bare date; fractions beyond milliseconds go
+        const QString text = QString::fromLatin1(raw);
+        QDateTime dt = QDateTime::fromString(text.left(19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        if (!dt.isValid())
+            dt = QDateTime(QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
+        return dt.isValid() ? QVariant(dt) : QVariant();
+    }
+    case TFieldType::ftBlob: {
+        size_t len = 0;
+        unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(raw), &len);
+        QByteArray b(reinterpret_cast<const char*>(bytes), qsizetype(len));
+        PQfreemem(bytes);
+        return b;
+    }
+    case TFieldType::ftString:
+        break;
+    }
+    return QString::fromUtf8(raw, PQgetlength(r, row, col));
+}
+
+// Field types from the server's type oids (pg_type); the schema keeps money in numeric.
+TFieldType FieldTypeOfOid(Oid oid)
+{
+    switch (oid) {
+    case 16: // bool
+        return TFieldType::ftBoolean;
+    case 20: // int8
+    case 21: // int2
+    case 23: // int4
+    case 26: // oid
+        return TFieldType::ftInteger;
+    case 700: // float4
+    case 701: // float8
+        return TFieldType::ftFloat;
+    case 1700: // numeric
+    case 790:  // money
+        return TFieldType::ftCurrency;
+    case 1082: // date
+    case 1114: // timestamp
+    case 1184: // timestamptz
+        return TFieldType::ftDateTime;
+    case 17: // bytea
+        return TFieldType::ftBlob;
+    default:
+        return TFieldType::ftString;
+    }
+}
+
+struct TResultGuard {
+    PGresult* R;
+    ~TResultGuard() { PQclear(R); }
+};
+
+} // namespace
+
+bool IsPostgresTarget(const QString& target)
+{
+    return target.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive)
+           || target.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+QString PgErrorMessage(const QString& state, const QString& constraint)
+{
+    const QString named = constraint.isEmpty() ? QString() : QStringLiteral("（%1）").arg(constraint);
+    if (state == QLatin1String("23505"))
+        return QStringLiteral("数据重复%1：已有相同的记录，不能保存。").arg(named);
+    if (state == QLatin1String("23502"))
+        return QStringLiteral("必填的数据没有值%1，不能保存。").arg(named);
+    if (state == QLatin1String("23503"))
+        return QStringLiteral("引用的数据不存在或仍被其他数据引用，不能保存。");
+    if (state == QLatin1String("23514"))
+        return QStringLiteral("数据不符合规则%1，不能保存。").arg(named);
+    if (state == QLatin1String("40001") || state == QLatin1String("40P01"))
+        return QStringLiteral("其他用户同时在修改相同的数据，本次操作没有完成。请再试一次。");
+    if (state == QLatin1String("55P03") || state == QLatin1String("57014"))
+        return QStringLiteral("其他用户正在保存数据，数据库一直忙，本次操作没有完成。请稍后再试。");
+    if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")))
+        return QStringLiteral("与数据库服务器的连接已断开，操作没有完成。");
+    if (state.startsWith(QLatin1String("53")))
+        return QStringLiteral("数据库服务器资源不足，操作没有完成。");
+    if (state == QLatin1String("42501"))
+        return QStringLiteral("不允许执行该数据库操作。");
+    return QStringLiteral("数据库执行出错，操作没有完成（详细信息已写入日志）。");
+}
+
+QString PositionalParams(const QString& sql, QStringList* names)
+{
+    QString out;
+    out.reserve(sql.size() + 16);
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype skip = SkipProtected(sql, i);
+        if (skip > i) {
+            out += QStringView(sql).mid(i, skip - i);
+            i = skip;
+            continue;
+        }
+        const QChar c = sql[i];
+        if (c == u':' && i + 1 < n && sql[i + 1] == u':') { // a cast
+            out += QLatin1String("::");
+            i += 2;
+            continue;
+        }
+        if (c == u':' && i + 1 < n && (sql[i + 1].isLetter() || sql[i + 1] == u'_')) {
+            qsizetype j = i + 1;
+            while (j < n && (sql[j].isLetterOrNumber() || sql[j] == u'_' || sql[j] == u'@' || sql[j] == u'#'))
+                ++j;
+            const QString name = sql.mid(i + 1, j - i - 1);
+            qsizetype at = -1;
+            for (qsizetype k = 0; k < names->size(); ++k)
+                if (names->at(k).compare(name, Qt::CaseInsensitive) == 0)
+                    at = k;
+            if (at < 0) {
+                names->append(name);
+                at = names->size() - 1;
+            }
+            out += u'$' + QString::number(at + 1);
+            i = j;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+QStringList SplitStatements(const QString& sql)
+{
+    QStringList out;
+    qsizetype start = 0;
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype skip = SkipProtected(sql, i);
+        if (skip > i) {
+            i = skip;
+            continue;
+        }
+        if (sql[i] == u';') {
+            const QString st = sql.mid(start, i - start);
+            if (!st.trimmed().isEmpty())
+                out << st;
+            start = i + 1;
+        }
+        ++i;
+    }
+    const QString last = sql.mid(start);
+    if (!last.trimmed().isEmpty())
+        out << last;
+    return out;
+}
+
+TPgSession::TPgSession(const QString& target)
+{
+    FConn = PQconnectdb(target.toUtf8().constData());
+    if (PQstatus(FConn) != CONNECTION_OK) {
+        const QString err = QString::fromUtf8(PQerrorMessage(FConn)).trimmed();
+        PQfinish(FConn);
+        FConn = nullptr;
+        WriteDatabaseLog(QStringLiteral("无法连接数据库服务器 %1: %2").arg(target, err));
+        throw EDatabaseError(QStringLiteral("无法连接到数据库服务器：%1").arg(err));
+    }
+    PQsetClientEncoding(FConn, "UTF8");
+    // Notices (a "drop ... if exists" that found nothing) are not news to anyone.
+    PQsetNoticeProcessor(FConn, [](void*, const char*) {}, nullptr);
+    PGresult* r = PQexec(FConn, "set datestyle to iso, ymd; set intervalstyle to postgres");
+    PQclear(r);
+}
+
+TPgSession::~TPgSession()
+{
+    if (FConn)
+        PQfinish(FConn);
+}
+
+bool TPgSession::InTransactionBlock() const
+{
+    const PGTransactionStatusType s = PQtransactionStatus(FConn);
+    return s == PQTRANS_INTRANS || s == PQTRANS_INERROR || s == PQTRANS_ACTIVE;
+}
+
+int TPgSession::BackendPid() const { return PQbackendPID(FConn); }
+
+namespace {
+
+// The schema's names are lower case (unquoted in its scripts), while the system's statements
+// quote names as they spell them ("MoveMoney"): quoted names are taken in lower case.
+QString LowerQuotedNames(const QString& sql)
+{
+    if (!sql.contains(u'"'))
+        return sql;
+    QString out = sql;
+    for (qsizetype i = 0; i < out.size();) {
+        const qsizetype skip = SkipProtected(out, i);
+        if (skip > i && out[i] == u'"')
+            for (qsizetype k = i + 1; k < skip; ++k)
+                out[k] = out[k].toLower();
+        i = skip > i ? skip : i + 1;
+    }
+    return out;
+}
+
+// Runs one statement; the caller owns the result. Throws EPgError on failure.
+PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TParams& params)
+{
+    const QString statement = LowerQuotedNames(rawStatement);
+    PGresult* r = nullptr;
+    if (params.isEmpty() && !statement.contains(u':')) {
+        r = PQexec(conn, statement.toUtf8().constData());
+    } else {
+        QStringList names;
+        const QString text = PositionalParams(statement, &names);
+        QVector<QByteArray> values(names.size());
+        QVector<const char*> ptrs(names.size(), nullptr);
+        QVector<int> lengths(names.size(), 0);
+        QVector<int> formats(names.size(), 0);
+        QVector<Oid> types(names.size(), 0);
+        for (qsizetype k = 0; k < names.size(); ++k) {
+            const QVariant* value = nullptr;
+            for (const auto& p : params) {
+                const QStringView key = p.first.startsWith(u':') ? QStringView(p.first).mid(1) : QStringView(p.first);
+                if (key.compare(names[k], Qt::CaseInsensitive) == 0) {
+                    value = &p.second;
+                    break;
+                }
+            }
+            if (!value)
+                ThrowUnboundParam(names[k], statement);
+            const QVariant& v = *value;
+            if (v.isNull() || !v.isValid())
+                continue;
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+            case QMetaType::Long:
+            case QMetaType::Short: {
+                // Typed, so that a parameter used both as a count and in a sum is one type.
+                const qint64 n = v.toLongLong();
+                values[k] = QByteArray::number(n);
+                types[k] = n >= INT32_MIN && n <= INT32_MAX ? 23 : 20; // int4, int8
+                break;
+            }
+            case QMetaType::QDateTime:
+                values[k] = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
+                break;
+            case QMetaType::QDate:
+                values[k] = v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+                break;
+            case QMetaType::Bool:
+                values[k] = v.toBool() ? "1" : "0";
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                values[k] = QByteArray::number(v.toDouble(), 'g', 17);
+                types[k] = 701; // float8
+                break;
+            case QMetaType::QByteArray:
+                values[k] = v.toByteArray();
+                formats[k] = 1;
+                types[k] = 17; // bytea
+                break;
+            default:
+                values[k] = v.toString().toUtf8();
+            }
+            ptrs[k] = values[k].constData();
+            lengths[k] = int(values[k].size());
+        }
+        r = PQexecParams(conn, text.toUtf8().constData(), int(names.size()), types.constData(), ptrs.constData(),
+                         lengths.constData(), formats.constData(), 0);
+    }
+    const ExecStatusType st = PQresultStatus(r);
+    if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_EMPTY_QUERY)
+        return r;
+    const char* stateRaw = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    const char* constraintRaw = r ? PQresultErrorField(r, PG_DIAG_CONSTRAINT_NAME) : nullptr;
+    const QString state = stateRaw ? QString::fromLatin1(stateRaw)
+                                   : (PQstatus(conn) == CONNECTION_BAD ? QStringLiteral("08006") : QString());
+    const QString detail = QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(conn)).trimmed();
+    PQclear(r);
+    WriteDatabaseLog(QStringLiteral("数据库错误 %1: %2\nSQL: %3").arg(state, detail, statement.simplified().left(2000)));
+    throw EPgError(PgErrorMessage(state, constraintRaw ? QString::fromUtf8(constraintRaw) : QString()), state);
+}
+
+} // namespace
+
+PGresult* TPgSession::Run(const QString& statement, const TParams& params)
+{
+    try {
+        return RunOne(FConn, statement, params);
+    } catch (const EPgError& e) {
+        FLastState = e.SqlState();
+        throw;
+    }
+}
+
+int TPgSession::Execute(const QString& sql, const TParams& params)
+{
+    int changed = 0;
+    // Without parameters the server takes the whole text at once (schema scripts with
+    // function bodies need no splitting then).
+    if (params.isEmpty() && !sql.contains(u':')) {
+        TResultGuard g{Run(sql, params)};
+        return QByteArray(PQcmdTuples(g.R)).toInt();
+    }
+    for (const QString& st : SplitStatements(sql)) {
+        TResultGuard g{Run(st, params)};
+        changed += QByteArray(PQcmdTuples(g.R)).toInt();
+    }
+    return changed;
+}
+
+void TPgSession::Select(const QString& sql, const TParams& params, QVector<TFieldDef>& fields, QVector<QVariantList>& rows,
+                        bool uniqueNames)
+{
+    const QStringList statements = SplitStatements(sql);
+    if (statements.isEmpty())
+        throw EDatabaseError(QStringLiteral("没有字段定义，不能生成数据包"));
+    // Statements before the last (a temporary table filled first) only prepare the rows.
+    for (qsizetype i = 0; i + 1 < statements.size(); ++i)
+        TResultGuard{Run(statements[i], params)};
+    TResultGuard g{Run(statements.last(), params)};
+    const int cols = PQnfields(g.R);
+    fields.clear();
+    QHash<QString, int> seen;
+    for (int c = 0; c < cols; ++c) {
+        TFieldDef f;
+        f.Name = QString::fromUtf8(PQfname(g.R, c));
+        const QString key = f.Name.toLower();
+        if (const int dup = seen.value(key, 0); dup && uniqueNames)
+            f.Name += QStringLiteral("_%1").arg(dup);
+        seen[key] = seen.value(key, 0) + 1;
+        f.DataType = FieldTypeOfOid(PQftype(g.R, c));
+        fields.append(f);
+    }
+    const int count = PQntuples(g.R);
+    rows.clear();
+    rows.reserve(count);
+    for (int r = 0; r < count; ++r) {
+        QVariantList row;
+        row.reserve(cols);
+        for (int c = 0; c < cols; ++c)
+            row.append(PgValue(g.R, r, c, fields[c].DataType));
+        rows.append(std::move(row));
+    }
+}
