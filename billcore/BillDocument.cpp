@@ -1030,7 +1030,7 @@ bool TBillDocument::ValidateRequiredFields(TClientDataSet* ds)
 
 bool TBillDocument::ValidateMaster()
 {
-    if (FReadOnly) {
+    if (FReadOnly && !(ClosedByHandOnly && ClosedByHandOnly())) {
         Prompts().Notice(QStringLiteral("该单据状态为只读状态不能保存！"), kCaptionNotice);
         return false;
     }

@@ -204,6 +204,9 @@ public:
     bool NextEnabled = true;
     bool ReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool flag);
+    // A bill that is read-only only because the user closed it by hand (an order) is saved all
+    // the same: that is how its closing is kept, or lifted again. The bill tells through this.
+    std::function<bool()> ClosedByHandOnly;
 
     // ------------------------------------------------------------ data
     TClientDataSet* const cdsMaster;

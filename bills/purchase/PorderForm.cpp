@@ -25,6 +25,11 @@ TPorderForm::TPorderForm(QWidget* owner)
     : TGoodsBillForm(owner)
 {
     UseProfile();
+    Document()->ClosedByHandOnly = [this] {
+        return MasterValue(QStringLiteral("closed")).toString() == QLatin1String("T")
+            && !(FReadOnlyWhenFinished && MasterValue(QStringLiteral("finished")).toString() == QLatin1String("T"))
+            && !TGoodsBillForm::IsReadOnlyBill();
+    };
     MasterSQL = QStringLiteral(
         "Select a.*,b.opname,c.name as shopname from Porder a left outer join OPERATOR b on a.opid=b.opid"
         " left outer join shop c on a.shopid = c.shopid where orderid = %s");

@@ -11,6 +11,9 @@
 TSalesBillForm::TSalesBillForm(QWidget* owner)
     : TGoodsBillForm(owner)
 {
+    Document()->ClosedByHandOnly = [this] {
+        return Shape && Flag("closed") && !(FReadOnlyWhenFinished && Flag("finished")) && !TGoodsBillForm::IsReadOnlyBill();
+    };
 }
 
 TSalesBillForm::~TSalesBillForm() = default;
@@ -112,6 +115,9 @@ void TSalesBillForm::RefreshFieldState(const QString& fieldName)
         if (!ReadOnlyExempt.contains(closing))
             ReadOnlyExempt << closing;
     }
+    // a bill closed by hand is saved to keep or lift its closing
+    if (ASaveNew && ReadOnly() && Document()->ClosedByHandOnly())
+        ASaveNew->setEnabled(true);
 }
 
 void TSalesBillForm::OnMasterFieldChanged(TField* field)
@@ -119,9 +125,11 @@ void TSalesBillForm::OnMasterFieldChanged(TField* field)
     if (FollowsInvoiceKind && field && field->FieldName().compare(QLatin1String("billtypeid"), Qt::CaseInsensitive) == 0 && Services())
         Services()->SeparateTaxDisplay = field->AsInteger() != 2;
     TGoodsBillForm::OnMasterFieldChanged(field);
-    // closing the bill makes it read-only at once
-    if (Shape && field && field->FieldName().compare(QLatin1String("closed"), Qt::CaseInsensitive) == 0 && Flag("closed"))
-        SetReadOnly(true);
+    // ticking the closing box makes the bill read-only at once, unticking editable again
+    if (Shape && field && field->FieldName().compare(QLatin1String("closed"), Qt::CaseInsensitive) == 0) {
+        SetReadOnly(IsReadOnlyBill());
+        RefreshFieldState(QString());
+    }
 }
 
 void TSalesBillForm::InitNewMaster()

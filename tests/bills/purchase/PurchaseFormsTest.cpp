@@ -632,6 +632,23 @@ TEST_F(PurchaseForms, ClosedAndFinishedOrdersInTheirWindow)
     EXPECT_FALSE(f->ReadOnly());
     EXPECT_FALSE(f->FinishedLabel->isVisible());
 
+    // Closed by hand through its box, and opened again the same way.
+    auto* closing = qobject_cast<QAbstractButton*>(f->FieldEditor(QStringLiteral("closed")));
+    ASSERT_NE(closing, nullptr) << "the order's window has its closing box";
+    auto closedInDb = [&] {
+        return FCon->ExecuteScalar(QStringLiteral("select closed from porder where orderid = %1").arg(order)).toString();
+    };
+    ASSERT_TRUE(closing->isEnabled());
+    closing->click();
+    ASSERT_TRUE(f->SaveBill()) << FMessages->Texts().join(u'|').toStdString();
+    EXPECT_EQ(closedInDb(), QStringLiteral("T"));
+    EXPECT_TRUE(f->ReadOnly());
+    ASSERT_TRUE(closing->isEnabled()) << "a closed order can be opened again";
+    closing->click();
+    ASSERT_TRUE(f->SaveBill()) << FMessages->Texts().join(u'|').toStdString();
+    EXPECT_EQ(closedInDb(), QStringLiteral("F"));
+    EXPECT_FALSE(f->ReadOnly());
+
     FCon->Execute(QStringLiteral("update porder set closed = 'T' where orderid = :o"), {{QStringLiteral("o"), order}});
     ASSERT_TRUE(f->LoadBillByID(order));
     EXPECT_TRUE(f->ReadOnly());

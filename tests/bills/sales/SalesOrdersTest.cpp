@@ -7,6 +7,7 @@
 #include "platform/DBControls.h"
 #include "platform/DataSet.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QFrame>
@@ -62,6 +63,25 @@ TEST_F(SalesOrdersTest, ClosedAndFinishedOrdersTurnReadOnlyAndShowTheirMark)
     const int id = f->CurrentBillID;
     EXPECT_FALSE(f->ReadOnly());
     EXPECT_FALSE(f->Shape->isVisible());
+
+    // Closed by hand through its box and saved, then opened again the same way.
+    auto* closing = qobject_cast<QAbstractButton*>(f->FieldEditor(QStringLiteral("closed")));
+    ASSERT_NE(closing, nullptr) << "the order's window has its closing box";
+    auto closedInDb = [&] { return Db(QStringLiteral("select closed from sorder where sorderid = %1").arg(id)).toString(); };
+    closing->click();
+    EXPECT_TRUE(f->ReadOnly()) << "read-only as soon as it is ticked";
+    ASSERT_TRUE(Save(f));
+    EXPECT_EQ(closedInDb(), QStringLiteral("T"));
+    EXPECT_TRUE(f->ReadOnly());
+    EXPECT_TRUE(f->ASaveNew->isEnabled()) << "a closed order is saved to open it again";
+    if (!qEnvironmentVariableIsEmpty("TB_SHOTS"))
+        f->grab().save(qEnvironmentVariable("TB_SHOTS") + QStringLiteral("/sorder_closed.png"));
+    ASSERT_TRUE(closing->isEnabled());
+    closing->click();
+    EXPECT_FALSE(f->ReadOnly());
+    ASSERT_TRUE(Save(f));
+    EXPECT_EQ(closedInDb(), QStringLiteral("F"));
+
     FCon->Execute(QStringLiteral("update sorder set finished = 'T' where sorderid = :id"), {{QStringLiteral("id"), id}});
     f->LoadBillByID(id);
     EXPECT_TRUE(f->Shape->isVisible());
