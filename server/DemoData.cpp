@@ -243,7 +243,7 @@ const TWindowDef kWindows[] = {
      "vendor,store,billtypeid,exeman,dept,backmoney/退款/2,paytype,bank,checkno,disc,memo,ud,totalamt,opname,shopname",
      "@G,@B"},
     {{41, "AskDelieverForm", "请配单", 32}, "askid",
-     "store,inshopid/调入机构/4/Shop,delidate/要求到货日期/3,exeman,dept,memo,closed/关闭/2,ud,opname,shopname",
+     "store,delidate/要求到货日期/3,exeman,dept,memo,closed/关闭/2,ud,opname,shopname",
      "@S0,deliqty/已配数量/5"},
     {{42, "DeliverForm", "配送单", 33}, "deliverid",
      "outshopid/调出机构/4/Shop,outstoreid/调出仓库/4/Store,inshopid/调入机构/4/Shop,instoreid/调入仓库/4/Store,delidate/到货日期/3,exeman,dept,memo,closed/关闭/2,ud,opname,shopname",
