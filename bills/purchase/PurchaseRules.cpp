@@ -2,6 +2,7 @@
 
 #include "goodsbill/BillChecks.h"
 #include "goodsbill/GoodsBillForm.h"
+#include "goodsbill/PartnerBranch.h"
 #include "host/Rounding.h"
 #include "platform/ControlHold.h"
 #include "services/SelectValues.h"
@@ -211,17 +212,7 @@ bool TPurchaseRules::OpeningBranchFits(const QString& changedField)
     const bool supplierChanged = changed == QLatin1String("clientid");
     if (!supplierChanged && changed != QLatin1String("storeid") && changed != QLatin1String("exemanid"))
         return true;
-    const int client = MasterInt(QStringLiteral("clientid"));
-    if (client == 0)
-        return true;
-    // One statement per partner of the supplier: the second column stays empty when the
-    // store (employee) is not of the supplier's branch.
-    struct TPartner {
-        const char* Field;
-        const char* SQL;
-        const char* Message;
-    };
-    static const TPartner partners[] = {
+    static const QVector<TBranchSide> sides = {
         {"storeid",
          "select C.shopid CShopID, S.shopid SShopID from client C left join Store S on c.shopid = s.shopid"
          " and S.storeid = :other where C.clientid = :client",
@@ -232,25 +223,14 @@ bool TPurchaseRules::OpeningBranchFits(const QString& changedField)
          "所选业务员与供应商不属于同一分支机构，请重新选择业务员！"},
     };
     bool fits = true;
-    for (const TPartner& p : partners) {
-        const QString field = QString::fromLatin1(p.Field);
-        if (!supplierChanged && changed != field)
-            continue;
-        const int other = MasterInt(field);
-        if (other == 0)
-            continue;
-        TClientDataSet row;
-        Context().Con->OpenDataSet(QString::fromLatin1(p.SQL), &row, {{QStringLiteral("other"), other}, {QStringLiteral("client"), client}});
-        if (row.IsEmpty() || row.FieldCount() < 2)
-            continue;
-        const bool supplierOfAll = Int(row.Fields(0)) == 0;
-        if (supplierOfAll || !row.Fields(1)->IsNull())
-            continue;
+    for (const TBranchSide* side : SidesOutsideBranch(*Context().Con, MasterInt(QStringLiteral("clientid")), sides,
+                                                      [this](const QString& f) { return MasterInt(f); }, supplierChanged ? QString() : changed)) {
+        const QString field = QString::fromLatin1(side->Field);
         {
             TWriting writing(Context());
             PutMaster(field, QVariant());
         }
-        fits = RefuseAtMaster(QString::fromUtf8(p.Message), field);
+        fits = RefuseAtMaster(QString::fromUtf8(side->Message), field) && fits;
     }
     return fits;
 }

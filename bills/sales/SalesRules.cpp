@@ -2,6 +2,7 @@
 
 #include "billcore/BillDocument.h"
 #include "goodsbill/BillChecks.h"
+#include "goodsbill/PartnerBranch.h"
 #include "host/Messages.h"
 #include "host/Rounding.h"
 #include "host/Session.h"
@@ -405,38 +406,25 @@ bool TSalesRules::OpeningPeriodsOpen(const TBillPeriodDates& periods)
 
 bool TSalesRules::KeepOpeningBranch()
 {
-    const int client = MasterInt(QStringLiteral("clientid"));
-    if (client == 0)
-        return true;
-    const struct {
-        const char* Field;
-        const char* Sql;
-        const char* Text;
-    } sides[] = {
+    static const QVector<TBranchSide> sides = {
         {"storeid",
-         "select C.shopid CShopID, S.shopid SShopID from client C left join Store S on c.shopid = s.shopid and S.storeid = :id"
-         " where C.clientid = :c",
+         "select C.shopid CShopID, S.shopid SShopID from client C left join Store S on c.shopid = s.shopid and S.storeid = :other"
+         " where C.clientid = :client",
          "所选仓库不属于该客户的分支机构，请重新选择！"},
         {"empid",
          "select C.shopid CShopID, E.shopid EShopID from client C left join employ E on c.shopid = E.shopid and IsOperate = 'T'"
-         " and E.empid = :id where C.clientid = :c",
+         " and E.empid = :other where C.clientid = :client",
          "所选经办人不属于该客户的分支机构，请重新选择！"},
     };
     bool kept = true;
-    for (const auto& side : sides) {
-        const QString field = QString::fromLatin1(side.Field);
-        const int id = MasterInt(field);
-        if (id == 0)
-            continue;
-        TClientDataSet row;
-        Context().Con->OpenDataSet(QString::fromLatin1(side.Sql), &row, {{QStringLiteral("id"), id}, {QStringLiteral("c"), client}});
-        if (row.IsEmpty() || row.Fields(0)->IsNull() || row.Fields(0)->AsInteger() == 0 || !row.Fields(1)->IsNull())
-            continue;
+    for (const TBranchSide* side : SidesOutsideBranch(*Context().Con, MasterInt(QStringLiteral("clientid")), sides,
+                                                      [this](const QString& f) { return MasterInt(f); })) {
+        const QString field = QString::fromLatin1(side->Field);
         {
             TWriting writing(Context());
             PutMaster(field, QVariant());
         }
-        kept = RefuseAtMaster(QString::fromUtf8(side.Text), field) && kept;
+        kept = RefuseAtMaster(QString::fromUtf8(side->Message), field) && kept;
     }
     return kept;
 }
