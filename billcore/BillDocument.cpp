@@ -10,6 +10,7 @@
 #include <QUuid>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -962,35 +963,48 @@ void TBillDocument::DiscardPendingTouch()
     Modified = false;
 }
 
+namespace {
+
+// The lines walked with their grid asleep while the checks run: following the cursor over
+// thousands of lines costs more than checking them. The document speaks through a relay
+// meanwhile, and whatever the checks tell the user wakes the grid first, so that it shows the
+// line the message is about; the grid wakes at the end in any case.
+class TQuietLines {
+public:
+    TQuietLines(TClientDataSet* lines, TBillPrompter*& slot)
+        : FLines(lines), FSlot(slot), FWas(slot), FRelay([this]() -> TBillPrompter& { return *FWas; }, [this] { Wake(); })
+    {
+        if (FLines) {
+            FLines->DisableControls();
+            FSlot = &FRelay;
+        }
+    }
+    ~TQuietLines()
+    {
+        FSlot = FWas;
+        Wake();
+    }
+    TQuietLines(const TQuietLines&) = delete;
+    TQuietLines& operator=(const TQuietLines&) = delete;
+
+private:
+    TClientDataSet* FLines;
+    TBillPrompter*& FSlot;
+    TBillPrompter* const FWas;
+    TRelayPrompter FRelay;
+
+    void Wake()
+    {
+        if (TClientDataSet* lines = std::exchange(FLines, nullptr))
+            lines->EnableControls();
+    }
+};
+
+} // namespace
+
 bool TBillDocument::PostAndValidate()
 {
-    // The checks walk the lines with the grid left alone: following the cursor over thousands
-    // of lines costs more than checking them. Whatever they tell the user wakes the grid first,
-    // so that it shows the line the message is about.
-    TClientDataSet* lines = MasterDetailBill && cdsDetail->Active() && !cdsDetail->ControlsDisabled() ? cdsDetail : nullptr;
-    bool quiet = lines != nullptr;
-    auto wake = [&] {
-        if (quiet) {
-            quiet = false;
-            lines->EnableControls();
-        }
-    };
-    TBillPrompter* const inner = FPrompter;
-    TRelayPrompter waking([inner]() -> TBillPrompter& { return *inner; }, wake);
-    struct TRestore {
-        TBillPrompter*& Slot;
-        TBillPrompter* Was;
-        std::function<void()> Wake;
-        ~TRestore()
-        {
-            Slot = Was;
-            Wake();
-        }
-    } restore{FPrompter, inner, wake};
-    if (lines) {
-        lines->DisableControls();
-        FPrompter = &waking;
-    }
+    const TQuietLines quiet(MasterDetailBill && cdsDetail->Active() && !cdsDetail->ControlsDisabled() ? cdsDetail : nullptr, FPrompter);
     try {
         SetDataSetPost(cdsMaster);
         if (MasterDetailBill)

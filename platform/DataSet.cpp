@@ -2174,6 +2174,17 @@ QString GetDeltaXML(const TClientDataSet* ds)
 
 static TDelta ParseCompactDelta(QStringView text);
 
+// The rows of a delta share one index of its field names; a name given twice (in any case)
+// would leave a value without its column.
+static std::shared_ptr<TRowNames> DeltaNames(const QVector<TFieldDef>& fields)
+{
+    auto names = std::make_shared<TRowNames>();
+    for (const TFieldDef& f : fields)
+        if (names->Add(f.Name) != names->Count() - 1)
+            throw EDatabaseError(QStringLiteral("变更包中字段 %1 重复").arg(f.Name));
+    return names;
+}
+
 TDelta ParseDeltaXML(const QString& xml)
 {
     if (IsCompactPacket(xml)) return ParseCompactDelta(xml);
@@ -2184,9 +2195,10 @@ TDelta ParseDeltaXML(const QString& xml)
     const int n = int(r.Fields.size());
     for (const auto& f : r.Fields)
         if (f.Kind != TFieldKind::fkData) r.Fail(QStringLiteral("变更包中不应有计算字段 '%1'").arg(f.Name));
+    const auto names = DeltaNames(r.Fields);
     auto toMap = [&](const QVector<QVariant>& vals) {
-        QVariantMap m;
-        for (int i = 0; i < n; ++i) m.insert(r.Fields[i].Name, vals[i]);
+        TRowValues m(names);
+        for (int i = 0; i < n; ++i) m.Set(i, vals[i]);
         return m;
     };
     if (r.NextChild()) {
@@ -2453,14 +2465,18 @@ TParsedPacket ParseCompactDataPacket(QStringView text)
 
 // Writes the data values of a row (values in field order) as the XML writer would store them;
 // text a packet may not carry is refused naming the field by `labels` or by its name.
-void WriteCompactValues(TCompactWriter& w, const QVector<TFieldDef>& fields, const QVariant* vals, int count,
-                        const QStringList& labels = {})
+// The values of one row, the i-th found by at(i) (count of them), field by field. Text is
+// written from the value itself, without a copy.
+template <class At>
+void WriteCompactValuesAt(TCompactWriter& w, const QVector<TFieldDef>& fields, int count, At&& at, const QStringList& labels)
 {
+    static const QVariant none;
     for (int i = 0; i < fields.size(); ++i) {
         if (fields[i].Kind != TFieldKind::fkData) continue;
-        const QVariant& v = i < count ? vals[i] : QVariant();
+        const QVariant& v = i < count ? at(i) : none;
         if (fields[i].DataType == TFieldType::ftString && !IsNullV(v)) {
-            const QString text = v.toString();
+            const QString converted = v.typeId() == QMetaType::QString ? QString() : v.toString();
+            const QString& text = v.typeId() == QMetaType::QString ? *static_cast<const QString*>(v.constData()) : converted;
             if (FirstRefusedChar(text) >= 0)
                 throw EDatabaseError(QStringLiteral("“%1”中的%2").arg(i < labels.size() ? labels[i] : fields[i].Name, RefusedTextReason(text)));
             w.Text(text);
@@ -2615,10 +2631,10 @@ QString TClientDataSet::GetDeltaPacket() const
     out.append(kCompactDeltaMagic);
     WriteCompactFields(out, defs);
     AppendCount(out, rows, u';');
-    QVector<QVariant> tmp(defs.size());
+    static const QVariant none;
     auto writeVals = [&](const QVector<QVariant>& vals) {
-        for (int i = 0; i < idx.size(); ++i) tmp[i] = vals.value(idx[i]);
-        WriteCompactValues(w, defs, tmp.constData(), int(tmp.size()), labels);
+        WriteCompactValuesAt(
+            w, defs, int(idx.size()), [&](int i) -> const QVariant& { return idx[i] < vals.size() ? vals[idx[i]] : none; }, labels);
     };
     // deleted rows first, as in the XML
     for (const TRow& r : d->Rows) {
@@ -2655,13 +2671,10 @@ static TDelta ParseCompactDelta(QStringView text)
     const int n = int(delta.Fields.size());
     const qint64 rows = r.Count(u';');
     QVector<QVariant> oldVals(n), newVals(n);
-    // the maps are filled in key order, each value placed at the end without a search
-    QVector<int> byName(n);
-    for (int i = 0; i < n; ++i) byName[i] = i;
-    std::sort(byName.begin(), byName.end(), [&](int a, int b) { return delta.Fields[a].Name < delta.Fields[b].Name; });
+    const auto names = DeltaNames(delta.Fields);
     auto toMap = [&](const QVector<QVariant>& vals) {
-        QVariantMap m;
-        for (int i : byName) m.insert(m.cend(), delta.Fields[i].Name, vals[i]);
+        TRowValues m(names);
+        for (int i = 0; i < n; ++i) m.Set(i, vals[i]);
         return m;
     };
     delta.Rows.reserve(std::min<qint64>(rows, text.size()));

@@ -4,6 +4,7 @@
 // clean, and every later insert, edit and delete is logged so that the pending changes can
 // be sent to the server as a delta (GetDeltaXML, or GetDeltaPacket in the compact encoding).
 #include "platform/Exceptions.h"
+#include "platform/RowValues.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -242,8 +243,8 @@ TClientDataSet* RecordsetFromXMLString(const QString& xml, QObject* owner = null
 // ---- delta reading, for the server side that applies changes
 struct TDeltaRow {
     TUpdateStatus Kind = TUpdateStatus::usUnmodified; // usInserted, usModified or usDeleted
-    QVariantMap Old; // original values (modified, deleted); keys are field names
-    QVariantMap New; // new values (inserted: all fields; modified: all fields after the change)
+    TRowValues Old; // original values (modified, deleted); names are the field names
+    TRowValues New; // new values (inserted: all fields; modified: all fields after the change)
     QStringList Changed; // modified: fields whose value changed
 };
 struct TDelta {

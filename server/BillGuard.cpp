@@ -30,29 +30,9 @@ QString LineWhere(int itemNo)
     return QStringLiteral("明细行号 %1 ").arg(itemNo);
 }
 
-QVariantMap Lower(const QVariantMap& m)
-{
-    if (std::all_of(m.keyBegin(), m.keyEnd(), IsLowerName))
-        return m; // shared, not copied
-    QVariantMap out;
-    for (auto it = m.cbegin(); it != m.cend(); ++it)
-        out.insert(LowerName(it.key()), it.value());
-    return out;
-}
-
 // Replaces the value under any spelling of the column, or adds it.
-void SetCI(QVariantMap& m, const QString& lowerCol, const QVariant& v)
+void SetCI(TRowValues& m, const QString& lowerCol, const QVariant& v)
 {
-    // a change set names each column once, in whatever case: the usual spelling is found at once
-    if (auto it = m.find(lowerCol); it != m.end()) {
-        it.value() = v;
-        return;
-    }
-    for (auto it = m.begin(); it != m.end(); ++it)
-        if (it.key().compare(lowerCol, Qt::CaseInsensitive) == 0) {
-            it.value() = v;
-            return;
-        }
     m.insert(lowerCol, v);
 }
 
@@ -191,14 +171,14 @@ QString TBillGuard::NoLinesMessage() const
     return QStringLiteral("%1没有明细，不能保存：请至少输入一行").arg(FKind.Caption);
 }
 
-void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const QVariantMap& stored, TTouched& touched)
+void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const TRowValues& stored, TTouched& touched)
 {
     if (!row)
         return;
     touched.Master = true;
     const TTableInfo& t = FKind.Master;
     if (row->Kind == TUpdateStatus::usInserted) {
-        QVariantMap& values = row->New;
+        TRowValues& values = row->New;
         for (auto it = values.begin(); it != values.end(); ++it) {
             const QString col = LowerName(it.key());
             if (!t.Has(col) || ContainsCI(FMasterSystem, col))
@@ -235,7 +215,7 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const QVariantMa
             if (!anyBranch || IdOf(sent) == 0)
                 SetCI(values, QStringLiteral("shopid"), FOp.ShopID());
         }
-        c.FinalMaster = Lower(values);
+        c.FinalMaster = values;
         return;
     }
 
@@ -274,17 +254,18 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const QVariantMa
         row->Kind = TUpdateStatus::usUnmodified;
 }
 
-void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& storedLines, TTouched& touched)
+void TBillGuard::CheckLineRows(TBillChange& c, const QVector<TRowValues>& storedLines, TTouched& touched)
 {
-    for (const QVariantMap& l : storedLines)
+    for (const TRowValues& l : storedLines)
         c.FinalLines.insert(l.value(QStringLiteral("itemno")).toInt(), l);
-    QHash<int, QVariantMap> storedByItem;
-    for (const QVariantMap& l : storedLines)
+    QHash<int, TRowValues> storedByItem;
+    for (const TRowValues& l : storedLines)
         storedByItem.insert(l.value(QStringLiteral("itemno")).toInt(), l);
     const TTableInfo& t = FKind.Detail;
     // What a column of the new lines is to the guard, found once per column, not once per value.
     struct TLineColumn {
         QString Col, Type;
+        TValueClass Class = TValueClass::Text;
         bool Skip = true, System = false;
         const TRefRule* Rule = nullptr;
     };
@@ -296,6 +277,7 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
             lc.Skip = !t.Has(lc.Col) || lc.Col == FKind.Key || lc.Col == QLatin1String("itemno");
             lc.System = ContainsCI(FLineSystem, lc.Col);
             lc.Type = t.Type(lc.Col);
+            lc.Class = ValueClassOf(lc.Col, lc.Type);
             lc.Rule = RuleOf(lc.Col);
             return lc;
         });
@@ -327,7 +309,7 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
                     it.value() = lc.Col == QLatin1String("refercount") ? QVariant(0) : QVariant(0.0);
                     continue;
                 }
-                const QString why = NormaliseColumnValue(lc.Col, lc.Type, it.value());
+                const QString why = NormaliseValue(lc.Class, lc.Type, it.value());
                 if (!why.isEmpty())
                     Refuse(QStringLiteral("%1的%2：%3").arg(where, ColumnLabel(lc.Col), why));
                 if (lc.Rule && IdOf(it.value()) != 0)
@@ -337,7 +319,7 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
                 SetCI(row.New, col, col == QLatin1String("refercount") ? QVariant(0) : QVariant(0.0));
             SetCI(row.New, FKind.Key, c.Id);
             SetCI(row.New, QStringLiteral("itemno"), itemNo);
-            c.FinalLines.insert(itemNo, Lower(row.New));
+            c.FinalLines.insert(itemNo, row.New);
             deleted.remove(itemNo);
             touched.Lines.insert(itemNo);
             touched.SourceLines.insert(itemNo);
@@ -357,8 +339,8 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
         }
         if (!SameValue(ValueCI(row.New, FKind.Key), oldKey) || !SameValue(ValueCI(row.New, QStringLiteral("itemno")), itemNo))
             Refuse(QStringLiteral("%1：不能修改明细的行号或所属单据").arg(where));
-        const QVariantMap& stored = storedByItem[itemNo];
-        QVariantMap& final = c.FinalLines[itemNo];
+        const TRowValues& stored = storedByItem[itemNo];
+        TRowValues& final = c.FinalLines[itemNo];
         QStringList changed;
         for (const QString& f : row.Changed) {
             const QString col = LowerName(f);
@@ -388,10 +370,10 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<QVariantMap>& store
     }
 }
 
-void TBillGuard::CheckSourceLines(const TBillChange& c, const QVector<QVariantMap>& storedLines)
+void TBillGuard::CheckSourceLines(const TBillChange& c, const QVector<TRowValues>& storedLines)
 {
     const QStringList follow = FollowUpColumnsOf(FKind.BillType);
-    for (const QVariantMap& stored : storedLines) {
+    for (const TRowValues& stored : storedLines) {
         const int itemNo = stored.value(QStringLiteral("itemno")).toInt();
         double taken = 0;
         for (const QString& col : follow)
@@ -448,7 +430,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     };
     QHash<qint64, TUnit> units;
     QSet<qint64> unitIds;
-    auto collectUnit = [&](const QVariantMap& row) {
+    auto collectUnit = [&](const TRowValues& row) {
         if (const qint64 unit = IdOf(row.value(QStringLiteral("unitid"))); unit != 0)
             unitIds.insert(unit);
     };
@@ -461,7 +443,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
             units.insert(row[0].toLongLong(), TUnit{row[1].toLongLong(), row[2].isNull() || row[2].toDouble() == 0 ? 1.0 : row[2].toDouble()});
 
     auto countsUnits = [](const TTableInfo& table) { return table.Has(QStringLiteral("unitqty")) && table.Has(QStringLiteral("quantity")); };
-    auto checkGoodsLine = [&](int itemNo, QVariantMap& final, bool unitsCounted, TDeltaRow* row) {
+    auto checkGoodsLine = [&](int itemNo, TRowValues& final, bool unitsCounted, TDeltaRow* row) {
         const qint64 goods = IdOf(final.value(QStringLiteral("goodsid")));
         const qint64 unit = IdOf(final.value(QStringLiteral("unitid")));
         if (itemNo != 0 && goods == 0)
@@ -514,7 +496,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     for (const char* col : {"storeid", "insid", "outsid", "balsid"})
         if (IdOf(c.FinalMaster.value(QLatin1String(col))) != 0)
             lotStores.insert(IdOf(c.FinalMaster.value(QLatin1String(col))));
-    auto checkLot = [&](int itemNo, const QVariantMap& final) {
+    auto checkLot = [&](int itemNo, const TRowValues& final) {
         const qint64 lot = IdOf(final.value(QStringLiteral("batchrefid")));
         if (lot == 0)
             return;
@@ -539,7 +521,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     const bool settles = FKind.BillType == kPayBillType || FKind.BillType == kChargeBillType;
     QHash<QPair<int, qint64>, QHash<int, qint64>> sourceLines; // (type, id) -> itemno -> goods
     for (int item : touched.SourceLines) {
-        const QVariantMap& line = c.FinalLines.value(item);
+        const TRowValues& line = c.FinalLines.value(item);
         const int type = line.value(QStringLiteral("refertype")).toInt();
         const qint64 id = IdOf(line.value(QStringLiteral("referbillid")));
         if (type == 0 || id == 0)
@@ -591,14 +573,14 @@ void TBillGuard::CheckStockColumns(const TBillChange& c)
             Refuse(QStringLiteral("%1的%2不能为空：%3要按它记库存").arg(MasterWhere(), ColumnLabel(QLatin1String(col)), FKind.Caption));
 }
 
-void TBillGuard::ComputeTotal(TBillChange& c, const QVariantMap& stored)
+void TBillGuard::ComputeTotal(TBillChange& c, const TRowValues& stored)
 {
     if (FKind.Master.Has(QStringLiteral("opid")))
         c.ServerMaster.insert(QStringLiteral("opid"), FOp.OpID());
     if (FKind.TotalField.isEmpty() || FKind.StandsAlone(c.FinalMaster))
         return;
     double total = 0;
-    for (const QVariantMap& line : c.FinalLines)
+    for (const TRowValues& line : c.FinalLines)
         total += line.value(FKind.AmountField).toDouble();
     total = RoundMoney(total);
     if (std::abs(total) >= kMaxAmount)
@@ -615,7 +597,7 @@ void TBillGuard::ComputeTotal(TBillChange& c, const QVariantMap& stored)
     }
 }
 
-TBillChange TBillGuard::CheckSave(qint64 id, bool isNew, const QVariantMap& stored, const QVector<QVariantMap>& storedLines,
+TBillChange TBillGuard::CheckSave(qint64 id, bool isNew, const TRowValues& stored, const QVector<TRowValues>& storedLines,
                                   TDelta masterDelta, TDelta detailDelta, bool linesFollow)
 {
     TBillChange c;

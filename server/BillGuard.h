@@ -15,7 +15,7 @@
 #include "server/Rights.h"
 
 #include <QMap>
-#include <QVariantMap>
+#include "platform/RowValues.h"
 #include <QVector>
 
 constexpr int kNoBillId = -99999;
@@ -25,9 +25,9 @@ struct TBillChange {
     bool IsNew = false;
     TDelta Master;                      // the change sets to write: values checked and rounded,
     TDelta Detail;                      // server columns of new rows filled in
-    QVariantMap FinalMaster;            // lower-case columns: the master as it will be stored
-    QMap<int, QVariantMap> FinalLines;  // by itemno: the lines as they will be stored
-    QVariantMap ServerMaster;           // master columns the server writes after the change sets
+    TRowValues FinalMaster;            // the master as it will be stored (columns in any case)
+    QMap<int, TRowValues> FinalLines;  // by itemno: the lines as they will be stored
+    TRowValues ServerMaster;           // master columns the server writes after the change sets
 };
 
 class TBillGuard {
@@ -37,7 +37,7 @@ public:
     // Checks a save. `stored` and `storedLines` are the bill as it is (empty for a new bill).
     // `linesFollow`: the procedure adds lines of its own when none come (a POS day-close), so
     // an empty bill is not refused here.
-    TBillChange CheckSave(qint64 id, bool isNew, const QVariantMap& stored, const QVector<QVariantMap>& storedLines,
+    TBillChange CheckSave(qint64 id, bool isNew, const TRowValues& stored, const QVector<TRowValues>& storedLines,
                           TDelta masterDelta, TDelta detailDelta, bool linesFollow = false);
 
     // The message of a bill that needs lines and has none.
@@ -52,12 +52,12 @@ private:
     QStringList FMasterSystem; // master columns the server keeps
     QStringList FLineSystem;   // line columns the server keeps
 
-    void CheckMasterRow(TBillChange& c, TDeltaRow* row, const QVariantMap& stored, TTouched& touched);
-    void CheckLineRows(TBillChange& c, const QVector<QVariantMap>& storedLines, TTouched& touched);
-    void CheckSourceLines(const TBillChange& c, const QVector<QVariantMap>& storedLines);
+    void CheckMasterRow(TBillChange& c, TDeltaRow* row, const TRowValues& stored, TTouched& touched);
+    void CheckLineRows(TBillChange& c, const QVector<TRowValues>& storedLines, TTouched& touched);
+    void CheckSourceLines(const TBillChange& c, const QVector<TRowValues>& storedLines);
     void CheckReferences(TBillChange& c, TTouched& touched);
     void CheckStockColumns(const TBillChange& c);
-    void ComputeTotal(TBillChange& c, const QVariantMap& stored);
+    void ComputeTotal(TBillChange& c, const TRowValues& stored);
 };
 
 // Checks the values of a delta written to any table ("ApplyUpdates"): each inserted or changed

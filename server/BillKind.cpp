@@ -14,7 +14,7 @@ TTableInfo ReadTableInfo(TClientConnection& con, const QString& name)
     return t;
 }
 
-bool TBillKind::StandsAlone(const QVariantMap& master) const
+bool TBillKind::StandsAlone(const TRowValues& master) const
 {
     if (!NeedLines)
         return true;

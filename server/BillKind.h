@@ -36,7 +36,7 @@ struct TBillKind {
     bool HasLines() const { return !Detail.Name.isEmpty(); }
     // A bill whose master says it may stand alone (a prepayment): no lines needed, and its
     // total is its own figure.
-    bool StandsAlone(const QVariantMap& master) const;
+    bool StandsAlone(const TRowValues& master) const;
 };
 // Throws EDatabaseError when the kind is not registered.
 TBillKind ReadBillKind(TClientConnection& con, int billType);

@@ -77,12 +77,9 @@ public:
 
 // ---------------------------------------------------------------- small database helpers
 
-bool HasKeyCI(const QVariantMap& m, const QString& field)
+bool HasKeyCI(const TRowValues& m, const QString& field)
 {
-    for (auto it = m.cbegin(); it != m.cend(); ++it)
-        if (it.key().compare(field, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    return m.contains(field);
 }
 
 QString DateTimeText(const QDateTime& dt)
@@ -157,13 +154,13 @@ struct TSubmit {
         CheckStep = Req.GetInt(QStringLiteral("CheckStep"));
     }
 
-    QVariantMap StoredMaster(qint64 id) const
+    TRowValues StoredMaster(qint64 id) const
     {
         const auto rows = SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id").arg(QuoteIdent(Kind.Master.Name), QuoteIdent(Kind.Key)),
                                      {{QStringLiteral("id"), id}});
-        return rows.isEmpty() ? QVariantMap() : rows.first();
+        return rows.isEmpty() ? TRowValues() : rows.first();
     }
-    QVector<QVariantMap> StoredLines(qint64 id) const
+    QVector<TRowValues> StoredLines(qint64 id) const
     {
         if (Kind.Detail.Name.isEmpty())
             return {};
@@ -190,7 +187,7 @@ struct TSubmit {
         return DateTimeText(now);
     }
     // The branch whose number sequence a bill's code belongs to.
-    int ShopId(const QVariantMap& master) const
+    int ShopId(const TRowValues& master) const
     {
         const QVariant shop = ValueCI(master, QStringLiteral("shopid"));
         return shop.isNull() ? Op.ShopID() : shop.toInt();
@@ -211,7 +208,7 @@ const TDeltaRow* MasterRowOf(const TDelta& d)
     return nullptr;
 }
 
-void CheckNotStale(const QVariantMap& stored, const TDeltaRow* row)
+void CheckNotStale(const TRowValues& stored, const TDeltaRow* row)
 {
     if (!row || row->Kind != TUpdateStatus::usModified || !HasKeyCI(row->Old, QStringLiteral("updatetime")))
         return;
@@ -219,7 +216,7 @@ void CheckNotStale(const QVariantMap& stored, const TDeltaRow* row)
         Refuse(QStringLiteral("该单据已被其他用户修改，请刷新后重新操作！"));
 }
 
-void CheckExists(const QVariantMap& stored)
+void CheckExists(const TRowValues& stored)
 {
     if (stored.isEmpty())
         Refuse(QStringLiteral("该单据已不存在，可能已被其他用户删除！"));
@@ -235,7 +232,7 @@ double UnitRate(TClientConnection& con, const QVariant& unitId)
     return r.isNull() || r.toDouble() == 0 ? 1 : r.toDouble();
 }
 
-double BaseQty(TClientConnection& con, const QVariantMap& line)
+double BaseQty(TClientConnection& con, const TRowValues& line)
 {
     const double q = line.value(QStringLiteral("quantity")).toDouble();
     if (std::abs(q) > kEps || !line.contains(QStringLiteral("unitqty")))
@@ -245,7 +242,7 @@ double BaseQty(TClientConnection& con, const QVariantMap& line)
 
 // Cost per base unit of goods a line takes in: what the vendor charged before tax on purchases,
 // the cost price carried by the line elsewhere.
-double InCost(const TBillKind& kind, const QVariantMap& line, double qty)
+double InCost(const TBillKind& kind, const TRowValues& line, double qty)
 {
     auto num = [&](const char* c) { return line.value(QLatin1String(c)).toDouble(); };
     if (std::abs(qty) < kEps)
@@ -264,7 +261,7 @@ double InCost(const TBillKind& kind, const QVariantMap& line, double qty)
     return std::abs(num("amount")) > kEps ? num("amount") / qty : 0;
 }
 
-TStockMove LineMove(const QVariantMap& line, int store, double signedQty, double price)
+TStockMove LineMove(const TRowValues& line, int store, double signedQty, double price)
 {
     TStockMove m;
     m.ItemNo = line.value(QStringLiteral("itemno")).toInt();
@@ -282,21 +279,21 @@ TStockMove LineMove(const QVariantMap& line, int store, double signedQty, double
 
 constexpr int kDeliveryBill = 42;
 
-int StoreOf(const QVariantMap& master, const char* preferred)
+int StoreOf(const TRowValues& master, const char* preferred)
 {
     const QVariant v = master.value(QLatin1String(preferred));
     return !v.isNull() ? v.toInt() : master.value(QStringLiteral("storeid")).toInt();
 }
 
 // The stock movements of a stored bill (see the table at the top of this file).
-QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind, const QVariantMap& master, const QVector<QVariantMap>& lines)
+QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind, const TRowValues& master, const QVector<TRowValues>& lines)
 {
     QVector<TStockMove> moves;
     switch (kind.StockDir) {
     case 1:
     case -1: {
         const int store = StoreOf(master, kind.StockDir > 0 ? "insid" : "outsid");
-        for (const QVariantMap& l : lines) {
+        for (const TRowValues& l : lines) {
             const double q = BaseQty(con, l);
             moves << LineMove(l, store, kind.StockDir * q, InCost(kind, l, q));
         }
@@ -305,14 +302,14 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
     case 2:
         if (kind.BillType == 14) { // stocktaking
             const int store = master.value(QStringLiteral("balsid")).toInt();
-            for (const QVariantMap& l : lines) {
+            for (const TRowValues& l : lines) {
                 const double q = BaseQty(con, l);
                 moves << LineMove(l, store, q, InCost(kind, l, q));
             }
         } else if (kind.BillType == 13) { // transfer: out at cost, in at the same cost
             const int out = master.value(QStringLiteral("outsid")).toInt();
             const int in = master.value(QStringLiteral("insid")).toInt();
-            for (const QVariantMap& l : lines) {
+            for (const TRowValues& l : lines) {
                 const double q = BaseQty(con, l);
                 TStockMove o = LineMove(l, out, -q, 0);
                 TStockMove i = LineMove(l, in, q, InCost(kind, l, q));
@@ -328,11 +325,11 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
         } else if (kind.BillType == 16) { // assembly: components against the assembled goods
             const int store = master.value(QStringLiteral("storeid")).toInt();
             const int dir = master.value(QStringLiteral("combinflag")).toInt() == 0 ? 1 : -1;
-            for (const QVariantMap& l : lines) {
+            for (const TRowValues& l : lines) {
                 const double q = BaseQty(con, l);
                 moves << LineMove(l, store, -dir * q, InCost(kind, l, q));
             }
-            QVariantMap head = master;
+            TRowValues head = master;
             head.insert(QStringLiteral("itemno"), 0);
             const double q = BaseQty(con, head);
             double cost = InCost(kind, head, q);
@@ -344,7 +341,7 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
             const QString isin = SelectValue(con, QStringLiteral("select isin from sat where satid = :s"), {{QStringLiteral("s"), master.value(QStringLiteral("satid"))}})
                                      .toString();
             const int dir = isin.compare(QLatin1String("F"), Qt::CaseInsensitive) == 0 ? -1 : 1;
-            for (const QVariantMap& l : lines) {
+            for (const TRowValues& l : lines) {
                 const double q = BaseQty(con, l);
                 moves << LineMove(l, store, dir * q, InCost(kind, l, q));
             }
@@ -359,10 +356,10 @@ QVector<TStockMove> BillStockMoves(TClientConnection& con, const TBillKind& kind
 // ---------------------------------------------------------------- follow-ups and settlements
 
 // Books (sign +1) or takes back (sign -1) what the lines of a bill do to the bills they name.
-void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector<QVariantMap>& lines, int sign)
+void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector<TRowValues>& lines, int sign)
 {
     if (kind.BillType == kPayBillType || kind.BillType == kChargeBillType) {
-        for (const QVariantMap& l : lines) {
+        for (const TRowValues& l : lines) {
             const int type = l.value(QStringLiteral("refertype")).toInt();
             const QVariant id = l.value(QStringLiteral("referbillid"));
             if (id.isNull())
@@ -379,7 +376,7 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
         return;
     }
     QSet<QPair<const TFollowUp*, qint64>> touched;
-    for (const QVariantMap& l : lines) {
+    for (const TRowValues& l : lines) {
         const QVariant id = l.value(QStringLiteral("referbillid"));
         const QVariant item = l.value(QStringLiteral("referitemno"));
         if (id.isNull() || item.isNull())
@@ -430,7 +427,7 @@ QString ReferringBill(TClientConnection& con, int billType, qint64 id)
                                                       "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'refertype') "
                                                       "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'referbillid') "
                                                       "group by lower(detailtable)"));
-    for (const QVariantMap& k : kinds) {
+    for (const TRowValues& k : kinds) {
         const QString key = k.value(QStringLiteral("keyfield")).toString();
         const QVariant code = SelectValue(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.refertype = :t and d.referbillid = :id limit 1")
                                               .arg(QuoteIdent(k.value(QStringLiteral("detailtable")).toString()), QuoteIdent(k.value(QStringLiteral("mastertable")).toString()), QuoteIdent(key)),
@@ -446,7 +443,7 @@ QString LineNamingLot(TClientConnection& con, qint64 lot, int exceptType, qint64
 {
     const auto kinds = SelectMaps(con, QStringLiteral("select billtype, caption, mastertable, keyfield, detailtable from billkind k where detailtable is not null "
                                                       "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'batchrefid')"));
-    for (const QVariantMap& k : kinds) {
+    for (const TRowValues& k : kinds) {
         const QString key = k.value(QStringLiteral("keyfield")).toString();
         const bool same = k.value(QStringLiteral("billtype")).toInt() == exceptType;
         const QVariant code = SelectValue(con, QStringLiteral("select m.code from %1 d join %2 m on m.%3 = d.%3 where d.batchrefid = :lot %4 limit 1")
@@ -474,7 +471,7 @@ void CheckDroppedLots(TSubmit& s, const TStockLedger& ledger, qint64 id)
 
 // A day-close covers the store's POS sales of its day that no day-close covers yet; when it comes
 // without lines, the lines are the goods those sales moved (returns negative).
-void CoverPosSales(TClientConnection& con, qint64 closeId, const QVariantMap& master, bool buildLines)
+void CoverPosSales(TClientConnection& con, qint64 closeId, const TRowValues& master, bool buildLines)
 {
     const QString day = NormalDateText(master.value(QStringLiteral("billdate"))).left(10);
     const TSqlParams p{{QStringLiteral("s"), master.value(QStringLiteral("storeid"))}, {QStringLiteral("d"), day}, {QStringLiteral("c"), closeId}};
@@ -519,7 +516,7 @@ QString IssueRows(TClientConnection& con, const QVector<TStockIssue>& issues, bo
     auto num = [](double v) { return QString::number(v, 'g', 12); };
     for (const TStockIssue& i : issues) {
         const auto g = SelectMaps(con, QStringLiteral("select code, name, specs, unit from goods where goodsid = :g"), {{QStringLiteral("g"), i.GoodsID}});
-        const QVariantMap goods = g.isEmpty() ? QVariantMap() : g.first();
+        const TRowValues goods = g.isEmpty() ? TRowValues() : g.first();
         const QString store = SelectValue(con, QStringLiteral("select name from store where storeid = :s"), {{QStringLiteral("s"), i.StoreID}}).toString();
         rows << QVariantList{store, goods.value(QStringLiteral("code")), goods.value(QStringLiteral("name")), goods.value(QStringLiteral("specs")),
                              goods.value(QStringLiteral("unit")), i.BatchCode, i.OldOnHand, i.Qty, i.NewOnHand, i.TopQty, i.DownQty};
@@ -642,7 +639,7 @@ QString RunSubmit(TClientConnection& con, int billType, const QString& request, 
     return reply;
 }
 
-void RefuseFlagged(const TSubmit& s, const QVariantMap& stored, const QString& action, bool reversingAllowed)
+void RefuseFlagged(const TSubmit& s, const TRowValues& stored, const QString& action, bool reversingAllowed)
 {
     if (s.Kind.BillType == kPosSaleBillType) {
         if (stored.value(QStringLiteral("flag")).toString() == QLatin1String("T"))
@@ -668,7 +665,7 @@ enum class TBillAction { New, Edit, Delete, Red };
 // "new", a change "edit", a deletion "delete", a reversal "red" and "edit". A saved bill of
 // another branch (bar the opening entries 29 and 40) or of another operator (without right 228)
 // is read-only on the form and cannot be changed here either.
-void CheckBillRights(const TSubmit& s, TBillAction action, const QVariantMap& stored = {})
+void CheckBillRights(const TSubmit& s, TBillAction action, const TRowValues& stored = {})
 {
     const int privilege = s.Kind.PrivilegeID;
     const TOperatorRights& op = s.Op;
@@ -775,7 +772,7 @@ void SaveBill(TSubmit& s)
         Refuse(QStringLiteral("保存的数据中没有单据的主记录"));
 
     qint64 id = 0;
-    QVariantMap stored;
+    TRowValues stored;
     QString requestId;
     if (isNew) {
         CheckBillRights(s, TBillAction::New);
@@ -796,7 +793,7 @@ void SaveBill(TSubmit& s)
     }
 
     // every check before anything is written
-    const QVector<QVariantMap> storedLines = isNew ? QVector<QVariantMap>() : s.StoredLines(id);
+    const QVector<TRowValues> storedLines = isNew ? QVector<TRowValues>() : s.StoredLines(id);
     TBillGuard guard(con, k, s.Op);
     TBillChange change = guard.CheckSave(id, isNew, stored, storedLines, masterDelta, withLines ? std::move(detailDelta) : TDelta(),
                                          k.BillType == kPosDayBill && isNew);
@@ -820,7 +817,7 @@ void SaveBill(TSubmit& s)
     }
 
     // the bill code: kept unless empty or another bill has it
-    const QVariantMap& finalMaster = change.FinalMaster;
+    const TRowValues& finalMaster = change.FinalMaster;
     QString code = finalMaster.value(QStringLiteral("code")).toString().trimmed();
     bool codeChanged = isNew;
     if (const TDeltaRow* m = MasterRowOf(change.Master); m && m->Kind == TUpdateStatus::usModified)
@@ -857,7 +854,7 @@ void SaveBill(TSubmit& s)
     }
 
     // what the server keeps on the master: update time, code, operator, total
-    QVariantMap server = change.ServerMaster;
+    TRowValues server = change.ServerMaster;
     if (k.Master.Has(QStringLiteral("updatetime")))
         server.insert(QStringLiteral("updatetime"), updateTime);
     if (k.Master.Has(QStringLiteral("code")) && codeChanged)
@@ -873,8 +870,8 @@ void SaveBill(TSubmit& s)
         con.ExecuteNative(QStringLiteral("update %1 set %2 where %3 = :id").arg(QuoteIdent(k.Master.Name), sets.join(QStringLiteral(", ")), QuoteIdent(k.Key)), p);
     }
 
-    QVector<QVariantMap> lines = s.StoredLines(id);
-    QVariantMap master = s.StoredMaster(id);
+    QVector<TRowValues> lines = s.StoredLines(id);
+    TRowValues master = s.StoredMaster(id);
     if (k.BillType == kPosDayBill && isNew) {
         CoverPosSales(con, id, master, lines.isEmpty());
         lines = s.StoredLines(id);
@@ -912,7 +909,7 @@ void DeleteBill(TSubmit& s)
     TClientConnection& con = s.Con;
     const TBillKind& k = s.Kind;
     const qint64 id = s.Req.GetInt(QStringLiteral("CurrBillID"), kNoBill);
-    const QVariantMap stored = s.StoredMaster(id);
+    const TRowValues stored = s.StoredMaster(id);
     CheckExists(stored);
     CheckBillRights(s, TBillAction::Delete, stored);
     const QString masterXml = s.Req.GetString(QStringLiteral("MasterDelta"));
@@ -960,9 +957,9 @@ bool InList(const QString& col, const char* const* list, int n)
 
 // A copy of a stored row for the reversing bill: amounts and quantities negated, what later bills
 // did to the original cleared.
-QVariantMap Reversed(const TTableInfo& t, const QVariantMap& row)
+TRowValues Reversed(const TTableInfo& t, const TRowValues& row)
 {
-    QVariantMap out;
+    TRowValues out(row.SharedNames());
     for (auto it = row.cbegin(); it != row.cend(); ++it) {
         const QString col = it.key();
         QVariant v = it.value();
@@ -976,7 +973,7 @@ QVariantMap Reversed(const TTableInfo& t, const QVariantMap& row)
     return out;
 }
 
-void InsertRow(TClientConnection& con, const TTableInfo& t, const QVariantMap& row)
+void InsertRow(TClientConnection& con, const TTableInfo& t, const TRowValues& row)
 {
     QStringList cols, vals;
     TSqlParams p;
@@ -997,7 +994,7 @@ void RedBill(TSubmit& s)
     TClientConnection& con = s.Con;
     const TBillKind& k = s.Kind;
     const qint64 id = s.Req.GetInt(QStringLiteral("CurrBillID"), kNoBill);
-    const QVariantMap stored = s.StoredMaster(id);
+    const TRowValues stored = s.StoredMaster(id);
     CheckExists(stored);
     CheckBillRights(s, TBillAction::Red, stored);
     if (!s.HasFlag() || !k.Master.Has(QStringLiteral("referbillid")))
@@ -1027,7 +1024,7 @@ void RedBill(TSubmit& s)
             s.Reply.Set(QStringLiteral("BillCodeTips"), QStringLiteral("单据编号 %1 已被使用，已自动改为 %2").arg(wanted, code));
     }
 
-    QVariantMap red = Reversed(k.Master, stored);
+    TRowValues red = Reversed(k.Master, stored);
     red.insert(k.Key, redId);
     red.insert(QStringLiteral("code"), code);
     red.insert(QStringLiteral("flag"), 2);
@@ -1042,9 +1039,9 @@ void RedBill(TSubmit& s)
         red.insert(QStringLiteral("opid"), s.Op.OpID());
     InsertRow(con, k.Master, red);
 
-    QVector<QVariantMap> redLines;
-    for (const QVariantMap& line : s.StoredLines(id)) {
-        QVariantMap r = Reversed(k.Detail, line);
+    QVector<TRowValues> redLines;
+    for (const TRowValues& line : s.StoredLines(id)) {
+        TRowValues r = Reversed(k.Detail, line);
         r.insert(k.Key, redId);
         InsertRow(con, k.Detail, r);
         redLines << r;
@@ -1052,7 +1049,7 @@ void RedBill(TSubmit& s)
 
     BookReferences(con, k, redLines, 1);
     if (k.MovesStock()) {
-        const QVariantMap master = s.StoredMaster(redId);
+        const TRowValues master = s.StoredMaster(redId);
         TStockLedger ledger(con, k.DBBillType, redId);
         ledger.SetBillHeader(code, master.value(QStringLiteral("billdate")), master.value(QStringLiteral("shopid")));
         ledger.ApplyMirrorOf(k.DBBillType, id);

@@ -55,7 +55,7 @@ private:
     TClientConnection& FCon;
     int FBillType;
     qint64 FBillId;
-    QVariantMap FKind; // the billkind row
+    TRowValues FKind; // the billkind row
     QMap<int, TTouch> FBanks;
 
     QVector<TPosting> ReadFlow(qint64 billId) const;

@@ -30,7 +30,7 @@ QVector<TFieldDef> RowFields(const QString& priceField)
 
 } // namespace
 
-TPriceCheck CheckLinePrices(TClientConnection& con, int cvFlag, int stockDir, const QVector<QVariantMap>& lines)
+TPriceCheck CheckLinePrices(TClientConnection& con, int cvFlag, int stockDir, const QVector<TRowValues>& lines)
 {
     TPriceCheck check;
     const bool sale = cvFlag == 1;
@@ -41,7 +41,7 @@ TPriceCheck CheckLinePrices(TClientConnection& con, int cvFlag, int stockDir, co
     const QString priceField = sale ? QStringLiteral("sprice") : QStringLiteral("pprice");
     QVector<QVariantList> beyondLimit, beyondReference;
     QStringList text;
-    for (const QVariantMap& line : lines) {
+    for (const TRowValues& line : lines) {
         if (line.value(QStringLiteral("ispresent")).toString().trimmed().compare(QLatin1String("T"), Qt::CaseInsensitive) == 0)
             continue;
         const auto units = SelectMaps(con, QStringLiteral("select g.code, g.name, g.specs, u.unitname, u.minsprice, u.maxpprice, u.sprice, u.pprice"
@@ -49,7 +49,7 @@ TPriceCheck CheckLinePrices(TClientConnection& con, int cvFlag, int stockDir, co
                                       {{QStringLiteral("u"), line.value(QStringLiteral("unitid"))}});
         if (units.isEmpty())
             continue;
-        const QVariantMap& u = units.first();
+        const TRowValues& u = units.first();
         const double price = line.value(QStringLiteral("unitprice")).toDouble();
         const double limit = u.value(sale ? QStringLiteral("minsprice") : QStringLiteral("maxpprice")).toDouble();
         const double reference = u.value(priceField).toDouble();

@@ -8,7 +8,7 @@
 #include "webrpc/Connection.h"
 
 #include <QString>
-#include <QVariantMap>
+#include "platform/RowValues.h"
 #include <QVector>
 
 struct TPriceCheck {
@@ -21,4 +21,4 @@ struct TPriceCheck {
 // The lines as stored (lower-case column names). Nothing is checked when the bill's side has
 // its option off, nor on returns (a sale's goods coming back, stockDir +1 on the client side;
 // goods going back to a vendor, -1 on the vendor side): they give back what was agreed.
-TPriceCheck CheckLinePrices(TClientConnection& con, int cvFlag, int stockDir, const QVector<QVariantMap>& lines);
+TPriceCheck CheckLinePrices(TClientConnection& con, int cvFlag, int stockDir, const QVector<TRowValues>& lines);

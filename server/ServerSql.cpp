@@ -41,35 +41,35 @@ QVector<QVariantList> SelectRows(TClientConnection& con, const QString& sql, con
     return rows;
 }
 
-QVector<QVariantMap> SelectMaps(TClientConnection& con, const QString& sql, const TSqlParams& params)
+QVector<TRowValues> SelectMaps(TClientConnection& con, const QString& sql, const TSqlParams& params)
 {
+    // the rows share their names; a name given twice holds the later column's value
+    auto names = std::make_shared<TRowNames>();
+    QVector<int> slotOf;
+    auto name = [&](const QString& column) { slotOf << names->Add(column.toLower()); };
+    QVector<TRowValues> rows;
     if (con.IsPostgres()) {
         QVector<TFieldDef> fields;
         QVector<QVariantList> values;
         PgSelect(con, sql, params, fields, values);
-        QVector<QVariantMap> rows;
+        for (const TFieldDef& f : fields)
+            name(f.Name);
         for (const QVariantList& v : values) {
-            QVariantMap r;
-            for (int i = 0; i < fields.size(); ++i)
-                r.insert(fields[i].Name.toLower(), v[i]); // a name given twice holds the later column's value
+            TRowValues r(names);
+            for (int i = 0; i < slotOf.size(); ++i)
+                r.Set(slotOf[i], v[i]);
             rows << r;
         }
         return rows;
     }
     TStatement st(con, sql);
     st.Bind(params);
-    QVector<QVariantMap> rows;
-    // names once per statement; each row's map filled in key order without a search
-    QVector<QPair<QString, int>> columns;
     for (int i = 0; i < st.ColumnCount(); ++i)
-        columns.append({st.ColumnName(i).toLower(), i});
-    // a name given twice holds the later column's value
-    std::sort(columns.begin(), columns.end(), [](const auto& a, const auto& b) { return a.first < b.first || (a.first == b.first && a.second > b.second); });
-    columns.erase(std::unique(columns.begin(), columns.end(), [](const auto& a, const auto& b) { return a.first == b.first; }), columns.end());
+        name(st.ColumnName(i));
     while (st.Step()) {
-        QVariantMap r;
-        for (const auto& [name, i] : columns)
-            r.insert(r.cend(), name, st.Column(i));
+        TRowValues r(names);
+        for (int i = 0; i < slotOf.size(); ++i)
+            r.Set(slotOf[i], st.Column(i));
         rows << r;
     }
     return rows;

@@ -1,5 +1,6 @@
 #pragma once
 // Small helpers the server procedures share for statements in the engine's own dialect.
+#include "platform/RowValues.h"
 #include "webrpc/Connection.h"
 
 #include <QString>
@@ -10,9 +11,10 @@
 QString QuoteIdent(const QString& name);
 // Every row of a select, values as the engine holds them.
 QVector<QVariantList> SelectRows(TClientConnection& con, const QString& sql, const TSqlParams& params = {});
-// Every row of a select by lower-case column name.
-QVector<QVariantMap> SelectMaps(TClientConnection& con, const QString& sql, const TSqlParams& params = {});
+// Every row of a select by lower-case column name (found in any case).
+QVector<TRowValues> SelectMaps(TClientConnection& con, const QString& sql, const TSqlParams& params = {});
 // The first column of the first row, or null.
 QVariant SelectValue(TClientConnection& con, const QString& sql, const TSqlParams& params = {});
 // A value of a row under any spelling of its column name (null when absent).
 QVariant ValueCI(const QVariantMap& row, const QString& column);
+inline QVariant ValueCI(const TRowValues& row, const QString& column) { return row.value(column); }

@@ -10,8 +10,6 @@
 
 namespace {
 
-enum class TValueClass { Integer, Money, Quantity, Price, Rate, Boolean, DateTime, Text, Blob };
-
 TValueClass Classify(const QString& column, const QString& declType)
 {
     const QString d = declType.trimmed().toUpper();
@@ -95,7 +93,18 @@ QString NormaliseColumnValue(const QString& column, const QString& declType, QVa
 {
     if (value.isNull() || !value.isValid())
         return QString();
-    const TValueClass c = ClassOf(LowerName(column), declType);
+    return NormaliseValue(ClassOf(LowerName(column), declType), declType, value);
+}
+
+TValueClass ValueClassOf(const QString& column, const QString& declType)
+{
+    return Classify(LowerName(column), declType);
+}
+
+QString NormaliseValue(TValueClass c, const QString& declType, QVariant& value)
+{
+    if (value.isNull() || !value.isValid())
+        return QString();
     switch (c) {
     case TValueClass::Integer: {
         bool ok = false;

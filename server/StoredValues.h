@@ -39,6 +39,12 @@ double RoundPrice(double v);    // 8 decimals
 // ("值 inf 不是有效的数字", "值 1e+17 超出范围，绝对值须小于 1000000000", ...).
 QString NormaliseColumnValue(const QString& column, const QString& declType, QVariant& value);
 
+// The same in two steps, for a caller checking many values of one column: what the column
+// holds, found once, then each value.
+enum class TValueClass { Integer, Money, Quantity, Price, Rate, Boolean, DateTime, Text, Blob };
+TValueClass ValueClassOf(const QString& column, const QString& declType);
+QString NormaliseValue(TValueClass c, const QString& declType, QVariant& value);
+
 // The Chinese name of a column where the bills know one ("数量" for unitqty), else empty.
 QString ColumnCaption(const QString& column);
 // "数量(unitqty)" or "memo": how messages name a column.

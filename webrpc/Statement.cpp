@@ -212,38 +212,54 @@ void TStatement::Bind(const TSqlParams& params)
                 value = &params[j].second;
         if (!value)
             ThrowUnboundParam(name, FSql);
-        const QVariant v = ToEngineValue(*value);
-        int rc = SQLITE_OK;
-        if (v.isNull()) {
-            rc = sqlite3_bind_null(FStmt, i);
-        } else {
-            switch (v.typeId()) {
-            case QMetaType::Int:
-            case QMetaType::UInt:
-            case QMetaType::LongLong:
-            case QMetaType::ULongLong:
-            case QMetaType::Long:
-            case QMetaType::Short:
-                rc = sqlite3_bind_int64(FStmt, i, v.toLongLong());
-                break;
-            case QMetaType::Double:
-            case QMetaType::Float:
-                rc = sqlite3_bind_double(FStmt, i, v.toDouble());
-                break;
-            case QMetaType::QByteArray: {
-                const QByteArray b = v.toByteArray();
-                rc = sqlite3_bind_blob(FStmt, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-                break;
-            }
-            default: {
-                const QByteArray s = v.toString().toUtf8();
-                rc = sqlite3_bind_text(FStmt, i, s.constData(), int(s.size()), SQLITE_TRANSIENT);
-            }
-            }
-        }
-        if (rc != SQLITE_OK)
-            ThrowSqliteError(FDb, FSql);
+        BindOne(i, *value);
     }
+}
+
+void TStatement::BindInOrder(const QVector<const QVariant*>& values)
+{
+    Q_ASSERT(!FPg);
+    if (!FStmt)
+        return;
+    if (sqlite3_bind_parameter_count(FStmt) != values.size())
+        throw EDatabaseError(QStringLiteral("语句需要 %1 个参数，给了 %2 个：%3").arg(sqlite3_bind_parameter_count(FStmt)).arg(values.size()).arg(FSql));
+    for (int i = 0; i < values.size(); ++i)
+        BindOne(i + 1, *values[i]);
+}
+
+void TStatement::BindOne(int i, const QVariant& value)
+{
+    const QVariant v = ToEngineValue(value);
+    int rc = SQLITE_OK;
+    if (v.isNull()) {
+        rc = sqlite3_bind_null(FStmt, i);
+    } else {
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Long:
+        case QMetaType::Short:
+            rc = sqlite3_bind_int64(FStmt, i, v.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(FStmt, i, v.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray b = v.toByteArray();
+            rc = sqlite3_bind_blob(FStmt, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            const QByteArray s = v.toString().toUtf8();
+            rc = sqlite3_bind_text(FStmt, i, s.constData(), int(s.size()), SQLITE_TRANSIENT);
+        }
+        }
+    }
+    if (rc != SQLITE_OK)
+        ThrowSqliteError(FDb, FSql);
 }
 
 void TStatement::Reset()
@@ -669,40 +685,107 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
     QHash<QString, QString> tableCols; // lower name -> declared type
     for (const auto& c : columns)
         tableCols.insert(c.first, c.second);
-    // Every row of a delta names the same fields: each is looked up in the table once.
-    TNameMemo<bool> fieldInTable;
-    auto inTable = [&](const QString& f) {
-        return fieldInTable.Get(f, [&](const QString& name) { return tableCols.contains(name.toLower()); });
+    auto inTable = [&](const QString& f) { return tableCols.contains(f.toLower()); };
+    auto overridden = [&](const QString& name) {
+        for (auto it = opt.InsertOverrides.cbegin(); it != opt.InsertOverrides.cend(); ++it)
+            if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
     };
-    TNameMemo<bool> fieldOverridden;
-    auto overridden = [&](const QString& f) {
-        return fieldOverridden.Get(f, [&](const QString& name) {
-            for (auto it = opt.InsertOverrides.cbegin(); it != opt.InsertOverrides.cend(); ++it)
-                if (it.key().compare(name, Qt::CaseInsensitive) == 0)
-                    return true;
-            return false;
-        });
+    // The rows of a delta share their names: what each name is to the table is worked out
+    // once per name, not once per value.
+    struct TNameUse {
+        const TRowNames* Names = nullptr;
+        QVector<char> Writes; // 1: an inserted row's value of this name goes into the table
+    } use;
+    auto writes = [&](const TRowValues& row, int i) {
+        if (use.Names != &row.Names()) {
+            use.Names = &row.Names();
+            use.Writes.clear();
+        }
+        while (use.Writes.size() <= i) {
+            const QString& name = row.Names().Name(int(use.Writes.size()));
+            use.Writes << char(inTable(name) && !overridden(name));
+        }
+        return use.Writes[i] != 0;
     };
-    QStringList valueNames; // v0, v1, ...
-    auto valueName = [&](int n) -> const QString& {
-        while (valueNames.size() <= n)
-            valueNames << QStringLiteral("v%1").arg(valueNames.size());
-        return valueNames[n];
-    };
-    QStringList lastInsertCols;
+    QVector<QPair<QString, QVariant>> overrides; // the server's values of every new row
+    for (auto it = opt.InsertOverrides.cbegin(); it != opt.InsertOverrides.cend(); ++it)
+        if (inTable(it.key()))
+            overrides.append({it.key(), it.value()});
+
+    QVector<int> lastInsertCols;
+    const TRowNames* lastInsertNames = nullptr;
     QString lastInsertSql;
-    auto valueOf = [](const QVariantMap& m, const QString& field) -> QVariant {
-        for (auto it = m.cbegin(); it != m.cend(); ++it)
-            if (it.key().compare(field, Qt::CaseInsensitive) == 0)
-                return it.value();
-        return QVariant();
-    };
+    QVector<int> cols;
+    QVector<const QVariant*> values;
 
     int affected = 0;
     std::map<QString, std::unique_ptr<TStatement>> prepared;
+    TStatement* lastInsert = nullptr;
+    auto statementFor = [&](const QString& sql) -> TStatement& {
+        std::unique_ptr<TStatement>& st = prepared[sql];
+        if (!st)
+            st = std::make_unique<TStatement>(db, sql);
+        else
+            st->Reset();
+        return *st;
+    };
+    auto run = [&](const TDeltaRow& row, int changedRows) {
+        if (row.Kind != TUpdateStatus::usInserted && changedRows == 0)
+            throw EDatabaseError(QStringLiteral("记录已被其他用户修改或删除，请刷新后再操作（%1）").arg(opt.Table));
+        affected += changedRows;
+    };
     for (const TDeltaRow& row : delta.Rows) {
+        if (row.Kind == TUpdateStatus::usInserted) {
+            // the row's own values but those the server sets, in the row's order, then the
+            // server's; nothing of the row is copied
+            cols.clear();
+            values.clear();
+            const int names = row.New.Names().Count();
+            for (int i = 0; i < names; ++i)
+                if (const QVariant* v = row.New.At(i); v && writes(row.New, i)) {
+                    cols << i;
+                    values << v;
+                }
+            for (const auto& o : overrides)
+                values << &o.second;
+            if (values.isEmpty())
+                continue;
+            // the lines of a bill name the same columns: their statement is written once
+            const bool same = cols == lastInsertCols && lastInsertNames == &row.New.Names();
+            if (!same) {
+                QStringList quoted, marks;
+                for (int i : cols)
+                    quoted << qi(row.New.Names().Name(i));
+                for (const auto& o : overrides)
+                    quoted << qi(o.first);
+                for (int i = 0; i < values.size(); ++i)
+                    marks << QStringLiteral(":v%1").arg(i);
+                lastInsertSql = QStringLiteral("insert into %1 (%2) values (%3)").arg(qi(opt.Table), quoted.join(u','), marks.join(u','));
+                lastInsertCols = cols;
+                lastInsertNames = &row.New.Names();
+                lastInsert = nullptr;
+            }
+            if (!db) {
+                TSqlParams params;
+                for (int i = 0; i < values.size(); ++i)
+                    params.append({QStringLiteral("v%1").arg(i), *values[i]});
+                run(row, con.ExecuteNative(lastInsertSql, params));
+                continue;
+            }
+            if (lastInsert)
+                lastInsert->Reset();
+            else
+                lastInsert = &statementFor(lastInsertSql);
+            lastInsert->BindInOrder(values);
+            while (lastInsert->Step()) {
+            }
+            run(row, sqlite3_changes(db));
+            continue;
+        }
+
         TSqlParams params;
-        QString sql;
         auto whereByKey = [&](QString& where) {
             QStringList keys = opt.KeyFields;
             if (keys.isEmpty())
@@ -711,7 +794,7 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
                         keys.append(it.key());
             QStringList parts;
             for (int k = 0; k < keys.size(); ++k) {
-                const QVariant v = valueOf(row.Old, keys[k]);
+                const QVariant v = row.Old.value(keys[k]);
                 if (v.isNull()) {
                     parts << QStringLiteral("%1 is null").arg(qi(keys[k]));
                 } else {
@@ -723,51 +806,20 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
                 throw EDatabaseError(QStringLiteral("无法确定要更新的记录（%1 没有关键字段）").arg(opt.Table));
             where = parts.join(QStringLiteral(" and "));
         };
-        if (row.Kind == TUpdateStatus::usInserted) {
-            QStringList cols, vals;
-            int n = 0;
-            // the row's own values but those the server sets, in the row's order, then the
-            // server's; nothing of the row is copied
-            for (auto it = row.New.cbegin(); it != row.New.cend(); ++it) {
-                if (!inTable(it.key()) || overridden(it.key()))
-                    continue;
-                cols << it.key();
-                params.append({valueName(n), it.value()});
-                ++n;
-            }
-            for (auto it = opt.InsertOverrides.cbegin(); it != opt.InsertOverrides.cend(); ++it) {
-                if (!inTable(it.key()))
-                    continue;
-                cols << it.key();
-                params.append({valueName(n), it.value()});
-                ++n;
-            }
-            if (cols.isEmpty())
-                continue;
-            // the lines of a bill name the same columns: their statement is written once
-            if (cols != lastInsertCols) {
-                for (int i = 0; i < cols.size(); ++i)
-                    vals << u':' + valueName(i);
-                QStringList quoted;
-                for (const QString& c : cols)
-                    quoted << qi(c);
-                lastInsertSql = QStringLiteral("insert into %1 (%2) values (%3)").arg(qi(opt.Table), quoted.join(u','), vals.join(u','));
-                lastInsertCols = cols;
-            }
-            sql = lastInsertSql;
-        } else if (row.Kind == TUpdateStatus::usModified) {
+        QString sql;
+        if (row.Kind == TUpdateStatus::usModified) {
             QStringList sets;
             int n = 0;
             QStringList changed = row.Changed;
             if (changed.isEmpty())
                 for (auto it = row.New.cbegin(); it != row.New.cend(); ++it)
-                    if (valueOf(row.Old, it.key()) != it.value())
+                    if (row.Old.value(it.key()) != it.value())
                         changed << it.key();
             for (const QString& f : changed) {
                 if (!inTable(f))
                     continue;
                 sets << QStringLiteral("%1 = :v%2").arg(qi(f)).arg(n);
-                params.append({QStringLiteral("v%1").arg(n), valueOf(row.New, f)});
+                params.append({QStringLiteral("v%1").arg(n), row.New.value(f)});
                 ++n;
             }
             if (sets.isEmpty())
@@ -783,26 +835,17 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
             continue;
         }
         if (!db) {
-            const int changedRows = con.ExecuteNative(sql, params);
-            if (row.Kind != TUpdateStatus::usInserted && changedRows == 0)
-                throw EDatabaseError(QStringLiteral("记录已被其他用户修改或删除，请刷新后再操作（%1）").arg(opt.Table));
-            affected += changedRows;
+            run(row, con.ExecuteNative(sql, params));
             continue;
         }
         // Rows of one kind touching the same columns share their statement: a bill of
         // thousands of lines is then prepared a handful of times, not once per line.
-        std::unique_ptr<TStatement>& st = prepared[sql];
-        if (!st)
-            st = std::make_unique<TStatement>(db, sql);
-        else
-            st->Reset();
-        st->Bind(params);
-        while (st->Step()) {
+        TStatement& st = statementFor(sql);
+        lastInsert = nullptr;
+        st.Bind(params);
+        while (st.Step()) {
         }
-        const int changedRows = sqlite3_changes(db);
-        if (row.Kind != TUpdateStatus::usInserted && changedRows == 0)
-            throw EDatabaseError(QStringLiteral("记录已被其他用户修改或删除，请刷新后再操作（%1）").arg(opt.Table));
-        affected += changedRows;
+        run(row, sqlite3_changes(db));
     }
     return affected;
 }

@@ -36,6 +36,8 @@ public:
     TStatement& operator=(const TStatement&) = delete;
 
     void Bind(const TSqlParams& params); // every parameter must have a value
+    // Every parameter by position, in the statement's order (SQLite statements).
+    void BindInOrder(const QVector<const QVariant*>& values);
     void Reset();                         // ready to bind and step again
     bool Step();                          // true while a row is available
     int ColumnCount() const;
@@ -59,6 +61,7 @@ private:
     int FRow = -1;
     bool FRan = false;
     void Prepare(); // SQLite: FSql on FDb
+    void BindOne(int i, const QVariant& value);
     void RunPg();
     QVector<QString> FParamNames; // without the leading ':'
 };

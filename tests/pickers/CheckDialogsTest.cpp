@@ -98,11 +98,11 @@ TEST_F(CheckDialogsTest, ServerPriceCheckOfBothSides)
     const TGoods g = AddGoods(QStringLiteral("SEL-LIM"), QStringLiteral("限价货"), 10, 6);
     FCon->Execute(QStringLiteral("update goodsunit set minsprice = 8, maxpprice = 7 where unitid = :u"), {{QStringLiteral("u"), g.UnitID}});
     auto line = [&](double price, const char* gift = "F") {
-        return QVariantMap{{QStringLiteral("itemno"), 1},
+        return TRowValues::FromMap({{QStringLiteral("itemno"), 1},
                            {QStringLiteral("goodsid"), g.GoodsID},
                            {QStringLiteral("unitid"), g.UnitID},
                            {QStringLiteral("unitprice"), price},
-                           {QStringLiteral("ispresent"), QString::fromLatin1(gift)}};
+                           {QStringLiteral("ispresent"), QString::fromLatin1(gift)}});
     };
     SetOption(QStringLiteral("CHECKMINSALEPRICE"), QStringLiteral("1"));
     SetOption(QStringLiteral("CHECKMAXBUYPRICE"), QStringLiteral("1"));

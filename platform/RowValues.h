@@ -1,0 +1,129 @@
+#pragma once
+// A row's values by column name, the way the server holds the rows of a change set and the
+// rows it reads back: each row one vector of values, and one index of column names shared by
+// all rows of the same packet or select. A save of thousands of lines then builds thousands of
+// vectors, not thousands of trees of (name, value) nodes, and a name is found by one hash.
+//
+// Names are found in any case ("GoodsID" finds "goodsid"); a name keeps the spelling it was
+// first given. A row holds a value for a name or not: rows of one packet name the same
+// columns, and a name one row adds is absent from the others until they set it.
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+#include <QVector>
+
+#include <memory>
+
+class TRowNames {
+public:
+    // The position of a name in any case, or -1.
+    int IndexOf(const QString& name) const;
+    // The position of a name, added at the end when new.
+    int Add(const QString& name);
+    const QString& Name(int i) const { return FNames[i]; }
+    int Count() const { return int(FNames.size()); }
+
+private:
+    QStringList FNames;
+    QHash<QString, int> FExact; // as spelled
+    QHash<QString, int> FLower; // lower case: the first spelling wins
+    // The same strings are asked for again and again (literals, the packet's own names): a
+    // string is found by its text's address first. Each entry holds its string, so that the
+    // address cannot pass to another text while it is remembered.
+    struct TRecent {
+        QString Name;
+        int Index = -1;
+    };
+    mutable TRecent FRecent[32];
+    int Find(const QString& name) const;
+};
+
+class TRowValues {
+    struct TSlot {
+        QVariant Value;
+        bool Has = false;
+    };
+
+public:
+    TRowValues() : FNames(std::make_shared<TRowNames>()) {}
+    // A row of the rows that share `names`.
+    explicit TRowValues(std::shared_ptr<TRowNames> names) : FNames(std::move(names)) {}
+
+    // QVariantMap's reading and writing, by name in any case.
+    QVariant value(const QString& name, const QVariant& otherwise = QVariant()) const;
+    bool contains(const QString& name) const { return Slot(FNames->IndexOf(name)) != nullptr; }
+    void insert(const QString& name, const QVariant& v) { Set(FNames->Add(name), v); }
+    QVariant& operator[](const QString& name);
+    int remove(const QString& name);
+    bool isEmpty() const { return size() == 0; }
+    qsizetype size() const;
+    QStringList keys() const;
+
+    // By position in the shared names: for filling rows column by column.
+    void Set(int index, const QVariant& v);
+    void Set(int index, QVariant&& v);
+    const QVariant* At(int index) const;
+    const TRowNames& Names() const { return *FNames; }
+    const std::shared_ptr<TRowNames>& SharedNames() const { return FNames; }
+
+    QVariantMap ToMap() const;
+    static TRowValues FromMap(const QVariantMap& m);
+
+    // Equal when they hold the same names (in any case) with equal values.
+    bool operator==(const TRowValues& o) const;
+    bool operator!=(const TRowValues& o) const { return !(*this == o); }
+
+    // Walks the values the row holds, in the order of the shared names.
+    template <bool Const>
+    class Iter {
+        using Row = std::conditional_t<Const, const TRowValues, TRowValues>;
+
+    public:
+        Iter(Row* row, int i) : FRow(row), FI(i) { Skip(); }
+        const QString& key() const { return FRow->FNames->Name(FI); }
+        auto& value() const
+        {
+            if constexpr (Const)
+                return FRow->FSlots[FI].Value;
+            else
+                return FRow->FSlots[FI].Value; // detaches once, on the row's first write
+        }
+        Iter& operator++()
+        {
+            ++FI;
+            Skip();
+            return *this;
+        }
+        bool operator==(const Iter& o) const { return FI == o.FI; }
+        bool operator!=(const Iter& o) const { return FI != o.FI; }
+
+    private:
+        Row* FRow;
+        int FI;
+        void Skip()
+        {
+            const int n = int(FRow->FSlots.size());
+            while (FI < n && !FRow->FSlots.at(FI).Has)
+                ++FI;
+            if (FI > n)
+                FI = n;
+        }
+    };
+    using const_iterator = Iter<true>;
+    using iterator = Iter<false>;
+    const_iterator cbegin() const { return const_iterator(this, 0); }
+    const_iterator cend() const { return const_iterator(this, int(FSlots.size())); }
+    const_iterator begin() const { return cbegin(); }
+    const_iterator end() const { return cend(); }
+    iterator begin() { return iterator(this, 0); }
+    iterator end() { return iterator(this, int(FSlots.size())); }
+
+private:
+    std::shared_ptr<TRowNames> FNames;
+    QVector<TSlot> FSlots;
+
+    const TSlot* Slot(int i) const { return i >= 0 && i < FSlots.size() && FSlots.at(i).Has ? &FSlots.at(i) : nullptr; }
+    TSlot& Place(int i);
+};
