@@ -102,21 +102,27 @@ TEST(RowValues, RememberedLookupsStayTrue)
     }
 }
 
+// Both encodings: a second spelling of a column would leave its values under the other's name.
 TEST(RowValues, ADeltaNamingAColumnTwiceIsRefused)
 {
     auto ds = LoadedLines();
     ds->First();
     ds->FieldByName("name")->SetValue(QStringLiteral("新名"));
     ds->Post();
-    QString xml = ds->GetDeltaXML();
+    QString xml = ds->GetDeltaXML(), compact = ds->GetDeltaPacket();
     ASSERT_NO_THROW(ParseDeltaXML(xml));
+    ASSERT_NO_THROW(ParseDeltaXML(compact));
     ASSERT_TRUE(xml.contains(QStringLiteral("attrname=\"name\"")));
+    ASSERT_TRUE(compact.contains(QStringLiteral("4:name")));
     xml.replace(QStringLiteral("attrname=\"name\""), QStringLiteral("attrname=\"CODE\""));
-    try {
-        ParseDeltaXML(xml);
-        FAIL() << "a delta with a column named twice was read";
-    } catch (const EDatabaseError& e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("字段 CODE 重复"))) << e.Message().toStdString();
+    compact.replace(QStringLiteral("4:name"), QStringLiteral("4:CODE"));
+    for (const QString& delta : {xml, compact}) {
+        try {
+            ParseDeltaXML(delta);
+            ADD_FAILURE() << "a delta with a column named twice was read: " << delta.left(60).toStdString();
+        } catch (const EDatabaseError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("CODE")) && e.Message().contains(QStringLiteral("重复"))) << e.Message().toStdString();
+        }
     }
 }
 
