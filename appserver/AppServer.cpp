@@ -433,6 +433,7 @@ TAppServer::~TAppServer()
     const QList<QByteArray> tokens = FSessions.keys();
     for (const QByteArray& t : tokens)
         EndSession(t, QStringLiteral("服务器停止"));
+    SetDatabaseLog(nullptr);
 }
 
 void TAppServer::Log(const QString& line)
@@ -463,6 +464,9 @@ quint16 TAppServer::Start()
         if (!FLog->open(QIODevice::Append | QIODevice::Text))
             throw Exception(QStringLiteral("无法写入日志文件 %1").arg(FOptions.LogFile));
     }
+    // The engines' error details (behind "详细信息已写入日志") belong in the server's log, where
+    // whoever runs the server reads them beside the refusal they caused.
+    SetDatabaseLog([this](const QString& text) { Log(text); });
     RegisterServerProcedures();
     PrepareDatabase();
 

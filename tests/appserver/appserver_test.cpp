@@ -27,17 +27,43 @@ std::unique_ptr<TServerProcess>& RouteServer()
     return server;
 }
 
+bool RouteOnPostgres()
+{
+    return qEnvironmentVariable("TB_APPSERVER_ENGINE").compare(QLatin1String("postgresql"), Qt::CaseInsensitive) == 0;
+}
+
 // The last route server stops with the test run, while the application still exists.
 class TStopRouteServer : public ::testing::Environment {
 public:
     void TearDown() override { RouteServer().reset(); }
 };
 
+// A routed test that failed shows what its server logged (the reasons behind "详细信息已写入日志").
+class TRouteServerLogOnFailure : public ::testing::EmptyTestEventListener {
+public:
+    void OnTestEnd(const ::testing::TestInfo& info) override
+    {
+        if (info.result()->Failed() && RouteServer())
+            std::fprintf(stderr, "route server log:\n%s\n", qUtf8Printable(RouteServer()->Log().right(8000)));
+    }
+};
+
 const bool kRouted = [] {
     ::testing::AddGlobalTestEnvironment(new TStopRouteServer);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TRouteServerLogOnFailure);
     TestDatabaseRoute().Open = [](TClientConnection& con, const QString& file) {
         RouteServer().reset();
-        RouteServer() = std::make_unique<TServerProcess>(file);
+        QString database = file;
+        // The second run of these suites (ctest's "appserver.pg.") puts the server on a fresh
+        // PostgreSQL copy of the demo data instead of the test's SQLite file.
+        if (RouteOnPostgres() && !file.startsWith(QLatin1String("postgresql://"))) {
+            try {
+                database = NewPgDemoDatabase(QStringLiteral("route"));
+            } catch (const EDatabaseError& e) {
+                FAIL() << e.what();
+            }
+        }
+        RouteServer() = std::make_unique<TServerProcess>(database);
         ASSERT_TRUE(RouteServer()->Running());
         con.OpenRemote(RouteServer()->Url(), TServerProcess::CertFile());
     };
