@@ -357,6 +357,58 @@ TEST_P(AppServerOn, AClientKilledMidSaveLeavesNoHalfBillAndFreesItsLock)
     EXPECT_TRUE(server->Log().contains(QStringLiteral("释放锁 BILLLOCK，回滚了未提交的事务"))) << server->Log().toStdString();
 }
 
+class AppServerOnPostgres : public AppServer {
+protected:
+    bool OnPostgres() const override { return true; }
+};
+
+// On PostgreSQL a named lock is the database's: refused to every other session, of this server or
+// of another one on the same database, re-entrant for its holder, and gone with its holder's
+// session, whether that ends by logging out or with its server.
+TEST_F(AppServerOnPostgres, ALockIsHeldInTheDatabaseAcrossServersAndDiesWithItsSession)
+{
+    TServerProcess second(server->Database(), {QStringLiteral("--lease"), QStringLiteral("600")});
+    ASSERT_TRUE(second.Running());
+    TClientConnection holder, neighbour, across;
+    RemoteLogin(holder, server->Url(), QStringLiteral("admin"), QStringLiteral("manager"));
+    RemoteLogin(neighbour, server->Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    RemoteLogin(across, second.Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    auto take = [](TClientConnection& c, bool wait = false) { return c.Remote()->Lock(QStringLiteral("BILLLOCK"), QStringLiteral("take"), wait); };
+    auto release = [](TClientConnection& c) { c.Remote()->Lock(QStringLiteral("BILLLOCK"), QStringLiteral("release"), false); };
+    auto advisoryLocks = [&] {
+        return Direct(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and granted and database = "
+                                     "(select oid from pg_database where datname = current_database())"))
+            .toInt();
+    };
+
+    ASSERT_TRUE(take(holder));
+    EXPECT_TRUE(holder.Remote()->Lock(QStringLiteral("billlock"), QStringLiteral("take"), false)); // its holder takes it again
+    EXPECT_FALSE(take(neighbour));
+    EXPECT_FALSE(take(across));
+    EXPECT_EQ(advisoryLocks(), 1);
+    release(holder);
+    EXPECT_FALSE(take(across)) << "still held once";
+    release(holder);
+    EXPECT_EQ(advisoryLocks(), 0);
+    ASSERT_TRUE(take(across));
+    EXPECT_FALSE(take(holder));
+    EXPECT_FALSE(take(neighbour));
+
+    // the other server's session logs out: its lock goes with it
+    across.Close();
+    EXPECT_TRUE(take(holder, true));
+    release(holder);
+
+    // a server that dies takes its sessions' locks with it
+    TClientConnection again;
+    RemoteLogin(again, second.Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    ASSERT_TRUE(take(again));
+    EXPECT_FALSE(take(holder));
+    second.Kill();
+    EXPECT_TRUE(take(holder, true));
+    EXPECT_FALSE(take(neighbour));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, AppServerOn, ::testing::Values(TSqlEngine::SQLite, TSqlEngine::PostgreSQL), EngineName);
 
 } // namespace
