@@ -333,6 +333,25 @@ TEST_F(AppServer, ACallEndsWithinItsTimeOutAndTakesNoLockForACallerThatGaveUp)
     clock.restart();
     EXPECT_THROW(slow.Proxy()->Invoke(QStringLiteral("GetLoginInfo"), QString(), 500), ERemoteLost);
     EXPECT_LT(clock.elapsed(), 5000);
+    // a server that hangs: the call gives up on its own time-out, and quietly (nothing read from
+    // the request it abandoned)
+    TRelay hanging(QUrl(server->Url()).port());
+    TClientConnection hung;
+    RemoteLogin(hung, QStringLiteral("https://127.0.0.1:%1").arg(hanging.Port()), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    hanging.HoldAnswers = true;
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type != QtDebugMsg && type != QtInfoMsg)
+            warnings << text;
+    });
+    clock.restart();
+    EXPECT_THROW(hung.Proxy()->Invoke(QStringLiteral("GetLoginInfo"), QString(), 500), ERemoteLost);
+    qInstallMessageHandler(previous);
+    EXPECT_LT(clock.elapsed(), 5000);
+    hanging.HoldAnswers = false; // logging out is answered again
+    EXPECT_GT(hanging.Dropped, 0);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
 }
 
 TEST_P(AppServerOn, AClientKilledMidSaveLeavesNoHalfBillAndFreesItsLock)
