@@ -137,20 +137,42 @@ TServerOptions ParseServerOptions(const QStringList& args)
 
 // ---------------------------------------------------------------- locks
 
-bool TSessionLocks::Take(const QString& name, const QByteArray& owner, int waitMs)
+namespace {
+bool InDatabase(TClientConnection* db) { return db && db->IsPostgres(); }
+} // namespace
+
+bool TSessionLocks::Take(const QString& name, const QByteArray& owner, int waitMs, TClientConnection* db)
 {
     const QString key = name.trimmed().toUpper();
     QElapsedTimer clock;
     clock.start();
     for (;;) {
+        bool first = false;
         {
             QMutexLocker lock(&FMutex);
             TEntry& e = FLocks[key];
-            if (e.Count == 0 || e.Owner == owner) {
-                e.Owner = owner;
+            if (e.Count > 0 && e.Owner == owner) {
                 ++e.Count;
                 return true;
             }
+            if (e.Count == 0) {
+                e.Owner = owner;
+                e.Count = 1;
+                first = true;
+            }
+        }
+        // Reserved here; the database decides between servers.
+        if (first) {
+            bool held = true;
+            try {
+                held = !InDatabase(db) || db->SessionLock(key, true);
+            } catch (...) {
+                Release(key, owner);
+                throw;
+            }
+            if (held)
+                return true;
+            Release(key, owner);
         }
         if (clock.elapsed() >= waitMs)
             return false;
@@ -158,12 +180,18 @@ bool TSessionLocks::Take(const QString& name, const QByteArray& owner, int waitM
     }
 }
 
-void TSessionLocks::Release(const QString& name, const QByteArray& owner)
+void TSessionLocks::Release(const QString& name, const QByteArray& owner, TClientConnection* db)
 {
-    QMutexLocker lock(&FMutex);
-    auto it = FLocks.find(name.trimmed().toUpper());
-    if (it != FLocks.end() && it->Owner == owner && --it->Count <= 0)
+    const QString key = name.trimmed().toUpper();
+    {
+        QMutexLocker lock(&FMutex);
+        auto it = FLocks.find(key);
+        if (it == FLocks.end() || it->Owner != owner || --it->Count > 0)
+            return;
         FLocks.erase(it);
+    }
+    if (InDatabase(db))
+        db->SessionLock(key, false);
 }
 
 bool TSessionLocks::Held(const QString& name, const QByteArray& owner)
@@ -182,16 +210,27 @@ bool TSessionLocks::HoldsAny(const QByteArray& owner)
     return false;
 }
 
-QStringList TSessionLocks::ReleaseAll(const QByteArray& owner)
+QStringList TSessionLocks::ReleaseAll(const QByteArray& owner, TClientConnection* db)
 {
-    QMutexLocker lock(&FMutex);
     QStringList freed;
-    for (auto it = FLocks.begin(); it != FLocks.end();) {
-        if (it->Owner == owner) {
-            freed << it.key();
-            it = FLocks.erase(it);
-        } else {
-            ++it;
+    {
+        QMutexLocker lock(&FMutex);
+        for (auto it = FLocks.begin(); it != FLocks.end();) {
+            if (it->Owner == owner && it->Count > 0) {
+                freed << it.key();
+                it = FLocks.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    // A database lock that cannot be given back now goes with the database session.
+    if (InDatabase(db)) {
+        for (const QString& name : std::as_const(freed)) {
+            try {
+                db->SessionLock(name, false);
+            } catch (const Exception&) {
+            }
         }
     }
     return freed;
@@ -410,9 +449,9 @@ TPacketParams RunCall(TClientConnection& con, TSessionLocks& locks, const QByteA
             // Never wait past the caller: a lock taken for a caller that gave up would stay held.
             const qint64 left = deadline - Now() - 200;
             const int wait = req.GetBool(QStringLiteral("Wait")) ? static_cast<int>(qBound<qint64>(0, left, qint64(kLockWaitMs))) : 0;
-            reply.Set(QStringLiteral("Held"), locks.Take(name, token, wait));
+            reply.Set(QStringLiteral("Held"), locks.Take(name, token, wait, &con));
         } else if (mode == QLatin1String("release")) {
-            locks.Release(name, token);
+            locks.Release(name, token, &con);
             reply.Set(QStringLiteral("Held"), locks.Held(name, token));
         } else {
             reply.Set(QStringLiteral("Held"), locks.Held(name, token));
@@ -433,6 +472,7 @@ TAppServer::~TAppServer()
     const QList<QByteArray> tokens = FSessions.keys();
     for (const QByteArray& t : tokens)
         EndSession(t, QStringLiteral("服务器停止"));
+    SetDatabaseLog(nullptr);
 }
 
 void TAppServer::Log(const QString& line)
@@ -463,6 +503,9 @@ quint16 TAppServer::Start()
         if (!FLog->open(QIODevice::Append | QIODevice::Text))
             throw Exception(QStringLiteral("无法写入日志文件 %1").arg(FOptions.LogFile));
     }
+    // The engines' error details (behind "详细信息已写入日志") belong in the server's log, where
+    // whoever runs the server reads them beside the refusal they caused.
+    SetDatabaseLog([this](const QString& text) { Log(text); });
     RegisterServerProcedures();
     PrepareDatabase();
 
@@ -649,7 +692,7 @@ void TAppServer::EndSession(const QByteArray& token, const QString& why)
         } catch (const Exception& e) {
             Log(QStringLiteral("结束会话时回滚失败：%1").arg(e.Message()));
         }
-        FLocks.ReleaseAll(s->Token);
+        FLocks.ReleaseAll(s->Token, s->Con.get());
         s->Con.reset();
         s->Context->deleteLater(); // runs as the thread finishes
         QMetaObject::invokeMethod(this, [s] {
@@ -685,7 +728,7 @@ void TAppServer::Sweep()
             } catch (const Exception& e) {
                 rolledBack = QStringLiteral("，回滚失败：%1").arg(e.Message());
             }
-            const QStringList freed = FLocks.ReleaseAll(s->Token);
+            const QStringList freed = FLocks.ReleaseAll(s->Token, s->Con.get());
             Log(QStringLiteral("租约到期：来自 %1 操作员 %2 的会话 %3 毫秒没有联系，释放锁 %4%5")
                     .arg(s->Peer.toString(), s->Who())
                     .arg(FOptions.LeaseMs)

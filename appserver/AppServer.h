@@ -22,6 +22,7 @@
 #include <memory>
 
 class QHttpServer;
+class TClientConnection;
 class QFile;
 class QTimer;
 class QSslServer;
@@ -43,14 +44,19 @@ TServerOptions ParseServerOptions(const QStringList& args);
 QString ServerUsage();
 
 // Named locks ("BILLLOCK") held by sessions: re-entrant per session, exclusive between them.
+// On PostgreSQL the database holds them as well, as advisory locks of the owner's own database
+// session (`db`, its connection): servers sharing one database exclude each other, and a lock
+// whose server died goes with its database session. Calls that pass `db` run on the thread of
+// that connection.
 class TSessionLocks {
 public:
-    // Takes the lock for `owner`; waits up to waitMs while another session holds it.
-    bool Take(const QString& name, const QByteArray& owner, int waitMs);
-    void Release(const QString& name, const QByteArray& owner);
+    // Takes the lock for `owner`; waits up to waitMs while another session (of this server or,
+    // on PostgreSQL, of another) holds it.
+    bool Take(const QString& name, const QByteArray& owner, int waitMs, TClientConnection* db = nullptr);
+    void Release(const QString& name, const QByteArray& owner, TClientConnection* db = nullptr);
     bool Held(const QString& name, const QByteArray& owner);
     bool HoldsAny(const QByteArray& owner);
-    QStringList ReleaseAll(const QByteArray& owner); // the names freed
+    QStringList ReleaseAll(const QByteArray& owner, TClientConnection* db = nullptr); // the names freed
 
 private:
     struct TEntry {

@@ -405,7 +405,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     QHash<const TRefRule*, QHash<qint64, bool>> found; // id -> in use
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
         const TRefRule* r = it.key();
-        const QString inUse = r->InUse ? QString::fromLatin1(r->InUse) : QStringLiteral("1");
+        const QString inUse = r->InUse ? QString::fromLatin1(r->InUse) : QStringLiteral("1 = 1"); // a truth on both engines
         for (const QVariantList& row : SelectRows(FCon, QStringLiteral("select %1, case when %2 then 1 else 0 end from %3 where %1 in (%4)")
                                                       .arg(QLatin1String(r->Key), inUse, QLatin1String(r->Table), IdList(it.value()))))
             found[r].insert(row[0].toLongLong(), row[1].toInt() != 0);

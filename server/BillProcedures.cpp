@@ -422,7 +422,7 @@ void BookReferences(TClientConnection& con, const TBillKind& kind, const QVector
 QString ReferringBill(TClientConnection& con, int billType, qint64 id)
 {
     // the line tables that can name a source bill, each once
-    const auto kinds = SelectMaps(con, QStringLiteral("select min(caption) as caption, min(mastertable) as mastertable, min(keyfield) as keyfield, detailtable "
+    const auto kinds = SelectMaps(con, QStringLiteral("select min(caption) as caption, min(mastertable) as mastertable, min(keyfield) as keyfield, min(detailtable) as detailtable "
                                                       "from billkind k where detailtable is not null "
                                                       "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'refertype') "
                                                       "and exists (select 1 from pragma_table_info(k.detailtable) where name = 'referbillid') "
@@ -478,13 +478,14 @@ void CoverPosSales(TClientConnection& con, qint64 closeId, const TRowValues& mas
     const QString covered = QStringLiteral("select billid from posbilldate where storeid = :s and substr(billdate, 1, 10) = :d and closeid is null");
     if (buildLines) {
         con.ExecuteNative(QStringLiteral("insert into posdaydetail (billid, itemno, goodsid, saledate, quantity, price, amount, aprice, batchrefid, batchcode, produceddate, validdate) "
-                                         "select :c, row_number() over (order by d.goodsid, d.batchrefid, d.batchcode), d.goodsid, :d || ' 00:00:00', "
+                                         "select :c, row_number() over (order by d.goodsid, d.batchrefid, d.batchcode), d.goodsid, :t, "
                                          "sum((1.5 - b.returntag) * 2 * d.quantity), "
                                          "case when sum((1.5 - b.returntag) * 2 * d.quantity) = 0 then 0 else sum((1.5 - b.returntag) * 2 * d.amount) / sum((1.5 - b.returntag) * 2 * d.quantity) end, "
                                          "sum((1.5 - b.returntag) * 2 * d.amount), max(d.aprice), d.batchrefid, d.batchcode, max(d.produceddate), max(d.validdate) "
                                          "from posdetail d join posbilldate b on b.billid = d.billid where b.billid in (")
                               + covered + QStringLiteral(") group by d.goodsid, d.batchrefid, d.batchcode"),
-                          p);
+                          // the line date is bound whole: a text built in SQL would not go into a date column everywhere
+                          p + TSqlParams{{QStringLiteral("t"), day + QStringLiteral(" 00:00:00")}});
         con.ExecuteNative(QStringLiteral("update posday set amount = (select ifnull(sum(amount), 0) from posdaydetail where billid = :c) where billid = :c"),
                           {{QStringLiteral("c"), closeId}});
     }

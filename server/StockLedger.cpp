@@ -122,8 +122,8 @@ void TStockLedger::BookBatch(int store, int goods, const QString& batch, double 
     FBatches[key].Change = RoundQuantity(FBatches[key].Change + qty);
     FCon.ExecuteNative(QStringLiteral("insert into batchcodeonhand (storeid, goodsid, batchcode, produceddate, validdate, onhand) "
                                       "values (:s, :g, :b, :p, :v, :q) "
-                                      "on conflict (storeid, goodsid, batchcode) do update set onhand = round(onhand + :q, 6), "
-                                      "produceddate = ifnull(produceddate, :p), validdate = ifnull(validdate, :v)"),
+                                      "on conflict (storeid, goodsid, batchcode) do update set onhand = round(batchcodeonhand.onhand + :q, 6), "
+                                      "produceddate = ifnull(batchcodeonhand.produceddate, :p), validdate = ifnull(batchcodeonhand.validdate, :v)"),
                        {{QStringLiteral("s"), store},
                         {QStringLiteral("g"), goods},
                         {QStringLiteral("b"), batch},

@@ -70,7 +70,11 @@ struct TRemoteLink::TWire {
                 TWireAnswer a;
                 a.Status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
                 a.Answered = a.Status > 0;
-                a.Body = r->readAll();
+                // A request ended by its transfer time-out (a call, or a heartbeat, that the server
+                // did not answer in time) is aborted, which closes the reply before it finishes:
+                // there is nothing to read from it then.
+                if (r->isOpen())
+                    a.Body = r->readAll();
                 a.Error = r->errorString();
                 a.Untrusted = r->error() == QNetworkReply::SslHandshakeFailedError;
                 promise->set_value(a);

@@ -645,12 +645,10 @@ QVector<QPair<QString, QString>> TableColumns(TClientConnection& con, const QStr
 {
     if (!con.IsPostgres())
         return TableColumns(con.Handle(), table);
-    // Names are folded to lower case by the server, as the schema writes them.
+    // The schema's function of the same name gives the types as the schema declares them (MONEY,
+    // FLOAT, DATETIME), so that stored values are classed alike on both engines.
     TClientDataSet ds;
-    con.OpenNative(QStringLiteral("select column_name, data_type from information_schema.columns "
-                                  "where table_name = lower(:t) and table_schema = any (current_schemas(false)) "
-                                  "order by ordinal_position"),
-                   &ds, {{QStringLiteral("t"), table}});
+    con.OpenNative(QStringLiteral("select name, type from pragma_table_info(:t)"), &ds, {{QStringLiteral("t"), table}});
     QVector<QPair<QString, QString>> out;
     for (ds.First(); !ds.Eof(); ds.Next())
         out.append({ds.Fields(0)->AsString().toLower(), ds.Fields(1)->AsString()});

@@ -23,6 +23,10 @@ TRelay::TRelay(quint16 serverPort)
                 QObject::connect(upstream, &QTcpSocket::connected, client, [client, upstream] { upstream->write(client->readAll()); });
                 QObject::connect(upstream, &QTcpSocket::readyRead, client, [this, client, upstream] {
                     const QByteArray answer = upstream->readAll();
+                    if (HoldAnswers) {
+                        ++Dropped;
+                        return;
+                    }
                     if (!DropAnswers) {
                         client->write(answer);
                         return;

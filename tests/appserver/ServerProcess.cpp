@@ -55,6 +55,12 @@ TServerProcess::~TServerProcess()
     }
 }
 
+void TServerProcess::Kill()
+{
+    FProcess->kill();
+    FProcess->waitForFinished(5000);
+}
+
 QString TServerProcess::Log() const
 {
     QFile f(FLogFile);

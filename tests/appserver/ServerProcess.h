@@ -20,6 +20,7 @@ public:
     QString Database() const { return FDatabase; }
     bool Running() const { return FPort > 0; }
     QString Log() const; // what the server logged so far
+    void Kill();         // ends the process at once, as a crash would
 
     // The certificate every test server shares (made by the first one that starts).
     static QString CertFile();

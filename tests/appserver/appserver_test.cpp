@@ -27,17 +27,43 @@ std::unique_ptr<TServerProcess>& RouteServer()
     return server;
 }
 
+bool RouteOnPostgres()
+{
+    return qEnvironmentVariable("TB_APPSERVER_ENGINE").compare(QLatin1String("postgresql"), Qt::CaseInsensitive) == 0;
+}
+
 // The last route server stops with the test run, while the application still exists.
 class TStopRouteServer : public ::testing::Environment {
 public:
     void TearDown() override { RouteServer().reset(); }
 };
 
+// A routed test that failed shows what its server logged (the reasons behind "详细信息已写入日志").
+class TRouteServerLogOnFailure : public ::testing::EmptyTestEventListener {
+public:
+    void OnTestEnd(const ::testing::TestInfo& info) override
+    {
+        if (info.result()->Failed() && RouteServer())
+            std::fprintf(stderr, "route server log:\n%s\n", qUtf8Printable(RouteServer()->Log().right(8000)));
+    }
+};
+
 const bool kRouted = [] {
     ::testing::AddGlobalTestEnvironment(new TStopRouteServer);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TRouteServerLogOnFailure);
     TestDatabaseRoute().Open = [](TClientConnection& con, const QString& file) {
         RouteServer().reset();
-        RouteServer() = std::make_unique<TServerProcess>(file);
+        QString database = file;
+        // The second run of these suites (ctest's "appserver.pg.") puts the server on a fresh
+        // PostgreSQL copy of the demo data instead of the test's SQLite file.
+        if (RouteOnPostgres() && !file.startsWith(QLatin1String("postgresql://"))) {
+            try {
+                database = NewPgDemoDatabase(QStringLiteral("route"));
+            } catch (const EDatabaseError& e) {
+                FAIL() << e.what();
+            }
+        }
+        RouteServer() = std::make_unique<TServerProcess>(database);
         ASSERT_TRUE(RouteServer()->Running());
         con.OpenRemote(RouteServer()->Url(), TServerProcess::CertFile());
     };
@@ -307,6 +333,25 @@ TEST_F(AppServer, ACallEndsWithinItsTimeOutAndTakesNoLockForACallerThatGaveUp)
     clock.restart();
     EXPECT_THROW(slow.Proxy()->Invoke(QStringLiteral("GetLoginInfo"), QString(), 500), ERemoteLost);
     EXPECT_LT(clock.elapsed(), 5000);
+    // a server that hangs: the call gives up on its own time-out, and quietly (nothing read from
+    // the request it abandoned)
+    TRelay hanging(QUrl(server->Url()).port());
+    TClientConnection hung;
+    RemoteLogin(hung, QStringLiteral("https://127.0.0.1:%1").arg(hanging.Port()), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    hanging.HoldAnswers = true;
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type != QtDebugMsg && type != QtInfoMsg)
+            warnings << text;
+    });
+    clock.restart();
+    EXPECT_THROW(hung.Proxy()->Invoke(QStringLiteral("GetLoginInfo"), QString(), 500), ERemoteLost);
+    qInstallMessageHandler(previous);
+    EXPECT_LT(clock.elapsed(), 5000);
+    hanging.HoldAnswers = false; // logging out is answered again
+    EXPECT_GT(hanging.Dropped, 0);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
 }
 
 TEST_P(AppServerOn, AClientKilledMidSaveLeavesNoHalfBillAndFreesItsLock)
@@ -329,6 +374,58 @@ TEST_P(AppServerOn, AClientKilledMidSaveLeavesNoHalfBillAndFreesItsLock)
     EXPECT_TRUE(other.Remote()->Lock(QStringLiteral("BILLLOCK"), QStringLiteral("take"), true));
     EXPECT_EQ(Direct(QStringLiteral("select count(*) from recieved where code = 'HALF-1'")).toInt(), 0);
     EXPECT_TRUE(server->Log().contains(QStringLiteral("释放锁 BILLLOCK，回滚了未提交的事务"))) << server->Log().toStdString();
+}
+
+class AppServerOnPostgres : public AppServer {
+protected:
+    bool OnPostgres() const override { return true; }
+};
+
+// On PostgreSQL a named lock is the database's: refused to every other session, of this server or
+// of another one on the same database, re-entrant for its holder, and gone with its holder's
+// session, whether that ends by logging out or with its server.
+TEST_F(AppServerOnPostgres, ALockIsHeldInTheDatabaseAcrossServersAndDiesWithItsSession)
+{
+    TServerProcess second(server->Database(), {QStringLiteral("--lease"), QStringLiteral("600")});
+    ASSERT_TRUE(second.Running());
+    TClientConnection holder, neighbour, across;
+    RemoteLogin(holder, server->Url(), QStringLiteral("admin"), QStringLiteral("manager"));
+    RemoteLogin(neighbour, server->Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    RemoteLogin(across, second.Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    auto take = [](TClientConnection& c, bool wait = false) { return c.Remote()->Lock(QStringLiteral("BILLLOCK"), QStringLiteral("take"), wait); };
+    auto release = [](TClientConnection& c) { c.Remote()->Lock(QStringLiteral("BILLLOCK"), QStringLiteral("release"), false); };
+    auto advisoryLocks = [&] {
+        return Direct(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and granted and database = "
+                                     "(select oid from pg_database where datname = current_database())"))
+            .toInt();
+    };
+
+    ASSERT_TRUE(take(holder));
+    EXPECT_TRUE(holder.Remote()->Lock(QStringLiteral("billlock"), QStringLiteral("take"), false)); // its holder takes it again
+    EXPECT_FALSE(take(neighbour));
+    EXPECT_FALSE(take(across));
+    EXPECT_EQ(advisoryLocks(), 1);
+    release(holder);
+    EXPECT_FALSE(take(across)) << "still held once";
+    release(holder);
+    EXPECT_EQ(advisoryLocks(), 0);
+    ASSERT_TRUE(take(across));
+    EXPECT_FALSE(take(holder));
+    EXPECT_FALSE(take(neighbour));
+
+    // the other server's session logs out: its lock goes with it
+    across.Close();
+    EXPECT_TRUE(take(holder, true));
+    release(holder);
+
+    // a server that dies takes its sessions' locks with it
+    TClientConnection again;
+    RemoteLogin(again, second.Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    ASSERT_TRUE(take(again));
+    EXPECT_FALSE(take(holder));
+    second.Kill();
+    EXPECT_TRUE(take(holder, true));
+    EXPECT_FALSE(take(neighbour));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, AppServerOn, ::testing::Values(TSqlEngine::SQLite, TSqlEngine::PostgreSQL), EngineName);

@@ -191,9 +191,16 @@ CREATE OR REPLACE FUNCTION round(n double precision, places integer) RETURNS num
 CREATE OR REPLACE FUNCTION ifnull(a anycompatible, b anycompatible) RETURNS anycompatible LANGUAGE sql IMMUTABLE AS $$ SELECT coalesce(a, b) $$;
 
 -- The columns of a table or view: name, declared type, and 1 for the primary key's columns.
+-- The types the schema translated read back as it declares them, for the code that classes
+-- values by their declared type (money rounded as money, dates as dates).
 CREATE OR REPLACE FUNCTION pragma_table_info(t text) RETURNS TABLE (name text, type text, pk integer)
 LANGUAGE sql STABLE AS $$
-  SELECT a.attname::text, format_type(a.atttypid, a.atttypmod),
+  SELECT a.attname::text,
+         CASE WHEN a.atttypid = 'numeric'::regtype AND format_type(a.atttypid, a.atttypmod) = 'numeric(19,4)' THEN 'MONEY'
+              WHEN a.atttypid = 'double precision'::regtype THEN 'FLOAT'
+              WHEN a.atttypid = 'timestamp'::regtype THEN 'DATETIME'
+              WHEN a.atttypid = 'bytea'::regtype THEN 'BLOB'
+              ELSE format_type(a.atttypid, a.atttypmod) END,
          CASE WHEN EXISTS (SELECT 1 FROM pg_index i WHERE i.indrelid = a.attrelid AND i.indisprimary AND a.attnum = ANY (i.indkey))
               THEN 1 ELSE 0 END
   FROM pg_attribute a
