@@ -1,6 +1,7 @@
 #include "webrpc/PgEngine.h"
 
 #include "webrpc/Connection.h"
+#include "webrpc/ParamKind.h"
 #include "webrpc/Statement.h"
 
 #include <libpq-fe.h>
@@ -299,41 +300,35 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
             if (!value)
                 ThrowUnboundParam(names[k], statement);
             const QVariant& v = *value;
-            if (v.isNull() || !v.isValid())
+            switch (ParamKindOf(v)) {
+            case TParamKind::Null:
                 continue;
-            switch (v.typeId()) {
-            case QMetaType::Int:
-            case QMetaType::UInt:
-            case QMetaType::LongLong:
-            case QMetaType::ULongLong:
-            case QMetaType::Long:
-            case QMetaType::Short: {
+            case TParamKind::Integer: {
                 // Typed, so that a parameter used both as a count and in a sum is one type.
                 const qint64 n = v.toLongLong();
                 values[k] = QByteArray::number(n);
                 types[k] = n >= INT32_MIN && n <= INT32_MAX ? 23 : 20; // int4, int8
                 break;
             }
-            case QMetaType::QDateTime:
+            case TParamKind::DateTime:
                 values[k] = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
                 break;
-            case QMetaType::QDate:
+            case TParamKind::Date:
                 values[k] = v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
                 break;
-            case QMetaType::Bool:
+            case TParamKind::Boolean:
                 values[k] = v.toBool() ? "1" : "0";
                 break;
-            case QMetaType::Double:
-            case QMetaType::Float:
+            case TParamKind::Float:
                 values[k] = QByteArray::number(v.toDouble(), 'g', 17);
                 types[k] = 701; // float8
                 break;
-            case QMetaType::QByteArray:
+            case TParamKind::Bytes:
                 values[k] = v.toByteArray();
                 formats[k] = 1;
                 types[k] = 17; // bytea
                 break;
-            default:
+            case TParamKind::Text:
                 values[k] = v.toString().toUtf8();
             }
             ptrs[k] = values[k].constData();

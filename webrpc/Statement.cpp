@@ -1,5 +1,7 @@
 #include "webrpc/Statement.h"
 
+#include "webrpc/ParamKind.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QRegularExpression>
@@ -229,34 +231,28 @@ void TStatement::BindInOrder(const QVector<const QVariant*>& values)
 
 void TStatement::BindOne(int i, const QVariant& value)
 {
+    // dates and booleans come as text and numbers from ToEngineValue
     const QVariant v = ToEngineValue(value);
     int rc = SQLITE_OK;
-    if (v.isNull()) {
+    switch (ParamKindOf(v)) {
+    case TParamKind::Null:
         rc = sqlite3_bind_null(FStmt, i);
-    } else {
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Long:
-        case QMetaType::Short:
-            rc = sqlite3_bind_int64(FStmt, i, v.toLongLong());
-            break;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            rc = sqlite3_bind_double(FStmt, i, v.toDouble());
-            break;
-        case QMetaType::QByteArray: {
-            const QByteArray b = v.toByteArray();
-            rc = sqlite3_bind_blob(FStmt, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        default: {
-            const QByteArray s = v.toString().toUtf8();
-            rc = sqlite3_bind_text(FStmt, i, s.constData(), int(s.size()), SQLITE_TRANSIENT);
-        }
-        }
+        break;
+    case TParamKind::Integer:
+        rc = sqlite3_bind_int64(FStmt, i, v.toLongLong());
+        break;
+    case TParamKind::Float:
+        rc = sqlite3_bind_double(FStmt, i, v.toDouble());
+        break;
+    case TParamKind::Bytes: {
+        const QByteArray b = v.toByteArray();
+        rc = sqlite3_bind_blob(FStmt, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    default: {
+        const QByteArray s = v.toString().toUtf8();
+        rc = sqlite3_bind_text(FStmt, i, s.constData(), int(s.size()), SQLITE_TRANSIENT);
+    }
     }
     if (rc != SQLITE_OK)
         ThrowSqliteError(FDb, FSql);
