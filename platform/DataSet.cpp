@@ -2672,9 +2672,10 @@ static TDelta ParseCompactDelta(QStringView text)
     const qint64 rows = r.Count(u';');
     QVector<QVariant> oldVals(n), newVals(n);
     const auto names = DeltaNames(delta.Fields);
-    auto toMap = [&](const QVector<QVariant>& vals) {
+    // the values move into the row; the reader writes every one of them again for the next
+    auto toMap = [&](QVector<QVariant>& vals) {
         TRowValues m(names);
-        for (int i = 0; i < n; ++i) m.Set(i, vals[i]);
+        for (int i = 0; i < n; ++i) m.Set(i, std::move(vals[i]));
         return m;
     };
     delta.Rows.reserve(std::min<qint64>(rows, text.size()));
@@ -2685,16 +2686,16 @@ static TDelta ParseCompactDelta(QStringView text)
         else if (state == u'M') row.Kind = TUpdateStatus::usModified;
         else if (state == u'D') row.Kind = TUpdateStatus::usDeleted;
         else r.Fail(QStringLiteral("未知的行状态"));
-        if (row.Kind != TUpdateStatus::usInserted) {
+        if (row.Kind != TUpdateStatus::usInserted)
             r.Row(delta.Fields, oldVals.data());
-            row.Old = toMap(oldVals);
-        }
         r.Row(delta.Fields, newVals.data());
-        row.New = toMap(newVals);
         if (row.Kind == TUpdateStatus::usModified)
             for (int i = 0; i < n; ++i)
                 if (oldVals[i] != newVals[i]) row.Changed << delta.Fields[i].Name;
-        delta.Rows << row;
+        if (row.Kind != TUpdateStatus::usInserted)
+            row.Old = toMap(oldVals);
+        row.New = toMap(newVals);
+        delta.Rows << std::move(row);
     }
     if (!r.AtEnd()) r.Fail(QStringLiteral("变更包之后有多余内容"));
     return delta;
