@@ -871,7 +871,14 @@ void SaveBill(TSubmit& s)
         con.ExecuteNative(QStringLiteral("update %1 set %2 where %3 = :id").arg(QuoteIdent(k.Master.Name), sets.join(QStringLiteral(", ")), QuoteIdent(k.Key)), p);
     }
 
-    QVector<TRowValues> lines = s.StoredLines(id);
+    // The lines as stored are read back only for what works from them: stock, the source lines
+    // they refer to, the price check and the day-close. A bill of thousands of lines that needs
+    // none of these is not read again.
+    const bool refersToSources = std::any_of(change.FinalLines.cbegin(), change.FinalLines.cend(),
+                                             [](const TRowValues& l) { return !l.value(QStringLiteral("referbillid")).isNull(); });
+    const bool priceChecked = s.CheckStep <= 1401 && LinePriceCheckApplies(con, k.CVFlag, k.StockDir);
+    const bool linesNeeded = stock || refersToSources || priceChecked || k.BillType == kPosDayBill;
+    QVector<TRowValues> lines = linesNeeded ? s.StoredLines(id) : QVector<TRowValues>();
     TRowValues master = s.StoredMaster(id);
     if (k.BillType == kPosDayBill && isNew) {
         CoverPosSales(con, id, master, lines.isEmpty());
@@ -882,7 +889,7 @@ void SaveBill(TSubmit& s)
     }
 
     // the price check comes before the stock checks: a step accepted skips the lower numbers
-    if (s.CheckStep <= 1401)
+    if (priceChecked)
         if (const TPriceCheck p = CheckLinePrices(con, k.CVFlag, k.StockDir, lines); p.Failed())
             throw EStockCheck(1401, p.Message, p.LimitRows, p.ReferenceRows);
 

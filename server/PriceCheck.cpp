@@ -30,13 +30,19 @@ QVector<TFieldDef> RowFields(const QString& priceField)
 
 } // namespace
 
+bool LinePriceCheckApplies(TClientConnection& con, int cvFlag, int stockDir)
+{
+    const bool sale = cvFlag == 1;
+    if ((cvFlag != 1 && cvFlag != 2) || (sale && stockDir > 0) || (!sale && stockDir < 0))
+        return false;
+    return Option(con, sale ? QStringLiteral("CHECKMINSALEPRICE") : QStringLiteral("CHECKMAXBUYPRICE")) == QLatin1String("1");
+}
+
 TPriceCheck CheckLinePrices(TClientConnection& con, int cvFlag, int stockDir, const QVector<TRowValues>& lines)
 {
     TPriceCheck check;
     const bool sale = cvFlag == 1;
-    if ((cvFlag != 1 && cvFlag != 2) || (sale && stockDir > 0) || (!sale && stockDir < 0))
-        return check;
-    if (Option(con, sale ? QStringLiteral("CHECKMINSALEPRICE") : QStringLiteral("CHECKMAXBUYPRICE")) != QLatin1String("1"))
+    if (!LinePriceCheckApplies(con, cvFlag, stockDir))
         return check;
     const QString priceField = sale ? QStringLiteral("sprice") : QStringLiteral("pprice");
     QVector<QVariantList> beyondLimit, beyondReference;

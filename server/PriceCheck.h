@@ -18,7 +18,9 @@ struct TPriceCheck {
     bool Failed() const { return !LimitRows.isEmpty(); }
 };
 
-// The lines as stored (lower-case column names). Nothing is checked when the bill's side has
-// its option off, nor on returns (a sale's goods coming back, stockDir +1 on the client side;
-// goods going back to a vendor, -1 on the vendor side): they give back what was agreed.
+// Whether the check applies at all: not when the bill's side has its option off, nor on
+// returns (a sale's goods coming back, stockDir +1 on the client side; goods going back to a
+// vendor, -1 on the vendor side): they give back what was agreed.
+bool LinePriceCheckApplies(TClientConnection& con, int cvFlag, int stockDir);
+// The lines as stored (column names in any case), when the check applies.
 TPriceCheck CheckLinePrices(TClientConnection& con, int cvFlag, int stockDir, const QVector<TRowValues>& lines);

@@ -335,6 +335,28 @@ TEST_F(BillProcedures, SourceLinesAndSettledBillsFollowTheBillsThatReferToThem)
     EXPECT_EQ(r.GetInt("ErrNo"), 1) << "settled by the payment and its reversal";
 }
 
+// An order moves no stock and its lines are not read back after the write for stock: the price
+// check must still see them.
+TEST_F(BillProcedures, AnOrderAboveTheHighestPurchasePriceIsCheckedThoughItMovesNoStock)
+{
+    con.ExecuteNative(QStringLiteral("update goodsunit set maxpprice = 3 where unitid = :u"), {{QStringLiteral("u"), unit}});
+    con.ExecuteNative(QStringLiteral("delete from accoption where lower(optionkey) = 'checkmaxbuyprice'"));
+    con.ExecuteNative(QStringLiteral("insert into accoption (optionkey, optionvalue) values ('CHECKMAXBUYPRICE', '1')"));
+    const int before = Int(QStringLiteral("select count(*) from porder"));
+    TBillClient order(con, 6);
+    order.NewBill();
+    order.SetMaster("clientid", 1);
+    order.AddLine(Line(2, 2));
+    order.AddLine(Line(1, 4.5));
+    TPacketParams r = order.Save();
+    EXPECT_EQ(r.GetInt("ErrNo"), 1401) << r.GetString("ErrMsg").toStdString();
+    EXPECT_TRUE(r.GetString("ErrMsg").contains(QStringLiteral("4.5"))) << r.GetString("ErrMsg").toStdString();
+    EXPECT_EQ(Int(QStringLiteral("select count(*) from porder")), before) << "the warned save wrote nothing";
+    r = order.Save(1402);
+    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
+    EXPECT_EQ(Int(QStringLiteral("select count(*) from orderdetail where orderid = %1").arg(r.GetInt("NewBillID"))), 2);
+}
+
 TEST_F(BillProcedures, TransferMovesStockAtCostBetweenStores)
 {
     const double out = OnHand(1);
