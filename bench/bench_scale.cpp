@@ -12,6 +12,7 @@
 // back); the receipt's Submit procedure alone with 100 lines; and one client process, then
 // eight together, saving five-line bills (bills per second over all).
 // Times are wall-clock: the work is mostly the server's and the database's.
+#include "bench/BenchSupport.h"
 #include "bench/ScaleFill.h"
 #include "billcore/BillBaseForm.h"
 #include "host/Host.h"
@@ -111,7 +112,7 @@ struct TScaleRun {
     int Vendor = 0;
     int BigBill = 0;    // a receipt of 2,000 lines
     int MiddleBill = 0; // a receipt halfway through the dates
-    QVector<QPair<int, int>> Goods; // goods id and base unit, for new bills
+    QVector<TGoodsLine> Goods; // goods id and base unit, for new bills
     QString Error;
 };
 
@@ -193,7 +194,6 @@ bool Ready(benchmark::State& state)
 // A new purchase order on the window, `lines` lines on the goods from `first` on, not yet saved.
 void EnterOrder(TBillBaseForm* form, int lines, int first)
 {
-    const auto& goods = Scale().Goods;
     form->NewBill();
     TClientDataSet* m = form->cdsMaster;
     SafeSetFieldValue(m, QStringLiteral("clientid"), Scale().Vendor);
@@ -201,32 +201,13 @@ void EnterOrder(TBillBaseForm* form, int lines, int first)
     // No contact: the guard's check of a contact id does not run on PostgreSQL yet.
     SafeSetFieldValue(m, QStringLiteral("linkmanid"), QVariant());
     SetDataSetPost(m);
-    TClientDataSet* d = form->cdsDetail;
-    d->DisableControls();
-    for (int i = 0; i < lines; ++i) {
-        const auto& g = goods.at((first + i) % goods.size());
-        const double qty = 1 + i % 9;
-        const double price = 3.5 + i % 13;
-        d->Append();
-        d->FieldByName(QStringLiteral("goodsid"))->SetValue(g.first);
-        d->FieldByName(QStringLiteral("unitid"))->SetValue(g.second);
-        for (const char* q : {"unitqty", "quantity"})
-            d->FieldByName(QString::fromLatin1(q))->SetValue(qty);
-        for (const char* p : {"unitprice", "price"})
-            d->FieldByName(QString::fromLatin1(p))->SetValue(price);
-        for (const char* a : {"goodsamt", "amount"})
-            d->FieldByName(QString::fromLatin1(a))->SetValue(qty * price);
-        d->FieldByName(QStringLiteral("disc"))->SetValue(100);
-        d->FieldByName(QStringLiteral("taxrate"))->SetValue(0);
-        d->Post();
-    }
-    d->EnableControls();
+    AppendGoodsLines(form->cdsDetail, Scale().Goods, lines, first);
 }
 
 // A bill of the given type (7 receipt, 2 invoice, 6 purchase order, 1 sales order) through the
 // Submit procedure alone, as its window would send it: `lines` lines from goods `first` on, to a
 // vendor or customer of the demo data. Its id, or 0 with the server's message in `why`.
-int SubmitBill(TClientConnection& con, int billType, const QVector<QPair<int, int>>& goods, int lines, int first, QString* why)
+int SubmitBill(TClientConnection& con, int billType, const QVector<TGoodsLine>& goods, int lines, int first, QString* why)
 {
     const bool sale = billType == 2 || billType == 1;
     static QHash<bool, int> partner;
@@ -239,7 +220,7 @@ int SubmitBill(TClientConnection& con, int billType, const QVector<QPair<int, in
     for (int i = 0; i < lines; ++i) {
         const auto& g = goods.at((first + i) % goods.size());
         const int qty = 1 + i % 9;
-        bill.AddLine({{"goodsid", g.first}, {"unitid", g.second}, {"unitqty", qty}, {"quantity", qty}, {"unitprice", 2}, {"price", 2},
+        bill.AddLine({{"goodsid", g.GoodsID}, {"unitid", g.UnitID}, {"unitqty", qty}, {"quantity", qty}, {"unitprice", 2}, {"price", 2},
                       {"goodsamt", 2 * qty}, {"amount", 2 * qty}, {"disc", 100}, {"taxrate", 0}});
     }
     const TPacketParams r = bill.SaveAccepting();
@@ -420,7 +401,7 @@ int ClientMain(const QStringList& args)
                             .arg(args[5].toInt())
                             .arg(args[5].toInt() + 4999),
                         &ds);
-        QVector<QPair<int, int>> goods;
+        QVector<TGoodsLine> goods;
         for (ds.First(); !ds.Eof(); ds.Next())
             goods.append({ds.FieldByName(QStringLiteral("goodsid"))->AsInteger(), ds.FieldByName(QStringLiteral("unitid"))->AsInteger()});
         if (goods.isEmpty())
