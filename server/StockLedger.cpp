@@ -89,14 +89,13 @@ void TStockLedger::LoadGoods(const QList<int>& ids) const
     }
 }
 
-void TStockLedger::LoadOldStock(const QVector<TStockMove>& moves)
+void TStockLedger::LoadOldStock(const QList<QPair<int, int>>& storeGoods)
 {
     QMap<int, QList<int>> goodsByStore;
-    for (const TStockMove& m : moves) {
-        const QPair<int, int> key(m.StoreID, m.GoodsID);
-        if (m.GoodsID > 0 && !FGoods.contains(key) && KeepsStock(m.GoodsID)) {
+    for (const QPair<int, int>& key : storeGoods) {
+        if (key.second > 0 && !FGoods.contains(key)) {
             FGoods.insert(key, TTouch{});
-            goodsByStore[m.StoreID] << m.GoodsID;
+            goodsByStore[key.first] << key.second;
         }
     }
     for (auto it = goodsByStore.cbegin(); it != goodsByStore.cend(); ++it) {
@@ -265,7 +264,12 @@ void TStockLedger::UndoRow(const TFlowRow& row)
 
 void TStockLedger::RemoveBillFlow()
 {
-    for (const TFlowRow& row : ReadFlow(FBillType, FBillId)) {
+    const QVector<TFlowRow> flow = ReadFlow(FBillType, FBillId);
+    QList<QPair<int, int>> storeGoods;
+    for (const TFlowRow& row : flow)
+        storeGoods.append({row.StoreID, row.GoodsID});
+    LoadOldStock(storeGoods);
+    for (const TFlowRow& row : flow) {
         UndoRow(row);
         if (row.BatchRefID == 0 && row.InQty > 0) {
             // an own lot: emptied, kept for the line that may book it again
@@ -281,11 +285,14 @@ void TStockLedger::RemoveBillFlow()
 void TStockLedger::Apply(const QVector<TStockMove>& moves)
 {
     QList<int> goods;
-    for (const TStockMove& m : moves)
+    QList<QPair<int, int>> storeGoods;
+    for (const TStockMove& m : moves) {
         if (m.GoodsID > 0)
             goods << m.GoodsID;
+        storeGoods.append({m.StoreID, m.GoodsID});
+    }
     LoadGoods(goods);
-    LoadOldStock(moves);
+    LoadOldStock(storeGoods);
     QVector<double> issueValue(moves.size(), 0.0);
     for (int i = 0; i < moves.size(); ++i) {
         const TStockMove& m = moves[i];

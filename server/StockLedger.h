@@ -102,8 +102,8 @@ private:
     mutable QHash<int, QPair<double, double>> FGoodsLimits;
 
     void LoadGoods(const QList<int>& ids) const;
-    // The stock before this bill of the store and goods the moves name, for the checks.
-    void LoadOldStock(const QVector<TStockMove>& moves);
+    // The stock before this bill of these (store, goods), for the checks.
+    void LoadOldStock(const QList<QPair<int, int>>& storeGoods);
 
     QVector<TFlowRow> ReadFlow(int billType, qint64 billId) const;
     void WriteRow(TFlowRow row);       // inserts the row and books its effect
