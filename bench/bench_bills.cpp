@@ -34,10 +34,6 @@ namespace {
 
 
 
-struct TGoodsLine {
-    int GoodsID = 0;
-    int UnitID = 0;
-};
 
 double ThreadCpuMs()
 {
@@ -154,27 +150,7 @@ public:
         SafeSetFieldValue(m, QStringLiteral("storeid"), 1);
         SafeSetFieldValue(m, QStringLiteral("exemanid"), 7);
         SetDataSetPost(m);
-        TClientDataSet* d = Form->cdsDetail;
-        d->DisableControls();
-        for (int i = 0; i < lines; ++i) {
-            const TGoodsLine& g = FGoods.at(i % FGoods.size());
-            const double qty = 1 + i % 9;
-            const double price = 3.5 + i % 13;
-            d->Append();
-            d->FieldByName(QStringLiteral("goodsid"))->SetValue(g.GoodsID);
-            d->FieldByName(QStringLiteral("unitid"))->SetValue(g.UnitID);
-            for (const char* q : {"unitqty", "quantity"})
-                d->FieldByName(QString::fromLatin1(q))->SetValue(qty);
-            for (const char* p : {"unitprice", "price"})
-                d->FieldByName(QString::fromLatin1(p))->SetValue(price);
-            for (const char* a : {"goodsamt", "amount"})
-                d->FieldByName(QString::fromLatin1(a))->SetValue(qty * price);
-            d->FieldByName(QStringLiteral("disc"))->SetValue(100);
-            d->FieldByName(QStringLiteral("taxrate"))->SetValue(0);
-            d->FieldByName(QStringLiteral("taxamt"))->SetValue(0);
-            d->Post();
-        }
-        d->EnableControls();
+        AppendGoodsLines(Form->cdsDetail, FGoods, lines);
     }
 
     // Saves the bill on the form; the stock and price warnings a save may raise are accepted.

@@ -28,6 +28,27 @@ QString LotKey(int item, int store, int goods)
     return QStringLiteral("%1/%2/%3").arg(item).arg(store).arg(goods);
 }
 
+// The rows of a select over many keys, asked a few hundred keys per statement rather than one
+// statement per key (each a round trip to a database server). `sql` holds %1 where the
+// parameter list goes; `params` are bound besides the keys.
+template <class Key>
+QVector<QVariantList> SelectForKeys(TClientConnection& con, const QString& sql, const QList<Key>& keys, const TSqlParams& params = {})
+{
+    constexpr int kChunk = 500;
+    QVector<QVariantList> out;
+    for (qsizetype from = 0; from < keys.size(); from += kChunk) {
+        TSqlParams p = params;
+        QStringList names;
+        for (qsizetype i = from; i < std::min<qsizetype>(keys.size(), from + kChunk); ++i) {
+            const QString name = QStringLiteral("k%1").arg(i - from);
+            names << QLatin1Char(':') + name;
+            p.append({name, keys[i]});
+        }
+        out += SelectRows(con, sql.arg(names.join(u',')), p);
+    }
+    return out;
+}
+
 } // namespace
 
 TStockLedger::TStockLedger(TClientConnection& con, int dbBillType, qint64 billId)
@@ -44,13 +65,45 @@ void TStockLedger::SetBillHeader(const QString& code, const QVariant& billDate, 
 
 bool TStockLedger::KeepsStock(int goodsId)
 {
-    auto it = FGoodsKind.constFind(goodsId);
-    if (it == FGoodsKind.cend()) {
-        const QVariant k = SelectValue(FCon, QStringLiteral("select kind from goods where goodsid = :g"), {{QStringLiteral("g"), goodsId}});
-        // unknown goods are booked: a line that names goods must move them
-        it = FGoodsKind.insert(goodsId, k.isNull() ? 1 : k.toInt());
+    if (!FGoodsKind.contains(goodsId))
+        LoadGoods({goodsId});
+    return FGoodsKind.value(goodsId) <= 3;
+}
+
+void TStockLedger::LoadGoods(const QList<int>& ids) const
+{
+    QList<int> missing;
+    for (int id : ids)
+        if (!FGoodsKind.contains(id) && !missing.contains(id))
+            missing << id;
+    if (missing.isEmpty())
+        return;
+    // unknown goods are booked (a line that names goods must move them) and have no limits
+    for (int id : missing)
+        FGoodsKind.insert(id, 1);
+    const auto rows = SelectForKeys(FCon, QStringLiteral("select goodsid, kind, ifnull(upqty, 0), ifnull(downqty, 0) from goods where goodsid in (%1)"), missing);
+    for (const auto& r : rows) {
+        const int id = r[0].toInt();
+        FGoodsKind.insert(id, r[1].isNull() ? 1 : r[1].toInt());
+        FGoodsLimits.insert(id, {r[2].toDouble(), r[3].toDouble()});
     }
-    return it.value() <= 3;
+}
+
+void TStockLedger::LoadOldStock(const QList<QPair<int, int>>& storeGoods)
+{
+    QMap<int, QList<int>> goodsByStore;
+    for (const QPair<int, int>& key : storeGoods) {
+        if (key.second > 0 && !FGoods.contains(key)) {
+            FGoods.insert(key, TTouch{});
+            goodsByStore[key.first] << key.second;
+        }
+    }
+    for (auto it = goodsByStore.cbegin(); it != goodsByStore.cend(); ++it) {
+        const auto rows = SelectForKeys(FCon, QStringLiteral("select goodsid, onhand from onhand where storeid = :s and goodsid in (%1)"), it.value(),
+                                        {{QStringLiteral("s"), it.key()}});
+        for (const auto& r : rows)
+            FGoods[{it.key(), r[0].toInt()}].Old = r[1].toDouble();
+    }
 }
 
 QVector<TStockLedger::TFlowRow> TStockLedger::ReadFlow(int billType, qint64 billId) const
@@ -171,9 +224,10 @@ void TStockLedger::WriteRow(TFlowRow row)
 {
     row.InQty = RoundQuantity(row.InQty);
     row.OutQty = RoundQuantity(row.OutQty);
-    FCon.ExecuteNative(QStringLiteral("insert into detailbillflow (billtype, billid, itemno, billcode, billdate, shopid, storeid, goodsid, unitid, "
-                                      "inqty, outqty, refqty, inprice, outprice, batchcode, produceddate, validdate, batchrefid) values "
-                                      "(:t, :b, :i, :c, :d, :sh, :s, :g, :u, :iq, :oq, 0, :ip, :op, :bc, :pd, :vd, :br)"),
+    row.Id = SelectValue(FCon,
+                         QStringLiteral("insert into detailbillflow (billtype, billid, itemno, billcode, billdate, shopid, storeid, goodsid, unitid, "
+                                        "inqty, outqty, refqty, inprice, outprice, batchcode, produceddate, validdate, batchrefid) values "
+                                        "(:t, :b, :i, :c, :d, :sh, :s, :g, :u, :iq, :oq, 0, :ip, :op, :bc, :pd, :vd, :br) returning id"),
                        {{QStringLiteral("t"), FBillType},
                         {QStringLiteral("b"), FBillId},
                         {QStringLiteral("i"), row.ItemNo},
@@ -190,8 +244,8 @@ void TStockLedger::WriteRow(TFlowRow row)
                         {QStringLiteral("bc"), NullIfEmpty(row.BatchCode)},
                         {QStringLiteral("pd"), NullIfEmpty(ToEngineValue(row.ProducedDate))},
                         {QStringLiteral("vd"), NullIfEmpty(ToEngineValue(row.ValidDate))},
-                        {QStringLiteral("br"), row.BatchRefID > 0 ? QVariant(row.BatchRefID) : QVariant()}});
-    row.Id = FCon.LastInsertRowId();
+                        {QStringLiteral("br"), row.BatchRefID > 0 ? QVariant(row.BatchRefID) : QVariant()}})
+                 .toLongLong();
     BookOnHand(row.StoreID, row.GoodsID, row.InQty - row.OutQty, RowValue(row));
     BookBatch(row.StoreID, row.GoodsID, row.BatchCode, row.InQty - row.OutQty, row.ProducedDate, row.ValidDate);
     if (row.BatchRefID > 0)
@@ -210,7 +264,12 @@ void TStockLedger::UndoRow(const TFlowRow& row)
 
 void TStockLedger::RemoveBillFlow()
 {
-    for (const TFlowRow& row : ReadFlow(FBillType, FBillId)) {
+    const QVector<TFlowRow> flow = ReadFlow(FBillType, FBillId);
+    QList<QPair<int, int>> storeGoods;
+    for (const TFlowRow& row : flow)
+        storeGoods.append({row.StoreID, row.GoodsID});
+    LoadOldStock(storeGoods);
+    for (const TFlowRow& row : flow) {
         UndoRow(row);
         if (row.BatchRefID == 0 && row.InQty > 0) {
             // an own lot: emptied, kept for the line that may book it again
@@ -225,6 +284,15 @@ void TStockLedger::RemoveBillFlow()
 
 void TStockLedger::Apply(const QVector<TStockMove>& moves)
 {
+    QList<int> goods;
+    QList<QPair<int, int>> storeGoods;
+    for (const TStockMove& m : moves) {
+        if (m.GoodsID > 0)
+            goods << m.GoodsID;
+        storeGoods.append({m.StoreID, m.GoodsID});
+    }
+    LoadGoods(goods);
+    LoadOldStock(storeGoods);
     QVector<double> issueValue(moves.size(), 0.0);
     for (int i = 0; i < moves.size(); ++i) {
         const TStockMove& m = moves[i];
@@ -377,17 +445,16 @@ QVector<TStockIssue> TStockLedger::ShortBatches() const
             out << TStockIssue{parts.value(0).toInt(), parts.value(1).toInt(), parts.mid(2).join(u'/'), t.Old, t.Change, now, 0, 0};
         }
     }
-    for (auto it = FLotsTouched.cbegin(); it != FLotsTouched.cend(); ++it) {
-        const auto rows = SelectRows(FCon,
-                                 QStringLiteral("select storeid, goodsid, ifnull(batchcode, ''), inqty - ifnull(outqty, 0) - ifnull(refqty, 0), "
-                                                "billcode from detailbillflow where id = :id"),
-                                 {{QStringLiteral("id"), it.key()}});
-        if (rows.isEmpty() || rows[0][3].toDouble() > -kEps)
+    const auto lots = SelectForKeys(FCon,
+                                    QStringLiteral("select storeid, goodsid, ifnull(batchcode, ''), inqty - ifnull(outqty, 0) - ifnull(refqty, 0), "
+                                                   "billcode, id from detailbillflow where id in (%1) order by id"),
+                                    FLotsTouched.keys());
+    for (const auto& r : lots) {
+        const double left = r[3].toDouble();
+        if (left > -kEps)
             continue;
-        const QString name = rows[0][2].toString().isEmpty() ? QStringLiteral("%1 (%2)").arg(rows[0][4].toString()).arg(it.key())
-                                                             : rows[0][2].toString();
-        const double left = rows[0][3].toDouble();
-        out << TStockIssue{rows[0][0].toInt(), rows[0][1].toInt(), name, 0, left, left, 0, 0};
+        const QString name = r[2].toString().isEmpty() ? QStringLiteral("%1 (%2)").arg(r[4].toString()).arg(r[5].toLongLong()) : r[2].toString();
+        out << TStockIssue{r[0].toInt(), r[1].toInt(), name, 0, left, left, 0, 0};
     }
     return out;
 }
@@ -395,16 +462,18 @@ QVector<TStockIssue> TStockLedger::ShortBatches() const
 QVector<TStockIssue> TStockLedger::GoodsOutsideLimits() const
 {
     QVector<TStockIssue> out;
+    QList<int> changed;
+    for (auto it = FGoods.cbegin(); it != FGoods.cend(); ++it)
+        if (std::abs(it.value().Change) >= kEps)
+            changed << it.key().second;
+    LoadGoods(changed);
     for (auto it = FGoods.cbegin(); it != FGoods.cend(); ++it) {
         const TTouch& t = it.value();
-        if (std::abs(t.Change) < kEps)
+        const auto limits = FGoodsLimits.constFind(it.key().second);
+        if (std::abs(t.Change) < kEps || limits == FGoodsLimits.cend())
             continue;
-        const auto rows = SelectRows(FCon, QStringLiteral("select ifnull(upqty, 0), ifnull(downqty, 0) from goods where goodsid = :g"),
-                                 {{QStringLiteral("g"), it.key().second}});
-        if (rows.isEmpty())
-            continue;
-        const double top = rows[0][0].toDouble();
-        const double down = rows[0][1].toDouble();
+        const double top = limits->first;
+        const double down = limits->second;
         const double now = t.Old + t.Change;
         const bool over = top > 0 && t.Change > 0 && now > top + kEps;
         const bool under = down > 0 && t.Change < 0 && now < down - kEps;

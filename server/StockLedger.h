@@ -97,7 +97,13 @@ private:
     QMap<QPair<int, int>, TTouch> FGoods;         // (store, goods)
     QMap<QString, TTouch> FBatches;               // "store/goods/batchcode"
     QMap<qint64, double> FLotsTouched;            // lot id -> 0
-    QHash<int, int> FGoodsKind;
+    // goods read once per bill: kind, and stock limits (upqty, downqty)
+    mutable QHash<int, int> FGoodsKind;
+    mutable QHash<int, QPair<double, double>> FGoodsLimits;
+
+    void LoadGoods(const QList<int>& ids) const;
+    // The stock before this bill of these (store, goods), for the checks.
+    void LoadOldStock(const QList<QPair<int, int>>& storeGoods);
 
     QVector<TFlowRow> ReadFlow(int billType, qint64 billId) const;
     void WriteRow(TFlowRow row);       // inserts the row and books its effect

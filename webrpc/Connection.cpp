@@ -367,17 +367,44 @@ bool TClientConnection::SessionLock(const QString& name, bool acquire, bool wait
         ++*it;
         return true;
     }
-    QElapsedTimer timer;
-    timer.start();
-    for (;;) {
-        if (ExecuteScalar(QStringLiteral("select pg_try_advisory_lock(hashtext(:n))"), params).toBool()) {
-            FSessionLocks.insert(key, 1);
-            return true;
+    if (!ExecuteScalar(QStringLiteral("select pg_try_advisory_lock(hashtext(:n))"), params).toBool()
+        && (!wait || waitMs <= 0 || !WaitForSessionLock(params, waitMs)))
+        return false;
+    FSessionLocks.insert(key, 1);
+    return true;
+}
+
+bool TClientConnection::WaitForSessionLock(const TSqlParams& params, int waitMs)
+{
+    // The server queues the waiters and hands the lock on the moment its holder lets go; the
+    // lock time-out ends a wait that lasts too long. Inside a transaction the wait runs under a
+    // savepoint, so that a time-out leaves the transaction usable, and its setting ends with it.
+    const bool inTrans = FPg->InTransactionBlock();
+    if (inTrans)
+        ExecuteNative(QStringLiteral("savepoint tb_lock_wait"));
+    ExecuteNative(QStringLiteral("set %1 lock_timeout = %2").arg(inTrans ? QStringLiteral("local") : QString()).arg(waitMs));
+    const auto settle = [&](bool got) {
+        if (inTrans) {
+            ExecuteNative(got ? QStringLiteral("release savepoint tb_lock_wait") : QStringLiteral("rollback to savepoint tb_lock_wait"));
+            if (got)
+                ExecuteNative(QStringLiteral("set local lock_timeout to default"));
+        } else {
+            ExecuteNative(QStringLiteral("reset lock_timeout"));
         }
-        if (!wait || timer.elapsed() >= waitMs)
-            return false;
-        QThread::msleep(100);
+    };
+    try {
+        ExecuteNative(QStringLiteral("select pg_advisory_lock(hashtext(:n))"), params);
+    } catch (const EDatabaseError&) {
+        // 55P03: the time-out; 40P01: waiting for each other, which no wait would end
+        const QString state = FPg->LastState();
+        settle(false);
+        if (state != QLatin1String("55P03") && state != QLatin1String("40P01"))
+            throw;
+        FPg->ClearLastState();
+        return false;
     }
+    settle(true);
+    return true;
 }
 
 bool TClientConnection::LastFailureRetryable() const

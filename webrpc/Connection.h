@@ -188,6 +188,8 @@ public:
     };
 
 private:
+    bool WaitForSessionLock(const TSqlParams& params, int waitMs);
+
     std::unique_ptr<TRemoteLink> FRemote;
     QString FConnectionName;
     QString FFile;

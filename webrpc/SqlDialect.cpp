@@ -795,6 +795,63 @@ void RewriteCommaJoins(QVector<TNode>& v)
     }
 }
 
+// "(A = p1 and ...) or (A > p2)", the step to the next row in (A, ...) order: PostgreSQL
+// reads it through no index range, so the group gets "and A >= least(p1, p2)" ("<" and
+// greatest for the step back), a bound every row of the group meets. The parameters take A's
+// type from the comparisons before it.
+void AddStepRange(TNode& g)
+{
+    const QVector<TNode>& k = g.Kids;
+    if (k.size() != 3 || !Is(k[1], "or") || !k[0].Group || !k[2].Group)
+        return;
+    const auto comparison = [](const QVector<TNode>& v, int* opAt) {
+        int i = 0;
+        while (i < v.size() && (IsName(v[i]) || IsKind(v[i], TSqlTokenKind::Dot)))
+            ++i;
+        *opAt = i;
+        return i > 0 && i + 1 < v.size() && IsKind(v[i], TSqlTokenKind::Operator) && !v[i + 1].Group;
+    };
+    int firstOp = 0;
+    const bool eqFirst = comparison(k[0].Kids, &firstOp) && IsOp(k[0].Kids[firstOp], "=");
+    const QVector<TNode>& eq = eqFirst ? k[0].Kids : k[2].Kids;
+    const QVector<TNode>& past = eqFirst ? k[2].Kids : k[0].Kids;
+    int eqOp = 0, pastOp = 0;
+    if (!comparison(eq, &eqOp) || !comparison(past, &pastOp) || !IsOp(eq[eqOp], "=") || eqOp + 2 >= eq.size()
+        || !Is(eq[eqOp + 2], "and") || pastOp + 2 != past.size() || !(IsOp(past[pastOp], ">") || IsOp(past[pastOp], "<")))
+        return;
+    for (const TNode& n : eq)
+        if (Is(n, "or"))
+            return;
+    const QVector<TNode> column = Slice(eq, 0, eqOp - 1);
+    if (PlainText(column).compare(PlainText(Slice(past, 0, pastOp - 1)), Qt::CaseInsensitive) != 0)
+        return;
+    const TNode& p1 = eq[eqOp + 1];
+    const TNode& p2 = past[pastOp + 1];
+    const bool after = IsOp(past[pastOp], ">");
+    QVector<TNode> bound;
+    if (p1.Tok.Text == p2.Tok.Text) {
+        bound << p1;
+        bound.first().Tok.Pre = QStringLiteral(" ");
+    } else if (IsKind(p1, TSqlTokenKind::Param) && IsKind(p2, TSqlTokenKind::Param)) {
+        TNode a = p1, b = p2;
+        a.Tok.Pre.clear();
+        b.Tok.Pre = QStringLiteral(" ");
+        bound << MakeIdent(after ? QStringLiteral("least") : QStringLiteral("greatest"))
+              << MakeGroup({a, MakeTok(TSqlTokenKind::Comma, QStringLiteral(","), QString()), b}, QString());
+    } else {
+        return;
+    }
+    QVector<TNode> kids{MakeGroup(k, k[0].Tok.Pre), MakeIdent(QStringLiteral("and"))};
+    for (int i = 0; i < column.size(); ++i) {
+        kids << column[i];
+        if (i == 0)
+            kids.last().Tok.Pre = QStringLiteral(" ");
+    }
+    kids << MakeTok(TSqlTokenKind::Operator, after ? QStringLiteral(">=") : QStringLiteral("<=")) << bound;
+    kids.first().Kids.first().Tok.Pre.clear();
+    g.Kids = kids;
+}
+
 void ProcessLevel(QVector<TNode>& v)
 {
     for (TNode& n : v) {
@@ -805,8 +862,12 @@ void ProcessLevel(QVector<TNode>& v)
     RewriteFunctions(v);
     RewriteTop(v);
     RewriteArithmetic(v);
-    if (ForPostgres())
+    if (ForPostgres()) {
         RewriteCommaJoins(v);
+        for (TNode& n : v)
+            if (n.Group)
+                AddStepRange(n);
+    }
 }
 
 // ---- statement-level rules (top level only) ----------------------------------------

@@ -1,11 +1,16 @@
 #include "server/Procedures.h"
 #include "server/Schema.h"
+#include "server/ServerSql.h"
 #include "tests/support/PgCluster.h"
 #include "webrpc/Connection.h"
+#include "webrpc/SqlDialect.h"
 #include "webrpc/Statement.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -393,6 +398,88 @@ TEST(PgSessionLockTest, LocksAreHeldPerSessionAndEndWithIt)
     QTemporaryDir dir;
     file.Open(dir.filePath(QStringLiteral("f.db")));
     EXPECT_THROW(file.SessionLock(QStringLiteral("BILLLOCK"), true), EDatabaseError);
+}
+
+// A session waiting for a named lock gets it once the holder lets go; a wait that times out
+// leaves its session as it found it: the transaction it ran in still usable, no time-out left
+// behind for the statements after it.
+TEST(PgSessionLockTest, WaitsEndOnReleaseOrTimeOutAndLeaveTheSessionAsItWas)
+{
+    const QString db = NewPgDatabase(QStringLiteral("lockwait"));
+    TClientConnection a, b;
+    a.Open(db);
+    b.Open(db);
+    b.ExecuteNative(QStringLiteral("create table t (id int)"));
+    ASSERT_TRUE(a.SessionLock(QStringLiteral("BILLSAVE_1"), true));
+
+    b.BeginTrans();
+    b.ExecuteNative(QStringLiteral("insert into t values (1)"));
+    EXPECT_FALSE(b.SessionLock(QStringLiteral("BILLSAVE_1"), true, true, 200));
+    EXPECT_FALSE(b.HoldsSessionLock(QStringLiteral("BILLSAVE_1")));
+    b.ExecuteNative(QStringLiteral("insert into t values (2)"));
+    b.CommitTrans();
+    EXPECT_EQ(b.ExecuteScalar(QStringLiteral("select count(*) from t")).toInt(), 2);
+    EXPECT_FALSE(b.SessionLock(QStringLiteral("BILLSAVE_1"), true, true, 200));
+    EXPECT_EQ(b.ExecuteScalar(QStringLiteral("select current_setting('lock_timeout')")).toString(), QStringLiteral("0"));
+
+    std::thread holder([&a] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        a.SessionLock(QStringLiteral("BILLSAVE_1"), false);
+    });
+    b.BeginTrans();
+    const bool got = b.SessionLock(QStringLiteral("BILLSAVE_1"), true, true, 20000);
+    holder.join();
+    EXPECT_TRUE(got);
+    b.ExecuteNative(QStringLiteral("insert into t values (3)"));
+    b.CommitTrans();
+    EXPECT_EQ(b.ExecuteScalar(QStringLiteral("select count(*) from t")).toInt(), 3);
+    EXPECT_EQ(b.ExecuteScalar(QStringLiteral("select current_setting('lock_timeout')")).toString(), QStringLiteral("0"));
+    // the lock outlives the transaction it was taken in, and is the session's
+    EXPECT_FALSE(a.SessionLock(QStringLiteral("BILLSAVE_1"), true));
+    b.SessionLock(QStringLiteral("BILLSAVE_1"), false);
+    EXPECT_TRUE(a.SessionLock(QStringLiteral("BILLSAVE_1"), true));
+}
+
+// Stepping through bills by date and code on PostgreSQL: the step finds the neighbour in both
+// directions, also across days and when the two date parameters differ, and reads the date
+// index as a range rather than from the first or last bill on.
+TEST(PgNavigationTest, StepsFindTheNeighbourThroughTheDateIndex)
+{
+    TClientConnection con;
+    con.Open(NewPgDatabase(QStringLiteral("navigation")));
+    // three bills a day over 400 days; within a day the codes run C0 (id 3k+3), C1 (3k+1), C2 (3k+2)
+    con.ExecuteNative(QStringLiteral("create table bills (id int primary key, billdate timestamp, code varchar(20), shopid int); "
+                                     "create index ix_bills_date on bills (billdate, code); "
+                                     "insert into bills select i, timestamp '2025-01-01' + ((i - 1) / 3) * interval '1 day', 'C' || (i % 3), 1 "
+                                     "from generate_series(1, 1200) i; analyze bills"));
+    const auto stepSql = [](bool forward) {
+        return forward ? QStringLiteral(" select top 1 id from bills where  ((BillDate = :'OldBillDate1' and code > :'OldBillCode')   "
+                                        " or (BillDate > :'OldBillDate2' ))  and shopid = 1 order by BillDate , Code ")
+                       : QStringLiteral(" select top 1 id from bills where ((BillDate = :'OldBillDate1' and code < :'OldBillCode')   "
+                                        " or (BillDate < :'OldBillDate2' ))  and shopid = 1 order by BillDate Desc , Code Desc ");
+    };
+    const auto params = [](const QDateTime& d1, const QString& code, const QDateTime& d2) {
+        return TSqlParams{{QStringLiteral("OldBillDate1"), d1}, {QStringLiteral("OldBillCode"), code}, {QStringLiteral("OldBillDate2"), d2}};
+    };
+    const auto step = [&](bool forward, const QDateTime& d1, const QString& code, const QDateTime& d2) {
+        return con.ExecuteScalar(stepSql(forward), params(d1, code, d2));
+    };
+    const QDateTime day(QDate(2025, 3, 1), QTime(0, 0)); // day 59: ids 178 (C1), 179 (C2), 180 (C0)
+    EXPECT_EQ(step(true, day, QStringLiteral("C0"), day).toInt(), 178);
+    EXPECT_EQ(step(true, day, QStringLiteral("C2"), day).toInt(), 183); // on to the next day's C0
+    EXPECT_EQ(step(false, day, QStringLiteral("C0"), day).toInt(), 176); // back to the day before's C2
+    EXPECT_EQ(step(false, day, QStringLiteral("C2"), day).toInt(), 178);
+    // the dates apart: any bill after the earlier date comes first
+    EXPECT_EQ(step(true, day.addDays(5), QStringLiteral("C2"), day).toInt(), 183);
+    EXPECT_EQ(step(false, day.addDays(-5), QStringLiteral("C0"), day).toInt(), 176);
+    EXPECT_TRUE(step(true, day.addYears(2), QString(), day.addYears(2)).isNull());
+
+    const auto plan = SelectRows(con, QStringLiteral("explain ") + TranslateSql(stepSql(true), TSqlEngine::PostgreSQL), params(day, QStringLiteral("C0"), day));
+    QString text;
+    for (const auto& row : plan)
+        text += row.value(0).toString() + u'\n';
+    EXPECT_TRUE(text.contains(QStringLiteral("ix_bills_date"))) << qPrintable(text);
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("Index Cond: .*billdate >= ")))) << qPrintable(text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(TSqlEngine::SQLite, TSqlEngine::PostgreSQL),

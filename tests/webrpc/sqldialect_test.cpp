@@ -116,6 +116,24 @@ TEST(SqlDialect, ServerBatchesAndUpdateFrom)
               "Update PosDetail Set BatchCode = NULL, ValidDate = Null where rowid in (select d.rowid from PosDetail d , PosBill m where m.billid = d.billid)");
 }
 
+// The step to the next or previous bill gets a range on its date column on PostgreSQL, one
+// that every row of the step meets; other shapes and SQLite keep their text.
+TEST(SqlDialect, StepToNextOrPriorRowGetsAnIndexRangeOnPostgres)
+{
+    const QString next = " select top 1 BillID from porder where  ((BillDate = :'OldBillDate1' and code > :'OldBillCode')    or (BillDate > :'OldBillDate2' ))  and shopid = 1 order by BillDate , Code ";
+    EXPECT_EQ(Squeeze(TranslateSql(next, ::TSqlEngine::PostgreSQL)),
+              "select BillID from porder where (((BillDate = :'OldBillDate1' and code > :'OldBillCode') or (BillDate > :'OldBillDate2' )) and BillDate >= "
+              "least(:'OldBillDate1', :'OldBillDate2')) and shopid = 1 order by BillDate , Code LIMIT 1");
+    EXPECT_EQ(Squeeze(TranslateSql("select id from b where ((b.BillDate < :d) or (b.billdate = :d and code < :c))", ::TSqlEngine::PostgreSQL)).toStdString(),
+              "select id from b where (((b.BillDate < :d) or (b.billdate = :d and code < :c)) and b.billdate <= :d)");
+    EXPECT_FALSE(TranslateSql(next, ::TSqlEngine::SQLite).contains("BillDate >="));
+    for (const char* other : {"select id from b where ((BillDate = :d and code > :c) or (ShipDate > :d))",
+                              "select id from b where ((BillDate = :d or code > :c) or (BillDate > :d))",
+                              "select id from b where ((BillDate = :d and code > :c) or (BillDate > :d and x = 1))",
+                              "select id from b where ((BillDate = '2026-01-02' and code > :c) or (BillDate > :d))"})
+        EXPECT_EQ(Squeeze(TranslateSql(other, ::TSqlEngine::PostgreSQL)), Squeeze(other)) << other;
+}
+
 TEST(SqlDialect, QuotedStrEscapesEveryQuote)
 {
     EXPECT_EQ(QuotedStr("O'Brien"), "'O''Brien'");

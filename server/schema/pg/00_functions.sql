@@ -119,8 +119,9 @@ BEGIN
 END $$;
 
 -- The code of the bill a line was taken from, found by the source's bill type and id
--- (type 100 is an accounting voucher).
-CREATE OR REPLACE FUNCTION getreferbillcode(billtype integer, id integer) RETURNS text LANGUAGE plpgsql STABLE AS $$
+-- (type 100 is an accounting voucher). STRICT: the bill's line select calls it on every line,
+-- and most lines come from no other bill; for them the call is not even made.
+CREATE OR REPLACE FUNCTION getreferbillcode(billtype integer, id integer) RETURNS text LANGUAGE plpgsql STABLE STRICT AS $$
 DECLARE
   t text; k text; r text;
 BEGIN
@@ -221,3 +222,15 @@ $$;
 CREATE OR REPLACE FUNCTION substr(d timestamp, start integer) RETURNS text LANGUAGE sql IMMUTABLE AS $$
   SELECT substr(to_char(d, 'YYYY-MM-DD HH24:MI:SS'), start)
 $$;
+
+-- The planner's price of a random page read, for this database's sessions. The default (4)
+-- prices reads from spinning disks; on a server that keeps the bills in memory or on SSD it
+-- makes a long bill's line select hash-join whole goods and unit tables (a 2,000-line bill:
+-- 200 ms) instead of looking its goods up by key (40 ms). A server whose owner cannot set it
+-- keeps the default.
+DO $$
+BEGIN
+  EXECUTE format('ALTER DATABASE %I SET random_page_cost = 1.1', current_database());
+EXCEPTION WHEN insufficient_privilege THEN
+  NULL;
+END $$;
