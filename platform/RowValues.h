@@ -83,13 +83,8 @@ public:
     public:
         Iter(Row* row, int i) : FRow(row), FI(i) { Skip(); }
         const QString& key() const { return FRow->FNames->Name(FI); }
-        auto& value() const
-        {
-            if constexpr (Const)
-                return FRow->FSlots[FI].Value;
-            else
-                return FRow->FSlots[FI].Value; // detaches once, on the row's first write
-        }
+        // writable through a row's own iterator (its values detach at the first write)
+        auto& value() const { return FRow->FSlots[FI].Value; }
         Iter& operator++()
         {
             ++FI;
@@ -107,8 +102,6 @@ public:
             const int n = int(FRow->FSlots.size());
             while (FI < n && !FRow->FSlots.at(FI).Has)
                 ++FI;
-            if (FI > n)
-                FI = n;
         }
     };
     using const_iterator = Iter<true>;

@@ -30,12 +30,6 @@ QString LineWhere(int itemNo)
     return QStringLiteral("明细行号 %1 ").arg(itemNo);
 }
 
-// Replaces the value under any spelling of the column, or adds it.
-void SetCI(TRowValues& m, const QString& lowerCol, const QVariant& v)
-{
-    m.insert(lowerCol, v);
-}
-
 bool ContainsCI(const QStringList& list, const QString& col)
 {
     return list.contains(col, Qt::CaseInsensitive);
@@ -192,7 +186,7 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const TRowValues
         // what a new bill starts with, whatever the client sent
         auto force = [&](const char* col, const QVariant& v) {
             if (t.Has(QLatin1String(col)))
-                SetCI(values, QLatin1String(col), v);
+                values.insert(QLatin1String(col), v);
         };
         force("flag", FKind.BillType == kPosSaleBillType ? QVariant(QStringLiteral("F")) : QVariant(0));
         if (FKind.BillType != kPosSaleBillType)
@@ -205,7 +199,7 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const TRowValues
         if (FMasterSystem.contains(QStringLiteral("finished")))
             force("finished", QStringLiteral("F"));
         force("opid", FOp.OpID());
-        SetCI(values, FKind.Key, c.Id);
+        values.insert(FKind.Key, c.Id);
         if (t.Has(QStringLiteral("shopid"))) {
             const QVariant sent = ValueCI(values, QStringLiteral("shopid"));
             // opening entries of consignments and valued receipts belong to whichever branch they name
@@ -213,7 +207,7 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const TRowValues
             if (!anyBranch && IdOf(sent) != 0 && IdOf(sent) != FOp.ShopID())
                 Refuse(QStringLiteral("不能为其他机构新增单据：单据的机构是 %1，登录的机构是 %2").arg(IdOf(sent)).arg(FOp.ShopID()));
             if (!anyBranch || IdOf(sent) == 0)
-                SetCI(values, QStringLiteral("shopid"), FOp.ShopID());
+                values.insert(QStringLiteral("shopid"), FOp.ShopID());
         }
         c.FinalMaster = values;
         return;
@@ -242,7 +236,7 @@ void TBillGuard::CheckMasterRow(TBillChange& c, TDeltaRow* row, const TRowValues
         const QString why = NormaliseColumnValue(col, t.Type(col), v);
         if (!why.isEmpty())
             Refuse(QStringLiteral("%1的%2：%3").arg(MasterWhere(), ColumnLabel(col), why));
-        SetCI(row->New, col, v);
+        row->New.insert(col, v);
         c.FinalMaster.insert(col, v);
         changed << f;
         if (const TRefRule* rule = RuleOf(col); rule && IdOf(v) != 0)
@@ -316,9 +310,9 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<TRowValues>& stored
                     touched.Uses.append({itemNo, lc.Col, IdOf(it.value()), lc.Rule});
             }
             for (const QString& col : FLineSystem)
-                SetCI(row.New, col, col == QLatin1String("refercount") ? QVariant(0) : QVariant(0.0));
-            SetCI(row.New, FKind.Key, c.Id);
-            SetCI(row.New, QStringLiteral("itemno"), itemNo);
+                row.New.insert(col, col == QLatin1String("refercount") ? QVariant(0) : QVariant(0.0));
+            row.New.insert(FKind.Key, c.Id);
+            row.New.insert(QStringLiteral("itemno"), itemNo);
             c.FinalLines.insert(itemNo, row.New);
             deleted.remove(itemNo);
             touched.Lines.insert(itemNo);
@@ -355,7 +349,7 @@ void TBillGuard::CheckLineRows(TBillChange& c, const QVector<TRowValues>& stored
             const QString why = NormaliseColumnValue(col, t.Type(col), v);
             if (!why.isEmpty())
                 Refuse(QStringLiteral("%1的%2：%3").arg(where, ColumnLabel(col), why));
-            SetCI(row.New, col, v);
+            row.New.insert(col, v);
             final.insert(col, v);
             changed << f;
             if (const TRefRule* rule = RuleOf(col); rule && IdOf(v) != 0)
@@ -469,7 +463,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
             return;
         quantity = base;
         if (row) {
-            SetCI(row->New, QStringLiteral("quantity"), base);
+            row->New.insert(QStringLiteral("quantity"), base);
             if (row->Kind == TUpdateStatus::usModified && !ContainsCI(row->Changed, QStringLiteral("quantity")))
                 row->Changed << QStringLiteral("quantity");
         }

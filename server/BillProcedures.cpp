@@ -77,11 +77,6 @@ public:
 
 // ---------------------------------------------------------------- small database helpers
 
-bool HasKeyCI(const TRowValues& m, const QString& field)
-{
-    return m.contains(field);
-}
-
 QString DateTimeText(const QDateTime& dt)
 {
     return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
@@ -210,7 +205,7 @@ const TDeltaRow* MasterRowOf(const TDelta& d)
 
 void CheckNotStale(const TRowValues& stored, const TDeltaRow* row)
 {
-    if (!row || row->Kind != TUpdateStatus::usModified || !HasKeyCI(row->Old, QStringLiteral("updatetime")))
+    if (!row || row->Kind != TUpdateStatus::usModified || !row->Old.contains(QStringLiteral("updatetime")))
         return;
     if (NormalDateText(ValueCI(row->Old, QStringLiteral("updatetime"))) != NormalDateText(stored.value(QStringLiteral("updatetime"))))
         Refuse(QStringLiteral("该单据已被其他用户修改，请刷新后重新操作！"));

@@ -1,20 +1,21 @@
 #pragma once
-// The kinds of parameter value the engines bind differently, told apart once for both binders.
+// The kinds of value the engines bind and the packets type differently, told apart in one place.
 #include <QVariant>
 
 enum class TParamKind { Null, Integer, Float, Bytes, DateTime, Date, Boolean, Text };
 
-inline TParamKind ParamKindOf(const QVariant& v)
+// The kind a value of this type has when it is not null.
+inline TParamKind ParamKindOfType(int typeId)
 {
-    if (v.isNull() || !v.isValid())
-        return TParamKind::Null;
-    switch (v.typeId()) {
+    switch (typeId) {
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Long:
+    case QMetaType::ULong:
     case QMetaType::Short:
+    case QMetaType::UShort:
         return TParamKind::Integer;
     case QMetaType::Double:
     case QMetaType::Float:
@@ -30,4 +31,9 @@ inline TParamKind ParamKindOf(const QVariant& v)
     default:
         return TParamKind::Text;
     }
+}
+
+inline TParamKind ParamKindOf(const QVariant& v)
+{
+    return v.isNull() || !v.isValid() ? TParamKind::Null : ParamKindOfType(v.typeId());
 }

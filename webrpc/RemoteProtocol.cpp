@@ -1,5 +1,7 @@
 #include "webrpc/RemoteProtocol.h"
 
+#include "webrpc/ParamKind.h"
+
 #include <QDateTime>
 
 namespace {
@@ -16,25 +18,18 @@ void SetTyped(TPacketParams& packet, const QString& name, const QVariant& v)
 
 TFieldType PacketTypeOf(const QVariant& v)
 {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
+    // a null value keeps the type it was given
+    switch (ParamKindOfType(v.typeId())) {
+    case TParamKind::Integer:
         return TFieldType::ftInteger;
-    case QMetaType::Double:
-    case QMetaType::Float:
+    case TParamKind::Float:
         return TFieldType::ftFloat;
-    case QMetaType::Bool:
+    case TParamKind::Boolean:
         return TFieldType::ftBoolean;
-    case QMetaType::QDateTime:
-    case QMetaType::QDate:
+    case TParamKind::DateTime:
+    case TParamKind::Date:
         return TFieldType::ftDateTime;
-    case QMetaType::QByteArray:
+    case TParamKind::Bytes:
         return TFieldType::ftBlob;
     default:
         return TFieldType::ftString;
