@@ -794,6 +794,11 @@ TEST_F(PurchaseForms, AnExportThatCannotBeWrittenLeavesNothing)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QStringList before = QDir(FDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    // the workbook is built aside in the temporary folder: a folder of this test's own, since
+    // other tests running meanwhile build theirs in the shared one
+    QTemporaryDir aside;
+    const QByteArray tmpWas = qgetenv("TMPDIR");
+    qputenv("TMPDIR", aside.path().toLocal8Bit());
     for (const QString& bad : {FDir.filePath(QStringLiteral("missing/order.xlsx")), FDir.filePath(QStringLiteral("notadir/order.xlsx"))}) {
         FMessages->ClearRecords();
         f->ExportFile = bad;
@@ -803,7 +808,12 @@ TEST_F(PurchaseForms, AnExportThatCannotBeWrittenLeavesNothing)
         EXPECT_EQ(QDir(FDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
         EXPECT_FALSE(QFile::exists(bad));
     }
-    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("tb_export_*")}).isEmpty()) << "the workbook built aside is gone";
+    EXPECT_EQ(QDir::tempPath(), aside.path());
+    EXPECT_TRUE(QDir(aside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty()) << "the workbook built aside is gone";
+    if (tmpWas.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", tmpWas);
     EXPECT_FALSE(f->ReadOnly() && f->IsNewBill);
 }
 
