@@ -558,33 +558,45 @@ quint16 TAppServer::Start()
         // call; a desktop that hung up meanwhile gets nothing.
         auto held = std::make_shared<std::unique_ptr<QHttpServerResponder>>(std::make_unique<QHttpServerResponder>(std::move(responder)));
         const QPointer<QTcpSocket> socket = (*held)->socket();
-        auto answer = [held, socket](const TPacketParams& packet, QHttpServerResponder::StatusCode status) {
+        auto answer = [held, socket](const QByteArray& packet, QHttpServerResponder::StatusCode status) {
             if (!socket) {
                 (void)held->release(); // its socket is gone: nothing may touch it any more
                 return;
             }
-            (*held)->write(packet.ToString().toUtf8(), kPacketMime, status);
+            (*held)->write(packet, kPacketMime, status);
             held->reset();
         };
-        TPacketParams req;
-        QString bad;
-        try {
-            req.LoadFromString(QString::fromUtf8(r.body()));
-        } catch (const Exception& e) {
-            bad = QStringLiteral("请求无法识别：%1").arg(e.Message());
-        }
         const std::shared_ptr<TSession> s = known(r);
-        if (!s || !bad.isEmpty()) {
-            const QString why = !s ? QStringLiteral("没有有效的会话（没有登录，或会话已经结束），请重新登录") : bad;
+        if (!s) {
+            TPacketParams req;
+            try {
+                req.LoadFromString(QString::fromUtf8(r.body()));
+            } catch (const Exception&) {
+            }
+            const QString why = QStringLiteral("没有有效的会话（没有登录，或会话已经结束），请重新登录");
             Log(QStringLiteral("拒绝 %1 来自 %2 操作员 %3：%4")
                     .arg((req.GetString(QStringLiteral("Op")) + QLatin1Char(' ') + req.GetString(QStringLiteral("Method"))).trimmed(),
                          r.remoteAddress().toString(), QStringLiteral("未登录"), why));
-            answer(ErrorPacket(why), s ? QHttpServerResponder::StatusCode::BadRequest : QHttpServerResponder::StatusCode::Unauthorized);
+            answer(ErrorPacket(why).ToString().toUtf8(), QHttpServerResponder::StatusCode::Unauthorized);
             return;
         }
         ++s->Pending;
         const qint64 queued = Now();
-        QMetaObject::invokeMethod(s->Context, [this, s, req, queued, answer] {
+        // Reading the request and writing the answer are the session thread's work too: this
+        // thread serves the sockets of every session.
+        QMetaObject::invokeMethod(s->Context, [this, s, body = r.body(), queued, answer] {
+            TPacketParams req;
+            try {
+                req.LoadFromString(QString::fromUtf8(body));
+            } catch (const Exception& e) {
+                const QString why = QStringLiteral("请求无法识别：%1").arg(e.Message());
+                Log(QStringLiteral("拒绝 来自 %1 操作员 %2：%3").arg(s->Peer.toString(), s->Who(), why));
+                --s->Pending;
+                QMetaObject::invokeMethod(this, [answer, bytes = ErrorPacket(why).ToString().toUtf8()] {
+                    answer(bytes, QHttpServerResponder::StatusCode::BadRequest);
+                }, Qt::QueuedConnection);
+                return;
+            }
             TPacketParams reply;
             QString refusal;
             const QString what = (req.GetString(QStringLiteral("Op")) + QLatin1Char(' ') + req.GetString(QStringLiteral("Method"))).trimmed();
@@ -623,7 +635,9 @@ quint16 TAppServer::Start()
             s->Lapsed = false;
             s->LastSeen = Now();
             --s->Pending;
-            QMetaObject::invokeMethod(this, [answer, reply] { answer(reply, QHttpServerResponder::StatusCode::Ok); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [answer, bytes = reply.ToString().toUtf8()] {
+                answer(bytes, QHttpServerResponder::StatusCode::Ok);
+            }, Qt::QueuedConnection);
         }, Qt::QueuedConnection);
     });
 

@@ -148,8 +148,10 @@ void GetNewBillCodeProc(TClientConnection& con, TProcParams& params, TClientData
     const QString prefix = FormatBillCode(date, shopId, 0).chopped(4);
     int last = 0;
     if (HasColumn(con, table, QStringLiteral("code"))) {
+        // Walked down the code index from the top of the day's range: the first code of the
+        // right length is the highest. (max() with the length test read the whole day's codes.)
         const QVariant maxCode = con.ExecuteScalar(
-            QStringLiteral("select max(code) from %1 where code like :p and length(code) = :len").arg(QuoteIdent(table)),
+            QStringLiteral("select code from %1 where code like :p and length(code) = :len order by code desc limit 1").arg(QuoteIdent(table)),
             {{QStringLiteral("p"), prefix + u'%'}, {QStringLiteral("len"), int(prefix.size() + 4)}});
         if (!maxCode.isNull())
             last = maxCode.toString().right(4).toInt();

@@ -4,6 +4,8 @@
 #include "server/StoredValues.h"
 #include "webrpc/Statement.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -56,6 +58,100 @@ TStockLedger::TStockLedger(TClientConnection& con, int dbBillType, qint64 billId
 {
 }
 
+TClientConnection& TStockLedger::Db()
+{
+    Flush();
+    return FCon;
+}
+
+void TStockLedger::Flush()
+{
+    FlushFlow();
+    FlushOnHand();
+}
+
+void TStockLedger::FlushFlow()
+{
+    constexpr int kRowsPerStatement = 300;
+    for (qsizetype from = 0; from < FPendingFlow.size(); from += kRowsPerStatement) {
+        const qsizetype to = std::min<qsizetype>(FPendingFlow.size(), from + kRowsPerStatement);
+        QString sql = QStringLiteral("insert into detailbillflow (billtype, billid, itemno, billcode, billdate, shopid, storeid, goodsid, unitid, "
+                                     "inqty, outqty, refqty, inprice, outprice, batchcode, produceddate, validdate, batchrefid) values ");
+        TSqlParams p{{QStringLiteral("t"), FBillType},
+                     {QStringLiteral("b"), FBillId},
+                     {QStringLiteral("c"), FCode},
+                     {QStringLiteral("d"), ToEngineValue(FBillDate)},
+                     {QStringLiteral("sh"), FShopId}};
+        for (qsizetype i = from; i < to; ++i) {
+            const TFlowRow& row = FPendingFlow[i];
+            const QString n = QString::number(i - from);
+            if (i > from)
+                sql += u',';
+            sql += QStringLiteral("(:t, :b, :i%1, :c, :d, :sh, :s%1, :g%1, :u%1, :iq%1, :oq%1, 0, :ip%1, :op%1, :bc%1, :pd%1, :vd%1, :br%1)").arg(n);
+            p.append({QStringLiteral("i") + n, row.ItemNo});
+            p.append({QStringLiteral("s") + n, row.StoreID});
+            p.append({QStringLiteral("g") + n, row.GoodsID});
+            p.append({QStringLiteral("u") + n, row.UnitID});
+            p.append({QStringLiteral("iq") + n, row.InQty});
+            p.append({QStringLiteral("oq") + n, row.OutQty});
+            p.append({QStringLiteral("ip") + n, row.InPrice});
+            p.append({QStringLiteral("op") + n, row.OutPrice});
+            p.append({QStringLiteral("bc") + n, NullIfEmpty(row.BatchCode)});
+            p.append({QStringLiteral("pd") + n, NullIfEmpty(ToEngineValue(row.ProducedDate))});
+            p.append({QStringLiteral("vd") + n, NullIfEmpty(ToEngineValue(row.ValidDate))});
+            p.append({QStringLiteral("br") + n, row.BatchRefID > 0 ? QVariant(row.BatchRefID) : QVariant()});
+        }
+        // The new rows that are lots of their own are touched by this bill; told apart by what
+        // was stored, not by the order the rows come back in.
+        sql += QStringLiteral(" returning id, inqty, batchrefid");
+        for (const auto& r : SelectRows(FCon, sql, p))
+            if (r[2].isNull() && r[1].toDouble() > 0)
+                FLotsTouched.insert(r[0].toLongLong(), 0);
+    }
+    FPendingFlow.clear();
+}
+
+void TStockLedger::FlushOnHand()
+{
+    // Stock and value are sums of rounded movements, rounded again after each one: every value
+    // stays within 15 significant digits, so the sums are exact and a movement taken back
+    // leaves the store as it was. aprice follows the moving average while stock is left and
+    // keeps the last cost otherwise. One statement touches a store's goods once, so that the
+    // movements of one goods follow each other as the lines do.
+    constexpr int kRowsPerStatement = 300;
+    qsizetype from = 0;
+    while (from < FPendingOnHand.size()) {
+        QSet<QPair<int, int>> inStatement;
+        QString sql = QStringLiteral("insert into onhand (storeid, goodsid, onhand, aprice, amount) values ");
+        TSqlParams p;
+        qsizetype i = from;
+        for (; i < FPendingOnHand.size() && i - from < kRowsPerStatement; ++i) {
+            const TOnHandMove& m = FPendingOnHand[i];
+            if (inStatement.contains({m.StoreID, m.GoodsID}))
+                break;
+            inStatement.insert({m.StoreID, m.GoodsID});
+            const QString n = QString::number(i - from);
+            if (i > from)
+                sql += u',';
+            sql += QStringLiteral("(:s%1, :g%1, :q%1, case when :q%1 > 0 then :a%1 / :q%1 else 0 end, :a%1)").arg(n);
+            p.append({QStringLiteral("s") + n, m.StoreID});
+            p.append({QStringLiteral("g") + n, m.GoodsID});
+            p.append({QStringLiteral("q") + n, m.Qty});
+            p.append({QStringLiteral("a") + n, m.Amount});
+        }
+        // excluded.amount is taken back as the double it was sent as, so that the sums are
+        // worked out as they were with the values themselves
+        sql += QStringLiteral(" on conflict (storeid, goodsid) do update set onhand = round(onhand.onhand + excluded.onhand, 6), "
+                              "amount = round(ifnull(onhand.amount, 0) + cast(excluded.amount as double precision), 4), "
+                              "aprice = case when round(onhand.onhand + excluded.onhand, 6) > 0 "
+                              "then (ifnull(onhand.amount, 0) + cast(excluded.amount as double precision)) / round(onhand.onhand + excluded.onhand, 6) "
+                              "else onhand.aprice end");
+        FCon.ExecuteNative(sql, p);
+        from = i;
+    }
+    FPendingOnHand.clear();
+}
+
 void TStockLedger::SetBillHeader(const QString& code, const QVariant& billDate, const QVariant& shopId)
 {
     FCode = code;
@@ -99,7 +195,7 @@ void TStockLedger::LoadOldStock(const QList<QPair<int, int>>& storeGoods)
         }
     }
     for (auto it = goodsByStore.cbegin(); it != goodsByStore.cend(); ++it) {
-        const auto rows = SelectForKeys(FCon, QStringLiteral("select goodsid, onhand from onhand where storeid = :s and goodsid in (%1)"), it.value(),
+        const auto rows = SelectForKeys(Db(), QStringLiteral("select goodsid, onhand from onhand where storeid = :s and goodsid in (%1)"), it.value(),
                                         {{QStringLiteral("s"), it.key()}});
         for (const auto& r : rows)
             FGoods[{it.key(), r[0].toInt()}].Old = r[1].toDouble();
@@ -138,7 +234,7 @@ void TStockLedger::BookOnHand(int store, int goods, double qty, double amount)
     const QPair<int, int> key(store, goods);
     if (!FGoods.contains(key)) {
         TTouch t;
-        t.Old = SelectValue(FCon, QStringLiteral("select onhand from onhand where storeid = :s and goodsid = :g"),
+        t.Old = SelectValue(Db(), QStringLiteral("select onhand from onhand where storeid = :s and goodsid = :g"),
                        {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}})
                     .toDouble();
         FGoods.insert(key, t);
@@ -150,13 +246,7 @@ void TStockLedger::BookOnHand(int store, int goods, double qty, double amount)
     // stays within 15 significant digits, so the sums are exact and a movement taken back
     // leaves the store as it was. aprice follows the moving average while stock is left and
     // keeps the last cost otherwise.
-    FCon.ExecuteNative(QStringLiteral("insert into onhand (storeid, goodsid, onhand, aprice, amount) values (:s, :g, :q, "
-                                      "case when :q > 0 then :a / :q else 0 end, :a) "
-                                      "on conflict (storeid, goodsid) do update set onhand = round(onhand.onhand + :q, 6), "
-                                      "amount = round(ifnull(onhand.amount, 0) + :a, 4), "
-                                      "aprice = case when round(onhand.onhand + :q, 6) > 0 then (ifnull(onhand.amount, 0) + :a) / round(onhand.onhand + :q, 6) "
-                                      "else onhand.aprice end"),
-                       {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}, {QStringLiteral("q"), qty}, {QStringLiteral("a"), amount}});
+    FPendingOnHand.append({store, goods, qty, amount});
 }
 
 void TStockLedger::BookBatch(int store, int goods, const QString& batch, double qty, const QVariant& produced, const QVariant& valid)
@@ -166,14 +256,14 @@ void TStockLedger::BookBatch(int store, int goods, const QString& batch, double 
     const QString key = BatchKey(store, goods, batch);
     if (!FBatches.contains(key)) {
         TTouch t;
-        t.Old = SelectValue(FCon, QStringLiteral("select onhand from batchcodeonhand where storeid = :s and goodsid = :g and batchcode = :b"),
+        t.Old = SelectValue(Db(), QStringLiteral("select onhand from batchcodeonhand where storeid = :s and goodsid = :g and batchcode = :b"),
                        {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}, {QStringLiteral("b"), batch}})
                     .toDouble();
         FBatches.insert(key, t);
     }
     qty = RoundQuantity(qty);
     FBatches[key].Change = RoundQuantity(FBatches[key].Change + qty);
-    FCon.ExecuteNative(QStringLiteral("insert into batchcodeonhand (storeid, goodsid, batchcode, produceddate, validdate, onhand) "
+    Db().ExecuteNative(QStringLiteral("insert into batchcodeonhand (storeid, goodsid, batchcode, produceddate, validdate, onhand) "
                                       "values (:s, :g, :b, :p, :v, :q) "
                                       "on conflict (storeid, goodsid, batchcode) do update set onhand = round(batchcodeonhand.onhand + :q, 6), "
                                       "produceddate = ifnull(batchcodeonhand.produceddate, :p), validdate = ifnull(batchcodeonhand.validdate, :v)"),
@@ -190,14 +280,14 @@ void TStockLedger::BookLot(qint64 lot, double refChange)
     if (lot <= 0)
         return;
     FLotsTouched.insert(lot, 0);
-    FCon.ExecuteNative(QStringLiteral("update detailbillflow set refqty = round(ifnull(refqty, 0) + :r, 6) where id = :id"),
+    Db().ExecuteNative(QStringLiteral("update detailbillflow set refqty = round(ifnull(refqty, 0) + :r, 6) where id = :id"),
                        {{QStringLiteral("r"), RoundQuantity(refChange)}, {QStringLiteral("id"), lot}});
 }
 
 TStockLedger::TStock TStockLedger::CurrentStock(int store, int goods)
 {
     TStock st;
-    const auto rows = SelectRows(FCon, QStringLiteral("select onhand, amount, aprice from onhand where storeid = :s and goodsid = :g"),
+    const auto rows = SelectRows(Db(), QStringLiteral("select onhand, amount, aprice from onhand where storeid = :s and goodsid = :g"),
                              {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}});
     if (!rows.isEmpty()) {
         st.Qty = rows[0][0].toDouble();
@@ -211,7 +301,7 @@ TStockLedger::TStock TStockLedger::CurrentStock(int store, int goods)
             return st;
         }
     }
-    st.Cost = SelectValue(FCon, QStringLiteral("select aprice from goods where goodsid = :g"), {{QStringLiteral("g"), goods}}).toDouble();
+    st.Cost = SelectValue(Db(), QStringLiteral("select aprice from goods where goodsid = :g"), {{QStringLiteral("g"), goods}}).toDouble();
     return st;
 }
 
@@ -224,34 +314,12 @@ void TStockLedger::WriteRow(TFlowRow row)
 {
     row.InQty = RoundQuantity(row.InQty);
     row.OutQty = RoundQuantity(row.OutQty);
-    row.Id = SelectValue(FCon,
-                         QStringLiteral("insert into detailbillflow (billtype, billid, itemno, billcode, billdate, shopid, storeid, goodsid, unitid, "
-                                        "inqty, outqty, refqty, inprice, outprice, batchcode, produceddate, validdate, batchrefid) values "
-                                        "(:t, :b, :i, :c, :d, :sh, :s, :g, :u, :iq, :oq, 0, :ip, :op, :bc, :pd, :vd, :br) returning id"),
-                       {{QStringLiteral("t"), FBillType},
-                        {QStringLiteral("b"), FBillId},
-                        {QStringLiteral("i"), row.ItemNo},
-                        {QStringLiteral("c"), FCode},
-                        {QStringLiteral("d"), ToEngineValue(FBillDate)},
-                        {QStringLiteral("sh"), FShopId},
-                        {QStringLiteral("s"), row.StoreID},
-                        {QStringLiteral("g"), row.GoodsID},
-                        {QStringLiteral("u"), row.UnitID},
-                        {QStringLiteral("iq"), row.InQty},
-                        {QStringLiteral("oq"), row.OutQty},
-                        {QStringLiteral("ip"), row.InPrice},
-                        {QStringLiteral("op"), row.OutPrice},
-                        {QStringLiteral("bc"), NullIfEmpty(row.BatchCode)},
-                        {QStringLiteral("pd"), NullIfEmpty(ToEngineValue(row.ProducedDate))},
-                        {QStringLiteral("vd"), NullIfEmpty(ToEngineValue(row.ValidDate))},
-                        {QStringLiteral("br"), row.BatchRefID > 0 ? QVariant(row.BatchRefID) : QVariant()}})
-                 .toLongLong();
+    FPendingFlow.append(row);
     BookOnHand(row.StoreID, row.GoodsID, row.InQty - row.OutQty, RowValue(row));
     BookBatch(row.StoreID, row.GoodsID, row.BatchCode, row.InQty - row.OutQty, row.ProducedDate, row.ValidDate);
     if (row.BatchRefID > 0)
         BookLot(row.BatchRefID, row.OutQty - row.InQty);
-    else if (row.InQty > 0)
-        FLotsTouched.insert(row.Id, 0);
+    // a new own lot is touched too: FlushFlow notes it with the id it gets
 }
 
 void TStockLedger::UndoRow(const TFlowRow& row)
@@ -273,13 +341,14 @@ void TStockLedger::RemoveBillFlow()
         UndoRow(row);
         if (row.BatchRefID == 0 && row.InQty > 0) {
             // an own lot: emptied, kept for the line that may book it again
-            FCon.ExecuteNative(QStringLiteral("update detailbillflow set inqty = 0, outqty = 0 where id = :id"), {{QStringLiteral("id"), row.Id}});
+            Db().ExecuteNative(QStringLiteral("update detailbillflow set inqty = 0, outqty = 0 where id = :id"), {{QStringLiteral("id"), row.Id}});
             FKeptLots.insert(LotKey(row.ItemNo, row.StoreID, row.GoodsID), row.Id);
             FLotsTouched.insert(row.Id, 0);
         } else {
-            FCon.ExecuteNative(QStringLiteral("delete from detailbillflow where id = :id"), {{QStringLiteral("id"), row.Id}});
+            Db().ExecuteNative(QStringLiteral("delete from detailbillflow where id = :id"), {{QStringLiteral("id"), row.Id}});
         }
     }
+    Flush();
 }
 
 void TStockLedger::Apply(const QVector<TStockMove>& moves)
@@ -320,7 +389,7 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
             const QString key = LotKey(m.ItemNo, m.StoreID, m.GoodsID);
             const qint64 kept = FKeptLots.take(key);
             if (kept > 0) {
-                FCon.ExecuteNative(QStringLiteral("update detailbillflow set inqty = :q, inprice = :p, unitid = :u, billcode = :c, billdate = :d, "
+                Db().ExecuteNative(QStringLiteral("update detailbillflow set inqty = :q, inprice = :p, unitid = :u, billcode = :c, billdate = :d, "
                                                   "shopid = :sh, batchcode = :bc, produceddate = :pd, validdate = :vd where id = :id"),
                                    {{QStringLiteral("q"), row.InQty},
                                     {QStringLiteral("p"), row.InPrice},
@@ -363,7 +432,7 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
             }
             lotSql += QStringLiteral(" order by billdate, id");
             double left = need;
-            for (const auto& lot : SelectRows(FCon, lotSql, lotParams)) {
+            for (const auto& lot : SelectRows(Db(), lotSql, lotParams)) {
                 if (left < kEps)
                     break;
                 const double take = RoundQuantity(std::min(left, lot[1].toDouble()));
@@ -392,7 +461,7 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
             WriteRow(part);
         }
         issueValue[i] = RoundMoney(issueValue[i]);
-    }
+    }    Flush();
 }
 
 void TStockLedger::ApplyMirrorOf(int dbBillType, qint64 billId)
@@ -406,18 +475,19 @@ void TStockLedger::ApplyMirrorOf(int dbBillType, qint64 billId)
         // taking back a lot issues it again from the lot itself
         row.BatchRefID = orig.BatchRefID > 0 ? orig.BatchRefID : (orig.InQty > 0 ? orig.Id : 0);
         WriteRow(row);
-    }
+    }    Flush();
 }
 
 void TStockLedger::Finish()
 {
     for (auto it = FKeptLots.cbegin(); it != FKeptLots.cend(); ++it) {
         // issues of other bills that drew on a lot that is gone keep their quantity without a lot
-        FCon.ExecuteNative(QStringLiteral("update detailbillflow set batchrefid = null where batchrefid = :id"), {{QStringLiteral("id"), it.value()}});
-        FCon.ExecuteNative(QStringLiteral("delete from detailbillflow where id = :id"), {{QStringLiteral("id"), it.value()}});
+        Db().ExecuteNative(QStringLiteral("update detailbillflow set batchrefid = null where batchrefid = :id"), {{QStringLiteral("id"), it.value()}});
+        Db().ExecuteNative(QStringLiteral("delete from detailbillflow where id = :id"), {{QStringLiteral("id"), it.value()}});
         FLotsTouched.remove(it.value());
     }
     FKeptLots.clear();
+    Flush();
 }
 
 QVector<TStockIssue> TStockLedger::ShortGoods(bool zeroIsShort) const

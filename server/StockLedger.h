@@ -101,6 +101,22 @@ private:
     mutable QHash<int, int> FGoodsKind;
     mutable QHash<int, QPair<double, double>> FGoodsLimits;
 
+    // Rows and stock changes not yet written: on a database server each statement is a round
+    // trip, so the flow rows and stock changes of consecutive lines go in together. Anything
+    // that reads or writes otherwise goes through Db(), which writes them first, and every
+    // public step ends written.
+    QVector<TFlowRow> FPendingFlow;
+    struct TOnHandMove {
+        int StoreID = 0;
+        int GoodsID = 0;
+        double Qty = 0, Amount = 0;
+    };
+    QVector<TOnHandMove> FPendingOnHand;
+    TClientConnection& Db();
+    void Flush();
+    void FlushFlow();
+    void FlushOnHand();
+
     void LoadGoods(const QList<int>& ids) const;
     // The stock before this bill of these (store, goods), for the checks.
     void LoadOldStock(const QList<QPair<int, int>>& storeGoods);

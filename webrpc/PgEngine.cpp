@@ -159,42 +159,60 @@ QString PgErrorMessage(const QString& state, const QString& constraint)
 
 QString PositionalParams(const QString& sql, QStringList* names)
 {
+    // A statement of many rows carries thousands of names: the text is copied in runs, and
+    // names are numbered through an index rather than by searching the list.
     QString out;
     out.reserve(sql.size() + 16);
     const qsizetype n = sql.size();
+    const QChar* s = sql.constData();
+    QHash<QString, qsizetype> numbered; // lower-case name -> its place in `names`
+    numbered.reserve(sql.count(u':') + names->size());
+    for (qsizetype k = 0; k < names->size(); ++k)
+        numbered.insert(names->at(k).toLower(), k);
+    auto lowerKey = [](QStringView name) {
+        for (QChar ch : name)
+            if (ch.unicode() >= 0x80 || (ch >= u'A' && ch <= u'Z'))
+                return name.toString().toLower();
+        return name.toString();
+    };
+    qsizetype copied = 0; // sql up to here is in `out`
     for (qsizetype i = 0; i < n;) {
-        const qsizetype skip = SkipProtected(sql, i);
-        if (skip > i) {
-            out += QStringView(sql).mid(i, skip - i);
-            i = skip;
+        const char16_t c = s[i].unicode();
+        if (c == u'\'' || c == u'"' || c == u'-' || c == u'/' || c == u'$') {
+            const qsizetype skip = SkipProtected(sql, i);
+            i = skip > i ? skip : i + 1;
             continue;
         }
-        const QChar c = sql[i];
-        if (c == u':' && i + 1 < n && sql[i + 1] == u':') { // a cast
-            out += QLatin1String("::");
+        if (c != u':') {
+            ++i;
+            continue;
+        }
+        if (i + 1 < n && s[i + 1] == u':') { // a cast
             i += 2;
             continue;
         }
-        if (c == u':' && i + 1 < n && (sql[i + 1].isLetter() || sql[i + 1] == u'_')) {
+        if (i + 1 < n && (s[i + 1].isLetter() || s[i + 1] == u'_')) {
             qsizetype j = i + 1;
-            while (j < n && (sql[j].isLetterOrNumber() || sql[j] == u'_' || sql[j] == u'@' || sql[j] == u'#'))
+            while (j < n && (s[j].isLetterOrNumber() || s[j] == u'_' || s[j] == u'@' || s[j] == u'#'))
                 ++j;
-            const QString name = sql.mid(i + 1, j - i - 1);
-            qsizetype at = -1;
-            for (qsizetype k = 0; k < names->size(); ++k)
-                if (names->at(k).compare(name, Qt::CaseInsensitive) == 0)
-                    at = k;
+            const QStringView name(s + i + 1, j - i - 1);
+            const QString key = lowerKey(name);
+            qsizetype at = numbered.value(key, -1);
             if (at < 0) {
-                names->append(name);
+                names->append(name.toString());
                 at = names->size() - 1;
+                numbered.insert(key, at);
             }
-            out += u'$' + QString::number(at + 1);
+            out.append(s + copied, i - copied);
+            out += u'$';
+            out += QString::number(at + 1);
             i = j;
+            copied = j;
             continue;
         }
-        out += c;
         ++i;
     }
+    out.append(s + copied, n - copied);
     return out;
 }
 
@@ -288,15 +306,31 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
         QVector<int> lengths(names.size(), 0);
         QVector<int> formats(names.size(), 0);
         QVector<Oid> types(names.size(), 0);
+        // Many rows in one statement bring thousands of parameters. Most are given in the order
+        // they are used; the others are found through an index, not by walking the list.
+        auto keyOf = [](const QString& name) { return name.startsWith(u':') ? QStringView(name).mid(1) : QStringView(name); };
+        QHash<QString, const QVariant*> byName;
+        auto find = [&](const QString& name) -> const QVariant* {
+            if (params.size() <= 16) {
+                for (const auto& p : params)
+                    if (keyOf(p.first).compare(name, Qt::CaseInsensitive) == 0)
+                        return &p.second;
+                return nullptr;
+            }
+            if (byName.isEmpty()) {
+                byName.reserve(params.size());
+                for (const auto& p : params)
+                    byName.insert(keyOf(p.first).toString().toLower(), &p.second);
+            }
+            return byName.value(name.toLower(), nullptr);
+        };
         for (qsizetype k = 0; k < names.size(); ++k) {
             const QVariant* value = nullptr;
-            for (const auto& p : params) {
-                const QStringView key = p.first.startsWith(u':') ? QStringView(p.first).mid(1) : QStringView(p.first);
-                if (key.compare(names[k], Qt::CaseInsensitive) == 0) {
-                    value = &p.second;
-                    break;
-                }
-            }
+            // (a list that names one parameter twice is the caller's mistake: either is bound)
+            if (k < params.size() && keyOf(params[k].first).compare(names[k], Qt::CaseInsensitive) == 0)
+                value = &params[k].second;
+            else
+                value = find(names[k]);
             if (!value)
                 ThrowUnboundParam(names[k], statement);
             const QVariant& v = *value;
@@ -352,8 +386,81 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
 
 } // namespace
 
+namespace {
+
+constexpr qint64 kCatalogLifeMs = 30000;
+
+QStringView FirstWord(const QString& statement)
+{
+    qsizetype b = 0;
+    while (b < statement.size() && (statement[b].isSpace() || statement[b] == u'('))
+        ++b;
+    qsizetype e = b;
+    while (e < statement.size() && statement[e].isLetter())
+        ++e;
+    return QStringView(statement).mid(b, e - b);
+}
+
+// Statements that cannot change what the catalogue says. Anything else (create, drop, alter,
+// a text of several statements ...) is taken as a schema change.
+bool LeavesSchemaAlone(const QString& statement)
+{
+    static const char* const kWords[] = {"select", "insert", "update", "delete", "with", "values", "begin", "commit", "end",
+                                         "rollback", "savepoint", "release", "set", "show", "lock"};
+    const QStringView word = FirstWord(statement);
+    for (const char* w : kWords)
+        if (word.compare(QLatin1String(w), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// Selects over the schema's catalogue views (sqlite_master, pragma_table_info, information_schema).
+bool AsksTheCatalogue(const QString& sql)
+{
+    return sql.contains(QLatin1String("sqlite_master"), Qt::CaseInsensitive)
+           || sql.contains(QLatin1String("pragma_table_info"), Qt::CaseInsensitive)
+           || sql.contains(QLatin1String("information_schema"), Qt::CaseInsensitive);
+}
+
+QString CatalogKey(const QString& sql, const TPgSession::TParams& params, bool uniqueNames)
+{
+    QString key = (uniqueNames ? QLatin1Char('u') : QLatin1Char('n')) + sql;
+    for (const auto& p : params)
+        key += QLatin1Char('\x1f') + p.first + QLatin1Char('=') + QString::number(p.second.typeId()) + QLatin1Char(':')
+               + p.second.toString();
+    return key;
+}
+
+} // namespace
+
+void TPgSession::NoteStatement(const QString& statement)
+{
+    if (statement.contains(u';')) {
+        const QStringList parts = SplitStatements(statement);
+        if (parts.size() > 1) {
+            for (const QString& part : parts)
+                NoteStatement(part);
+            return;
+        }
+    }
+    const QStringView word = FirstWord(statement);
+    const bool ends = word.compare(QLatin1String("commit"), Qt::CaseInsensitive) == 0
+                      || word.compare(QLatin1String("end"), Qt::CaseInsensitive) == 0;
+    const bool rollsBack = word.compare(QLatin1String("rollback"), Qt::CaseInsensitive) == 0;
+    if (!LeavesSchemaAlone(statement)) {
+        FCatalog.clear();
+        FSchemaChangedInTransaction = true;
+    } else if (rollsBack && FSchemaChangedInTransaction) {
+        // what was read since the change may describe a schema that is now undone
+        FCatalog.clear();
+    }
+    if (ends || (rollsBack && !statement.contains(QLatin1String("savepoint"), Qt::CaseInsensitive)))
+        FSchemaChangedInTransaction = false;
+}
+
 PGresult* TPgSession::Run(const QString& statement, const TParams& params)
 {
+    NoteStatement(statement);
     try {
         return RunOne(FConn, statement, params);
     } catch (const EPgError& e) {
@@ -384,6 +491,20 @@ void TPgSession::Select(const QString& sql, const TParams& params, QVector<TFiel
     const QStringList statements = SplitStatements(sql);
     if (statements.isEmpty())
         throw EDatabaseError(QStringLiteral("没有字段定义，不能生成数据包"));
+    QString catalogKey;
+    if (statements.size() == 1 && AsksTheCatalogue(sql)) {
+        if (!FCatalogAge.isValid() || FCatalogAge.hasExpired(kCatalogLifeMs)) {
+            FCatalog.clear();
+            FCatalogAge.start();
+        }
+        catalogKey = CatalogKey(sql, params, uniqueNames);
+        const auto known = FCatalog.constFind(catalogKey);
+        if (known != FCatalog.cend()) {
+            fields = known->Fields;
+            rows = known->Rows;
+            return;
+        }
+    }
     // Statements before the last (a temporary table filled first) only prepare the rows.
     for (qsizetype i = 0; i + 1 < statements.size(); ++i)
         TResultGuard{Run(statements[i], params)};
@@ -411,4 +532,6 @@ void TPgSession::Select(const QString& sql, const TParams& params, QVector<TFiel
             row.append(PgValue(g.R, r, c, fields[c].DataType));
         rows.append(std::move(row));
     }
+    if (!catalogKey.isEmpty())
+        FCatalog.insert(catalogKey, {fields, rows});
 }

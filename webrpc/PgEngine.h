@@ -9,6 +9,8 @@
 #include "platform/DataSet.h"
 #include "platform/Exceptions.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -63,7 +65,18 @@ public:
 private:
     pg_conn* FConn = nullptr;
     QString FLastState;
+    // Answers about the schema itself (which tables there are, their columns), kept for a while:
+    // a save asks them again and again, and each is a round trip to the server. Schema changes
+    // through this session forget them at once, those of other sessions after kCatalogLifeMs.
+    struct TCatalogAnswer {
+        QVector<TFieldDef> Fields;
+        QVector<QVariantList> Rows;
+    };
+    QHash<QString, TCatalogAnswer> FCatalog;
+    QElapsedTimer FCatalogAge;
+    bool FSchemaChangedInTransaction = false;
     struct pg_result* Run(const QString& statement, const TParams& params);
+    void NoteStatement(const QString& statement);
 };
 
 // ":name" parameters outside literals, quoted names, comments and dollar-quoted bodies become

@@ -715,6 +715,33 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
     QVector<const QVariant*> values;
 
     int affected = 0;
+    // On PostgreSQL the new rows that share their statement go in together, a few hundred per
+    // statement: each statement is a round trip to the server.
+    QString pendingHead; // "insert into t (a,b) values "
+    int pendingWidth = 0;
+    QVector<const QVariant*> pendingValues;
+    auto flushInserts = [&] {
+        if (pendingValues.isEmpty())
+            return;
+        const qsizetype rows = pendingValues.size() / pendingWidth;
+        QString sql = pendingHead;
+        sql.reserve(pendingHead.size() + pendingValues.size() * 8);
+        TSqlParams params;
+        params.reserve(pendingValues.size());
+        for (qsizetype r = 0; r < rows; ++r) {
+            sql += r ? QStringLiteral(",(") : QStringLiteral("(");
+            for (int c = 0; c < pendingWidth; ++c) {
+                const QString name = QStringLiteral("v%1").arg(r * pendingWidth + c);
+                if (c)
+                    sql += u',';
+                sql += u':' + name;
+                params.append({name, *pendingValues[r * pendingWidth + c]});
+            }
+            sql += u')';
+        }
+        pendingValues.clear();
+        affected += con.ExecuteNative(sql, params);
+    };
     std::map<QString, std::unique_ptr<TStatement>> prepared;
     TStatement* lastInsert = nullptr;
     auto statementFor = [&](const QString& sql) -> TStatement& {
@@ -760,12 +787,17 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
                 lastInsertCols = cols;
                 lastInsertNames = &row.New.Names();
                 lastInsert = nullptr;
+                if (!db) {
+                    flushInserts();
+                    pendingHead = QStringLiteral("insert into %1 (%2) values ").arg(qi(opt.Table), quoted.join(u','));
+                    pendingWidth = int(values.size());
+                }
             }
             if (!db) {
-                TSqlParams params;
-                for (int i = 0; i < values.size(); ++i)
-                    params.append({QStringLiteral("v%1").arg(i), *values[i]});
-                run(row, con.ExecuteNative(lastInsertSql, params));
+                constexpr int kRowsPerStatement = 400, kValuesPerStatement = 20000;
+                if (pendingValues.size() / pendingWidth >= kRowsPerStatement || pendingValues.size() + values.size() > kValuesPerStatement)
+                    flushInserts();
+                pendingValues += values;
                 continue;
             }
             if (lastInsert)
@@ -829,6 +861,7 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
             continue;
         }
         if (!db) {
+            flushInserts();
             run(row, con.ExecuteNative(sql, params));
             continue;
         }
@@ -841,5 +874,6 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
         }
         run(row, sqlite3_changes(db));
     }
+    flushInserts();
     return affected;
 }

@@ -1,6 +1,7 @@
 // The save, delete and red-reverse procedures of the bills, called through the proxy with packets
 // built the way the bill forms build them: datasets loaded from the bill's own tables, edited, and
 // sent as deltas.
+#include "server/StoredValues.h"
 #include "tests/server/BillClient.h"
 
 #include <QSet>
@@ -410,6 +411,60 @@ TEST_F(BillProcedures, ShrinkingAReceiptBelowWhatItsLotGaveOutIsABatchShortfall)
     ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
     EXPECT_DOUBLE_EQ(OnHand(), before - 5);
     EXPECT_DOUBLE_EQ(LotLeft(receipt), -3);
+}
+
+// The stock of a bill's lines is written several lines to a statement; lines of one goods must
+// still follow each other as they would one by one (the average cost depends on the order).
+TEST_F(BillProcedures, ManyLinesOfTheSameGoodsAreBookedInTurn)
+{
+    const int other = Int(QStringLiteral("select o.goodsid from onhand o join goods g on g.goodsid = o.goodsid where o.storeid = 1 "
+                                         "and g.kind = 1 and g.batchctrl = 'F' and o.goodsid <> %1 order by o.goodsid limit 1").arg(goods));
+    ASSERT_GT(other, 0);
+    const int otherUnit = Int(QStringLiteral("select unitid from goodsunit where goodsid = %1 and unittype = 0").arg(other));
+    double qty = OnHand(), value = Value(1, goods), cost = Num(QStringLiteral("select aprice from onhand where storeid = 1 and goodsid = %1").arg(goods));
+    const double otherQty = OnHand(1, other), otherValue = Value(1, other);
+    TBillClient b(con, 7);
+    b.NewBill();
+    b.SetMaster("storeid", 1);
+    b.SetMaster("clientid", 1);
+    // 700 lines, two statements' worth and more: ours at changing prices, between them the other goods
+    double addedOther = 0, otherAmount = 0;
+    for (int i = 0; i < 700; ++i) {
+        if (i % 3 == 2) {
+            QVariantMap l = Line(2, 1.25);
+            l["goodsid"] = other;
+            l["unitid"] = otherUnit;
+            b.AddLine(l);
+            addedOther += 2;
+            otherAmount = RoundMoney(otherAmount + 2.5);
+            continue;
+        }
+        const double q = 1 + i % 7 * 0.125, p = 2 + i % 11 * 0.3333;
+        b.AddLine(Line(q, p));
+        const double amount = RoundMoney(RoundMoney(q * p));
+        const double newQty = RoundQuantity(qty + q);
+        cost = newQty > 0 ? (value + amount) / newQty : cost;
+        value = RoundMoney(value + amount);
+        qty = newQty;
+    }
+    const TPacketParams r = b.SaveAccepting();
+    ASSERT_EQ(r.GetInt("ErrNo"), 0) << r.GetString("ErrMsg").toStdString();
+    const qint64 id = r.GetInt("NewBillID");
+    EXPECT_DOUBLE_EQ(OnHand(), qty);
+    EXPECT_NEAR(Value(1, goods), value, 0.00005);
+    EXPECT_NEAR(Num(QStringLiteral("select aprice from onhand where storeid = 1 and goodsid = %1").arg(goods)), cost, 1e-9 * cost);
+    EXPECT_DOUBLE_EQ(OnHand(1, other), otherQty + addedOther);
+    EXPECT_NEAR(Value(1, other), otherValue + otherAmount, 0.00005);
+    // every line is a lot of its own, and all of them are there
+    EXPECT_EQ(Int(QStringLiteral("select count(*) from detailbillflow where billtype = 1 and billid = %1 and batchrefid is null and inqty > 0").arg(id)), 700);
+    EXPECT_EQ(Int(QStringLiteral("select count(distinct itemno) from detailbillflow where billtype = 1 and billid = %1").arg(id)), 700);
+
+    // and deleting the bill takes all of it back
+    TBillClient del(con, 7);
+    del.OpenBill(id);
+    ASSERT_EQ(del.DeleteAccepting().GetInt("ErrNo"), 0);
+    EXPECT_DOUBLE_EQ(OnHand(1, other), otherQty);
+    EXPECT_NEAR(Value(1, other), otherValue, 0.00005);
 }
 
 TEST_F(BillProcedures, PosDayCloseCoversTheDaysSalesAndBooksThemOutOfStock)

@@ -3,6 +3,7 @@
 #include "server/ServerSql.h"
 #include "tests/support/PgCluster.h"
 #include "webrpc/Connection.h"
+#include "webrpc/PgEngine.h"
 #include "webrpc/SqlDialect.h"
 #include "webrpc/Statement.h"
 
@@ -313,6 +314,109 @@ TEST_P(EngineTest, BatchIsAllOrNothing)
     batch.Add(QStringLiteral("update item set qty = 99 where id = 1"));
     batch.Update();
     EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select qty from item where id = 1")).toDouble(), 99.0);
+}
+
+// What the schema says is remembered between statements on a database server; a change
+// through the same connection, also one taken back, must be seen at once.
+TEST_P(EngineTest, SchemaChangesAreSeenAtOnce)
+{
+    auto tables = [&] {
+        return con.ExecuteScalar(QStringLiteral("select count(*) from sqlite_master where type = 'table' and lower(name) = 'note'")).toInt();
+    };
+    auto columns = [&] {
+        QStringList names;
+        for (const auto& c : TableColumns(con, QStringLiteral("note")))
+            names << c.first;
+        return names.join(u',');
+    };
+    EXPECT_EQ(tables(), 0);
+    EXPECT_EQ(columns(), QString());
+    con.ExecuteNative(QStringLiteral("create table note (id INTEGER primary key)"));
+    EXPECT_EQ(tables(), 1);
+    EXPECT_EQ(columns(), QStringLiteral("id"));
+    con.ExecuteNative(QStringLiteral("alter table note add column memo VARCHAR(20)"));
+    EXPECT_EQ(columns(), QStringLiteral("id,memo"));
+
+    // dropped inside a transaction, read so, then taken back
+    con.BeginTrans();
+    con.ExecuteNative(QStringLiteral("drop table note"));
+    EXPECT_EQ(tables(), 0);
+    EXPECT_EQ(columns(), QString());
+    con.RollbackTrans();
+    EXPECT_EQ(tables(), 1);
+    EXPECT_EQ(columns(), QStringLiteral("id,memo"));
+
+    // a change among other statements of one text
+    con.ExecuteNative(QStringLiteral("update item set qty = 4 where id = 1; drop table note"));
+    EXPECT_EQ(tables(), 0);
+}
+
+// New rows of one table go to a database server a few hundred to a statement: all of them land,
+// in order, with the edits and deletions of the same change set around them; one bad row
+// writes none.
+TEST_P(EngineTest, ManyNewRowsLandTogetherWithTheChangesAroundThem)
+{
+    TClientQuery q(nullptr, &con);
+    q.SQL = QStringLiteral("select * from item order by id");
+    q.UpdateTable = QStringLiteral("item");
+    q.KeyFields = QStringList{QStringLiteral("id")};
+    q.OpenQuery();
+    q.Edit();
+    q.FieldByName("qty")->SetAsFloat(7.5);
+    q.Post();
+    for (int i = 0; i < 900; ++i) {
+        q.Append();
+        q.FieldByName("id")->SetAsInteger(100 + i);
+        // a text that looks like parameters and literals, and every seventh price left empty
+        q.FieldByName("name")->SetAsString(QStringLiteral("行 %1 :v%1 '$1' -- x").arg(i));
+        if (i % 7 != 0)
+            q.FieldByName("price")->SetAsFloat(i * 0.01 + 123456789.12);
+        q.Post();
+    }
+    q.First();
+    q.Next();
+    q.Delete(); // item 2
+    q.UpdateBatch();
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select count(*) from item")).toInt(), 901);
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select qty from item where id = 1")).toDouble(), 7.5);
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select name from item where id = 999")).toString(), QStringLiteral("行 899 :v899 '$1' -- x"));
+    EXPECT_NEAR(con.ExecuteScalar(QStringLiteral("select price from item where id = 998")).toDouble(), 123456798.10, 1e-6);
+    EXPECT_TRUE(con.ExecuteScalar(QStringLiteral("select price from item where id = 100")).isNull());
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select count(*) from item where price is null")).toInt(), 129);
+
+    // the 500th new row takes a key that is there already: nothing of the batch is written
+    TClientQuery more(nullptr, &con);
+    more.SQL = QStringLiteral("select * from item where id < 0");
+    more.UpdateTable = QStringLiteral("item");
+    more.KeyFields = QStringList{QStringLiteral("id")};
+    more.OpenQuery();
+    for (int i = 0; i < 600; ++i) {
+        more.Append();
+        more.FieldByName("id")->SetAsInteger(i == 499 ? 1 : 5000 + i);
+        more.Post();
+    }
+    EXPECT_THROW(more.UpdateBatch(), EDatabaseError);
+    EXPECT_EQ(more.GetChangeCount(), 600);
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select count(*) from item")).toInt(), 901);
+}
+
+TEST(PgStatementTest, ParametersAreNumberedOnceEachOutsideLiteralsAndCasts)
+{
+    QStringList names;
+    EXPECT_EQ(PositionalParams(QStringLiteral("select :A, :a::text, ':a', \":a\", $$ :a $$ -- :a\n, :b /* :c */ from t where x = :B"), &names),
+              QStringLiteral("select $1, $1::text, ':a', \":a\", $$ :a $$ -- :a\n, $2 /* :c */ from t where x = $2"));
+    EXPECT_EQ(names, (QStringList{QStringLiteral("A"), QStringLiteral("b")}));
+
+    // thousands of names, some used more than once, keep their numbers
+    QString sql = QStringLiteral("values ");
+    for (int i = 0; i < 3000; ++i)
+        sql += QStringLiteral("(:v%1, :w%2, :v%1)").arg(i).arg(i % 10) + (i < 2999 ? QStringLiteral(",") : QString());
+    names.clear();
+    const QString text = PositionalParams(sql, &names);
+    ASSERT_EQ(names.size(), 3010);
+    EXPECT_EQ(names[1], QStringLiteral("w0"));
+    EXPECT_EQ(names.indexOf(QStringLiteral("v2999")), 3009);
+    EXPECT_TRUE(text.endsWith(QStringLiteral("($3010, $%1, $3010)").arg(names.indexOf(QStringLiteral("w9")) + 1))) << text.right(40).toStdString();
 }
 
 TEST_F(ConnectionTest, ProxyAndStoredProceduresReachTheRegisteredServerCode)
