@@ -328,7 +328,7 @@ void BM_SubmitBill(benchmark::State& state)
     }
     state.counters["lines"] = lines;
 }
-BENCHMARK(BM_SubmitBill)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_SubmitBill)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 // Client processes (this program again, with --client), logged in and ready before the clock
 // starts, each saving `bills` five-line bills on goods of its own range; the figure is the bills
