@@ -371,8 +371,11 @@ void BM_ClientsSaving(benchmark::State& state)
         state.ResumeTiming();
         QElapsedTimer t;
         t.start();
+        // written out now: a QProcess otherwise passes its buffer on only while someone waits
+        // on that process, and the clients would start one after the other
         for (auto& p : procs) {
             p->write("go\n");
+            p->waitForBytesWritten(10000);
             p->closeWriteChannel();
         }
         int saved = 0;

@@ -643,11 +643,15 @@ QVector<QPair<QString, QString>> TableColumns(TClientConnection& con, const QStr
         return TableColumns(con.Handle(), table);
     // The schema's function of the same name gives the types as the schema declares them (MONEY,
     // FLOAT, DATETIME), so that stored values are classed alike on both engines.
-    TClientDataSet ds;
-    con.OpenNative(QStringLiteral("select name, type from pragma_table_info(:t)"), &ds, {{QStringLiteral("t"), table}});
+    // Read straight from the session (asked on every save, a dataset apiece cost more than the
+    // answer, which the session keeps).
+    QVector<TFieldDef> fields;
+    QVector<QVariantList> rows;
+    con.PgSession()->Select(QStringLiteral("select name, type from pragma_table_info(:t)"), {{QStringLiteral("t"), table}}, fields, rows);
     QVector<QPair<QString, QString>> out;
-    for (ds.First(); !ds.Eof(); ds.Next())
-        out.append({ds.Fields(0)->AsString().toLower(), ds.Fields(1)->AsString()});
+    out.reserve(rows.size());
+    for (const QVariantList& r : rows)
+        out.append({r.value(0).toString().toLower(), r.value(1).toString()});
     return out;
 }
 
