@@ -292,7 +292,7 @@ QString LowerQuotedNames(const QString& sql)
 }
 
 // Runs one statement; the caller owns the result. Throws EPgError on failure.
-PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TParams& params)
+PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TParams& params, TPgSession::TPrepared& prepared)
 {
     const QString statement = LowerQuotedNames(rawStatement);
     PGresult* r = nullptr;
@@ -368,8 +368,38 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
             ptrs[k] = values[k].constData();
             lengths[k] = int(values[k].size());
         }
-        r = PQexecParams(conn, text.toUtf8().constData(), int(names.size()), types.constData(), ptrs.constData(),
-                         lengths.constData(), formats.constData(), 0);
+        const QByteArray sql = text.toUtf8();
+        QByteArray key = sql;
+        key.append('\0').append(reinterpret_cast<const char*>(types.constData()), types.size() * qsizetype(sizeof(Oid)));
+        QByteArray name = prepared.Names.value(key);
+        // Statements of many rows are seldom the same twice: only a text seen before is prepared.
+        // The names a session gives out are bounded; the server keeps what was prepared until
+        // the session ends.
+        constexpr int kMostPrepared = 2000;
+        if (name.isEmpty() && prepared.Made < kMostPrepared && ++prepared.Runs[key] >= 2) {
+            name = "tb_" + QByteArray::number(++prepared.Made);
+            PGresult* made = PQprepare(conn, name.constData(), sql.constData(), int(names.size()), types.constData());
+            if (PQresultStatus(made) == PGRES_COMMAND_OK) {
+                PQclear(made);
+                prepared.Names.insert(key, name);
+                prepared.Runs.remove(key);
+            } else {
+                r = made; // the statement's own failure, reported below
+                name.clear();
+            }
+        }
+        if (prepared.Runs.size() > 4096)
+            prepared.Runs.clear();
+        if (r) {
+        } else if (!name.isEmpty()) {
+            r = PQexecPrepared(conn, name.constData(), int(names.size()), ptrs.constData(), lengths.constData(), formats.constData(), 0);
+            const ExecStatusType st = PQresultStatus(r);
+            if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK && st != PGRES_EMPTY_QUERY)
+                prepared.Names.remove(key); // (a table changed by another session, say) prepared afresh next time
+        } else {
+            r = PQexecParams(conn, sql.constData(), int(names.size()), types.constData(), ptrs.constData(), lengths.constData(),
+                             formats.constData(), 0);
+        }
     }
     const ExecStatusType st = PQresultStatus(r);
     if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_EMPTY_QUERY)
@@ -449,6 +479,10 @@ void TPgSession::NoteStatement(const QString& statement)
     const bool rollsBack = word.compare(QLatin1String("rollback"), Qt::CaseInsensitive) == 0;
     if (!LeavesSchemaAlone(statement)) {
         FCatalog.clear();
+        // statements prepared before are not used again (one naming a table's columns with *
+        // would now fail)
+        FPrepared.Names.clear();
+        FPrepared.Runs.clear();
         FSchemaChangedInTransaction = true;
     } else if (rollsBack && FSchemaChangedInTransaction) {
         // what was read since the change may describe a schema that is now undone
@@ -462,7 +496,7 @@ PGresult* TPgSession::Run(const QString& statement, const TParams& params)
 {
     NoteStatement(statement);
     try {
-        return RunOne(FConn, statement, params);
+        return RunOne(FConn, statement, params, FPrepared);
     } catch (const EPgError& e) {
         FLastState = e.SqlState();
         throw;

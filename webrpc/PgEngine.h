@@ -75,6 +75,17 @@ private:
     QHash<QString, TCatalogAnswer> FCatalog;
     QElapsedTimer FCatalogAge;
     bool FSchemaChangedInTransaction = false;
+public:
+    // Statements this session runs again and again, prepared on the server once (parsed and
+    // planned once rather than on every run). A statement is prepared the second time it runs.
+    struct TPrepared {
+        QHash<QByteArray, QByteArray> Names; // text and parameter types -> prepared name
+        QHash<QByteArray, int> Runs;         // unprepared runs of a text so far
+        int Made = 0;                        // names given out in this session
+    };
+
+private:
+    TPrepared FPrepared;
     struct pg_result* Run(const QString& statement, const TParams& params);
     void NoteStatement(const QString& statement);
 };
