@@ -269,13 +269,19 @@ TEST_P(EngineTest, NestedTransactionsRollBackOnlyTheirOwnWork)
     EXPECT_THROW(con.CommitTrans(), EDatabaseError);
 }
 
-TEST_P(EngineTest, CachedUpdatesWriteEveryPendingChangeOrNone)
+// The item table through a query that writes its changes back, opened.
+void OpenItems(TClientQuery& q, const QString& sql)
 {
-    TClientQuery q(nullptr, &con);
-    q.SQL = QStringLiteral("select i.*, 'shown only' as caption from item i order by id");
+    q.SQL = sql;
     q.UpdateTable = QStringLiteral("item");
     q.KeyFields = QStringList{QStringLiteral("id")};
     q.OpenQuery();
+}
+
+TEST_P(EngineTest, CachedUpdatesWriteEveryPendingChangeOrNone)
+{
+    TClientQuery q(nullptr, &con);
+    OpenItems(q, QStringLiteral("select i.*, 'shown only' as caption from item i order by id"));
     q.Edit();
     q.FieldByName("name")->SetAsString(QStringLiteral("红茶"));
     q.Post();
@@ -357,10 +363,7 @@ TEST_P(EngineTest, SchemaChangesAreSeenAtOnce)
 TEST_P(EngineTest, ManyNewRowsLandTogetherWithTheChangesAroundThem)
 {
     TClientQuery q(nullptr, &con);
-    q.SQL = QStringLiteral("select * from item order by id");
-    q.UpdateTable = QStringLiteral("item");
-    q.KeyFields = QStringList{QStringLiteral("id")};
-    q.OpenQuery();
+    OpenItems(q, QStringLiteral("select * from item order by id"));
     q.Edit();
     q.FieldByName("qty")->SetAsFloat(7.5);
     q.Post();
@@ -386,10 +389,7 @@ TEST_P(EngineTest, ManyNewRowsLandTogetherWithTheChangesAroundThem)
 
     // the 500th new row takes a key that is there already: nothing of the batch is written
     TClientQuery more(nullptr, &con);
-    more.SQL = QStringLiteral("select * from item where id < 0");
-    more.UpdateTable = QStringLiteral("item");
-    more.KeyFields = QStringList{QStringLiteral("id")};
-    more.OpenQuery();
+    OpenItems(more, QStringLiteral("select * from item where id < 0"));
     for (int i = 0; i < 600; ++i) {
         more.Append();
         more.FieldByName("id")->SetAsInteger(i == 499 ? 1 : 5000 + i);
