@@ -409,9 +409,10 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
     const QString state = stateRaw ? QString::fromLatin1(stateRaw)
                                    : (PQstatus(conn) == CONNECTION_BAD ? QStringLiteral("08006") : QString());
     const QString detail = QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(conn)).trimmed();
+    const QString constraint = constraintRaw ? QString::fromUtf8(constraintRaw) : QString(); // (the result owns the text)
     PQclear(r);
     WriteDatabaseLog(QStringLiteral("数据库错误 %1: %2\nSQL: %3").arg(state, detail, statement.simplified().left(2000)));
-    throw EPgError(PgErrorMessage(state, constraintRaw ? QString::fromUtf8(constraintRaw) : QString()), state);
+    throw EPgError(PgErrorMessage(state, constraint), state);
 }
 
 } // namespace
