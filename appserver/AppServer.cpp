@@ -59,6 +59,12 @@ void AcknowledgeAtOnce(QAbstractSocket* socket)
 #endif
 }
 
+// What a call asks for, as the log names it ("Invoke Submit_POrder_Save").
+QString CallName(const TPacketParams& req)
+{
+    return (req.GetString(QStringLiteral("Op")) + QLatin1Char(' ') + req.GetString(QStringLiteral("Method"))).trimmed();
+}
+
 // A call the server will not run for this caller; logged as refused.
 class ERefused : public EDatabaseError {
 public:
@@ -591,9 +597,7 @@ quint16 TAppServer::Start()
             } catch (const Exception&) {
             }
             const QString why = QStringLiteral("没有有效的会话（没有登录，或会话已经结束），请重新登录");
-            Log(QStringLiteral("拒绝 %1 来自 %2 操作员 %3：%4")
-                    .arg((req.GetString(QStringLiteral("Op")) + QLatin1Char(' ') + req.GetString(QStringLiteral("Method"))).trimmed(),
-                         r.remoteAddress().toString(), QStringLiteral("未登录"), why));
+            Log(QStringLiteral("拒绝 %1 来自 %2 操作员 %3：%4").arg(CallName(req), r.remoteAddress().toString(), QStringLiteral("未登录"), why));
             answer(ErrorPacket(why).ToString().toUtf8(), QHttpServerResponder::StatusCode::Unauthorized);
             return;
         }
@@ -602,36 +606,36 @@ quint16 TAppServer::Start()
         // Reading the request and writing the answer are the session thread's work too: this
         // thread serves the sockets of every session.
         QMetaObject::invokeMethod(s->Context, [this, s, body = r.body(), queued, answer] {
-            TPacketParams req;
+            TPacketParams req, reply;
+            QString refusal;
+            auto status = QHttpServerResponder::StatusCode::Ok;
+            bool readable = true;
             try {
                 req.LoadFromString(QString::fromUtf8(body));
             } catch (const Exception& e) {
-                const QString why = QStringLiteral("请求无法识别：%1").arg(e.Message());
-                Log(QStringLiteral("拒绝 来自 %1 操作员 %2：%3").arg(s->Peer.toString(), s->Who(), why));
-                --s->Pending;
-                QMetaObject::invokeMethod(this, [answer, bytes = ErrorPacket(why).ToString().toUtf8()] {
-                    answer(bytes, QHttpServerResponder::StatusCode::BadRequest);
-                }, Qt::QueuedConnection);
-                return;
+                readable = false;
+                refusal = QStringLiteral("请求无法识别：%1").arg(e.Message());
+                reply = ErrorPacket(refusal);
+                status = QHttpServerResponder::StatusCode::BadRequest;
             }
-            TPacketParams reply;
-            QString refusal;
-            const QString what = (req.GetString(QStringLiteral("Op")) + QLatin1Char(' ') + req.GetString(QStringLiteral("Method"))).trimmed();
+            const QString what = CallName(req);
             const int timeout = req.GetInt(QStringLiteral("TimeoutMs"), 30000);
             const qint64 waited = Now() - queued;
-            try {
-                if (!s->Con)
-                    throw EDatabaseError(QStringLiteral("会话的数据库连接已经关闭，请重新登录"));
-                // The caller stops waiting after its time-out: a call that waited that long
-                // for the session's previous one is not started any more.
-                if (waited >= timeout)
-                    throw EDatabaseError(QStringLiteral("服务器忙，请求等待超时，没有执行。请稍后再试。"));
-                s->Con->SetBusyTimeout(static_cast<int>(qMin<qint64>(kMaxBusyWaitMs, timeout - waited)));
-                reply = RunCall(*s->Con, FLocks, s->Token, req, queued + timeout, refusal);
-                reply.Set(QStringLiteral("ErrNo"), 0);
-            } catch (const Exception& e) {
-                refusal = e.Message();
-                reply = ErrorPacket(e.Message());
+            if (readable) {
+                try {
+                    if (!s->Con)
+                        throw EDatabaseError(QStringLiteral("会话的数据库连接已经关闭，请重新登录"));
+                    // The caller stops waiting after its time-out: a call that waited that long
+                    // for the session's previous one is not started any more.
+                    if (waited >= timeout)
+                        throw EDatabaseError(QStringLiteral("服务器忙，请求等待超时，没有执行。请稍后再试。"));
+                    s->Con->SetBusyTimeout(static_cast<int>(qMin<qint64>(kMaxBusyWaitMs, timeout - waited)));
+                    reply = RunCall(*s->Con, FLocks, s->Token, req, queued + timeout, refusal);
+                    reply.Set(QStringLiteral("ErrNo"), 0);
+                } catch (const Exception& e) {
+                    refusal = e.Message();
+                    reply = ErrorPacket(e.Message());
+                }
             }
             if (!refusal.isEmpty()) {
                 QString who = s->Who();
@@ -652,9 +656,8 @@ quint16 TAppServer::Start()
             s->Lapsed = false;
             s->LastSeen = Now();
             --s->Pending;
-            QMetaObject::invokeMethod(this, [answer, bytes = reply.ToString().toUtf8()] {
-                answer(bytes, QHttpServerResponder::StatusCode::Ok);
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [answer, bytes = reply.ToString().toUtf8(), status] { answer(bytes, status); },
+                                      Qt::QueuedConnection);
         }, Qt::QueuedConnection);
     });
 

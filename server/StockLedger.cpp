@@ -242,11 +242,7 @@ void TStockLedger::BookOnHand(int store, int goods, double qty, double amount)
     qty = RoundQuantity(qty);
     amount = RoundMoney(amount);
     FGoods[key].Change = RoundQuantity(FGoods[key].Change + qty);
-    // Stock and value are sums of rounded movements, rounded again after each one: every value
-    // stays within 15 significant digits, so the sums are exact and a movement taken back
-    // leaves the store as it was. aprice follows the moving average while stock is left and
-    // keeps the last cost otherwise.
-    FPendingOnHand.append({store, goods, qty, amount});
+    FPendingOnHand.append({store, goods, qty, amount}); // written by FlushOnHand
 }
 
 void TStockLedger::BookBatch(int store, int goods, const QString& batch, double qty, const QVariant& produced, const QVariant& valid)
@@ -461,7 +457,8 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
             WriteRow(part);
         }
         issueValue[i] = RoundMoney(issueValue[i]);
-    }    Flush();
+    }
+    Flush();
 }
 
 void TStockLedger::ApplyMirrorOf(int dbBillType, qint64 billId)
@@ -475,7 +472,8 @@ void TStockLedger::ApplyMirrorOf(int dbBillType, qint64 billId)
         // taking back a lot issues it again from the lot itself
         row.BatchRefID = orig.BatchRefID > 0 ? orig.BatchRefID : (orig.InQty > 0 ? orig.Id : 0);
         WriteRow(row);
-    }    Flush();
+    }
+    Flush();
 }
 
 void TStockLedger::Finish()

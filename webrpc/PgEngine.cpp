@@ -390,13 +390,12 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
         }
         if (prepared.Runs.size() > 4096)
             prepared.Runs.clear();
-        if (r) {
-        } else if (!name.isEmpty()) {
+        if (!r && !name.isEmpty()) {
             r = PQexecPrepared(conn, name.constData(), int(names.size()), ptrs.constData(), lengths.constData(), formats.constData(), 0);
             const ExecStatusType st = PQresultStatus(r);
             if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK && st != PGRES_EMPTY_QUERY)
                 prepared.Names.remove(key); // (a table changed by another session, say) prepared afresh next time
-        } else {
+        } else if (!r) { // (with r set the prepare failed, and its result says why)
             r = PQexecParams(conn, sql.constData(), int(names.size()), types.constData(), ptrs.constData(), lengths.constData(),
                              formats.constData(), 0);
         }
