@@ -1111,9 +1111,9 @@ void TBillDocument::BuildSavePacket(TPacketParams& p)
     p.CreatePacketParam(TFieldType::ftString, QStringLiteral("AmountFieldName"))->SetAsString(AmountFieldName);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("RelevantCredType"))->SetAsInteger(RelevantCredType);
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("ShopID"))->SetAsInteger(FSession.ShopID);
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaPacket(cdsMaster));
+    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsDelta(GetDelta(cdsMaster));
     if (MasterDetailBill)
-        p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(GetDeltaPacket(cdsDetail));
+        p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsDelta(GetDelta(cdsDetail));
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CheckStep"))->SetAsInteger(0);
     if (IsNewBill && !RequestID.isEmpty())
         p.CreatePacketParam(TFieldType::ftString, QStringLiteral("RequestID"))->SetAsString(RequestID);
@@ -1131,8 +1131,11 @@ void TBillDocument::BuildDeletePacket(TPacketParams& p)
     // a bill another user deleted reloads without a date: the server then says it is gone
     const QDateTime date = MasterValue(DateFieldName).toDateTime();
     p.CreatePacketParam(TFieldType::ftDateTime, QStringLiteral("BillDate"))->Value = date.isValid() ? QVariant(date) : QVariant();
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsString(GetDeltaPacket(cdsMaster));
-    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(MasterDetailBill ? GetDeltaPacket(cdsDetail) : QString());
+    p.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsDelta(GetDelta(cdsMaster));
+    if (MasterDetailBill)
+        p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsDelta(GetDelta(cdsDetail));
+    else
+        p.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(QString());
     p.CreatePacketParam(TFieldType::ftInteger, QStringLiteral("CheckStep"))->SetAsInteger(0);
 }
 
@@ -1158,7 +1161,7 @@ int TBillDocument::SubmitPacket(const QString& procName, TPacketParams& request,
         again = false;
         QString reply;
         try {
-            reply = FCon->Proxy()->Invoke(procName, request.ToString(), 120000);
+            reply = FCon->Proxy()->Invoke(procName, request, 120000);
         } catch (const Exception& e) {
             Prompts().Error(e.Message(), kCaptionError);
             return -1;

@@ -78,10 +78,13 @@ bool TGoodsEngine::HasCurrentLine() const
 
 double TGoodsEngine::Num(const TField* f)
 {
-    if (!f || f->IsNull())
+    if (!f)
+        return 0;
+    const QVariant value = f->Value();
+    if (value.isNull() || !value.isValid())
         return 0;
     bool ok = false;
-    const double v = f->Value().toDouble(&ok);
+    const double v = value.toDouble(&ok);
     return ok ? v : 0;
 }
 

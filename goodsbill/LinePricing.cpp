@@ -498,6 +498,9 @@ void TLinePricing::DetailNewRecord()
     put(FNames.Disc, masterDisc && !masterDisc->IsNull() ? ReadNumber(masterDisc) : 100);
     put(FNames.TaxRate, GetDefaultTaxRate());
     put(FNames.ReferCount, 0);
+    // the cost a save would write as 0 anyway: written now, a long bill's save does not
+    // edit every line again
+    put(QStringLiteral("aprice"), 0);
 }
 
 void TLinePricing::SetDefaultUnitPrice(double defaultPrice, double aprice)

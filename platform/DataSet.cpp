@@ -581,15 +581,7 @@ struct TClientDataSet::Impl {
     }
     QHash<QString, int> NameIndex; // lower-case name -> index
     mutable QHash<QString, int> SpelledIndex; // a name as asked for -> index, -1 when absent
-    // The same names are asked for again and again from the same strings (literals and the
-    // bill's field names): a string seen before is known by its characters' address, without
-    // hashing it. Each slot holds a copy, so the characters stay alive and unchanged while the
-    // slot names them (a shared string is copied before it is written; literals never change).
-    struct TRecentName {
-        QString Name;
-        int Index = -1;
-    };
-    mutable std::array<TRecentName, 64> RecentNames; // indexed by the top 6 bits of a hash
+    mutable TNamesByAddress RecentNames;
     std::vector<TRow> Rows;
     QVector<int> Vis; // visible row -> index in Rows
     int Cur = -1;
@@ -639,16 +631,13 @@ struct TClientDataSet::Impl {
     void ForgetSpellings()
     {
         SpelledIndex.clear();
-        RecentNames.fill({});
+        RecentNames.Clear();
     }
 
     int IndexOf(const QString& name) const
     {
-        const QChar* chars = name.constData();
-        // the address's low bits are the same for every allocation: mix them all in
-        TRecentName& recent = RecentNames[(quint64(quintptr(chars)) * 0x9E3779B97F4A7C15ull) >> 58];
-        if (recent.Name.constData() == chars && recent.Name.size() == name.size() && !name.isEmpty())
-            return recent.Index;
+        if (const int* known = RecentNames.Find(name))
+            return *known;
         int i;
         // Names are mostly asked for as the fields spell them: found without a copy.
         if (auto spelled = SpelledIndex.constFind(name); spelled != SpelledIndex.constEnd()) {
@@ -659,7 +648,7 @@ struct TClientDataSet::Impl {
             // other spellings, and names the dataset lacks, are remembered as they were asked for
             SpelledIndex.insert(name, i);
         }
-        recent = {name, i};
+        RecentNames.Remember(name, i);
         return i;
     }
 
@@ -921,7 +910,17 @@ QVariant TField::Value() const
     return vals ? vals->value(FIndex) : QVariant();
 }
 
-bool TField::IsNull() const { return IsNullV(Value()); }
+// A field's current value where it lies, or nullptr: for readers that need no copy of it.
+static const QVariant* ValueAt(const QVector<QVariant>* vals, int index)
+{
+    return vals && index >= 0 && index < vals->size() ? &vals->at(index) : nullptr;
+}
+
+bool TField::IsNull() const
+{
+    const QVariant* v = ValueAt(FDataSet->d->CurrentValues(), FIndex);
+    return !v || IsNullV(*v);
+}
 
 qint64 TField::AsLargeInt() const
 {
@@ -935,6 +934,8 @@ int TField::AsInteger() const { return int(AsLargeInt()); }
 
 double TField::AsFloat() const
 {
+    if (const QVariant* x = ValueAt(FDataSet->d->CurrentValues(), FIndex); x && x->typeId() == QMetaType::Double)
+        return *static_cast<const double*>(x->constData());
     const QVariant v = Value();
     if (IsNullV(v)) return 0;
     if (v.typeId() == QMetaType::QDateTime) { // days since 1899-12-30, as the host's date arithmetic expects
@@ -949,6 +950,8 @@ double TField::AsCurrency() const { return RoundCurrency(AsFloat()); }
 
 QString TField::AsString() const
 {
+    if (const QVariant* text = ValueAt(FDataSet->d->CurrentValues(), FIndex); text && text->typeId() == QMetaType::QString)
+        return *static_cast<const QString*>(text->constData());
     const QVariant v = Value();
     if (IsNullV(v)) return QString();
     return CoerceTo(TFieldType::ftString, 0, v).toString();
@@ -1122,7 +1125,7 @@ TField* TClientDataSet::AddField(const TFieldDef& def)
     d->Fields.push_back(std::make_unique<TField>(this, def, d->FieldCount()));
     d->NameIndex.insert(def.Name.trimmed().toLower(), d->FieldCount() - 1);
     d->SpelledIndex.removeIf([](const QHash<QString, int>::iterator& it) { return it.value() < 0; });
-    d->RecentNames.fill({});
+    d->RecentNames.Clear();
     d->SpelledIndex.insert(d->Fields.back()->FieldName(), d->FieldCount() - 1);
     return d->Fields.back().get();
 }
@@ -2616,50 +2619,124 @@ QString BuildDataPacket(const QVector<TFieldDef>& fields, const QVector<QVariant
     return w.DataPacket(fields, int(rows.size()));
 }
 
-QString TClientDataSet::GetDeltaPacket() const
+namespace {
+
+// A dataset's value of field f as the compact text carries it and its reader gives it back,
+// so that a delta handed over in the same process is the delta a remote server would read.
+// A value already of the field's storage type is shared, not converted.
+QVariant DeltaValue(const TFieldDef& f, const QVariant& v, const QString& label)
+{
+    if (IsNullV(v)) return QVariant();
+    const int type = v.typeId();
+    switch (f.DataType) {
+    case TFieldType::ftInteger: return type == QMetaType::LongLong ? v : QVariant(qlonglong(v.toLongLong()));
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency: {
+        const double x = type == QMetaType::Double ? *static_cast<const double*>(v.constData()) : v.toDouble();
+        if (!std::isfinite(x)) throw EDatabaseError(QStringLiteral("'%1' 不是有效的数值").arg(x));
+        return type == QMetaType::Double ? v : QVariant(x);
+    }
+    case TFieldType::ftBoolean: return type == QMetaType::Bool ? v : QVariant(v.toBool());
+    case TFieldType::ftBlob: return type == QMetaType::QByteArray ? v : QVariant(v.toByteArray());
+    case TFieldType::ftString: {
+        const bool isText = type == QMetaType::QString;
+        const QString converted = isText ? QString() : v.toString();
+        const QString& text = isText ? *static_cast<const QString*>(v.constData()) : converted;
+        if (FirstRefusedChar(text) >= 0)
+            throw EDatabaseError(QStringLiteral("“%1”中的%2").arg(label.isEmpty() ? f.Name : label, RefusedTextReason(text)));
+        return isText ? v : QVariant(converted);
+    }
+    case TFieldType::ftDateTime: {
+        // whole seconds, and the years beyond the fixed form through their text, as written
+        TCompactWriter w;
+        w.DateTime(v.toDateTime());
+        const QString& t = w.Body();
+        if (t.startsWith(u'~')) return QVariant();
+        if (t.startsWith(u'd')) return ParseDateTimeText(QStringView(t).mid(1));
+        return CoerceTo(TFieldType::ftDateTime, 0, QVariant(QStringView(t).mid(t.indexOf(u':') + 1).toString()));
+    }
+    }
+    return QVariant();
+}
+
+} // namespace
+
+TDelta TClientDataSet::GetDelta() const
 {
     QVector<TFieldDef> defs;
     QVector<int> idx;
     QStringList labels;
     d->DeltaFields(defs, idx, labels);
-    TCompactWriter w;
-    QString& out = w.Body();
-    int rows = 0;
-    for (const TRow& r : d->Rows)
-        if (!r.Pending && (r.Deleted || r.Status != TUpdateStatus::usUnmodified)) ++rows;
-    out.reserve(64 + defs.size() * 24 + qsizetype(rows) * defs.size() * 8);
-    out.append(kCompactDeltaMagic);
-    WriteCompactFields(out, defs);
-    AppendCount(out, rows, u';');
+    TDelta delta;
+    const auto names = DeltaNames(defs);
+    const int n = int(defs.size());
     static const QVariant none;
-    auto writeVals = [&](const QVector<QVariant>& vals) {
-        WriteCompactValuesAt(
-            w, defs, int(idx.size()), [&](int i) -> const QVariant& { return idx[i] < vals.size() ? vals[idx[i]] : none; }, labels);
+    auto read = [&](const QVector<QVariant>& from) {
+        return TRowValues::Build(names, n, [&](int i) { return DeltaValue(defs[i], idx[i] < from.size() ? from[idx[i]] : none, labels[i]); });
     };
-    // deleted rows first, as in the XML
-    for (const TRow& r : d->Rows) {
-        if (!r.Deleted || r.Pending) continue;
-        out.append(u'D');
-        writeVals(r.Orig.isEmpty() ? r.Values : r.Orig);
-        writeVals(r.Values);
-    }
+    auto add = [&](TUpdateStatus kind, const QVector<QVariant>* old, const QVector<QVariant>& now) {
+        TDeltaRow row;
+        row.Kind = kind;
+        if (old) row.Old = read(*old);
+        row.New = read(now);
+        if (kind == TUpdateStatus::usModified)
+            for (int i = 0; i < n; ++i)
+                if (*row.Old.At(i) != *row.New.At(i)) row.Changed << defs[i].Name;
+        delta.Rows << std::move(row);
+    };
+    delta.Rows.reserve(qsizetype(d->Rows.size()));
+    // deleted rows first, as the text has them
+    for (const TRow& r : d->Rows)
+        if (r.Deleted && !r.Pending) add(TUpdateStatus::usDeleted, r.Orig.isEmpty() ? &r.Values : &r.Orig, r.Values);
     for (const TRow& r : d->Rows) {
         if (r.Deleted || r.Pending || r.Status == TUpdateStatus::usUnmodified) continue;
-        if (r.Status == TUpdateStatus::usInserted) {
-            out.append(u'I');
-        } else {
-            out.append(u'M');
-            writeVals(r.Orig);
+        if (r.Status == TUpdateStatus::usInserted) add(TUpdateStatus::usInserted, nullptr, r.Values);
+        else add(TUpdateStatus::usModified, &r.Orig, r.Values);
+    }
+    delta.Fields = std::move(defs);
+    return delta;
+}
+
+QString WriteDeltaPacket(const TDelta& delta)
+{
+    const QVector<TFieldDef>& defs = delta.Fields;
+    const int n = int(defs.size());
+    TCompactWriter w;
+    QString& out = w.Body();
+    out.reserve(64 + n * 24 + delta.Rows.size() * n * 8);
+    out.append(kCompactDeltaMagic);
+    WriteCompactFields(out, defs);
+    AppendCount(out, delta.Rows.size(), u';');
+    static const QVariant none;
+    auto writeVals = [&](const TRowValues& vals) {
+        WriteCompactValuesAt(
+            w, defs, n, [&](int i) -> const QVariant& { const QVariant* v = vals.At(i); return v ? *v : none; }, QStringList());
+    };
+    for (const TDeltaRow& r : delta.Rows) {
+        switch (r.Kind) {
+        case TUpdateStatus::usDeleted: out.append(u'D'); break;
+        case TUpdateStatus::usInserted: out.append(u'I'); break;
+        case TUpdateStatus::usModified: out.append(u'M'); break;
+        case TUpdateStatus::usUnmodified: throw EDatabaseError(QStringLiteral("变更包中有未修改的行"));
         }
-        writeVals(r.Values);
+        if (r.Kind != TUpdateStatus::usInserted) writeVals(r.Old);
+        writeVals(r.New);
     }
     return out;
 }
+
+QString TClientDataSet::GetDeltaPacket() const { return WriteDeltaPacket(GetDelta()); }
 
 QString GetDeltaPacket(const TClientDataSet* ds)
 {
     if (!ds) throw EDatabaseError(QStringLiteral("数据集不存在"));
     return ds->GetDeltaPacket();
+}
+
+TDelta GetDelta(const TClientDataSet* ds)
+{
+    if (!ds) throw EDatabaseError(QStringLiteral("数据集不存在"));
+    return ds->GetDelta();
 }
 
 static TDelta ParseCompactDelta(QStringView text)
@@ -2673,11 +2750,7 @@ static TDelta ParseCompactDelta(QStringView text)
     QVector<QVariant> oldVals(n), newVals(n);
     const auto names = DeltaNames(delta.Fields);
     // the values move into the row; the reader writes every one of them again for the next
-    auto toMap = [&](QVector<QVariant>& vals) {
-        TRowValues m(names);
-        for (int i = 0; i < n; ++i) m.Set(i, std::move(vals[i]));
-        return m;
-    };
+    auto toMap = [&](QVector<QVariant>& vals) { return TRowValues(names, vals.data(), n); };
     delta.Rows.reserve(std::min<qint64>(rows, text.size()));
     for (qint64 k = 0; k < rows; ++k) {
         TDeltaRow row;

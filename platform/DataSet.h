@@ -28,6 +28,8 @@ QString FieldTypeName(TFieldType t);           // "integer", "float", "currency"
 TFieldType FieldTypeFromName(const QString& s); // inverse; throws EConvertError on unknown
 
 // Definition of one column, used to create a dataset before it has rows.
+struct TDelta;
+
 struct TFieldDef {
     QString Name;
     TFieldType DataType = TFieldType::ftString;
@@ -176,6 +178,9 @@ public:
     QString GetDeltaXML() const;
     // The same delta in the compact encoding, refusing the same texts with the same messages.
     QString GetDeltaPacket() const;
+    // The delta as a reader of GetDeltaPacket's text would have it, without the text: for a
+    // server procedure in the same process. The same texts and numbers are refused.
+    TDelta GetDelta() const;
 
     // ---- filters
     bool Filtered() const { return FFiltered; }
@@ -304,3 +309,6 @@ bool IsCompactPacket(QStringView text);
 // BuildDataPacketXML in the compact encoding.
 QString BuildDataPacket(const QVector<TFieldDef>& fields, const QVector<QVariantList>& rows);
 QString GetDeltaPacket(const TClientDataSet* ds);
+// The compact text of a delta (as GetDelta gives it, or as read).
+QString WriteDeltaPacket(const TDelta& delta);
+TDelta GetDelta(const TClientDataSet* ds);

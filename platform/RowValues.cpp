@@ -14,12 +14,10 @@ bool IsLower(const QString& s)
 
 int TRowNames::IndexOf(const QString& name) const
 {
-    TRecent& recent = FRecent[(quintptr(name.constData()) >> 4) % std::size(FRecent)];
-    if (recent.Name.constData() == name.constData() && recent.Name.size() == name.size() && !name.isNull())
-        return recent.Index;
+    if (const int* known = FRecent.Find(name))
+        return *known;
     const int i = Find(name);
-    recent.Name = name;
-    recent.Index = i;
+    FRecent.Remember(name, i);
     return i;
 }
 
@@ -36,12 +34,17 @@ int TRowNames::Add(const QString& name)
     if (const int i = IndexOf(name); i >= 0)
         return i;
     const int i = int(FNames.size());
-    for (TRecent& r : FRecent)
-        r = TRecent(); // a name it did not know is one now
+    FRecent.Clear(); // a name it did not know is one now
     FNames << name;
     FExact.insert(name, i);
     FLower.insert(name.toLower(), i);
     return i;
+}
+
+TRowValues::TRowValues(std::shared_ptr<TRowNames> names, QVariant* values, int count) : FNames(std::move(names))
+{
+    Q_ASSERT(count <= FNames->Count());
+    *this = Build(FNames, count, [values](int i) { return std::move(values[i]); });
 }
 
 QVariant TRowValues::value(const QString& name, const QVariant& otherwise) const
@@ -88,9 +91,8 @@ TRowValues::TSlot& TRowValues::Place(int i)
 {
     Q_ASSERT(i >= 0 && i < FNames->Count());
     if (i >= FSlots.size()) {
-        // the server adds a few columns of its own to every row: room for them at once
         if (FSlots.capacity() <= i)
-            FSlots.reserve(FNames->Count() + 8);
+            FSlots.reserve(FNames->Count() + kServerRoom);
         FSlots.resize(std::max<qsizetype>(i + 1, FNames->Count()));
     }
     return FSlots[i];

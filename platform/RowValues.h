@@ -16,6 +16,42 @@
 
 #include <memory>
 
+// Names are asked for again and again from the same strings (literals, a form's field names,
+// a packet's own names): a string seen before is known by its characters' address, without
+// hashing its text. Each entry holds a copy, so the characters stay alive and unchanged while
+// the entry names them (a shared string is copied before it is written; literals never change).
+// A form asks for a hundred names or more, so this is a table, not a few slots that the names
+// would keep taking from each other.
+class TNamesByAddress {
+public:
+    // The index remembered for this very string, or nullptr.
+    const int* Find(const QString& name) const
+    {
+        if (name.isEmpty())
+            return nullptr;
+        const auto it = FByAddress.constFind(name.constData());
+        return it != FByAddress.cend() && it->Name.size() == name.size() ? &it->Index : nullptr;
+    }
+    void Remember(const QString& name, int index)
+    {
+        if (name.isEmpty())
+            return;
+        // strings built on the fly come with new addresses each time: keep the table bounded
+        if (FByAddress.size() >= kMaxNames)
+            FByAddress.clear();
+        FByAddress.insert(name.constData(), TEntry{name, index});
+    }
+    void Clear() { FByAddress.clear(); }
+
+private:
+    static constexpr int kMaxNames = 2048;
+    struct TEntry {
+        QString Name;
+        int Index = -1;
+    };
+    QHash<const QChar*, TEntry> FByAddress;
+};
+
 class TRowNames {
 public:
     // The position of a name in any case, or -1.
@@ -29,14 +65,7 @@ private:
     QStringList FNames;
     QHash<QString, int> FExact; // as spelled
     QHash<QString, int> FLower; // lower case: the first spelling wins
-    // The same strings are asked for again and again (literals, the packet's own names): a
-    // string is found by its text's address first. Each entry holds its string, so that the
-    // address cannot pass to another text while it is remembered.
-    struct TRecent {
-        QString Name;
-        int Index = -1;
-    };
-    mutable TRecent FRecent[32];
+    mutable TNamesByAddress FRecent;
     int Find(const QString& name) const;
 };
 
@@ -50,6 +79,19 @@ public:
     TRowValues() : FNames(std::make_shared<TRowNames>()) {}
     // A row of the rows that share `names`.
     explicit TRowValues(std::shared_ptr<TRowNames> names) : FNames(std::move(names)) {}
+    // A row of the rows that share `names`, holding values[0..count) as the first names'
+    // values; the values are moved out.
+    TRowValues(std::shared_ptr<TRowNames> names, QVariant* values, int count);
+    // The same with the i-th value given by valueAt(i).
+    template <class ValueAt>
+    static TRowValues Build(std::shared_ptr<TRowNames> names, int count, ValueAt&& valueAt)
+    {
+        TRowValues r(std::move(names));
+        r.FSlots.reserve(r.FNames->Count() + kServerRoom);
+        for (int i = 0; i < count; ++i)
+            r.FSlots.emplaceBack(TSlot{valueAt(i), true});
+        return r;
+    }
 
     // QVariantMap's reading and writing, by name in any case.
     QVariant value(const QString& name, const QVariant& otherwise = QVariant()) const;
@@ -114,6 +156,8 @@ public:
     iterator end() { return iterator(this, int(FSlots.size())); }
 
 private:
+    // the server adds a few columns of its own to every row: room for them at once
+    static constexpr int kServerRoom = 8;
     std::shared_ptr<TRowNames> FNames;
     QVector<TSlot> FSlots;
 

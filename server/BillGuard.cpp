@@ -430,8 +430,14 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     };
     if (touched.Master && FKind.Master.Has(QStringLiteral("unitid")))
         collectUnit(c.FinalMaster);
+    static const TRowValues noLine;
+    // the lines are read where they lie: a copy of each would cost a thousand-line bill dearly
+    auto finalLine = [&](int item) -> const TRowValues& {
+        const auto it = c.FinalLines.constFind(item);
+        return it == c.FinalLines.cend() ? noLine : it.value();
+    };
     for (int item : touched.Lines)
-        collectUnit(c.FinalLines.value(item));
+        collectUnit(finalLine(item));
     if (!unitIds.isEmpty())
         for (const QVariantList& row : SelectRows(FCon, QStringLiteral("select unitid, goodsid, rate from goodsunit where unitid in (%1)").arg(IdList(unitIds))))
             units.insert(row[0].toLongLong(), TUnit{row[1].toLongLong(), row[2].isNull() || row[2].toDouble() == 0 ? 1.0 : row[2].toDouble()});
@@ -458,10 +464,10 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
         if (std::abs(base) >= kMaxQuantity)
             Refuse(QStringLiteral("%1的%2：值 %3 超出范围，绝对值须小于 %4")
                        .arg(where(itemNo), ColumnLabel(QStringLiteral("quantity")), QString::number(base, 'g', 15), QString::number(kMaxQuantity, 'g', 15)));
-        QVariant& quantity = final[QStringLiteral("quantity")];
-        if (!quantity.isNull() && SameValue(quantity, base))
+        // read before writing: most lines already hold it, and their values stay shared
+        if (const QVariant quantity = final.value(QStringLiteral("quantity")); !quantity.isNull() && SameValue(quantity, base))
             return;
-        quantity = base;
+        final.insert(QStringLiteral("quantity"), base);
         if (row) {
             row->New.insert(QStringLiteral("quantity"), base);
             if (row->Kind == TUpdateStatus::usModified && !ContainsCI(row->Changed, QStringLiteral("quantity")))
@@ -507,7 +513,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
         checkLot(0, c.FinalMaster);
     if (FKind.Detail.Has(QStringLiteral("batchrefid")))
         for (int item : touched.Lines)
-            checkLot(item, c.FinalLines.value(item));
+            checkLot(item, finalLine(item));
 
     // source bills and lines named by refertype / referbillid / referitemno
     if (!FKind.Detail.Has(QStringLiteral("referbillid")))
@@ -515,7 +521,7 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     const bool settles = FKind.BillType == kPayBillType || FKind.BillType == kChargeBillType;
     QHash<QPair<int, qint64>, QHash<int, qint64>> sourceLines; // (type, id) -> itemno -> goods
     for (int item : touched.SourceLines) {
-        const TRowValues& line = c.FinalLines.value(item);
+        const TRowValues& line = finalLine(item);
         const int type = line.value(QStringLiteral("refertype")).toInt();
         const qint64 id = IdOf(line.value(QStringLiteral("referbillid")));
         if (type == 0 || id == 0)

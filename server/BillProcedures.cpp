@@ -134,6 +134,20 @@ QString NewBillCode(TClientConnection& con, const QString& table, int shopId, co
 
 // ---------------------------------------------------------------- the request
 
+// A request as it came: the text of a packet, or the packet itself from a caller in the same
+// process. Either way it is read into a packet of its own, which the procedure then checks.
+struct TRequest {
+    const QString* Text = nullptr;
+    const TPacketParams* Packet = nullptr;
+    void ReadInto(TPacketParams& p) const
+    {
+        if (Packet)
+            p = *Packet;
+        else
+            p.LoadFromString(*Text);
+    }
+};
+
 struct TSubmit {
     TClientConnection& Con;
     TOperatorRights Op; // who is calling: the connection's session, never the packet
@@ -142,10 +156,10 @@ struct TSubmit {
     TPacketParams Reply;
     int CheckStep = 0;
 
-    TSubmit(TClientConnection& con, int billType, const QString& request)
+    TSubmit(TClientConnection& con, int billType, const TRequest& request)
         : Con(con), Op(TOperatorRights::Of(con)), Kind(ReadBillKind(con, billType))
     {
-        Req.LoadFromString(request);
+        request.ReadInto(Req);
         CheckStep = Req.GetInt(QStringLiteral("CheckStep"));
     }
 
@@ -559,7 +573,7 @@ void RunStockChecks(TSubmit& s, const TStockLedger& ledger, bool withLimits)
 // ---------------------------------------------------------------- one transaction per request
 
 template <class Body>
-QString RunSubmitOnce(TClientConnection& con, int billType, const QString& request, const QString& title, Body body)
+QString RunSubmitOnce(TClientConnection& con, int billType, const TRequest& request, const QString& title, Body body)
 {
     TPacketParams reply;
     bool began = false;
@@ -604,7 +618,7 @@ QString RunSubmitOnce(TClientConnection& con, int billType, const QString& reque
 // PostgreSQL refuses one of two saves that read what the other wrote (serializable
 // transactions); the refused one runs again from the same request.
 template <class Body>
-QString RunSubmit(TClientConnection& con, int billType, const QString& request, const QString& title, Body body)
+QString RunSubmit(TClientConnection& con, int billType, const TRequest& request, const QString& title, Body body)
 {
     const bool outermost = !con.InTransaction();
     // Saves of one bill kind take turns there, outside their transactions, so that each reads
@@ -750,12 +764,11 @@ void SaveBill(TSubmit& s)
 {
     TClientConnection& con = s.Con;
     const TBillKind& k = s.Kind;
-    const TDelta masterDelta = ParseDeltaXML(s.Req.GetString(QStringLiteral("MasterDelta")));
+    TDelta masterDelta;
+    s.Req.GetDelta(QStringLiteral("MasterDelta"), masterDelta);
     const bool withLines = k.HasLines() && s.Req.GetBool(QStringLiteral("MasterDetailBill"), k.HasLines());
     TDelta detailDelta;
-    const QString detailXml = s.Req.GetString(QStringLiteral("DetailDelta"));
-    if (!detailXml.trimmed().isEmpty()) {
-        detailDelta = ParseDeltaXML(detailXml);
+    if (s.Req.GetDelta(QStringLiteral("DetailDelta"), detailDelta)) {
         if (!withLines && !detailDelta.Rows.isEmpty() && k.HasLines())
             Refuse(QStringLiteral("保存的数据中有明细行，却没有说明这是有明细的单据（MasterDetailBill）"));
     }
@@ -915,11 +928,8 @@ void DeleteBill(TSubmit& s)
     const TRowValues stored = s.StoredMaster(id);
     CheckExists(stored);
     CheckBillRights(s, TBillAction::Delete, stored);
-    const QString masterXml = s.Req.GetString(QStringLiteral("MasterDelta"));
-    if (!masterXml.trimmed().isEmpty()) {
-        const TDelta d = ParseDeltaXML(masterXml);
+    if (TDelta d; s.Req.GetDelta(QStringLiteral("MasterDelta"), d))
         CheckNotStale(stored, MasterRowOf(d));
-    }
     // deleting a reversing bill is how a reversal is undone
     RefuseFlagged(s, stored, QStringLiteral("删除"), true);
     const QString referring = ReferringBill(con, k.BillType, id);
@@ -1002,9 +1012,8 @@ void RedBill(TSubmit& s)
     CheckBillRights(s, TBillAction::Red, stored);
     if (!s.HasFlag() || !k.Master.Has(QStringLiteral("referbillid")))
         Refuse(QStringLiteral("该单据不能冲红！"));
-    const QString masterXml = s.Req.GetString(QStringLiteral("MasterDelta"));
-    if (!masterXml.trimmed().isEmpty())
-        CheckNotStale(stored, MasterRowOf(ParseDeltaXML(masterXml)));
+    if (TDelta d; s.Req.GetDelta(QStringLiteral("MasterDelta"), d))
+        CheckNotStale(stored, MasterRowOf(d));
     const int flag = stored.value(QStringLiteral("flag")).toInt();
     if (flag == 1)
         Refuse(QStringLiteral("此单已冲红，不能再做！"));
@@ -1089,28 +1098,31 @@ QStringList BillProcedureNames()
 
 QString SubmitBillSave(TClientConnection& con, int billType, const QString& request)
 {
-    return RunSubmit(con, billType, request, QStringLiteral("保存失败"), SaveBill);
+    return RunSubmit(con, billType, TRequest{&request}, QStringLiteral("保存失败"), SaveBill);
 }
 
 QString SubmitBillDelete(TClientConnection& con, int billType, const QString& request)
 {
-    return RunSubmit(con, billType, request, QStringLiteral("删除失败"), DeleteBill);
+    return RunSubmit(con, billType, TRequest{&request}, QStringLiteral("删除失败"), DeleteBill);
 }
 
 QString SubmitBillRed(TClientConnection& con, int billType, const QString& request)
 {
-    return RunSubmit(con, billType, request, QStringLiteral("冲红失败"), RedBill);
+    return RunSubmit(con, billType, TRequest{&request}, QStringLiteral("冲红失败"), RedBill);
 }
 
 void RegisterBillProcedures()
 {
     for (const TBillProfile& p : BillProfiles()) {
         const int type = p.BillType;
-        TServerRegistry::RegisterMethod(p.SaveProcName(),
-                                        [type](TClientConnection& con, const QString& req) { return SubmitBillSave(con, type, req); });
-        TServerRegistry::RegisterMethod(p.DeleteProcName(),
-                                        [type](TClientConnection& con, const QString& req) { return SubmitBillDelete(con, type, req); });
-        TServerRegistry::RegisterMethod(p.RedProcName(),
-                                        [type](TClientConnection& con, const QString& req) { return SubmitBillRed(con, type, req); });
+        // in the same process the bill's change sets come as they are, not as text
+        auto both = [type](const QString& name, const QString& title, void (*body)(TSubmit&)) {
+            TServerRegistry::RegisterMethod(
+                name, [=](TClientConnection& con, const QString& req) { return RunSubmit(con, type, TRequest{&req}, title, body); },
+                [=](TClientConnection& con, const TPacketParams& req) { return RunSubmit(con, type, TRequest{nullptr, &req}, title, body); });
+        };
+        both(p.SaveProcName(), QStringLiteral("保存失败"), SaveBill);
+        both(p.DeleteProcName(), QStringLiteral("删除失败"), DeleteBill);
+        both(p.RedProcName(), QStringLiteral("冲红失败"), RedBill);
     }
 }

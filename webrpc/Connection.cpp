@@ -117,6 +117,12 @@ QHash<QString, TServerMethod>& Methods()
     return m;
 }
 
+QHash<QString, TServerPacketMethod>& PacketMethods()
+{
+    static QHash<QString, TServerPacketMethod> m;
+    return m;
+}
+
 QHash<QString, TStoredProcedure>& Procedures()
 {
     static QHash<QString, TStoredProcedure> p;
@@ -125,7 +131,17 @@ QHash<QString, TStoredProcedure>& Procedures()
 
 } // namespace
 
-void TServerRegistry::RegisterMethod(const QString& name, TServerMethod m) { Methods().insert(RegistryKey(name), std::move(m)); }
+void TServerRegistry::RegisterMethod(const QString& name, TServerMethod m)
+{
+    Methods().insert(RegistryKey(name), std::move(m));
+    PacketMethods().remove(RegistryKey(name));
+}
+void TServerRegistry::RegisterMethod(const QString& name, TServerMethod m, TServerPacketMethod pm)
+{
+    Methods().insert(RegistryKey(name), std::move(m));
+    PacketMethods().insert(RegistryKey(name), std::move(pm));
+}
+TServerPacketMethod TServerRegistry::FindPacketMethod(const QString& name) { return PacketMethods().value(RegistryKey(name)); }
 void TServerRegistry::RegisterProcedure(const QString& name, TStoredProcedure p) { Procedures().insert(RegistryKey(name), std::move(p)); }
 TServerMethod TServerRegistry::FindMethod(const QString& name) { return Methods().value(RegistryKey(name)); }
 TStoredProcedure TServerRegistry::FindProcedure(const QString& name) { return Procedures().value(RegistryKey(name)); }
@@ -145,6 +161,16 @@ QString TClientProxy::Invoke(const QString& method, const QString& packet, int t
     if (!m)
         throw EDatabaseError(QStringLiteral("服务器上没有方法 %1").arg(method));
     return m(*FCon, packet);
+}
+
+QString TClientProxy::Invoke(const QString& method, const TPacketParams& request, int timeoutMs)
+{
+    if (FCon && !FCon->Remote() && FCon->Connected())
+        if (const TServerPacketMethod m = TServerRegistry::FindPacketMethod(method)) {
+            TClientConnection::TCallScope scope(FCon);
+            return m(*FCon, request);
+        }
+    return Invoke(method, request.ToString(), timeoutMs);
 }
 
 // ---------------------------------------------------------------- stored procedure params

@@ -23,6 +23,9 @@ class TRemoteLink;
 // A server method: takes the request packet text, answers a packet text. Runs in-process
 // against the connection it is given, inside its own transaction.
 using TServerMethod = std::function<QString(TClientConnection& con, const QString& request)>;
+// The same method taking its request as a packet: called in-process without the request's
+// text (a bill's change sets of thousands of lines are not written and read back).
+using TServerPacketMethod = std::function<QString(TClientConnection& con, const TPacketParams& request)>;
 
 // Stored procedures: named, typed parameters in and out, optionally rows.
 enum class TParamDirection { pdInput, pdOutput, pdInputOutput, pdReturnValue };
@@ -55,8 +58,11 @@ using TStoredProcedure = std::function<void(TClientConnection& con, TProcParams&
 class TServerRegistry {
 public:
     static void RegisterMethod(const QString& name, TServerMethod m);
+    // A method that also takes its request as a packet in the same process.
+    static void RegisterMethod(const QString& name, TServerMethod m, TServerPacketMethod pm);
     static void RegisterProcedure(const QString& name, TStoredProcedure p);
     static TServerMethod FindMethod(const QString& name);
+    static TServerPacketMethod FindPacketMethod(const QString& name);
     static TStoredProcedure FindProcedure(const QString& name);
 };
 
@@ -66,6 +72,8 @@ public:
     // Calls a server method and returns its reply packet text. An unknown method or a
     // method that throws raises EDatabaseError to the caller.
     QString Invoke(const QString& method, const QString& packet, int timeoutMs = 30000);
+    // The same with the request as a packet: its text crosses only to a remote server.
+    QString Invoke(const QString& method, const TPacketParams& request, int timeoutMs = 30000);
 
 private:
     TClientConnection* FCon;

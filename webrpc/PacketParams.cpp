@@ -118,8 +118,16 @@ void AppendLength(QString& out, qsizetype n, char16_t end)
 
 int TPacketParam::AsInteger() const { return Value.isNull() ? 0 : Value.toInt(); }
 double TPacketParam::AsFloat() const { return Value.isNull() ? 0.0 : Value.toDouble(); }
+void TPacketParam::SetAsDelta(TDelta delta)
+{
+    Value = QVariant();
+    FDelta = std::make_shared<const TDelta>(std::move(delta));
+}
+
 QString TPacketParam::AsString() const
 {
+    if (FDelta)
+        return WriteDeltaPacket(*FDelta);
     if (Value.isNull())
         return QString();
     if (FType == TFieldType::ftBoolean)
@@ -153,6 +161,7 @@ TPacketParams& TPacketParams::operator=(const TPacketParams& o)
     for (const TPacketParam* p : o.FParams) {
         auto* c = new TPacketParam(p->DataType(), p->Name());
         c->Value = p->Value;
+        c->FDelta = p->FDelta;
         FParams.append(c);
     }
     return *this;
@@ -205,27 +214,27 @@ TPacketParam* TPacketParams::CreatePacketParam(TFieldType t, const QString& name
 
 TPacketParams& TPacketParams::Set(const QString& name, int v)
 {
-    CreatePacketParam(TFieldType::ftInteger, name)->Value = v;
+    CreatePacketParam(TFieldType::ftInteger, name)->Set(v);
     return *this;
 }
 TPacketParams& TPacketParams::Set(const QString& name, double v)
 {
-    CreatePacketParam(TFieldType::ftFloat, name)->Value = v;
+    CreatePacketParam(TFieldType::ftFloat, name)->Set(v);
     return *this;
 }
 TPacketParams& TPacketParams::Set(const QString& name, bool v)
 {
-    CreatePacketParam(TFieldType::ftBoolean, name)->Value = v;
+    CreatePacketParam(TFieldType::ftBoolean, name)->Set(v);
     return *this;
 }
 TPacketParams& TPacketParams::Set(const QString& name, const QString& v)
 {
-    CreatePacketParam(TFieldType::ftString, name)->Value = v;
+    CreatePacketParam(TFieldType::ftString, name)->Set(v);
     return *this;
 }
 TPacketParams& TPacketParams::Set(const QString& name, const QDateTime& v)
 {
-    CreatePacketParam(TFieldType::ftDateTime, name)->Value = v;
+    CreatePacketParam(TFieldType::ftDateTime, name)->Set(v);
     return *this;
 }
 
@@ -250,15 +259,31 @@ bool TPacketParams::GetBool(const QString& name, bool dflt) const
     return p && !p->IsNull() ? p->AsBoolean() : dflt;
 }
 
+bool TPacketParams::GetDelta(const QString& name, TDelta& out) const
+{
+    const TPacketParam* p = FindParam(name);
+    if (!p || p->IsNull())
+        return false;
+    if (p->FDelta) {
+        out = *p->FDelta;
+        return true;
+    }
+    const QString text = p->AsString();
+    if (text.trimmed().isEmpty())
+        return false;
+    out = ParseDeltaXML(text);
+    return true;
+}
+
 QString TPacketParams::ToString() const
 {
     QVector<QString> texts(FParams.size());
     qsizetype size = 16;
     for (int i = 0; i < FParams.size(); ++i) {
         const TPacketParam* p = FParams[i];
-        if (p->Value.isNull())
+        if (p->IsNull())
             continue;
-        texts[i] = EncodeValue(p->DataType(), p->Value);
+        texts[i] = p->FDelta ? WriteDeltaPacket(*p->FDelta) : EncodeValue(p->DataType(), p->Value);
         // What no packet may carry is refused here, before it leaves, naming the parameter.
         if (FirstRefusedChar(texts[i]) >= 0)
             throw EPacketError(QStringLiteral("参数 %1 中的%2").arg(p->Name(), RefusedTextReason(texts[i])));
@@ -273,7 +298,7 @@ QString TPacketParams::ToString() const
         out.append(QLatin1Char(TypeLetter(p->DataType())));
         AppendLength(out, p->Name().size(), u':');
         out.append(p->Name());
-        if (p->Value.isNull()) {
+        if (p->IsNull()) {
             out.append(u'~');
         } else {
             AppendLength(out, texts[i].size(), u':');

@@ -8,26 +8,39 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
 class TPacketParam {
 public:
     TPacketParam(TFieldType t, QString name) : FType(t), FName(std::move(name)) {}
     const QString& Name() const { return FName; }
     TFieldType DataType() const { return FType; }
     QVariant Value;
-    bool IsNull() const { return Value.isNull(); }
+    bool IsNull() const { return Value.isNull() && !FDelta; }
     int AsInteger() const;
     double AsFloat() const;
     QString AsString() const;
     bool AsBoolean() const;
     QDateTime AsDateTime() const;
-    void SetAsInteger(int v) { Value = v; }
-    void SetAsString(const QString& v) { Value = v; }
-    void SetAsBoolean(bool v) { Value = v; }
-    void SetAsFloat(double v) { Value = v; }
+    void SetAsInteger(int v) { Set(v); }
+    void SetAsString(const QString& v) { Set(v); }
+    void SetAsBoolean(bool v) { Set(v); }
+    void SetAsFloat(double v) { Set(v); }
+    // A change set handed over as it is: a procedure in the same process reads it without
+    // text in between; as text (AsString, the packet's text) it is the compact delta.
+    void SetAsDelta(TDelta delta);
+    const TDelta* AsDelta() const { return FDelta.get(); }
 
 private:
     TFieldType FType;
     QString FName;
+    std::shared_ptr<const TDelta> FDelta;
+    void Set(QVariant v)
+    {
+        FDelta.reset();
+        Value = std::move(v);
+    }
+    friend class TPacketParams;
 };
 
 class TPacketParams {
@@ -58,6 +71,9 @@ public:
     double GetFloat(const QString& name, double dflt = 0) const;
     QString GetString(const QString& name, const QString& dflt = QString()) const;
     bool GetBool(const QString& name, bool dflt = false) const;
+    // The change set of a parameter, handed over or as text; false when there is none (absent,
+    // null or blank). Throws EDatabaseError on a malformed text.
+    bool GetDelta(const QString& name, TDelta& out) const;
 
     // Throws EPacketError naming the parameter when a text holds a character that a packet
     // cannot carry exactly (platform/TextRules.h).

@@ -231,6 +231,37 @@ void TStatement::BindInOrder(const QVector<const QVariant*>& values)
 
 void TStatement::BindOne(int i, const QVariant& value)
 {
+    int rc = SQLITE_OK;
+    // numbers, texts and nulls, most of what a bill's lines bind, go straight in
+    if (!value.isValid() || value.isNull()) {
+        rc = sqlite3_bind_null(FStmt, i);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(FStmt, i, *static_cast<const double*>(value.constData()));
+            break;
+        case QMetaType::LongLong:
+            rc = sqlite3_bind_int64(FStmt, i, *static_cast<const qlonglong*>(value.constData()));
+            break;
+        case QMetaType::Int:
+            rc = sqlite3_bind_int64(FStmt, i, *static_cast<const int*>(value.constData()));
+            break;
+        case QMetaType::QString: {
+            const QByteArray text = static_cast<const QString*>(value.constData())->toUtf8();
+            rc = sqlite3_bind_text(FStmt, i, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default:
+            BindConverted(i, value);
+            return;
+        }
+    }
+    if (rc != SQLITE_OK)
+        ThrowSqliteError(FDb, FSql);
+}
+
+void TStatement::BindConverted(int i, const QVariant& value)
+{
     // dates and booleans come as text and numbers from ToEngineValue
     const QVariant v = ToEngineValue(value);
     int rc = SQLITE_OK;

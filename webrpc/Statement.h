@@ -62,6 +62,7 @@ private:
     bool FRan = false;
     void Prepare(); // SQLite: FSql on FDb
     void BindOne(int i, const QVariant& value);
+    void BindConverted(int i, const QVariant& value);
     void RunPg();
     QVector<QString> FParamNames; // without the leading ':'
 };

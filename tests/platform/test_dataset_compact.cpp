@@ -129,6 +129,63 @@ TEST(DataSetCompact, DeltaCarriesWhatTheXmlDeltaCarries)
     EXPECT_THROW(ParseDeltaXML(BuildDataPacket(kLineFields, {})), EDatabaseError);
 }
 
+// Each value of both rows of the same type: a procedure in the same process gets the delta
+// as it is, and must see what a remote one reads from the text.
+void ExpectSameTypes(const TDelta& a, const TDelta& b)
+{
+    ASSERT_EQ(a.Rows.size(), b.Rows.size());
+    for (int r = 0; r < a.Rows.size(); ++r) {
+        for (TRowValues TDeltaRow::*row : {&TDeltaRow::Old, &TDeltaRow::New}) {
+            for (int i = 0; i < a.Fields.size(); ++i) {
+                const QVariant* x = (a.Rows[r].*row).At(i);
+                const QVariant* y = (b.Rows[r].*row).At(i);
+                ASSERT_EQ(x == nullptr, y == nullptr) << r << " " << i;
+                if (x) {
+                    EXPECT_EQ(x->typeId(), y->typeId()) << "row " << r << " field " << a.Fields[i].Name.toStdString();
+                }
+            }
+        }
+    }
+}
+
+TEST(DataSetCompact, DeltaHandedOverIsTheDeltaItsTextCarries)
+{
+    auto ds = LoadedLines();
+    ds->First();
+    ds->FieldByName("name")->SetValue(QString());
+    ds->FieldByName("qty")->SetValue(12345678901234.5);
+    ds->FieldByName("billdate")->SetValue(QDateTime(QDate(2024, 3, 1), QTime(9, 30, 15, 999))); // the text keeps whole seconds
+    ds->Post();
+    ds->Locate("id", 2);
+    ds->Delete();
+    ds->AppendRecord({12, "新", "乌龙\t茶", -0.1, 1e12, true, QDateTime(QDate(1900, 1, 1), QTime(0, 0))});
+    ds->Locate("id", 3);
+    ds->FieldByName("qty")->SetValue(7); // a whole number in a float field
+    ds->Post();
+
+    const TDelta handed = ds->GetDelta();
+    const TDelta read = ParseDeltaXML(ds->GetDeltaPacket());
+    ExpectSameDelta(handed, read);
+    ExpectSameTypes(handed, read);
+    ExpectSameDelta(handed, ParseDeltaXML(ds->GetDeltaXML())); // and what the XML carries
+    ASSERT_EQ(handed.Rows.size(), 4);
+    EXPECT_EQ(handed.Rows[0].Kind, TUpdateStatus::usDeleted);
+    EXPECT_EQ(handed.Rows[1].New.value("billdate").toDateTime().time(), QTime(9, 30, 15));
+    EXPECT_EQ(handed.Rows[1].Changed.size(), 3) << handed.Rows[1].Changed.join(',').toStdString();
+
+    // text a packet cannot carry is refused alike, naming the field
+    ds->Locate("id", 12);
+    ds->FieldByName("name")->SetValue(QStringLiteral("铃\a声"));
+    ds->Post();
+    try {
+        ds->GetDelta();
+        ADD_FAILURE() << "a control character was handed over";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains(ds->FieldByName("name")->DisplayName())) << e.what();
+    }
+    EXPECT_THROW(ds->GetDeltaPacket(), EDatabaseError);
+}
+
 TEST(DataSetCompact, EveryCutOrCorruptTextIsRefused)
 {
     const QString packet = BuildDataPacket(kLineFields, AwkwardRows());

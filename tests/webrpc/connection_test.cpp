@@ -447,6 +447,41 @@ TEST_F(ConnectionTest, ProxyAndStoredProceduresReachTheRegisteredServerCode)
     EXPECT_THROW(missing.ExecProc(), EDatabaseError);
 }
 
+// A packet goes to a method that takes packets as it is, change sets and all; a method that
+// takes text (one registered later in its place, too) gets the packet's text.
+TEST_F(ConnectionTest, APacketReachesAPacketMethodAsItIsAndATextMethodAsText)
+{
+    const QString name = QStringLiteral("Test_EchoDelta");
+    QString seenText;
+    const TDelta* seenDelta = nullptr;
+    TServerRegistry::RegisterMethod(
+        name, [&](TClientConnection&, const QString& text) { seenText = text; return QString(); },
+        [&](TClientConnection&, const TPacketParams& p) {
+            seenDelta = p.FindParam(QStringLiteral("Delta"))->AsDelta();
+            return QString();
+        });
+    TClientDataSet ds;
+    ds.LoadFromXMLString(BuildDataPacket({{QStringLiteral("id"), TFieldType::ftInteger}}, {{1}}));
+    ds.Edit();
+    ds.FieldByName(QStringLiteral("id"))->SetValue(2);
+    ds.Post();
+    TPacketParams req;
+    req.CreatePacketParam(TFieldType::ftString, QStringLiteral("Delta"))->SetAsDelta(ds.GetDelta());
+    con.Proxy()->Invoke(name.toUpper(), req);
+    EXPECT_EQ(seenDelta, req.FindParam(QStringLiteral("Delta"))->AsDelta()) << "the change set was copied or written out";
+    EXPECT_TRUE(seenText.isNull());
+
+    seenDelta = nullptr;
+    TServerRegistry::RegisterMethod(name, [&](TClientConnection&, const QString& text) { seenText = text; return QString(); });
+    con.Proxy()->Invoke(name, req);
+    EXPECT_EQ(seenDelta, nullptr);
+    TPacketParams got;
+    got.LoadFromString(seenText);
+    TDelta d;
+    ASSERT_TRUE(got.GetDelta(QStringLiteral("Delta"), d));
+    EXPECT_EQ(d.Rows.front().New.value(QStringLiteral("id")).toLongLong(), 2);
+}
+
 // The system's own SQL means the same on both engines.
 TEST_P(EngineTest, DialectGivesTheSameAnswersOnBothEngines)
 {

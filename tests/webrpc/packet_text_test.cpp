@@ -162,4 +162,38 @@ TEST(PacketText, AcceptedTextTravelsExactlyThroughDeltaAndPacket)
     }
 }
 
+// A bill's change sets ride in the packet as they are; whatever reads the packet, in the same
+// process or from its text, gets the same delta, and a later value replaces the change set.
+TEST(PacketText, AChangeSetInAPacketReadsTheSameHandedOverOrAsText)
+{
+    auto ds = MasterRow();
+    EditedDelta(ds.get(), QStringLiteral("memo"), QStringLiteral("新备注\n第二行"));
+    TPacketParams save;
+    save.Set(QStringLiteral("CheckStep"), 0);
+    save.CreatePacketParam(TFieldType::ftString, QStringLiteral("MasterDelta"))->SetAsDelta(ds->GetDelta());
+    save.CreatePacketParam(TFieldType::ftString, QStringLiteral("DetailDelta"))->SetAsString(QStringLiteral("  "));
+
+    const TPacketParams copy = save; // a procedure's own copy of its request
+    TPacketParams received;
+    received.LoadFromString(save.ToString());
+    for (const TPacketParams* p : std::initializer_list<const TPacketParams*>{&save, &copy, &received}) {
+        TDelta d;
+        ASSERT_TRUE(p->GetDelta(QStringLiteral("masterdelta"), d));
+        ASSERT_EQ(d.Rows.size(), 1);
+        EXPECT_EQ(d.Rows.front().Kind, TUpdateStatus::usModified);
+        EXPECT_EQ(d.Rows.front().New.value(QStringLiteral("memo")).toString(), QStringLiteral("新备注\n第二行"));
+        EXPECT_EQ(d.Rows.front().Changed, QStringList{QStringLiteral("memo")});
+        EXPECT_FALSE(p->GetDelta(QStringLiteral("DetailDelta"), d)) << "blank text is no change set";
+        EXPECT_FALSE(p->GetDelta(QStringLiteral("NoSuchDelta"), d));
+    }
+    EXPECT_EQ(save.GetString(QStringLiteral("MasterDelta")), received.GetString(QStringLiteral("MasterDelta")));
+    EXPECT_TRUE(IsCompactPacket(save.GetString(QStringLiteral("MasterDelta"))));
+
+    save.Set(QStringLiteral("MasterDelta"), QString());
+    TDelta none;
+    EXPECT_FALSE(save.GetDelta(QStringLiteral("MasterDelta"), none));
+    save.Set(QStringLiteral("MasterDelta"), QStringLiteral("#TBDL1;garbage"));
+    EXPECT_THROW(save.GetDelta(QStringLiteral("MasterDelta"), none), EDatabaseError);
+}
+
 } // namespace
