@@ -4,6 +4,7 @@
 #include "platform/Exceptions.h"
 #include "server/Procedures.h"
 #include "server/Rights.h"
+#include "server/ServerSql.h"
 #include "webrpc/Connection.h"
 #include "webrpc/PgEngine.h"
 #include "webrpc/SqlDialect.h"
@@ -27,6 +28,7 @@
 #include <QPointer>
 #include <QTcpSocket>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -271,6 +273,7 @@ struct TAppServer::TSession {
     std::atomic<int> Pending{0};
     std::atomic<int> TransDepth{0};
     std::atomic<bool> Lapsed{false};
+    bool SettingsTouchedInTransaction = false; // Thread only
 
     ~TSession()
     {
@@ -294,6 +297,9 @@ struct TAppServer::TSession {
         while (Con && Con->InTransaction())
             Con->RollbackTrans();
         TransDepth = 0;
+        if (SettingsTouchedInTransaction)
+            SettingsMayHaveChanged();
+        SettingsTouchedInTransaction = false;
     }
 };
 
@@ -308,6 +314,49 @@ TOperatorRights RequireOperator(TClientConnection& con)
     } catch (const EDatabaseError& e) {
         throw ERefused(e.Message());
     }
+}
+
+// Whether a call may change what the sessions keep (KeptSetting): the operator, rights, bill kind
+// and option tables, or the schema. The manager's statements that write count (his reads too when they
+// name one of those tables: the desktop's reads are not held to reading for him); of the methods
+// and procedures, those known to leave them alone do not count.
+bool MayChangeSettings(const TPacketParams& req)
+{
+    const QString op = req.GetString(QStringLiteral("Op"));
+    // "operator" names "operatorright" as well
+    static const QRegularExpression kept(QStringLiteral("operator|billkind|accoption"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression writes(QStringLiteral("\\b(insert|update|delete|merge|truncate|grant|revoke|call|do)\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression schema(QStringLiteral("\\b(alter|create|drop)\\b"), QRegularExpression::CaseInsensitiveOption);
+    auto names = [](const QString& text) { return text.contains(kept); };
+    if (op == QLatin1String(RemoteOp::Execute))
+        return true;
+    if (op == QLatin1String(RemoteOp::Open) || op == QLatin1String(RemoteOp::Scalar)) {
+        const QString sql = req.GetString(QStringLiteral("Sql"));
+        return sql.contains(schema) || (names(sql) && sql.contains(writes));
+    }
+    if (op == QLatin1String(RemoteOp::Batch)) {
+        try {
+            for (const TRemoteBatchItem& it : UnpackBatch(req))
+                if (!it.Sql.isEmpty() || names(it.Table))
+                    return true;
+        } catch (const Exception&) {
+            return true;
+        }
+        return false;
+    }
+    if (op == QLatin1String(RemoteOp::Invoke)) {
+        static const QStringList readers{QStringLiteral("GetClientDataSet"), QStringLiteral("GetADODataSet"), QStringLiteral("GetLoginInfo"),
+                                         QStringLiteral("MarkBillPrinted")};
+        const QString method = req.GetString(QStringLiteral("Method"));
+        // the bill procedures write bills, stock and balances
+        return !method.startsWith(QLatin1String("Submit_"), Qt::CaseInsensitive) && !readers.contains(method, Qt::CaseInsensitive);
+    }
+    if (op == QLatin1String(RemoteOp::Proc)) {
+        static const QStringList readers{QStringLiteral("getnewbillcodebydate"), QStringLiteral("GETKEYVALUE"), QStringLiteral("getgoodsinfo")};
+        return !readers.contains(req.GetString(QStringLiteral("Name")), Qt::CaseInsensitive);
+    }
+    return false; // transaction steps and locks
 }
 
 bool OpenBeforeLogin(const QString& method)
@@ -653,6 +702,15 @@ quint16 TAppServer::Start()
                 Log(QStringLiteral("拒绝 %1 来自 %2 操作员 %3：%4").arg(what, s->Peer.toString(), who, refusal));
             }
             s->TransDepth = s->Con ? s->Con->TransactionDepth() : 0;
+            // Told now, and once more when a transaction that may hold the change has ended:
+            // a session reading meanwhile still saw the rights before it.
+            if (readable && MayChangeSettings(req)) {
+                SettingsMayHaveChanged();
+                s->SettingsTouchedInTransaction = s->TransDepth > 0;
+            } else if (s->SettingsTouchedInTransaction && s->TransDepth == 0) {
+                SettingsMayHaveChanged();
+                s->SettingsTouchedInTransaction = false;
+            }
             s->Lapsed = false;
             s->LastSeen = Now();
             --s->Pending;
@@ -706,6 +764,7 @@ std::shared_ptr<TAppServer::TSession> TAppServer::OpenSession(const QHostAddress
         try {
             s->Con = std::make_unique<TClientConnection>();
             s->Con->Open(FOptions.Database);
+            KeepSettingsPerSession(*s->Con);
         } catch (const Exception& e) {
             error = e.Message();
             s->Con.reset();

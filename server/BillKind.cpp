@@ -1,5 +1,6 @@
 #include "server/BillKind.h"
 
+#include "server/ServerSql.h"
 #include "webrpc/Statement.h"
 
 TTableInfo ReadTableInfo(TClientConnection& con, const QString& name)
@@ -24,7 +25,9 @@ bool TBillKind::StandsAlone(const TRowValues& master) const
     return !v.isNull() && AloneValues.contains(v.toString().trimmed());
 }
 
-TBillKind ReadBillKind(TClientConnection& con, int billType)
+namespace {
+
+TBillKind ReadBillKindRow(TClientConnection& con, int billType)
 {
     TStatement st(con, QStringLiteral("select formname, caption, stockdir, cvflag, dbbilltype, privilegeid, keyfield, mastertable, detailtable, "
                                                "needlines, alonefield, alonevalues, totalfield, amountfield from billkind where billtype = :t"));
@@ -55,4 +58,11 @@ TBillKind ReadBillKind(TClientConnection& con, int billType)
         k.AmountField.clear();
     }
     return k;
+}
+
+} // namespace
+
+TBillKind ReadBillKind(TClientConnection& con, int billType)
+{
+    return KeptSetting<TBillKind>(con, QStringLiteral("billkind %1").arg(billType), [&] { return ReadBillKindRow(con, billType); });
 }

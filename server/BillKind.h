@@ -38,5 +38,6 @@ struct TBillKind {
     // total is its own figure.
     bool StandsAlone(const TRowValues& master) const;
 };
-// Throws EDatabaseError when the kind is not registered.
+// Throws EDatabaseError when the kind is not registered. Kept by the app server's sessions
+// (KeptSetting, ServerSql.h).
 TBillKind ReadBillKind(TClientConnection& con, int billType);

@@ -104,13 +104,6 @@ QDate DateOf(const QVariant& v)
     return d.isValid() ? d : QDate::currentDate();
 }
 
-QString AccOption(TClientConnection& con, const QString& key)
-{
-    return SelectValue(con, QStringLiteral("select optionvalue from accoption where lower(optionkey) = lower(:k)"), {{QStringLiteral("k"), key}})
-        .toString()
-        .trimmed();
-}
-
 qint64 NewKey(TClientConnection& con, const QString& table, const QString& keyField)
 {
     TProcParams p;
@@ -548,7 +541,7 @@ void RunStockChecks(TSubmit& s, const TStockLedger& ledger, bool withLimits)
 {
     QString text;
     if (s.CheckStep <= 1501) {
-        const auto shortGoods = ledger.ShortGoods(AccOption(s.Con, QStringLiteral("WARNWHILEZEROONHAND")) == QLatin1String("1"));
+        const auto shortGoods = ledger.ShortGoods(AccountOption(s.Con, QStringLiteral("WARNWHILEZEROONHAND")) == QLatin1String("1"));
         if (!shortGoods.isEmpty()) {
             const QString rows = IssueRows(s.Con, shortGoods, false, &text);
             throw EStockCheck(1501, QStringLiteral("以下记录库存不足:\n") + text, rows);
@@ -572,14 +565,15 @@ void RunStockChecks(TSubmit& s, const TStockLedger& ledger, bool withLimits)
 
 // ---------------------------------------------------------------- one transaction per request
 
+// `early`: the commit does not wait for the disk (RunSubmit waits before it answers).
 template <class Body>
-QString RunSubmitOnce(TClientConnection& con, int billType, const TRequest& request, const QString& title, Body body)
+QString RunSubmitOnce(TClientConnection& con, int billType, const TRequest& request, const QString& title, Body body, bool early)
 {
     TPacketParams reply;
     bool began = false;
     try {
         TSubmit s(con, billType, request);
-        con.BeginTrans();
+        con.BeginTrans(early ? QStringLiteral("set local synchronous_commit = off") : QString());
         began = true;
         body(s);
         con.CommitTrans();
@@ -635,7 +629,7 @@ QString RunSubmit(TClientConnection& con, int billType, const TRequest& request,
     QString reply;
     for (int attempt = 1;; ++attempt) {
         con.ClearLastFailure();
-        reply = RunSubmitOnce(con, billType, request, title, body);
+        reply = RunSubmitOnce(con, billType, request, title, body, takeTurns);
         if (!outermost || attempt >= 20 || !con.LastFailureRetryable())
             break;
         TPacketParams r;
@@ -644,8 +638,14 @@ QString RunSubmit(TClientConnection& con, int billType, const TRequest& request,
             break;
         QThread::msleep(static_cast<unsigned long>(QRandomGenerator::global()->bounded(5, 20 + 10 * attempt)));
     }
-    if (takeTurns)
+    if (takeTurns) {
+        // The turn passes on as soon as the save is seen, not once it is on disk: the commit did
+        // not wait for the log to be written, the answer does. A transaction of its own that
+        // commits waiting writes the log up to itself, and so past this save; a save seen but
+        // lost in a crash takes every later one with it, since the log is written in order.
         con.SessionLock(turn, false);
+        SelectValue(con, QStringLiteral("select pg_current_xact_id()"));
+    }
     return reply;
 }
 

@@ -57,18 +57,19 @@ bool IsNone(const QVariant& id)
 
 TMoneyLedger::TMoneyLedger(TClientConnection& con, int billType, qint64 billId) : FCon(con), FBillType(billType), FBillId(billId)
 {
-    const auto rows = SelectMaps(con,
-                                 QStringLiteral("select mastertable, keyfield, detailtable, cvflag, balsign, balamount, sursign, suramount, banksign, "
-                                                "bankfield, bankamount, bankinfield from billkind where billtype = :t"),
-                                 {{QStringLiteral("t"), billType}});
-    if (!rows.isEmpty())
-        FKind = rows.first();
+    FKind = KeptSetting<TRowValues>(con, QStringLiteral("billkind money %1").arg(billType), [&] {
+        const auto rows = SelectMaps(con,
+                                     QStringLiteral("select mastertable, keyfield, detailtable, cvflag, balsign, balamount, sursign, suramount, "
+                                                    "banksign, bankfield, bankamount, bankinfield from billkind where billtype = :t"),
+                                     {{QStringLiteral("t"), billType}});
+        return rows.isEmpty() ? TRowValues() : rows.first();
+    });
 }
 
-int TMoneyLedger::PartnerSign(const QVariant& clientId) const
+int TMoneyLedger::PartnerSign(const QVariant& clientKind) const
 {
     const int side = FKind.value(QStringLiteral("cvflag")).toInt();
-    const int kind = SelectValue(FCon, QStringLiteral("select clientkind from client where clientid = :c"), {{QStringLiteral("c"), clientId}}).toInt();
+    const int kind = clientKind.toInt();
     const bool known = (side == 1 || side == 2) && (kind == 1 || kind == 2);
     return known && kind != side ? -1 : 1;
 }
@@ -166,18 +167,21 @@ void TMoneyLedger::Apply()
         const QString f = FKind.value(QLatin1String(column)).toString();
         return f.isEmpty() ? QStringLiteral("null") : QuoteIdent(f);
     };
-    const QString sql = QStringLiteral("select code, billdate, %1, %2, %3, %4, %5, %6 from %7 where %8 = :id")
-                            .arg(balSign || surSign ? QStringLiteral("clientid") : QStringLiteral("null"), expr("balamount", balSign), expr("suramount", surSign),
+    // the partner's kind comes with the bill
+    const bool partner = balSign || surSign;
+    const QString sql = QStringLiteral("select code, billdate, %1, %2, %3, %4, %5, %6, %9 from %7 m where %8 = :id")
+                            .arg(partner ? QStringLiteral("m.clientid") : QStringLiteral("null"), expr("balamount", balSign), expr("suramount", surSign),
                                  field("bankfield"), expr("bankamount", bankSign), field("bankinfield"),
-                                 QuoteIdent(FKind.value(QStringLiteral("mastertable")).toString()), QuoteIdent(FKind.value(QStringLiteral("keyfield")).toString()));
+                                 QuoteIdent(FKind.value(QStringLiteral("mastertable")).toString()), QuoteIdent(FKind.value(QStringLiteral("keyfield")).toString()))
+                            .arg(partner ? QStringLiteral("(select clientkind from client where clientid = m.clientid)") : QStringLiteral("null"));
     const auto rows = SelectRows(FCon, sql, {{QStringLiteral("id"), FBillId}});
     if (rows.isEmpty())
         return;
     const QVariantList& m = rows.first();
     const QString code = m[0].toString();
     if (!IsNone(m[2])) {
-        const int partner = PartnerSign(m[2]);
-        Post({m[2], QVariant(), RoundMoney(partner * balSign * m[3].toDouble()), RoundMoney(partner * surSign * m[4].toDouble()), 0}, code, m[1]);
+        const int sign = PartnerSign(m[8]);
+        Post({m[2], QVariant(), RoundMoney(sign * balSign * m[3].toDouble()), RoundMoney(sign * surSign * m[4].toDouble()), 0}, code, m[1]);
     }
     const double bank = RoundMoney(bankSign * m[6].toDouble());
     if (std::abs(bank) < kCent)
@@ -216,7 +220,7 @@ QList<int> TMoneyLedger::OverdrawnBanks() const
 
 void TMoneyLedger::RefuseOverdraft() const
 {
-    const QString option = SelectValue(FCon, QStringLiteral("select optionvalue from accoption where lower(optionkey) = 'banknegative'")).toString().trimmed();
+    const QString option = AccountOption(FCon, QStringLiteral("BANKNEGATIVE"));
     if (option == QLatin1String("2") && !OverdrawnBanks().isEmpty())
         throw EDatabaseError(QStringLiteral("该单保存之后，帐户余额为负，单据不能保存。"));
 }

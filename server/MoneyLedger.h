@@ -61,7 +61,7 @@ private:
     QVector<TPosting> ReadFlow(qint64 billId) const;
     void Post(const TPosting& p, const QString& code, const QVariant& billDate);
     void Book(const TPosting& p, double sign);
-    int PartnerSign(const QVariant& clientId) const;
+    int PartnerSign(const QVariant& clientKind) const; // of the bill's partner
     // Lines of the stored bill that name a source line, booked (sign +1) or taken back (-1).
     void BookReferences(int sign);
 };

@@ -9,13 +9,6 @@ namespace {
 
 constexpr double kEps = 0.0000001;
 
-QString Option(TClientConnection& con, const QString& key)
-{
-    return SelectValue(con, QStringLiteral("select optionvalue from accoption where lower(optionkey) = lower(:k)"), {{QStringLiteral("k"), key}})
-        .toString()
-        .trimmed();
-}
-
 QVector<TFieldDef> RowFields(const QString& priceField)
 {
     return {{QStringLiteral("itemno"), TFieldType::ftInteger},
@@ -35,7 +28,7 @@ bool LinePriceCheckApplies(TClientConnection& con, int cvFlag, int stockDir)
     const bool sale = cvFlag == 1;
     if ((cvFlag != 1 && cvFlag != 2) || (sale && stockDir > 0) || (!sale && stockDir < 0))
         return false;
-    return Option(con, sale ? QStringLiteral("CHECKMINSALEPRICE") : QStringLiteral("CHECKMAXBUYPRICE")) == QLatin1String("1");
+    return AccountOption(con, sale ? QStringLiteral("CHECKMINSALEPRICE") : QStringLiteral("CHECKMAXBUYPRICE")) == QLatin1String("1");
 }
 
 TPriceCheck CheckLinePrices(TClientConnection& con, int cvFlag, int stockDir, const QVector<TRowValues>& lines)

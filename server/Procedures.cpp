@@ -174,21 +174,17 @@ void GetKeyValueProc(TClientConnection& con, TProcParams& params, TClientDataSet
     if (!table.isEmpty() && field.isEmpty())
         field = PrimaryKeyColumn(con, table);
 
-    const TSqlParams keyParams{{QStringLiteral("t"), wanted.toLower()}, {QStringLiteral("f"), field.toLower()}};
-    qint64 last = con.ExecuteScalar(QStringLiteral("select keyvalue from sys_keyvalue where tablename = :t and fieldname = :f"), keyParams).toLongLong();
-    if (!table.isEmpty() && !field.isEmpty() && HasColumn(con, table, field)) {
-        // Rows written without the generator (demo data, imports) must not collide.
-        last = qMax(last, con.ExecuteScalar(QStringLiteral("select max(%1) from %2").arg(QuoteIdent(field), QuoteIdent(table))).toLongLong());
-    }
-    TSqlParams upsert = keyParams;
-    upsert.append({QStringLiteral("v"), last});
-    // The key row is raised in one statement, which locks it: sessions asking at the same time
-    // (PostgreSQL's concurrent writers) each get a key of their own.
+    // Rows written without the generator (demo data, imports) must not collide: the key stays
+    // above the table's highest. One statement raises the key row, which locks it, so sessions
+    // asking at the same time (PostgreSQL's concurrent writers) each get a key of their own.
+    const QString highest = !table.isEmpty() && !field.isEmpty() && HasColumn(con, table, field)
+        ? QStringLiteral("coalesce((select max(%1) from %2), 0)").arg(QuoteIdent(field), QuoteIdent(table))
+        : QStringLiteral("0");
     const qint64 next = SelectValue(con,
-        QStringLiteral("insert into sys_keyvalue (tablename, fieldname, keyvalue) values (:t, :f, :v + 1) "
-                       "on conflict (tablename, fieldname) do update set keyvalue = %1(sys_keyvalue.keyvalue, :v) + 1 "
-                       "returning keyvalue").arg(con.IsPostgres() ? QStringLiteral("greatest") : QStringLiteral("max")),
-        upsert).toLongLong();
+        QStringLiteral("insert into sys_keyvalue (tablename, fieldname, keyvalue) values (:t, :f, %2 + 1) "
+                       "on conflict (tablename, fieldname) do update set keyvalue = %1(sys_keyvalue.keyvalue, %2) + 1 "
+                       "returning keyvalue").arg(con.IsPostgres() ? QStringLiteral("greatest") : QStringLiteral("max"), highest),
+        {{QStringLiteral("t"), wanted.toLower()}, {QStringLiteral("f"), field.toLower()}}).toLongLong();
     TProcParam* out = params.Find(QStringLiteral("@R_KeyValue"));
     if (!out)
         out = &params.Add(QStringLiteral("@R_KeyValue"), TFieldType::ftInteger, TParamDirection::pdOutput);

@@ -81,6 +81,12 @@ TOperatorRights TOperatorRights::Of(TClientConnection& con)
     const TServerSession& s = con.Session();
     if (!s.LoggedIn())
         throw EDatabaseError(QStringLiteral("请先登录"));
+    return KeptSetting<TOperatorRights>(con, QStringLiteral("rights %1 %2").arg(s.OpID).arg(s.ShopID), [&] { return Read(con); });
+}
+
+TOperatorRights TOperatorRights::Read(TClientConnection& con)
+{
+    const TServerSession& s = con.Session();
     TOperatorRights r;
     r.FOpID = s.OpID;
     r.FShopID = s.ShopID;

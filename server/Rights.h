@@ -4,7 +4,8 @@
 // The operator is the connection's session (set at login), never an id a packet carries. Rights
 // are rows of `operatorright` (opid, privilegeid, action) with the actions of host/Privileges.h;
 // a system manager (operator.issysmanager) holds every right. Both are read again on every call,
-// so a right taken away or an operator closed counts at once.
+// so a right taken away or an operator closed counts at once; the app server's sessions keep them
+// between calls until something that may have changed them ran (KeptSetting, ServerSql.h).
 #include "webrpc/Connection.h"
 
 #include <QHash>
@@ -30,6 +31,8 @@ public:
     bool Has(int privilegeId, TRightAction action) const;
 
 private:
+    static TOperatorRights Read(TClientConnection& con);
+
     int FOpID = 0;
     QString FOpName;
     int FShopID = 0;

@@ -4,6 +4,7 @@
 #include "webrpc/Statement.h"
 
 #include <algorithm>
+#include <atomic>
 
 QString QuoteIdent(const QString& name)
 {
@@ -97,4 +98,63 @@ QVariant ValueCI(const QVariantMap& row, const QString& column)
         if (it.key().compare(column, Qt::CaseInsensitive) == 0)
             return it.value();
     return QVariant();
+}
+
+namespace {
+using TOptions = QHash<QString, QString>; // lower-case key -> trimmed value
+
+TOptions ReadOptions(TClientConnection& con)
+{
+    TOptions options;
+    for (const QVariantList& row : SelectRows(con, QStringLiteral("select optionkey, optionvalue from accoption")))
+        options.insert(row.value(0).toString().toLower(), row.value(1).toString().trimmed());
+    return options;
+}
+
+struct TTransactionOptions {
+    quint64 Transaction = 0;
+    TOptions Values;
+};
+} // namespace
+
+QString AccountOption(TClientConnection& con, const QString& key)
+{
+    if (KeepsSettings(con))
+        return KeptSetting<TOptions>(con, QStringLiteral("kept options"), [&] { return ReadOptions(con); }).value(key.toLower());
+    if (!con.InTransaction())
+        return SelectValue(con, QStringLiteral("select optionvalue from accoption where lower(optionkey) = lower(:k)"), {{QStringLiteral("k"), key}})
+            .toString()
+            .trimmed();
+    std::any& memo = con.Memo(QStringLiteral("options"));
+    TTransactionOptions* kept = std::any_cast<TTransactionOptions>(&memo);
+    if (!kept || kept->Transaction != con.TransactionSerial()) {
+        memo = TTransactionOptions{con.TransactionSerial(), ReadOptions(con)};
+        kept = std::any_cast<TTransactionOptions>(&memo);
+    }
+    return kept->Values.value(key.toLower());
+}
+
+namespace {
+std::atomic<quint64> g_settingsVersion{1};
+const QString kKeepsSettings = QStringLiteral("keeps settings");
+} // namespace
+
+void KeepSettingsPerSession(TClientConnection& con)
+{
+    con.Memo(kKeepsSettings) = true;
+}
+
+bool KeepsSettings(TClientConnection& con)
+{
+    return con.Memo(kKeepsSettings).has_value();
+}
+
+quint64 SettingsVersion()
+{
+    return g_settingsVersion.load();
+}
+
+void SettingsMayHaveChanged()
+{
+    ++g_settingsVersion;
 }

@@ -363,15 +363,25 @@ sqlite3* TClientConnection::Handle() const
 
 void TClientConnection::BeginTrans()
 {
+    BeginTrans(QString());
+}
+
+void TClientConnection::BeginTrans(const QString& pgSettings)
+{
     if (FRemote) {
         FRemote->Transaction(RemoteOp::Begin);
         ++FTransDepth;
         return;
     }
-    if (FTransDepth == 0)
-        ExecuteNative(FPg ? QStringLiteral("begin isolation level serializable") : QStringLiteral("begin immediate"));
-    else
+    if (FTransDepth == 0) {
+        if (FPg)
+            ExecuteNative(QStringLiteral("begin isolation level serializable") + (pgSettings.isEmpty() ? QString() : QStringLiteral("; ") + pgSettings));
+        else
+            ExecuteNative(QStringLiteral("begin immediate"));
+        ++FTransSerial;
+    } else {
         ExecuteNative(QStringLiteral("savepoint tb_sp%1").arg(FTransDepth));
+    }
     ++FTransDepth;
 }
 

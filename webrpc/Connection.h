@@ -12,6 +12,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <any>
 #include <functional>
 #include <memory>
 
@@ -141,6 +142,9 @@ public:
     // On PostgreSQL the outermost transaction is serializable: what a procedure read stays true
     // until it commits, or the engine refuses it and the procedure runs again (see below).
     void BeginTrans();
+    // The same, with settings of the outermost transaction on PostgreSQL ("set local ..."), sent
+    // with its begin in one round trip; savepoints and SQLite take no settings.
+    void BeginTrans(const QString& pgSettings);
     void CommitTrans();
     void RollbackTrans();
     // Whether a failure since ClearLastFailure was the engine's "run it again" (a serialization
@@ -149,6 +153,9 @@ public:
     void ClearLastFailure();
     bool InTransaction() const { return FTransDepth > 0; }
     int TransactionDepth() const { return FTransDepth; }
+    // Counts the outermost transactions begun: what was read under one number stays what the
+    // transaction sees until the number moves on.
+    quint64 TransactionSerial() const { return FTransSerial; }
 
     // Runs statements without rows (several may be separated by ';'). Returns rows changed.
     int Execute(const QString& sql, const TSqlParams& params = {});
@@ -172,6 +179,9 @@ public:
     // The operator the server procedures act for (empty until someone logs in).
     const TServerSession& Session() const { return FSession; }
     void SetSession(const TServerSession& s) { FSession = s; }
+    // What the server procedures keep for this connection between calls, by name (each keeper
+    // says when its entry is still good); it ends with the connection.
+    std::any& Memo(const QString& name) { return FMemo[name]; }
 
     qint64 LastInsertRowId() const;
 
@@ -204,6 +214,8 @@ private:
     std::unique_ptr<TPgSession> FPg;
     QHash<QString, int> FSessionLocks; // held names, upper-cased, and how often taken
     int FTransDepth = 0;
+    quint64 FTransSerial = 0;
+    QHash<QString, std::any> FMemo;
     TClientProxy FProxy{this};
     TServerSession FSession;
     int FBusyTimeoutMs = 15000;

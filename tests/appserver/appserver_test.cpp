@@ -243,6 +243,91 @@ TEST_P(AppServerOn, ALostAnswerKeepsTheEditsAndTheRetriedSaveMakesOneBill)
     EXPECT_EQ(Direct(QStringLiteral("select count(*) from recieved where recievedid = %1").arg(again.GetInt("NewBillID"))).toInt(), 1);
 }
 
+// A session keeps its operator's rights between calls; a change to operators or rights made
+// through any session of the server counts at the next call of every other one, also a change
+// that stood in a transaction while the other session read its rights.
+TEST_P(AppServerOn, ARightTakenAwayOrAnOperatorClosedCountsAtTheNextCall)
+{
+    TClientConnection clerk, admin;
+    RemoteLogin(clerk, server->Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    RemoteLogin(admin, server->Url(), QStringLiteral("admin"), QStringLiteral("manager"));
+    const int goods = admin.ExecuteScalar(QStringLiteral("select min(goodsid) from goods where kind = 1 and batchctrl = 'F'")).toInt();
+    const int unit = admin.ExecuteScalar(QStringLiteral("select unitid from goodsunit where goodsid = :g and unittype = 0"), {{QStringLiteral("g"), goods}}).toInt();
+    const int vendor = admin.ExecuteScalar(QStringLiteral("select min(clientid) from client where clientkind = 2")).toInt();
+    // the clerk's purchase order (privilege 38): empty when saved, else the refusal
+    auto saveOrder = [&] {
+        TBillClient bill(clerk, 6);
+        bill.NewBill();
+        bill.SetMaster("storeid", 1);
+        bill.SetMaster("clientid", vendor);
+        bill.AddLine({{"goodsid", goods}, {"unitid", unit}, {"unitqty", 2}, {"quantity", 2}, {"unitprice", 3}, {"price", 3}, {"goodsamt", 6}, {"amount", 6}});
+        const TPacketParams r = bill.SaveAccepting();
+        return r.GetInt("ErrNo") == 0 ? QString() : r.GetString("ErrMsg");
+    };
+    ASSERT_EQ(saveOrder(), QString());
+    ASSERT_EQ(saveOrder(), QString());
+
+    // taken away through a query's changes to the rights table
+    TClientQuery rights(nullptr, &admin);
+    rights.SQL = QStringLiteral("select opid, privilegeid, action from operatorright where opid = 2 and privilegeid = 38 and action = 2");
+    rights.OpenQuery();
+    ASSERT_EQ(rights.RecordCount(), 1);
+    rights.UpdateTable = QStringLiteral("operatorright");
+    rights.KeyFields = {QStringLiteral("opid"), QStringLiteral("privilegeid"), QStringLiteral("action")};
+    rights.Delete();
+    rights.UpdateBatch();
+    EXPECT_EQ(saveOrder(), QStringLiteral("您没有新增操作权限"));
+
+    // given back in a transaction: the clerk reads meanwhile and is refused still, then may
+    admin.BeginTrans();
+    admin.Execute(QStringLiteral("insert into operatorright (opid, privilegeid, action) values (2, 38, 2)"));
+    EXPECT_GT(clerk.ExecuteScalar(QStringLiteral("select count(*) from goods")).toInt(), 0);
+    admin.CommitTrans();
+    EXPECT_EQ(saveOrder(), QString());
+
+    // the operator closed by a statement
+    admin.Execute(QStringLiteral("update operator set closed = 'T' where opid = 2"));
+    EXPECT_TRUE(MessageOf([&] { clerk.ExecuteScalar(QStringLiteral("select count(*) from goods")); }).contains(QStringLiteral("已停用")));
+}
+
+// The bill kinds and options a session keeps count again as soon as the manager changed them.
+TEST_P(AppServerOn, ABillKindOrAnOptionChangedByTheManagerCountsAtTheNextSave)
+{
+    TClientConnection con;
+    RemoteLogin(con, server->Url(), QStringLiteral("admin"), QStringLiteral("manager"));
+    auto saveEmptyReceipt = [&] {
+        TBillClient bill(con, 7);
+        bill.NewBill();
+        bill.SetMaster("storeid", 1);
+        bill.SetMaster("clientid", 1);
+        const TPacketParams r = bill.SaveAccepting();
+        return r.GetString("ErrMsg");
+    };
+    EXPECT_TRUE(saveEmptyReceipt().startsWith(QStringLiteral("采购收货单没有明细"))) << saveEmptyReceipt().toStdString();
+    con.Execute(QStringLiteral("update billkind set caption = '进货单' where billtype = 7"));
+    EXPECT_TRUE(saveEmptyReceipt().startsWith(QStringLiteral("进货单没有明细"))) << saveEmptyReceipt().toStdString();
+
+    // an order above the highest purchase price is warned about once the option says so
+    const int goods = con.ExecuteScalar(QStringLiteral("select min(goodsid) from goods where kind = 1 and batchctrl = 'F'")).toInt();
+    const int unit = con.ExecuteScalar(QStringLiteral("select unitid from goodsunit where goodsid = :g and unittype = 0"), {{QStringLiteral("g"), goods}}).toInt();
+    con.Execute(QStringLiteral("update goodsunit set maxpprice = 3 where unitid = :u"), {{QStringLiteral("u"), unit}});
+    auto setOption = [&](const char* value) {
+        con.Execute(QStringLiteral("delete from accoption where lower(optionkey) = 'checkmaxbuyprice'"));
+        con.Execute(QStringLiteral("insert into accoption (optionkey, optionvalue) values ('CHECKMAXBUYPRICE', :v)"), {{QStringLiteral("v"), QString::fromLatin1(value)}});
+    };
+    auto saveDearOrder = [&] {
+        TBillClient order(con, 6);
+        order.NewBill();
+        order.SetMaster("clientid", 1);
+        order.AddLine({{"goodsid", goods}, {"unitid", unit}, {"unitqty", 1}, {"quantity", 1}, {"unitprice", 4.5}, {"price", 4.5}, {"goodsamt", 4.5}, {"amount", 4.5}});
+        return order.Save().GetInt("ErrNo");
+    };
+    setOption("0");
+    EXPECT_EQ(saveDearOrder(), 0);
+    setOption("1");
+    EXPECT_EQ(saveDearOrder(), 1401);
+}
+
 // Eight desktop processes save receipts with random lines on the same four goods, every third
 // under BILLLOCK: each bill lands once with a code of its own, no stock update is lost, and the
 // lock's holding times never overlap.

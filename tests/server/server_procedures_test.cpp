@@ -1,5 +1,8 @@
 // The server procedures against the demo database: reads, delta writes, bill codes, keys.
+#include "server/BillKind.h"
 #include "server/Procedures.h"
+#include "server/Rights.h"
+#include "server/ServerSql.h"
 #include "tests/support/PgCluster.h"
 #include "webrpc/Connection.h"
 
@@ -39,6 +42,7 @@ protected:
     static void EditedRowsTravelAsADeltaAndLandExactly();
     static void BillCodesFollowTheSavedOnesPerBranchDateAndTable();
     static void DataRequestsOnlyReadAndNeverShowPasswords();
+    static void WhatIsKeptIsReadAgainOnceItMayHaveChanged();
 
     static QTemporaryDir* dir;
     static TClientConnection* con;
@@ -223,6 +227,49 @@ void DemoDatabase::DataRequestsOnlyReadAndNeverShowPasswords()
     EXPECT_EQ(Call(QStringLiteral("GetClientDataSet"), req).GetString("ErrMsg"), QString()); // refused only the hash
 }
 
+// Options are read once per transaction and again in the next; settings a session keeps
+// (rights, bill kinds) are read again once they may have changed, and a connection that keeps
+// nothing reads them every time.
+void DemoDatabase::WhatIsKeptIsReadAgainOnceItMayHaveChanged()
+{
+    auto setOption = [&](const char* value) {
+        con->ExecuteNative(QStringLiteral("update accoption set optionvalue = :v where optionkey = 'BANKNEGATIVE'"), {{QStringLiteral("v"), QString::fromLatin1(value)}});
+    };
+    setOption(" 1 ");
+    EXPECT_EQ(AccountOption(*con, QStringLiteral("banknegative")), QStringLiteral("1"));
+    con->BeginTrans();
+    EXPECT_EQ(AccountOption(*con, QStringLiteral("BankNegative")), QStringLiteral("1"));
+    EXPECT_EQ(AccountOption(*con, QStringLiteral("NOSUCHOPTION")), QString());
+    con->CommitTrans();
+    setOption("2");
+    EXPECT_EQ(AccountOption(*con, QStringLiteral("BANKNEGATIVE")), QStringLiteral("2"));
+    con->BeginTrans();
+    EXPECT_EQ(AccountOption(*con, QStringLiteral("BANKNEGATIVE")), QStringLiteral("2")) << "the next transaction reads the options again";
+    con->RollbackTrans();
+
+    TClientConnection session;
+    session.Open(con->DatabaseFile());
+    session.SetSession(TServerSession{2, QStringLiteral("店员"), 1, false});
+    KeepSettingsPerSession(session);
+    const QString caption = ReadBillKind(session, 7).Caption;
+    ASSERT_TRUE(TOperatorRights::Of(session).Has(38, TRightAction::New));
+    EXPECT_EQ(AccountOption(session, QStringLiteral("BANKNEGATIVE")), QStringLiteral("2"));
+    con->ExecuteNative(QStringLiteral("update billkind set caption = '进货单' where billtype = 7"));
+    con->ExecuteNative(QStringLiteral("delete from operatorright where opid = 2 and privilegeid = 38 and action = 2"));
+    setOption("1");
+    EXPECT_EQ(ReadBillKind(session, 7).Caption, caption) << "kept";
+    EXPECT_TRUE(TOperatorRights::Of(session).Has(38, TRightAction::New)) << "kept";
+    EXPECT_EQ(AccountOption(session, QStringLiteral("BANKNEGATIVE")), QStringLiteral("2")) << "kept";
+    EXPECT_EQ(ReadBillKind(*con, 7).Caption, QStringLiteral("进货单")) << "a connection that keeps nothing reads again";
+    SettingsMayHaveChanged();
+    EXPECT_EQ(ReadBillKind(session, 7).Caption, QStringLiteral("进货单"));
+    EXPECT_FALSE(TOperatorRights::Of(session).Has(38, TRightAction::New));
+    EXPECT_EQ(AccountOption(session, QStringLiteral("BANKNEGATIVE")), QStringLiteral("1"));
+    con->ExecuteNative(QStringLiteral("update billkind set caption = :c where billtype = 7"), {{QStringLiteral("c"), caption}});
+    con->ExecuteNative(QStringLiteral("insert into operatorright (opid, privilegeid, action) values (2, 38, 2)"));
+    SettingsMayHaveChanged();
+}
+
 TEST_F(DemoDatabase, InitialisingTwiceKeepsTheData) { InitialisingTwiceKeepsTheData(); }
 TEST_F(DemoDatabaseOnPostgres, InitialisingTwiceKeepsTheData) { InitialisingTwiceKeepsTheData(); }
 
@@ -234,5 +281,8 @@ TEST_F(DemoDatabaseOnPostgres, BillCodesFollowTheSavedOnesPerBranchDateAndTable)
 
 TEST_F(DemoDatabase, DataRequestsOnlyReadAndNeverShowPasswords) { DataRequestsOnlyReadAndNeverShowPasswords(); }
 TEST_F(DemoDatabaseOnPostgres, DataRequestsOnlyReadAndNeverShowPasswords) { DataRequestsOnlyReadAndNeverShowPasswords(); }
+
+TEST_F(DemoDatabase, WhatIsKeptIsReadAgainOnceItMayHaveChanged) { WhatIsKeptIsReadAgainOnceItMayHaveChanged(); }
+TEST_F(DemoDatabaseOnPostgres, WhatIsKeptIsReadAgainOnceItMayHaveChanged) { WhatIsKeptIsReadAgainOnceItMayHaveChanged(); }
 
 } // namespace
