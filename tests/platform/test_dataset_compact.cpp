@@ -171,7 +171,8 @@ TEST(DataSetCompact, DeltaHandedOverIsTheDeltaItsTextCarries)
     ASSERT_EQ(handed.Rows.size(), 4);
     EXPECT_EQ(handed.Rows[0].Kind, TUpdateStatus::usDeleted);
     EXPECT_EQ(handed.Rows[1].New.value("billdate").toDateTime().time(), QTime(9, 30, 15));
-    EXPECT_EQ(handed.Rows[1].Changed.size(), 3) << handed.Rows[1].Changed.join(',').toStdString();
+    // a change below a second is none: the text carries whole seconds
+    EXPECT_EQ(handed.Rows[1].Changed, (QStringList{QStringLiteral("name"), QStringLiteral("qty")}));
 
     // text a packet cannot carry is refused alike, naming the field
     ds->Locate("id", 12);
