@@ -1096,19 +1096,24 @@ QStringList BillProcedureNames()
     return out;
 }
 
+// the titles of the refusals of each procedure
+const QString kSaveFailed = QStringLiteral("保存失败");
+const QString kDeleteFailed = QStringLiteral("删除失败");
+const QString kRedFailed = QStringLiteral("冲红失败");
+
 QString SubmitBillSave(TClientConnection& con, int billType, const QString& request)
 {
-    return RunSubmit(con, billType, TRequest{&request}, QStringLiteral("保存失败"), SaveBill);
+    return RunSubmit(con, billType, TRequest{&request}, kSaveFailed, SaveBill);
 }
 
 QString SubmitBillDelete(TClientConnection& con, int billType, const QString& request)
 {
-    return RunSubmit(con, billType, TRequest{&request}, QStringLiteral("删除失败"), DeleteBill);
+    return RunSubmit(con, billType, TRequest{&request}, kDeleteFailed, DeleteBill);
 }
 
 QString SubmitBillRed(TClientConnection& con, int billType, const QString& request)
 {
-    return RunSubmit(con, billType, TRequest{&request}, QStringLiteral("冲红失败"), RedBill);
+    return RunSubmit(con, billType, TRequest{&request}, kRedFailed, RedBill);
 }
 
 void RegisterBillProcedures()
@@ -1121,8 +1126,8 @@ void RegisterBillProcedures()
                 name, [=](TClientConnection& con, const QString& req) { return RunSubmit(con, type, TRequest{&req}, title, body); },
                 [=](TClientConnection& con, const TPacketParams& req) { return RunSubmit(con, type, TRequest{nullptr, &req}, title, body); });
         };
-        both(p.SaveProcName(), QStringLiteral("保存失败"), SaveBill);
-        both(p.DeleteProcName(), QStringLiteral("删除失败"), DeleteBill);
-        both(p.RedProcName(), QStringLiteral("冲红失败"), RedBill);
+        both(p.SaveProcName(), kSaveFailed, SaveBill);
+        both(p.DeleteProcName(), kDeleteFailed, DeleteBill);
+        both(p.RedProcName(), kRedFailed, RedBill);
     }
 }

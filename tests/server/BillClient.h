@@ -120,9 +120,10 @@ public:
         TPacketParams p;
         p.Set("SubmitType", "BillSubmit").Set("IsAddNew", IsNew).Set("RelevantBillType", FBillType).Set("CVFlag", 0);
         p.Set("MasterDetailBill", !Detail.isEmpty()).Set("MasterAmountFieldName", MasterAmount).Set("AmountFieldName", LineAmount);
-        p.Set("ShopID", 1).Set("MasterDelta", M.GetDeltaXML());
+        p.Set("ShopID", 1);
+        PutDelta(p, "MasterDelta", M);
         if (!Detail.isEmpty())
-            p.Set("DetailDelta", D.GetDeltaXML());
+            PutDelta(p, "DetailDelta", D);
         if (!RequestId.isEmpty())
             p.Set("RequestID", RequestId);
         p.Set("CheckStep", checkStep);
@@ -145,7 +146,8 @@ public:
         TouchUpdateTime();
         TPacketParams p;
         p.Set("SubmitType", "BillSubmit").Set("IsAddNew", false).Set("CurrBillID", int(Id)).Set("RelevantBillType", FBillType);
-        p.Set("ShopID", 1).Set("MasterDelta", M.GetDeltaXML()).Set("CheckStep", checkStep);
+        p.Set("ShopID", 1).Set("CheckStep", checkStep);
+        PutDelta(p, "MasterDelta", M);
         return Call("_Del", p);
     }
     TPacketParams DeleteAccepting()
@@ -169,7 +171,24 @@ public:
             r = Red(QString(), r.GetInt("ErrNo") + 1);
         return r;
     }
-    TPacketParams Call(const char* suffix, const TPacketParams& p) { return CallText(suffix, p.ToString()); }
+    TPacketParams Call(const char* suffix, const TPacketParams& p)
+    {
+        if (!HandOver)
+            return CallText(suffix, p.ToString());
+        TPacketParams r;
+        r.LoadFromString(FCon.Proxy()->Invoke(ProcName(FBillType, suffix), p, 120000));
+        return r;
+    }
+    // Hands the change sets over as they are, as a bill window in the same process does,
+    // instead of as the XML a hand-written client sends.
+    bool HandOver = false;
+    void PutDelta(TPacketParams& p, const char* name, const TClientDataSet& ds) const
+    {
+        if (HandOver)
+            p.CreatePacketParam(TFieldType::ftString, QString::fromLatin1(name))->SetAsDelta(ds.GetDelta());
+        else
+            p.Set(name, ds.GetDeltaXML());
+    }
     // A packet as text, as a client that writes its packets by hand sends it.
     TPacketParams CallText(const char* suffix, const QString& packet)
     {

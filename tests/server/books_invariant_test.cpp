@@ -818,6 +818,7 @@ void BooksInvariant::NewBill(TBooks& run, QString* what, bool* refused)
     }
     ++Tried[kind->BillType];
     TBillClient b(con, kind->BillType);
+    b.HandOver = Tried[kind->BillType] % 2 == 0; // every other bill of a kind as a window sends it
     b.RequestId = QStringLiteral("books-%1").arg(run.Rng());
     b.NewBill();
     *what = QStringLiteral("新%1").arg(QString::fromUtf8(kind->Name));
@@ -844,6 +845,7 @@ void BooksInvariant::EditBill(TBooks& run, QString* what, bool* refused)
         return;
     const TSavedBill bill = run.Bills[run.Pick(int(run.Bills.size()))];
     TBillClient b(con, bill.Type);
+    b.HandOver = bill.Id % 2 == 0;
     b.OpenBill(bill.Id);
     if (bill.Type == 9) { // a payment pays another sum, and changes its account
         const double paid = run.Money(400);
@@ -909,6 +911,7 @@ void BooksInvariant::DeleteBill(TBooks& run, QString* what, bool* refused)
     const int index = run.Pick(int(run.Bills.size()));
     const TSavedBill bill = run.Bills[index];
     TBillClient b(con, bill.Type);
+    b.HandOver = bill.Id % 2 == 0;
     b.OpenBill(bill.Id);
     *what = QStringLiteral("删除%1 %2").arg(QString::fromUtf8(KindOf(bill.Type).Name)).arg(bill.Id);
     const TPacketParams r = Accepting(run, [&](int step) { return b.Delete(step); });
