@@ -20,6 +20,14 @@ QVariant NullIfEmpty(const QVariant& v)
     return v.isNull() || v.toString().isEmpty() ? QVariant() : v;
 }
 
+// The values of row n of a statement that writes many rows: each named as its placeholder
+// is, by the name's stem and the row's number.
+void BindRow(TSqlParams& p, const QString& n, std::initializer_list<std::pair<const char*, QVariant>> values)
+{
+    for (const auto& [stem, value] : values)
+        p.append({QLatin1String(stem) + n, value});
+}
+
 QString BatchKey(int store, int goods, const QString& batch)
 {
     return QStringLiteral("%1/%2/%3").arg(store).arg(goods).arg(batch);
@@ -88,18 +96,11 @@ void TStockLedger::FlushFlow()
             if (i > from)
                 sql += u',';
             sql += QStringLiteral("(:t, :b, :i%1, :c, :d, :sh, :s%1, :g%1, :u%1, :iq%1, :oq%1, 0, :ip%1, :op%1, :bc%1, :pd%1, :vd%1, :br%1)").arg(n);
-            p.append({QStringLiteral("i") + n, row.ItemNo});
-            p.append({QStringLiteral("s") + n, row.StoreID});
-            p.append({QStringLiteral("g") + n, row.GoodsID});
-            p.append({QStringLiteral("u") + n, row.UnitID});
-            p.append({QStringLiteral("iq") + n, row.InQty});
-            p.append({QStringLiteral("oq") + n, row.OutQty});
-            p.append({QStringLiteral("ip") + n, row.InPrice});
-            p.append({QStringLiteral("op") + n, row.OutPrice});
-            p.append({QStringLiteral("bc") + n, NullIfEmpty(row.BatchCode)});
-            p.append({QStringLiteral("pd") + n, NullIfEmpty(ToEngineValue(row.ProducedDate))});
-            p.append({QStringLiteral("vd") + n, NullIfEmpty(ToEngineValue(row.ValidDate))});
-            p.append({QStringLiteral("br") + n, row.BatchRefID > 0 ? QVariant(row.BatchRefID) : QVariant()});
+            BindRow(p, n,
+                    {{"i", row.ItemNo}, {"s", row.StoreID}, {"g", row.GoodsID}, {"u", row.UnitID}, {"iq", row.InQty}, {"oq", row.OutQty},
+                     {"ip", row.InPrice}, {"op", row.OutPrice}, {"bc", NullIfEmpty(row.BatchCode)},
+                     {"pd", NullIfEmpty(ToEngineValue(row.ProducedDate))}, {"vd", NullIfEmpty(ToEngineValue(row.ValidDate))},
+                     {"br", row.BatchRefID > 0 ? QVariant(row.BatchRefID) : QVariant()}});
         }
         // The new rows that are lots of their own are touched by this bill; told apart by what
         // was stored, not by the order the rows come back in.
@@ -134,10 +135,7 @@ void TStockLedger::FlushOnHand()
             if (i > from)
                 sql += u',';
             sql += QStringLiteral("(:s%1, :g%1, :q%1, case when :q%1 > 0 then :a%1 / :q%1 else 0 end, :a%1)").arg(n);
-            p.append({QStringLiteral("s") + n, m.StoreID});
-            p.append({QStringLiteral("g") + n, m.GoodsID});
-            p.append({QStringLiteral("q") + n, m.Qty});
-            p.append({QStringLiteral("a") + n, m.Amount});
+            BindRow(p, n, {{"s", m.StoreID}, {"g", m.GoodsID}, {"q", m.Qty}, {"a", m.Amount}});
         }
         // excluded.amount is taken back as the double it was sent as, so that the sums are
         // worked out as they were with the values themselves
