@@ -392,30 +392,6 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
 {
     auto where = [](int itemNo) { return itemNo == 0 ? MasterWhere() : LineWhere(itemNo); };
 
-    // rows of other tables named by the values written
-    QHash<const TRefRule*, QSet<qint64>> wanted;
-    for (const TTouched::TUse& u : touched.Uses)
-        wanted[u.Rule].insert(u.Id);
-    QHash<const TRefRule*, QHash<qint64, bool>> found; // id -> in use
-    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
-        const TRefRule* r = it.key();
-        const QString inUse = r->InUse ? QString::fromLatin1(r->InUse) : QStringLiteral("1 = 1"); // a truth on both engines
-        for (const QVariantList& row : SelectRows(FCon, QStringLiteral("select %1, case when %2 then 1 else 0 end from %3 where %1 in (%4)")
-                                                      .arg(QLatin1String(r->Key), inUse, QLatin1String(r->Table), IdList(it.value()))))
-            found[r].insert(row[0].toLongLong(), row[1].toInt() != 0);
-    }
-    const QHash<qint64, bool> none;
-    for (const TTouched::TUse& u : touched.Uses) {
-        const TRefRule* r = u.Rule;
-        const auto rule = found.constFind(r);
-        const QHash<qint64, bool>& known = rule == found.cend() ? none : rule.value();
-        const auto f = known.constFind(u.Id);
-        if (f == known.cend())
-            Refuse(QStringLiteral("%1的%2：%3 %4 不存在").arg(where(u.ItemNo), ColumnLabel(u.Column), QString::fromUtf8(r->What)).arg(u.Id));
-        if (!f.value())
-            Refuse(QStringLiteral("%1的%2：%3 %4 已停用，不能再用").arg(where(u.ItemNo), ColumnLabel(u.Column), QString::fromUtf8(r->What)).arg(u.Id));
-    }
-
     // goods lines: goods required, the unit must be one of the goods' units, and the base
     // quantity follows from the unit quantity
     struct TUnit {
@@ -438,9 +414,45 @@ void TBillGuard::CheckReferences(TBillChange& c, TTouched& touched)
     };
     for (int item : touched.Lines)
         collectUnit(finalLine(item));
+
+    // The rows of other tables named by the values written, and the units of the goods lines,
+    // are asked in one statement: each select would be a round trip to a database server.
+    // The ids go into the text as the numbers they were read as, never as the packet's text.
+    QHash<const TRefRule*, QSet<qint64>> wanted;
+    for (const TTouched::TUse& u : touched.Uses)
+        wanted[u.Rule].insert(u.Id);
+    QStringList selects;
+    QVector<const TRefRule*> rules;
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
+        const TRefRule* r = it.key();
+        const QString inUse = r->InUse ? QString::fromLatin1(r->InUse) : QStringLiteral("1 = 1"); // a truth on both engines
+        selects << QStringLiteral("select %5, %1, case when %2 then 1 else 0 end, cast(null as integer), cast(null as float) from %3 where %1 in (%4)")
+                       .arg(QLatin1String(r->Key), inUse, QLatin1String(r->Table), IdList(it.value()))
+                       .arg(rules.size());
+        rules << r;
+    }
     if (!unitIds.isEmpty())
-        for (const QVariantList& row : SelectRows(FCon, QStringLiteral("select unitid, goodsid, rate from goodsunit where unitid in (%1)").arg(IdList(unitIds))))
-            units.insert(row[0].toLongLong(), TUnit{row[1].toLongLong(), row[2].isNull() || row[2].toDouble() == 0 ? 1.0 : row[2].toDouble()});
+        selects << QStringLiteral("select -1, unitid, 1, goodsid, rate from goodsunit where unitid in (%1)").arg(IdList(unitIds));
+    QHash<const TRefRule*, QHash<qint64, bool>> found; // id -> in use
+    if (!selects.isEmpty())
+        for (const QVariantList& row : SelectRows(FCon, selects.join(QStringLiteral(" union all ")))) {
+            const int part = row[0].toInt();
+            if (part < 0)
+                units.insert(row[1].toLongLong(), TUnit{row[3].toLongLong(), row[4].isNull() || row[4].toDouble() == 0 ? 1.0 : row[4].toDouble()});
+            else
+                found[rules.at(part)].insert(row[1].toLongLong(), row[2].toInt() != 0);
+        }
+    const QHash<qint64, bool> none;
+    for (const TTouched::TUse& u : touched.Uses) {
+        const TRefRule* r = u.Rule;
+        const auto rule = found.constFind(r);
+        const QHash<qint64, bool>& known = rule == found.cend() ? none : rule.value();
+        const auto f = known.constFind(u.Id);
+        if (f == known.cend())
+            Refuse(QStringLiteral("%1的%2：%3 %4 不存在").arg(where(u.ItemNo), ColumnLabel(u.Column), QString::fromUtf8(r->What)).arg(u.Id));
+        if (!f.value())
+            Refuse(QStringLiteral("%1的%2：%3 %4 已停用，不能再用").arg(where(u.ItemNo), ColumnLabel(u.Column), QString::fromUtf8(r->What)).arg(u.Id));
+    }
 
     auto countsUnits = [](const TTableInfo& table) { return table.Has(QStringLiteral("unitqty")) && table.Has(QStringLiteral("quantity")); };
     auto checkGoodsLine = [&](int itemNo, TRowValues& final, bool unitsCounted, TDeltaRow* row) {

@@ -643,8 +643,7 @@ QString RunSubmit(TClientConnection& con, int billType, const TRequest& request,
         // not wait for the log to be written, the answer does. A transaction of its own that
         // commits waiting writes the log up to itself, and so past this save; a save seen but
         // lost in a crash takes every later one with it, since the log is written in order.
-        con.SessionLock(turn, false);
-        SelectValue(con, QStringLiteral("select pg_current_xact_id()"));
+        con.ReleaseSessionLockDurably(turn);
     }
     return reply;
 }
@@ -747,9 +746,9 @@ void RememberRequest(TSubmit& s, const QString& requestId, qint64 id, const QStr
     if (requestId.isEmpty())
         return;
     // answers older than a quarter are of no use to a client still waiting
-    s.Con.ExecuteNative(QStringLiteral("delete from sys_request where createtime < :old"),
+    s.Con.ExecuteLater(QStringLiteral("delete from sys_request where createtime < :old"),
                         {{QStringLiteral("old"), DateTimeText(QDateTime::currentDateTime().addDays(-90))}});
-    s.Con.ExecuteNative(QStringLiteral("insert into sys_request (requestid, billtype, billid, billcode, opid, createtime) values (:r, :t, :b, :c, :o, :d)"),
+    s.Con.ExecuteLater(QStringLiteral("insert into sys_request (requestid, billtype, billid, billcode, opid, createtime) values (:r, :t, :b, :c, :o, :d)"),
                         {{QStringLiteral("r"), requestId},
                          {QStringLiteral("t"), s.Kind.BillType},
                          {QStringLiteral("b"), id},
@@ -851,11 +850,13 @@ void SaveBill(TSubmit& s)
     TApplyDeltaOptions mo;
     mo.Table = k.Master.Name;
     mo.KeyFields = QStringList{k.Key};
+    mo.InsertsMayWait = true;
     if (isNew)
         mo.InsertOverrides.insert(k.Key, id);
     ApplyDelta(con, change.Master, mo);
     if (withLines && !change.Detail.Rows.isEmpty()) {
         TApplyDeltaOptions d;
+        d.InsertsMayWait = true;
         d.Table = k.Detail.Name;
         d.KeyFields = QStringList{k.Key, QStringLiteral("itemno")};
         d.InsertOverrides.insert(k.Key, id);
@@ -876,7 +877,7 @@ void SaveBill(TSubmit& s)
             sets << QStringLiteral("%1 = :v%2").arg(QuoteIdent(it.key())).arg(n);
             p.append({QStringLiteral("v%1").arg(n), it.value()});
         }
-        con.ExecuteNative(QStringLiteral("update %1 set %2 where %3 = :id").arg(QuoteIdent(k.Master.Name), sets.join(QStringLiteral(", ")), QuoteIdent(k.Key)), p);
+        con.ExecuteLater(QStringLiteral("update %1 set %2 where %3 = :id").arg(QuoteIdent(k.Master.Name), sets.join(QStringLiteral(", ")), QuoteIdent(k.Key)), p);
     }
 
     // The lines as stored are read back only for what works from them: stock, the source lines

@@ -87,7 +87,7 @@ QVector<TMoneyLedger::TPosting> TMoneyLedger::ReadFlow(qint64 billId) const
 void TMoneyLedger::Book(const TPosting& p, double sign)
 {
     if (!IsNone(p.ClientID))
-        FCon.ExecuteNative(QStringLiteral("update client set balance = round(ifnull(balance, 0) + :b, 4), suramt = round(ifnull(suramt, 0) + :s, 4) where clientid = :c"),
+        FCon.ExecuteLater(QStringLiteral("update client set balance = round(ifnull(balance, 0) + :b, 4), suramt = round(ifnull(suramt, 0) + :s, 4) where clientid = :c"),
                            {{QStringLiteral("b"), RoundMoney(sign * p.Balance)}, {QStringLiteral("s"), RoundMoney(sign * p.Prepaid)}, {QStringLiteral("c"), p.ClientID}});
     if (!IsNone(p.BankID)) {
         const int bank = p.BankID.toInt();
@@ -95,7 +95,7 @@ void TMoneyLedger::Book(const TPosting& p, double sign)
             FBanks.insert(bank, {SelectValue(FCon, QStringLiteral("select balance from bank where bankid = :b"), {{QStringLiteral("b"), bank}}).toDouble(), 0});
         const double change = RoundMoney(sign * p.Bank);
         FBanks[bank].Change = RoundMoney(FBanks[bank].Change + change);
-        FCon.ExecuteNative(QStringLiteral("update bank set balance = round(ifnull(balance, 0) + :a, 4) where bankid = :b"),
+        FCon.ExecuteLater(QStringLiteral("update bank set balance = round(ifnull(balance, 0) + :a, 4) where bankid = :b"),
                            {{QStringLiteral("a"), change}, {QStringLiteral("b"), bank}});
     }
 }
@@ -104,7 +104,7 @@ void TMoneyLedger::Post(const TPosting& p, const QString& code, const QVariant& 
 {
     if (std::abs(p.Balance) < kCent && std::abs(p.Prepaid) < kCent && std::abs(p.Bank) < kCent)
         return;
-    FCon.ExecuteNative(QStringLiteral("insert into moneyflow (billtype, billid, billcode, billdate, clientid, bankid, balance, suramt, bankamt) "
+    FCon.ExecuteLater(QStringLiteral("insert into moneyflow (billtype, billid, billcode, billdate, clientid, bankid, balance, suramt, bankamt) "
                                       "values (:t, :b, :c, :d, :cl, :bk, :bal, :sur, :amt)"),
                        {{QStringLiteral("t"), FBillType},
                         {QStringLiteral("b"), FBillId},

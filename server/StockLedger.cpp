@@ -102,8 +102,17 @@ void TStockLedger::FlushFlow()
                      {"pd", NullIfEmpty(ToEngineValue(row.ProducedDate))}, {"vd", NullIfEmpty(ToEngineValue(row.ValidDate))},
                      {"br", row.BatchRefID > 0 ? QVariant(row.BatchRefID) : QVariant()}});
         }
-        // The new rows that are lots of their own are touched by this bill; told apart by what
-        // was stored, not by the order the rows come back in.
+        // A new lot of its own has what it took in left, unless the same row gives out more:
+        // only then is it checked with the lots this bill touched, and its id read back (told
+        // apart by what was stored, not by the order the rows come back in). Otherwise the rows
+        // go with the next statement.
+        const bool mayBeShort = std::any_of(FPendingFlow.cbegin() + from, FPendingFlow.cbegin() + to, [](const TFlowRow& row) {
+            return row.BatchRefID <= 0 && row.InQty > 0 && row.InQty - row.OutQty < -kEps;
+        });
+        if (!mayBeShort) {
+            FCon.ExecuteLater(sql, p);
+            continue;
+        }
         sql += QStringLiteral(" returning id, inqty, batchrefid");
         for (const auto& r : SelectRows(FCon, sql, p))
             if (r[2].isNull() && r[1].toDouble() > 0)
@@ -144,7 +153,7 @@ void TStockLedger::FlushOnHand()
                               "aprice = case when round(onhand.onhand + excluded.onhand, 6) > 0 "
                               "then (ifnull(onhand.amount, 0) + cast(excluded.amount as double precision)) / round(onhand.onhand + excluded.onhand, 6) "
                               "else onhand.aprice end");
-        FCon.ExecuteNative(sql, p);
+        FCon.ExecuteLater(sql, p);
         from = i;
     }
     FPendingOnHand.clear();
@@ -257,7 +266,7 @@ void TStockLedger::BookBatch(int store, int goods, const QString& batch, double 
     }
     qty = RoundQuantity(qty);
     FBatches[key].Change = RoundQuantity(FBatches[key].Change + qty);
-    Db().ExecuteNative(QStringLiteral("insert into batchcodeonhand (storeid, goodsid, batchcode, produceddate, validdate, onhand) "
+    Db().ExecuteLater(QStringLiteral("insert into batchcodeonhand (storeid, goodsid, batchcode, produceddate, validdate, onhand) "
                                       "values (:s, :g, :b, :p, :v, :q) "
                                       "on conflict (storeid, goodsid, batchcode) do update set onhand = round(batchcodeonhand.onhand + :q, 6), "
                                       "produceddate = ifnull(batchcodeonhand.produceddate, :p), validdate = ifnull(batchcodeonhand.validdate, :v)"),
@@ -274,7 +283,7 @@ void TStockLedger::BookLot(qint64 lot, double refChange)
     if (lot <= 0)
         return;
     FLotsTouched.insert(lot, 0);
-    Db().ExecuteNative(QStringLiteral("update detailbillflow set refqty = round(ifnull(refqty, 0) + :r, 6) where id = :id"),
+    Db().ExecuteLater(QStringLiteral("update detailbillflow set refqty = round(ifnull(refqty, 0) + :r, 6) where id = :id"),
                        {{QStringLiteral("r"), RoundQuantity(refChange)}, {QStringLiteral("id"), lot}});
 }
 
@@ -335,11 +344,11 @@ void TStockLedger::RemoveBillFlow()
         UndoRow(row);
         if (row.BatchRefID == 0 && row.InQty > 0) {
             // an own lot: emptied, kept for the line that may book it again
-            Db().ExecuteNative(QStringLiteral("update detailbillflow set inqty = 0, outqty = 0 where id = :id"), {{QStringLiteral("id"), row.Id}});
+            Db().ExecuteLater(QStringLiteral("update detailbillflow set inqty = 0, outqty = 0 where id = :id"), {{QStringLiteral("id"), row.Id}});
             FKeptLots.insert(LotKey(row.ItemNo, row.StoreID, row.GoodsID), row.Id);
             FLotsTouched.insert(row.Id, 0);
         } else {
-            Db().ExecuteNative(QStringLiteral("delete from detailbillflow where id = :id"), {{QStringLiteral("id"), row.Id}});
+            Db().ExecuteLater(QStringLiteral("delete from detailbillflow where id = :id"), {{QStringLiteral("id"), row.Id}});
         }
     }
     Flush();
@@ -383,7 +392,7 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
             const QString key = LotKey(m.ItemNo, m.StoreID, m.GoodsID);
             const qint64 kept = FKeptLots.take(key);
             if (kept > 0) {
-                Db().ExecuteNative(QStringLiteral("update detailbillflow set inqty = :q, inprice = :p, unitid = :u, billcode = :c, billdate = :d, "
+                Db().ExecuteLater(QStringLiteral("update detailbillflow set inqty = :q, inprice = :p, unitid = :u, billcode = :c, billdate = :d, "
                                                   "shopid = :sh, batchcode = :bc, produceddate = :pd, validdate = :vd where id = :id"),
                                    {{QStringLiteral("q"), row.InQty},
                                     {QStringLiteral("p"), row.InPrice},
@@ -478,8 +487,8 @@ void TStockLedger::Finish()
 {
     for (auto it = FKeptLots.cbegin(); it != FKeptLots.cend(); ++it) {
         // issues of other bills that drew on a lot that is gone keep their quantity without a lot
-        Db().ExecuteNative(QStringLiteral("update detailbillflow set batchrefid = null where batchrefid = :id"), {{QStringLiteral("id"), it.value()}});
-        Db().ExecuteNative(QStringLiteral("delete from detailbillflow where id = :id"), {{QStringLiteral("id"), it.value()}});
+        Db().ExecuteLater(QStringLiteral("update detailbillflow set batchrefid = null where batchrefid = :id"), {{QStringLiteral("id"), it.value()}});
+        Db().ExecuteLater(QStringLiteral("delete from detailbillflow where id = :id"), {{QStringLiteral("id"), it.value()}});
         FLotsTouched.remove(it.value());
     }
     FKeptLots.clear();

@@ -410,6 +410,22 @@ bool TClientConnection::SessionLock(const QString& name, bool acquire, bool wait
     return true;
 }
 
+void TClientConnection::ReleaseSessionLockDurably(const QString& name)
+{
+    if (!FPg)
+        throw EDatabaseError(QStringLiteral("数据库锁只在数据库服务器上使用"));
+    const QString key = name.trimmed().toUpper();
+    auto it = FSessionLocks.find(key);
+    const bool last = it != FSessionLocks.end() && --*it <= 0;
+    if (last)
+        FSessionLocks.erase(it);
+    // A statement outside a transaction commits as a transaction of its own; given an id, that
+    // commit waits for the log, which is written in order and so holds every commit before it.
+    // The lock goes the moment the statement runs, before that wait.
+    ExecuteScalar(last ? QStringLiteral("select pg_advisory_unlock(hashtext(:n)), pg_current_xact_id()") : QStringLiteral("select pg_current_xact_id()"),
+                  last ? TSqlParams{{QStringLiteral("n"), key}} : TSqlParams{});
+}
+
 bool TClientConnection::WaitForSessionLock(const TSqlParams& params, int waitMs)
 {
     // The server queues the waiters and hands the lock on the moment its holder lets go; the
@@ -464,10 +480,17 @@ void TClientConnection::CommitTrans()
     --FTransDepth;
     if (FRemote)
         return FRemote->Transaction(RemoteOp::Commit);
-    if (FTransDepth == 0)
+    if (FTransDepth > 0)
+        return (void)ExecuteNative(QStringLiteral("release tb_sp%1").arg(FTransDepth));
+    try {
         ExecuteNative(QStringLiteral("commit"));
-    else
-        ExecuteNative(QStringLiteral("release tb_sp%1").arg(FTransDepth));
+    } catch (const EDatabaseError&) {
+        // A write that went with the commit failed, and the commit did not run: the
+        // transaction is over all the same.
+        if (FPg && FPg->InTransactionBlock())
+            FPg->Execute(QStringLiteral("rollback"), {});
+        throw;
+    }
 }
 
 void TClientConnection::RollbackTrans()
@@ -478,6 +501,9 @@ void TClientConnection::RollbackTrans()
     if (FRemote)
         return FRemote->Transaction(RemoteOp::Rollback);
     if (FPg) {
+        // what waited to be sent was written after the savepoint (a savepoint sends the writes
+        // before it) or in the transaction: undone either way
+        FPg->DiscardDeferred();
         if (FTransDepth == 0)
             FPg->Execute(QStringLiteral("rollback"), {});
         else
@@ -515,6 +541,13 @@ int TClientConnection::ExecuteNative(const QString& sql, const TSqlParams& param
         rest = st.Tail();
     }
     return changed;
+}
+
+void TClientConnection::ExecuteLater(const QString& sql, const TSqlParams& params)
+{
+    if (!FPg || FTransDepth == 0 || FRemote)
+        return (void)ExecuteNative(sql, params);
+    FPg->Defer(NormaliseParams(sql), params);
 }
 
 int TClientConnection::Execute(const QString& sql, const TSqlParams& params)

@@ -166,12 +166,19 @@ public:
     // Runs SQL already in the engine's dialect (server code and schema scripts).
     int ExecuteNative(const QString& sql, const TSqlParams& params = {});
     void OpenNative(const QString& sql, TClientDataSet* ds, const TSqlParams& params = {});
+    // A write in the engine's dialect whose count of rows nobody reads. Inside a transaction on
+    // a database server it waits and goes with the next statement (or the commit) in one round
+    // trip, and a failure of it is raised there; anywhere else it runs at once.
+    void ExecuteLater(const QString& sql, const TSqlParams& params = {});
 
     // Named locks of the database session (PostgreSQL advisory locks, such as "BILLLOCK"): held
     // until released as many times as taken, or until the session ends, so a client that dies
     // never leaves one behind. acquire=false releases (always true); wait retries up to waitMs.
     // Raises EDatabaseError on a SQLite connection (which locks files instead).
     bool SessionLock(const QString& name, bool acquire, bool wait = false, int waitMs = 10000);
+    // Releases a named lock as SessionLock(name, false) does and, in the same round trip, waits
+    // until the database log holds everything committed so far (see RunSubmit's turns).
+    void ReleaseSessionLockDurably(const QString& name);
     bool HoldsSessionLock(const QString& name) const { return FSessionLocks.contains(name.trimmed().toUpper()); }
 
     TClientProxy* Proxy() { return &FProxy; }

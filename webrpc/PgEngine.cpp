@@ -291,118 +291,127 @@ QString LowerQuotedNames(const QString& sql)
     return out;
 }
 
-// Runs one statement; the caller owns the result. Throws EPgError on failure.
-PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TParams& params, TPgSession::TPrepared& prepared)
+// A statement made ready to send: its text with "$n" parameters, the values as text (or bytes),
+// and the name it is prepared under on the server when it runs often.
+struct TBound {
+    QString Statement;        // as the session runs it (quoted names in lower case)
+    bool Simple = false;      // no parameters: sent as it stands
+    QByteArray Sql;
+    QVector<QByteArray> Values;
+    QVector<const char*> Ptrs;
+    QVector<int> Lengths;
+    QVector<int> Formats;
+    QVector<Oid> Types;
+    QByteArray Key;           // text and parameter types
+    QByteArray Name;          // prepared name ("" when sent with its text)
+    bool PrepareFirst = false; // the name is new: the statement is prepared before it runs
+    int Count() const { return int(Values.size()); }
+};
+
+TBound Bind(const QString& rawStatement, const TPgSession::TParams& params, TPgSession::TPrepared& prepared)
 {
-    const QString statement = LowerQuotedNames(rawStatement);
-    PGresult* r = nullptr;
-    if (params.isEmpty() && !statement.contains(u':')) {
-        r = PQexec(conn, statement.toUtf8().constData());
-    } else {
-        QStringList names;
-        const QString text = PositionalParams(statement, &names);
-        QVector<QByteArray> values(names.size());
-        QVector<const char*> ptrs(names.size(), nullptr);
-        QVector<int> lengths(names.size(), 0);
-        QVector<int> formats(names.size(), 0);
-        QVector<Oid> types(names.size(), 0);
-        // Many rows in one statement bring thousands of parameters. Most are given in the order
-        // they are used; the others are found through an index, not by walking the list.
-        auto keyOf = [](const QString& name) { return name.startsWith(u':') ? QStringView(name).mid(1) : QStringView(name); };
-        QHash<QString, const QVariant*> byName;
-        auto find = [&](const QString& name) -> const QVariant* {
-            if (params.size() <= 16) {
-                for (const auto& p : params)
-                    if (keyOf(p.first).compare(name, Qt::CaseInsensitive) == 0)
-                        return &p.second;
-                return nullptr;
-            }
-            if (byName.isEmpty()) {
-                byName.reserve(params.size());
-                for (const auto& p : params)
-                    byName.insert(keyOf(p.first).toString().toLower(), &p.second);
-            }
-            return byName.value(name.toLower(), nullptr);
-        };
-        for (qsizetype k = 0; k < names.size(); ++k) {
-            const QVariant* value = nullptr;
-            // (a list that names one parameter twice is the caller's mistake: either is bound)
-            if (k < params.size() && keyOf(params[k].first).compare(names[k], Qt::CaseInsensitive) == 0)
-                value = &params[k].second;
-            else
-                value = find(names[k]);
-            if (!value)
-                ThrowUnboundParam(names[k], statement);
-            const QVariant& v = *value;
-            switch (ParamKindOf(v)) {
-            case TParamKind::Null:
-                continue;
-            case TParamKind::Integer: {
-                // Typed, so that a parameter used both as a count and in a sum is one type.
-                const qint64 n = v.toLongLong();
-                values[k] = QByteArray::number(n);
-                types[k] = n >= INT32_MIN && n <= INT32_MAX ? 23 : 20; // int4, int8
-                break;
-            }
-            case TParamKind::DateTime:
-                values[k] = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
-                break;
-            case TParamKind::Date:
-                values[k] = v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
-                break;
-            case TParamKind::Boolean:
-                values[k] = v.toBool() ? "1" : "0";
-                break;
-            case TParamKind::Float:
-                values[k] = QByteArray::number(v.toDouble(), 'g', 17);
-                types[k] = 701; // float8
-                break;
-            case TParamKind::Bytes:
-                values[k] = v.toByteArray();
-                formats[k] = 1;
-                types[k] = 17; // bytea
-                break;
-            case TParamKind::Text:
-                values[k] = v.toString().toUtf8();
-            }
-            ptrs[k] = values[k].constData();
-            lengths[k] = int(values[k].size());
-        }
-        const QByteArray sql = text.toUtf8();
-        QByteArray key = sql;
-        key.append('\0').append(reinterpret_cast<const char*>(types.constData()), types.size() * qsizetype(sizeof(Oid)));
-        QByteArray name = prepared.Names.value(key);
-        // Statements of many rows are seldom the same twice: only a text seen before is prepared.
-        // The names a session gives out are bounded; the server keeps what was prepared until
-        // the session ends.
-        constexpr int kMostPrepared = 2000;
-        if (name.isEmpty() && prepared.Made < kMostPrepared && ++prepared.Runs[key] >= 2) {
-            name = "tb_" + QByteArray::number(++prepared.Made);
-            PGresult* made = PQprepare(conn, name.constData(), sql.constData(), int(names.size()), types.constData());
-            if (PQresultStatus(made) == PGRES_COMMAND_OK) {
-                PQclear(made);
-                prepared.Names.insert(key, name);
-                prepared.Runs.remove(key);
-            } else {
-                r = made; // the statement's own failure, reported below
-                name.clear();
-            }
-        }
-        if (prepared.Runs.size() > 4096)
-            prepared.Runs.clear();
-        if (!r && !name.isEmpty()) {
-            r = PQexecPrepared(conn, name.constData(), int(names.size()), ptrs.constData(), lengths.constData(), formats.constData(), 0);
-            const ExecStatusType st = PQresultStatus(r);
-            if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK && st != PGRES_EMPTY_QUERY)
-                prepared.Names.remove(key); // (a table changed by another session, say) prepared afresh next time
-        } else if (!r) { // (with r set the prepare failed, and its result says why)
-            r = PQexecParams(conn, sql.constData(), int(names.size()), types.constData(), ptrs.constData(), lengths.constData(),
-                             formats.constData(), 0);
-        }
+    TBound b;
+    b.Statement = LowerQuotedNames(rawStatement);
+    if (params.isEmpty() && !b.Statement.contains(u':')) {
+        b.Simple = true;
+        b.Sql = b.Statement.toUtf8();
+        return b;
     }
+    QStringList names;
+    const QString text = PositionalParams(b.Statement, &names);
+    b.Values.resize(names.size());
+    b.Ptrs.resize(names.size());
+    b.Lengths.resize(names.size());
+    b.Formats.resize(names.size());
+    b.Types.resize(names.size());
+    // Many rows in one statement bring thousands of parameters. Most are given in the order
+    // they are used; the others are found through an index, not by walking the list.
+    auto keyOf = [](const QString& name) { return name.startsWith(u':') ? QStringView(name).mid(1) : QStringView(name); };
+    QHash<QString, const QVariant*> byName;
+    auto find = [&](const QString& name) -> const QVariant* {
+        if (params.size() <= 16) {
+            for (const auto& p : params)
+                if (keyOf(p.first).compare(name, Qt::CaseInsensitive) == 0)
+                    return &p.second;
+            return nullptr;
+        }
+        if (byName.isEmpty()) {
+            byName.reserve(params.size());
+            for (const auto& p : params)
+                byName.insert(keyOf(p.first).toString().toLower(), &p.second);
+        }
+        return byName.value(name.toLower(), nullptr);
+    };
+    for (qsizetype k = 0; k < names.size(); ++k) {
+        const QVariant* value = nullptr;
+        // (a list that names one parameter twice is the caller's mistake: either is bound)
+        if (k < params.size() && keyOf(params[k].first).compare(names[k], Qt::CaseInsensitive) == 0)
+            value = &params[k].second;
+        else
+            value = find(names[k]);
+        if (!value)
+            ThrowUnboundParam(names[k], b.Statement);
+        const QVariant& v = *value;
+        switch (ParamKindOf(v)) {
+        case TParamKind::Null:
+            continue;
+        case TParamKind::Integer: {
+            // Typed, so that a parameter used both as a count and in a sum is one type.
+            const qint64 n = v.toLongLong();
+            b.Values[k] = QByteArray::number(n);
+            b.Types[k] = n >= INT32_MIN && n <= INT32_MAX ? 23 : 20; // int4, int8
+            break;
+        }
+        case TParamKind::DateTime:
+            b.Values[k] = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
+            break;
+        case TParamKind::Date:
+            b.Values[k] = v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+            break;
+        case TParamKind::Boolean:
+            b.Values[k] = v.toBool() ? "1" : "0";
+            break;
+        case TParamKind::Float:
+            b.Values[k] = QByteArray::number(v.toDouble(), 'g', 17);
+            b.Types[k] = 701; // float8
+            break;
+        case TParamKind::Bytes:
+            b.Values[k] = v.toByteArray();
+            b.Formats[k] = 1;
+            b.Types[k] = 17; // bytea
+            break;
+        case TParamKind::Text:
+            b.Values[k] = v.toString().toUtf8();
+        }
+        b.Ptrs[k] = b.Values[k].constData();
+        b.Lengths[k] = int(b.Values[k].size());
+    }
+    b.Sql = text.toUtf8();
+    b.Key = b.Sql;
+    b.Key.append('\0').append(reinterpret_cast<const char*>(b.Types.constData()), b.Types.size() * qsizetype(sizeof(Oid)));
+    b.Name = prepared.Names.value(b.Key);
+    // Statements of many rows are seldom the same twice: only a text seen before is prepared.
+    // The names a session gives out are bounded; the server keeps what was prepared until the
+    // session ends.
+    constexpr int kMostPrepared = 2000;
+    if (b.Name.isEmpty() && prepared.Made < kMostPrepared && ++prepared.Runs[b.Key] >= 2) {
+        b.Name = "tb_" + QByteArray::number(++prepared.Made);
+        b.PrepareFirst = true;
+    }
+    if (prepared.Runs.size() > 4096)
+        prepared.Runs.clear();
+    return b;
+}
+
+bool Succeeded(const PGresult* r)
+{
     const ExecStatusType st = PQresultStatus(r);
-    if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_EMPTY_QUERY)
-        return r;
+    return st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_EMPTY_QUERY;
+}
+
+// The failure a result reports, written to the log; the result is cleared.
+EPgError Failure(PGconn* conn, PGresult* r, const QString& statement)
+{
     const char* stateRaw = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
     const char* constraintRaw = r ? PQresultErrorField(r, PG_DIAG_CONSTRAINT_NAME) : nullptr;
     const QString state = stateRaw ? QString::fromLatin1(stateRaw)
@@ -411,7 +420,143 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
     const QString constraint = constraintRaw ? QString::fromUtf8(constraintRaw) : QString(); // (the result owns the text)
     PQclear(r);
     WriteDatabaseLog(QStringLiteral("数据库错误 %1: %2\nSQL: %3").arg(state, detail, statement.simplified().left(2000)));
-    throw EPgError(PgErrorMessage(state, constraint), state);
+    return EPgError(PgErrorMessage(state, constraint), state);
+}
+
+// Runs one statement; the caller owns the result. Throws EPgError on failure.
+PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TParams& params, TPgSession::TPrepared& prepared)
+{
+    TBound b = Bind(rawStatement, params, prepared);
+    PGresult* r = nullptr;
+    if (b.Simple) {
+        r = PQexec(conn, b.Sql.constData());
+    } else {
+        if (b.PrepareFirst) {
+            PGresult* made = PQprepare(conn, b.Name.constData(), b.Sql.constData(), b.Count(), b.Types.constData());
+            if (PQresultStatus(made) == PGRES_COMMAND_OK) {
+                PQclear(made);
+                prepared.Names.insert(b.Key, b.Name);
+                prepared.Runs.remove(b.Key);
+            } else {
+                r = made; // the statement's own failure, reported below
+                b.Name.clear();
+            }
+        }
+        if (!r && !b.Name.isEmpty()) {
+            r = PQexecPrepared(conn, b.Name.constData(), b.Count(), b.Ptrs.constData(), b.Lengths.constData(), b.Formats.constData(), 0);
+            if (!Succeeded(r))
+                prepared.Names.remove(b.Key); // (a table changed by another session, say) prepared afresh next time
+        } else if (!r) { // (with r set the prepare failed, and its result says why)
+            r = PQexecParams(conn, b.Sql.constData(), b.Count(), b.Types.constData(), b.Ptrs.constData(), b.Lengths.constData(),
+                             b.Formats.constData(), 0);
+        }
+    }
+    if (Succeeded(r))
+        return r;
+    throw Failure(conn, r, b.Statement);
+}
+
+// Sends the statements one after the other without waiting for each answer, and reads the
+// answers once: one round trip for all. Returns the last statement's result (the caller owns
+// it); the first failure among them is thrown once every answer is read, and the statements
+// after a failure did not run.
+PGresult* RunPipelined(PGconn* conn, const QVector<QPair<QString, TPgSession::TParams>>& statements, TPgSession::TPrepared& prepared)
+{
+    if (PQenterPipelineMode(conn) != 1)
+        throw Failure(conn, nullptr, statements.last().first);
+    // what each answer belongs to: a statement (its index) or the preparing of one
+    struct TSent {
+        int Statement;
+        bool Prepare;
+    };
+    QVector<TBound> bound;
+    QVector<TSent> sent;
+    bound.reserve(statements.size());
+    bool sendFailed = false;
+    for (int i = 0; i < statements.size() && !sendFailed; ++i) {
+        bound.append(Bind(statements[i].first, statements[i].second, prepared));
+        const TBound& b = bound.last();
+        int ok = 1;
+        if (b.Simple) {
+            ok = PQsendQueryParams(conn, b.Sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+        } else {
+            if (b.PrepareFirst) {
+                ok = PQsendPrepare(conn, b.Name.constData(), b.Sql.constData(), b.Count(), b.Types.constData());
+                if (ok)
+                    sent.append({i, true});
+            }
+            if (ok && !b.Name.isEmpty())
+                ok = PQsendQueryPrepared(conn, b.Name.constData(), b.Count(), b.Ptrs.constData(), b.Lengths.constData(), b.Formats.constData(), 0);
+            else if (ok)
+                ok = PQsendQueryParams(conn, b.Sql.constData(), b.Count(), b.Types.constData(), b.Ptrs.constData(), b.Lengths.constData(),
+                                       b.Formats.constData(), 0);
+        }
+        if (ok)
+            sent.append({i, false});
+        sendFailed = !ok;
+    }
+    if (!sendFailed)
+        sendFailed = PQpipelineSync(conn) != 1;
+    PGresult* last = nullptr;
+    PGresult* failed = nullptr;
+    int failedAt = -1;
+    if (!sendFailed) {
+        for (const TSent& s : sent) {
+            PGresult* r = PQgetResult(conn);
+            // each answer is followed by a null that ends it
+            while (PGresult* more = PQgetResult(conn))
+                PQclear(more);
+            if (!r)
+                continue;
+            const ExecStatusType st = PQresultStatus(r);
+            if (st == PGRES_PIPELINE_ABORTED) {
+                PQclear(r);
+                continue;
+            }
+            const TBound& b = bound[s.Statement];
+            if (s.Prepare && Succeeded(r)) {
+                prepared.Names.insert(b.Key, b.Name);
+                prepared.Runs.remove(b.Key);
+            }
+            if (!Succeeded(r)) {
+                if (!b.Name.isEmpty())
+                    prepared.Names.remove(b.Key);
+                if (!failed) {
+                    failed = r;
+                    failedAt = s.Statement;
+                } else {
+                    PQclear(r);
+                }
+                continue;
+            }
+            if (!s.Prepare && s.Statement == statements.size() - 1) {
+                PQclear(last);
+                last = r;
+            } else {
+                PQclear(r);
+            }
+        }
+        // the answer to the sync point
+        while (PGresult* r = PQgetResult(conn)) {
+            const bool sync = PQresultStatus(r) == PGRES_PIPELINE_SYNC;
+            PQclear(r);
+            if (sync)
+                break;
+        }
+    }
+    PQexitPipelineMode(conn);
+    if (sendFailed) {
+        PQclear(last);
+        PQclear(failed);
+        throw Failure(conn, nullptr, statements.last().first);
+    }
+    if (failed) {
+        PQclear(last);
+        throw Failure(conn, failed, bound[failedAt].Statement);
+    }
+    if (!last) // (every statement ran: the last one's answer cannot be missing)
+        throw Failure(conn, nullptr, statements.last().first);
+    return last;
 }
 
 } // namespace
@@ -496,11 +641,36 @@ PGresult* TPgSession::Run(const QString& statement, const TParams& params)
 {
     NoteStatement(statement);
     try {
+        if (FDeferred.isEmpty())
+            return RunOne(FConn, statement, params, FPrepared);
+        QVector<QPair<QString, TParams>> all;
+        all.swap(FDeferred);
+        const QStringList parts = params.isEmpty() && !statement.contains(u':') ? SplitStatements(statement) : QStringList{statement};
+        if (parts.size() == 1) {
+            all.append({statement, params});
+            return RunPipelined(FConn, all, FPrepared);
+        }
+        // a text of several statements goes as it is, after what waited
+        PQclear(RunPipelined(FConn, all, FPrepared));
         return RunOne(FConn, statement, params, FPrepared);
     } catch (const EPgError& e) {
         FLastState = e.SqlState();
         throw;
     }
+}
+
+void TPgSession::Defer(const QString& sql, const TParams& params)
+{
+    const bool simple = params.isEmpty() && !sql.contains(u':');
+    for (const QString& st : SplitStatements(sql)) {
+        NoteStatement(st);
+        FDeferred.append({st, simple ? TParams() : params});
+    }
+}
+
+void TPgSession::DiscardDeferred()
+{
+    FDeferred.clear();
 }
 
 int TPgSession::Execute(const QString& sql, const TParams& params)

@@ -55,6 +55,13 @@ public:
     // "_1", "_2" ... as in SQLite's packets, unless `uniqueNames` is false.
     void Select(const QString& sql, const TParams& params, QVector<TFieldDef>& fields, QVector<QVariantList>& rows,
                 bool uniqueNames = true);
+    // Queues a write whose answer nobody reads (statements separated by ';' as Execute takes
+    // them). It is sent with the next statement that runs, in one round trip with it; a failure
+    // of the write is thrown by that statement, and what came after it in the queue did not run.
+    void Defer(const QString& sql, const TParams& params);
+    // Forgets the queued writes unsent (the transaction they belong to is rolled back).
+    void DiscardDeferred();
+    bool HasDeferred() const { return !FDeferred.isEmpty(); }
     // True while a transaction block is open (also a failed one that still needs its rollback).
     bool InTransactionBlock() const;
     int BackendPid() const;
@@ -86,6 +93,7 @@ public:
 
 private:
     TPrepared FPrepared;
+    QVector<QPair<QString, TParams>> FDeferred;
     struct pg_result* Run(const QString& statement, const TParams& params);
     void NoteStatement(const QString& statement);
 };

@@ -775,7 +775,12 @@ int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOpt
             sql += u')';
         }
         pendingValues.clear();
-        affected += con.ExecuteNative(sql, params);
+        if (opt.InsertsMayWait) {
+            con.ExecuteLater(sql, params);
+            affected += int(rows); // (a statement of many rows puts them all in or fails)
+        } else {
+            affected += con.ExecuteNative(sql, params);
+        }
     };
     std::map<QString, std::unique_ptr<TStatement>> prepared;
     TStatement* lastInsert = nullptr;

@@ -114,6 +114,9 @@ struct TApplyDeltaOptions {
     QString Table;
     QStringList KeyFields;          // empty: all original non-null columns identify the row
     QVariantMap InsertOverrides;    // values forced into every inserted row (e.g. a new key)
+    // New rows may go to a database server with the next statement (ExecuteLater): for a caller
+    // in a transaction that has no use for a failure before its next statement.
+    bool InsertsMayWait = false;
 };
 int ApplyDelta(TClientConnection& con, const TDelta& delta, const TApplyDeltaOptions& opt);
 

@@ -621,6 +621,106 @@ TEST(PgNavigationTest, StepsFindTheNeighbourThroughTheDateIndex)
     EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("Index Cond: .*billdate >= ")))) << qPrintable(text);
 }
 
+// Writes whose count nobody reads may wait for the next statement: in order, before what a
+// later select reads; a failure of one is raised by the next statement or the commit (at once
+// on a file), leaves nothing of its transaction behind, and stops what was queued after it.
+// Outside a transaction a write runs at once; a rollback, also to a savepoint, drops what waits.
+TEST_P(EngineTest, WritesThatWaitGoInOrderAndTheirFailuresEndTheTransaction)
+{
+    const bool pg = GetParam() == TSqlEngine::PostgreSQL;
+    auto count = [&](const char* where) {
+        return con.ExecuteScalar(QStringLiteral("select count(*) from item where %1").arg(QLatin1String(where))).toInt();
+    };
+    // in order, and seen by the next select of the same transaction
+    con.BeginTrans();
+    con.ExecuteLater(QStringLiteral("insert into item (id, name, qty) values (:id, :n, :q)"), {{"id", 10}, {"n", "十"}, {"q", 1.5}});
+    con.ExecuteLater(QStringLiteral("update item set qty = qty * 2 where id = :id"), {{"id", 10}});
+    con.ExecuteLater(QStringLiteral("insert into item (id, name, qty) values (:id, :n, :q)"), {{"id", 11}, {"n", "十一"}, {"q", 2.0}});
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select sum(qty) from item where id >= 10")).toDouble(), 5.0);
+    con.ExecuteLater(QStringLiteral("delete from item where id = :id"), {{"id", 11}});
+    con.CommitTrans();
+    EXPECT_EQ(count("id >= 10"), 1);
+
+    // a failure at the next statement; what came after it did not run, nothing stays
+    con.BeginTrans();
+    con.ExecuteLater(QStringLiteral("insert into item (id, name) values (20, 'a')"));
+    bool raisedAtOnce = false;
+    try {
+        con.ExecuteLater(QStringLiteral("insert into item (id, name) values (10, 'twice')")); // the key is taken
+        con.ExecuteLater(QStringLiteral("insert into item (id, name) values (21, 'b')"));
+    } catch (const EDatabaseError&) {
+        raisedAtOnce = true;
+    }
+    EXPECT_EQ(raisedAtOnce, !pg);
+    if (pg) {
+        try {
+            con.ExecuteScalar(QStringLiteral("select count(*) from item"));
+            ADD_FAILURE() << "the failed insert was not reported";
+        } catch (const EDatabaseError& e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("数据重复"))) << e.what();
+            EXPECT_EQ(con.PgSession()->LastState(), QStringLiteral("23505"));
+        }
+    }
+    con.RollbackTrans();
+    EXPECT_EQ(count("id in (20, 21)"), 0);
+
+    // a failure that goes with the commit: the commit raises it and the transaction is over
+    if (pg) {
+        con.BeginTrans();
+        con.ExecuteLater(QStringLiteral("insert into item (id, name) values (30, 'c')"));
+        con.ExecuteLater(QStringLiteral("insert into item (id, name) values (10, 'twice')"));
+        EXPECT_THROW(con.CommitTrans(), EDatabaseError);
+        EXPECT_FALSE(con.InTransaction());
+        EXPECT_FALSE(con.PgSession()->InTransactionBlock());
+        EXPECT_EQ(count("id = 30"), 0);
+    }
+
+    // a rollback drops what waits (a write that would fail is not even sent), also to a savepoint
+    con.BeginTrans();
+    con.ExecuteLater(QStringLiteral("insert into item (id, name) values (40, 'kept')"));
+    con.BeginTrans();
+    if (pg)
+        con.ExecuteLater(QStringLiteral("insert into item (id, name) values (10, 'twice')"));
+    con.ExecuteLater(QStringLiteral("insert into item (id, name) values (41, 'dropped')"));
+    con.RollbackTrans();
+    con.CommitTrans();
+    EXPECT_EQ(count("id = 40"), 1);
+    EXPECT_EQ(count("id = 41"), 0);
+
+    // outside a transaction a write is done when the call returns: another session sees it
+    con.ExecuteLater(QStringLiteral("insert into item (id, name) values (50, 'now')"));
+    if (pg) {
+        TClientConnection other;
+        other.Open(con.DatabaseFile());
+        EXPECT_EQ(other.ExecuteScalar(QStringLiteral("select count(*) from item where id = 50")).toInt(), 1);
+    } else {
+        EXPECT_EQ(count("id = 50"), 1);
+    }
+}
+
+// A statement is prepared on the server the second time it runs. When that second time is in a
+// queue that a failure before it stops, it was never prepared, and the session must not run
+// it by a name the server does not know.
+TEST(PgDeferredWritesTest, AStatementStoppedBeforeItWasPreparedIsPreparedLater)
+{
+    TClientConnection con;
+    con.Open(NewPgDatabase(QStringLiteral("deferred_prepare")));
+    con.ExecuteNative(QStringLiteral("create table t (id int primary key, qty float)"));
+    const QString add = QStringLiteral("insert into t (id, qty) values (:id, :q)");
+    con.ExecuteNative(add, {{"id", 1}, {"q", 1.0}}); // the first run: not prepared yet
+    con.BeginTrans();
+    con.ExecuteLater(add, {{"id", 1}, {"q", 1.0}});  // fails: the key is taken
+    con.ExecuteLater(add, {{"id", 2}, {"q", 2.0}});  // would be prepared here, but never runs
+    EXPECT_THROW(con.ExecuteScalar(QStringLiteral("select 1")), EDatabaseError);
+    con.RollbackTrans();
+    for (int id = 3; id < 7; ++id) { // prepared now, and run by its name after that
+        con.BeginTrans();
+        con.ExecuteLater(add, {{"id", id}, {"q", 1.0}});
+        con.CommitTrans();
+    }
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select count(*) from t")).toInt(), 5);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(TSqlEngine::SQLite, TSqlEngine::PostgreSQL),
                          [](const auto& info) { return info.param == TSqlEngine::SQLite ? "SQLite" : "PostgreSQL"; });
 
