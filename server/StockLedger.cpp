@@ -209,6 +209,59 @@ void TStockLedger::LoadOldStock(const QList<QPair<int, int>>& storeGoods)
     }
 }
 
+void TStockLedger::LoadGoodsAndStock(const QList<int>& goods, const QList<QPair<int, int>>& storeGoods)
+{
+    // A bill of one store and not too many goods asks for both in one statement: each is a round
+    // trip to a database server. Anything else asks as the two parts do.
+    QList<int> missing;
+    for (int id : goods)
+        if (!FGoodsKind.contains(id) && !missing.contains(id))
+            missing << id;
+    QList<int> stockGoods;
+    int store = 0;
+    bool oneStore = true;
+    for (const QPair<int, int>& key : storeGoods) {
+        if (key.second <= 0 || FGoods.contains(key) || stockGoods.contains(key.second))
+            continue;
+        oneStore = oneStore && (stockGoods.isEmpty() || key.first == store);
+        store = key.first;
+        stockGoods << key.second;
+    }
+    constexpr int kMostKeys = 500;
+    if (missing.isEmpty() || stockGoods.isEmpty() || !oneStore || missing.size() > kMostKeys || stockGoods.size() > kMostKeys) {
+        LoadGoods(goods);
+        LoadOldStock(storeGoods);
+        return;
+    }
+    TSqlParams p{{QStringLiteral("s"), store}};
+    auto keys = [&](const QList<int>& ids, const char* stem) {
+        QStringList names;
+        for (int i = 0; i < ids.size(); ++i) {
+            const QString name = QLatin1String(stem) + QString::number(i);
+            names << QLatin1Char(':') + name;
+            p.append({name, ids[i]});
+        }
+        return names.join(u',');
+    };
+    const QString sql = QStringLiteral("select 0, goodsid, kind, ifnull(upqty, 0), ifnull(downqty, 0) from goods where goodsid in (%1) "
+                                       "union all select 1, goodsid, null, null, onhand from onhand where storeid = :s and goodsid in (%2)")
+                            .arg(keys(missing, "g"), keys(stockGoods, "k"));
+    // unknown goods are booked (a line that names goods must move them) and have no limits
+    for (int id : missing)
+        FGoodsKind.insert(id, 1);
+    for (int id : stockGoods)
+        FGoods.insert({store, id}, TTouch{});
+    for (const auto& r : SelectRows(Db(), sql, p)) {
+        const int id = r[1].toInt();
+        if (r[0].toInt() == 0) {
+            FGoodsKind.insert(id, r[2].isNull() ? 1 : r[2].toInt());
+            FGoodsLimits.insert(id, {r[3].toDouble(), r[4].toDouble()});
+        } else {
+            FGoods[{store, id}].Old = r[4].toDouble();
+        }
+    }
+}
+
 QVector<TStockLedger::TFlowRow> TStockLedger::ReadFlow(int billType, qint64 billId) const
 {
     QVector<TFlowRow> out;
@@ -363,8 +416,7 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
             goods << m.GoodsID;
         storeGoods.append({m.StoreID, m.GoodsID});
     }
-    LoadGoods(goods);
-    LoadOldStock(storeGoods);
+    LoadGoodsAndStock(goods, storeGoods);
     QVector<double> issueValue(moves.size(), 0.0);
     for (int i = 0; i < moves.size(); ++i) {
         const TStockMove& m = moves[i];

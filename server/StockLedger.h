@@ -120,6 +120,7 @@ private:
     void LoadGoods(const QList<int>& ids) const;
     // The stock before this bill of these (store, goods), for the checks.
     void LoadOldStock(const QList<QPair<int, int>>& storeGoods);
+    void LoadGoodsAndStock(const QList<int>& goods, const QList<QPair<int, int>>& storeGoods);
 
     QVector<TFlowRow> ReadFlow(int billType, qint64 billId) const;
     void WriteRow(TFlowRow row);       // inserts the row and books its effect

@@ -374,8 +374,8 @@ void TClientConnection::BeginTrans(const QString& pgSettings)
         return;
     }
     if (FTransDepth == 0) {
-        if (FPg)
-            ExecuteNative(QStringLiteral("begin isolation level serializable") + (pgSettings.isEmpty() ? QString() : QStringLiteral("; ") + pgSettings));
+        if (FPg) // sent with the transaction's first statement
+            FPg->Defer(QStringLiteral("begin isolation level serializable") + (pgSettings.isEmpty() ? QString() : QStringLiteral("; ") + pgSettings), {});
         else
             ExecuteNative(QStringLiteral("begin immediate"));
         ++FTransSerial;
@@ -403,8 +403,9 @@ bool TClientConnection::SessionLock(const QString& name, bool acquire, bool wait
         ++*it;
         return true;
     }
-    if (!ExecuteScalar(QStringLiteral("select pg_try_advisory_lock(hashtext(:n))"), params).toBool()
-        && (!wait || waitMs <= 0 || !WaitForSessionLock(params, waitMs)))
+    // One that may wait asks once, waiting (an answer at once when the lock is free).
+    if (wait && waitMs > 0 ? !WaitForSessionLock(params, waitMs)
+                           : !ExecuteScalar(QStringLiteral("select pg_try_advisory_lock(hashtext(:n))"), params).toBool())
         return false;
     FSessionLocks.insert(key, 1);
     return true;
@@ -429,33 +430,30 @@ void TClientConnection::ReleaseSessionLockDurably(const QString& name)
 bool TClientConnection::WaitForSessionLock(const TSqlParams& params, int waitMs)
 {
     // The server queues the waiters and hands the lock on the moment its holder lets go; the
-    // lock time-out ends a wait that lasts too long. Inside a transaction the wait runs under a
-    // savepoint, so that a time-out leaves the transaction usable, and its setting ends with it.
-    const bool inTrans = FPg->InTransactionBlock();
+    // lock time-out ends a wait that lasts too long. The statement that waits sets the time-out
+    // itself, for its transaction: outside one, for itself alone. Inside a transaction the wait
+    // runs under a savepoint, so that a time-out leaves the transaction usable. The savepoint
+    // and what follows a wait go with other statements, not in round trips of their own: a
+    // turn passed on waits for no more than the lock's answer.
+    const bool inTrans = FTransDepth > 0 || FPg->InTransactionBlock();
     if (inTrans)
-        ExecuteNative(QStringLiteral("savepoint tb_lock_wait"));
-    ExecuteNative(QStringLiteral("set %1 lock_timeout = %2").arg(inTrans ? QStringLiteral("local") : QString()).arg(waitMs));
-    const auto settle = [&](bool got) {
-        if (inTrans) {
-            ExecuteNative(got ? QStringLiteral("release savepoint tb_lock_wait") : QStringLiteral("rollback to savepoint tb_lock_wait"));
-            if (got)
-                ExecuteNative(QStringLiteral("set local lock_timeout to default"));
-        } else {
-            ExecuteNative(QStringLiteral("reset lock_timeout"));
-        }
-    };
+        FPg->Defer(QStringLiteral("savepoint tb_lock_wait"), {});
+    TSqlParams p = params;
+    p.append({QStringLiteral("ms"), QString::number(waitMs)});
     try {
-        ExecuteNative(QStringLiteral("select pg_advisory_lock(hashtext(:n))"), params);
+        ExecuteNative(QStringLiteral("with t as materialized (select set_config('lock_timeout', :ms, true)) select pg_advisory_lock(hashtext(:n)) from t"), p);
     } catch (const EDatabaseError&) {
         // 55P03: the time-out; 40P01: waiting for each other, which no wait would end
         const QString state = FPg->LastState();
-        settle(false);
+        if (inTrans)
+            ExecuteNative(QStringLiteral("rollback to savepoint tb_lock_wait"));
         if (state != QLatin1String("55P03") && state != QLatin1String("40P01"))
             throw;
         FPg->ClearLastState();
         return false;
     }
-    settle(true);
+    if (inTrans)
+        FPg->Defer(QStringLiteral("release savepoint tb_lock_wait; set local lock_timeout to default"), {});
     return true;
 }
 
