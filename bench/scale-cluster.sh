@@ -24,7 +24,7 @@ start)
     # the statements slower than 20 ms go to the log, for the query plans to look at.
     opts="-p $port -k $dir -c listen_addresses=127.0.0.1 -c max_connections=60 -c shared_buffers=512MB"
     opts+=" -c work_mem=64MB -c maintenance_work_mem=512MB -c max_wal_size=8GB"
-    opts+=" -c log_min_duration_statement=20 -c max_pred_locks_per_transaction=512 -c max_pred_locks_per_relation=256"
+    opts+=" -c log_min_duration_statement=20"
     (cd "$dir" && "${as_user[@]}" "$bin/pg_ctl" -D "$dir/data" -o "$opts" -l "$dir/server.log" -w -t 120 start >/dev/null)
     echo "$port" > "$dir/port"
   fi
