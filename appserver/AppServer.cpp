@@ -3,6 +3,7 @@
 #include "appserver/Certificate.h"
 #include "platform/Exceptions.h"
 #include "server/Procedures.h"
+#include "server/Schema.h"
 #include "server/Rights.h"
 #include "server/ServerSql.h"
 #include "webrpc/Connection.h"
@@ -565,6 +566,12 @@ void TAppServer::PrepareDatabase()
     con.Open(FOptions.Database);
     if (InitializeDatabase(con, FOptions.DemoData))
         Log(QStringLiteral("新建数据库 %1").arg(FOptions.Database));
+    try {
+        NoticeSettingChanges(con);
+    } catch (const EDatabaseError& e) {
+        // (the server's user does not own the tables) only the changes made through this server count at once
+        Log(QStringLiteral("无法让数据库通知权限和选项的修改，其他服务器或直接在数据库中所做的修改要等到本服务器上有修改时才生效：%1").arg(e.Message()));
+    }
     con.Close();
 }
 
@@ -679,6 +686,9 @@ quint16 TAppServer::Start()
                     if (waited >= timeout)
                         throw EDatabaseError(QStringLiteral("服务器忙，请求等待超时，没有执行。请稍后再试。"));
                     s->Con->SetBusyTimeout(static_cast<int>(qMin<qint64>(kMaxBusyWaitMs, timeout - waited)));
+                    // a change committed elsewhere (another server, psql) that this one did not see made
+                    if (s->Con->IsPostgres() && s->Con->PgSession()->TakeNotices())
+                        SettingsMayHaveChanged();
                     reply = RunCall(*s->Con, FLocks, s->Token, req, queued + timeout, refusal);
                     reply.Set(QStringLiteral("ErrNo"), 0);
                 } catch (const Exception& e) {
@@ -765,6 +775,8 @@ std::shared_ptr<TAppServer::TSession> TAppServer::OpenSession(const QHostAddress
             s->Con = std::make_unique<TClientConnection>();
             s->Con->Open(FOptions.Database);
             KeepSettingsPerSession(*s->Con);
+            if (s->Con->IsPostgres())
+                s->Con->PgSession()->Listen(QStringLiteral("tb_settings"));
         } catch (const Exception& e) {
             error = e.Message();
             s->Con.reset();

@@ -134,6 +134,7 @@ void CreateSchema(TClientConnection& con)
     for (const QString& name : SchemaScriptNames())
         run(name, PostgresDdl(ReadScript(QString::fromLatin1(kSchemaDir) + QLatin1Char('/') + name)));
     run(QStringLiteral("pg/15_triggers.sql"), ReadScript(pgDir + QStringLiteral("15_triggers.sql")));
+    NoticeSettingChanges(con);
     WriteBillKindRows(con);
     CatchUpSequences(con);
 }
@@ -146,6 +147,17 @@ void CreateSqlFunctions(TClientConnection& con)
         con.ExecuteNative(ReadScript(QString::fromLatin1(kSchemaDir) + QStringLiteral("/pg/00_functions.sql")));
     } catch (const EDatabaseError& e) {
         throw EDatabaseError(QStringLiteral("Schema script pg/00_functions.sql failed: %1").arg(e.Message()));
+    }
+}
+
+void NoticeSettingChanges(TClientConnection& con)
+{
+    if (!con.IsPostgres())
+        return;
+    try {
+        con.ExecuteNative(ReadScript(QString::fromLatin1(kSchemaDir) + QStringLiteral("/pg/16_settings_notices.sql")));
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(QStringLiteral("Schema script pg/16_settings_notices.sql failed: %1").arg(e.Message()));
     }
 }
 

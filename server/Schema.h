@@ -17,6 +17,9 @@ void CreateSchema(TClientConnection& con);
 // The functions the system's SQL calls (PostgreSQL: created from schema/pg; SQLite: the
 // connection registers them, nothing to do).
 void CreateSqlFunctions(TClientConnection& con);
+// PostgreSQL: every change to the operators, rights, bill kinds or account options is told on
+// commit to the sessions listening on "tb_settings" (idempotent; SQLite: nothing to do).
+void NoticeSettingChanges(TClientConnection& con);
 // After rows were written with their own keys (demo data): serial keys continue after them.
 void FinishDemoKeys(TClientConnection& con);
 // The SQLite schema text in PostgreSQL's types and functions.

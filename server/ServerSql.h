@@ -26,8 +26,9 @@ QVariant ValueCI(const QVariantMap& row, const QString& column);
 inline QVariant ValueCI(const TRowValues& row, const QString& column) { return row.value(column); }
 
 // Settings a session of the app server keeps between its calls (the operator's rights, the bill
-// kinds, the account options): read once, and again after anything that may have changed them ran through any session
-// of the server (SettingsMayHaveChanged). Other connections read them every time.
+// kinds, the account options): read once, and again after anything that may have changed them
+// ran through any session of the server, or, on PostgreSQL, after the database told of a change
+// committed around it (SettingsMayHaveChanged). Other connections read them every time.
 void KeepSettingsPerSession(TClientConnection& con);
 bool KeepsSettings(TClientConnection& con);
 quint64 SettingsVersion();

@@ -272,6 +272,27 @@ bool TPgSession::InTransactionBlock() const
 
 int TPgSession::BackendPid() const { return PQbackendPID(FConn); }
 
+void TPgSession::Listen(const QString& channel)
+{
+    char* quoted = PQescapeIdentifier(FConn, channel.toUtf8().constData(), size_t(channel.toUtf8().size()));
+    if (!quoted)
+        throw EDatabaseError(QStringLiteral("通知通道名 %1 不正确").arg(channel));
+    const QString name = QString::fromUtf8(quoted);
+    PQfreemem(quoted);
+    Execute(QStringLiteral("listen ") + name, {});
+}
+
+bool TPgSession::TakeNotices()
+{
+    PQconsumeInput(FConn); // (a broken connection is reported by the next statement)
+    bool any = false;
+    while (PGnotify* n = PQnotifies(FConn)) {
+        any = true;
+        PQfreemem(n);
+    }
+    return any;
+}
+
 namespace {
 
 // The schema's names are lower case (unquoted in its scripts), while the system's statements
@@ -581,7 +602,7 @@ QStringView FirstWord(const QString& statement)
 bool LeavesSchemaAlone(const QString& statement)
 {
     static const char* const kWords[] = {"select", "insert", "update", "delete", "with", "values", "begin", "commit", "end",
-                                         "rollback", "savepoint", "release", "set", "show", "lock"};
+                                         "rollback", "savepoint", "release", "set", "show", "lock", "listen"};
     const QStringView word = FirstWord(statement);
     for (const char* w : kWords)
         if (word.compare(QLatin1String(w), Qt::CaseInsensitive) == 0)

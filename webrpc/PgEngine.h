@@ -62,6 +62,11 @@ public:
     // Forgets the queued writes unsent (the transaction they belong to is rolled back).
     void DiscardDeferred();
     bool HasDeferred() const { return !FDeferred.isEmpty(); }
+    // Asks the server to pass on the notices sent on `channel` (LISTEN).
+    void Listen(const QString& channel);
+    // Whether notices arrived since the last time asked: read from what the connection already
+    // received, without a round trip (a session idle between transactions gets them at once).
+    bool TakeNotices();
     // True while a transaction block is open (also a failed one that still needs its rollback).
     bool InTransactionBlock() const;
     int BackendPid() const;

@@ -15,6 +15,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
 
@@ -465,6 +466,55 @@ class AppServerOnPostgres : public AppServer {
 protected:
     bool OnPostgres() const override { return true; }
 };
+
+// What the sessions keep counts again after a change made around the server: by a manager at
+// psql (here a connection straight to the database) or through a second server. Such a change
+// is told by the database on commit, and reaches the sessions a moment later.
+TEST_F(AppServerOnPostgres, ARightTakenAwayOutsideTheServerCountsAtTheCallsAfterIt)
+{
+    TClientConnection clerk;
+    RemoteLogin(clerk, server->Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
+    const int goods = Direct(QStringLiteral("select min(goodsid) from goods where kind = 1 and batchctrl = 'F'")).toInt();
+    const int unit = Direct(QStringLiteral("select unitid from goodsunit where goodsid = %1 and unittype = 0").arg(goods)).toInt();
+    const int vendor = Direct(QStringLiteral("select min(clientid) from client where clientkind = 2")).toInt();
+    auto saveOrder = [&] {
+        TBillClient bill(clerk, 6);
+        bill.NewBill();
+        bill.SetMaster("storeid", 1);
+        bill.SetMaster("clientid", vendor);
+        bill.AddLine({{"goodsid", goods}, {"unitid", unit}, {"unitqty", 1}, {"quantity", 1}, {"unitprice", 3}, {"price", 3}, {"goodsamt", 3}, {"amount", 3}});
+        const TPacketParams r = bill.SaveAccepting();
+        return r.GetInt("ErrNo") == 0 ? QString() : r.GetString("ErrMsg");
+    };
+    // the first save reads the rights, the second is answered from what the session keeps
+    ASSERT_EQ(saveOrder(), QString());
+    ASSERT_EQ(saveOrder(), QString());
+    // the answer settles within moments of the commit, not at some later change of this server
+    auto settlesTo = [&](const QString& expected) {
+        QString last;
+        for (int tries = 0; tries < 100 && (last = saveOrder()) != expected; ++tries)
+            QThread::msleep(20);
+        return last;
+    };
+    {
+        TClientConnection psql;
+        psql.Open(server->Database());
+        psql.BeginTrans();
+        psql.ExecuteNative(QStringLiteral("delete from operatorright where opid = 2 and privilegeid = 38 and action = 2"));
+        // not yet committed: the clerk may still
+        EXPECT_EQ(saveOrder(), QString());
+        psql.CommitTrans();
+    }
+    EXPECT_EQ(settlesTo(QStringLiteral("您没有新增操作权限")).toStdString(), "您没有新增操作权限");
+
+    // given back through a second server on the same database
+    TServerProcess second(server->Database());
+    ASSERT_TRUE(second.Running());
+    TClientConnection admin;
+    RemoteLogin(admin, second.Url(), QStringLiteral("admin"), QStringLiteral("manager"));
+    admin.Execute(QStringLiteral("insert into operatorright (opid, privilegeid, action) values (2, 38, 2)"));
+    EXPECT_EQ(settlesTo(QString()).toStdString(), "");
+}
 
 // On PostgreSQL a named lock is the database's: refused to every other session, of this server or
 // of another one on the same database, re-entrant for its holder, and gone with its holder's
