@@ -156,12 +156,14 @@ struct TSubmit {
         CheckStep = Req.GetInt(QStringLiteral("CheckStep"));
     }
 
+    QString StoredMasterSql() const { return QStringLiteral("select * from %1 where %2 = :id").arg(QuoteIdent(Kind.Master.Name), QuoteIdent(Kind.Key)); }
     TRowValues StoredMaster(qint64 id) const
     {
-        const auto rows = SelectMaps(Con, QStringLiteral("select * from %1 where %2 = :id").arg(QuoteIdent(Kind.Master.Name), QuoteIdent(Kind.Key)),
-                                     {{QStringLiteral("id"), id}});
+        const auto rows = SelectMaps(Con, StoredMasterSql(), {{QStringLiteral("id"), id}});
         return rows.isEmpty() ? TRowValues() : rows.first();
     }
+    // The master is asked for right after the lines: both in one round trip to a database server.
+    void StoredMasterAhead(qint64 id) const { Con.SelectAhead(StoredMasterSql(), {{QStringLiteral("id"), id}}); }
     QVector<TRowValues> StoredLines(qint64 id) const
     {
         if (Kind.Detail.Name.isEmpty())
@@ -887,6 +889,8 @@ void SaveBill(TSubmit& s)
                                              [](const TRowValues& l) { return !l.value(QStringLiteral("referbillid")).isNull(); });
     const bool priceChecked = s.CheckStep <= 1401 && LinePriceCheckApplies(con, k.CVFlag, k.StockDir);
     const bool linesNeeded = stock || refersToSources || priceChecked || k.BillType == kPosDayBill;
+    if (linesNeeded)
+        s.StoredMasterAhead(id);
     QVector<TRowValues> lines = linesNeeded ? s.StoredLines(id) : QVector<TRowValues>();
     TRowValues master = s.StoredMaster(id);
     if (k.BillType == kPosDayBill && isNew) {

@@ -548,6 +548,12 @@ void TClientConnection::ExecuteLater(const QString& sql, const TSqlParams& param
     FPg->Defer(NormaliseParams(sql), params);
 }
 
+void TClientConnection::SelectAhead(const QString& sql, const TSqlParams& params)
+{
+    if (FPg && !FRemote)
+        FPg->SelectAhead(NormaliseParams(sql), params, false);
+}
+
 int TClientConnection::Execute(const QString& sql, const TSqlParams& params)
 {
     if (FRemote)

@@ -170,6 +170,10 @@ public:
     // a database server it waits and goes with the next statement (or the commit) in one round
     // trip, and a failure of it is raised there; anywhere else it runs at once.
     void ExecuteLater(const QString& sql, const TSqlParams& params = {});
+    // A select in the engine's dialect that the server code asks next (its rows by names as
+    // they come, not made unique): on a database server it goes with the next select, in one
+    // round trip, and is answered from there; anywhere else nothing happens until it is asked.
+    void SelectAhead(const QString& sql, const TSqlParams& params = {});
 
     // Named locks of the database session (PostgreSQL advisory locks, such as "BILLLOCK"): held
     // until released as many times as taken, or until the session ends, so a client that dies

@@ -481,8 +481,13 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
 // answers once: one round trip for all. Returns the last statement's result (the caller owns
 // it); the first failure among them is thrown once every answer is read, and the statements
 // after a failure did not run.
-PGresult* RunPipelined(PGconn* conn, const QVector<QPair<QString, TPgSession::TParams>>& statements, TPgSession::TPrepared& prepared)
+// The answers of the statements before the last that `keep` names go to `kept` (the caller
+// owns them; null where a statement's answer is not kept).
+PGresult* RunPipelined(PGconn* conn, const QVector<QPair<QString, TPgSession::TParams>>& statements, TPgSession::TPrepared& prepared,
+                       const QVector<bool>& keep = {}, QVector<PGresult*>* kept = nullptr)
 {
+    if (kept)
+        kept->fill(nullptr, statements.size());
     if (PQenterPipelineMode(conn) != 1)
         throw Failure(conn, nullptr, statements.last().first);
     // what each answer belongs to: a statement (its index) or the preparing of one
@@ -553,6 +558,8 @@ PGresult* RunPipelined(PGconn* conn, const QVector<QPair<QString, TPgSession::TP
             if (!s.Prepare && s.Statement == statements.size() - 1) {
                 PQclear(last);
                 last = r;
+            } else if (!s.Prepare && kept && s.Statement < keep.size() && keep[s.Statement]) {
+                (*kept)[s.Statement] = r;
             } else {
                 PQclear(r);
             }
@@ -566,6 +573,10 @@ PGresult* RunPipelined(PGconn* conn, const QVector<QPair<QString, TPgSession::TP
         }
     }
     PQexitPipelineMode(conn);
+    if ((sendFailed || failed) && kept) {
+        for (PGresult*& r : *kept)
+            PQclear(std::exchange(r, nullptr));
+    }
     if (sendFailed) {
         PQclear(last);
         PQclear(failed);
@@ -658,22 +669,47 @@ void TPgSession::NoteStatement(const QString& statement)
         FSchemaChangedInTransaction = false;
 }
 
-PGresult* TPgSession::Run(const QString& statement, const TParams& params)
+PGresult* TPgSession::Run(const QString& statement, const TParams& params, bool reading)
 {
     NoteStatement(statement);
     try {
+        // answers read ahead hold only until the next statement runs
+        FAhead.clear();
         if (FDeferred.isEmpty())
             return RunOne(FConn, statement, params, FPrepared);
         QVector<QPair<QString, TParams>> all;
         all.swap(FDeferred);
+        QVector<QString> aheadKeys;
+        aheadKeys.swap(FAheadKeys);
+        QVector<bool> keep(all.size());
+        for (int i = 0; i < all.size(); ++i)
+            keep[i] = !aheadKeys.value(i).isEmpty();
+        QVector<PGresult*> kept;
+        // An answer read ahead is the answer only while nothing written came after it: a
+        // write queued after it voids its key, and so does a statement run that is no select.
+        auto takeAhead = [&] {
+            for (int i = 0; i < kept.size(); ++i)
+                if (kept[i] && !reading) {
+                    PQclear(kept[i]);
+                } else if (kept[i]) {
+                    TAnswer& a = FAhead[aheadKeys[i]];
+                    ReadAnswer(kept[i], aheadKeys[i].startsWith(u'u'), a.Fields, a.Rows);
+                    PQclear(kept[i]);
+                }
+        };
         const QStringList parts = params.isEmpty() && !statement.contains(u':') ? SplitStatements(statement) : QStringList{statement};
         if (parts.size() == 1) {
             all.append({statement, params});
-            return RunPipelined(FConn, all, FPrepared);
+            PGresult* last = RunPipelined(FConn, all, FPrepared, keep, &kept);
+            takeAhead();
+            return last;
         }
         // a text of several statements goes as it is, after what waited
-        PQclear(RunPipelined(FConn, all, FPrepared));
-        return RunOne(FConn, statement, params, FPrepared);
+        PQclear(RunPipelined(FConn, all, FPrepared, keep, &kept));
+        takeAhead();
+        PGresult* last = RunOne(FConn, statement, params, FPrepared);
+        FAhead.clear();
+        return last;
     } catch (const EPgError& e) {
         FLastState = e.SqlState();
         throw;
@@ -687,11 +723,25 @@ void TPgSession::Defer(const QString& sql, const TParams& params)
         NoteStatement(st);
         FDeferred.append({st, simple ? TParams() : params});
     }
+    for (QString& key : FAheadKeys)
+        key.clear();
+}
+
+void TPgSession::SelectAhead(const QString& sql, const TParams& params, bool uniqueNames)
+{
+    if (SplitStatements(sql).size() != 1)
+        return; // (read when asked)
+    NoteStatement(sql);
+    FAheadKeys.resize(FDeferred.size());
+    FDeferred.append({sql, params});
+    FAheadKeys.append(CatalogKey(sql, params, uniqueNames));
 }
 
 void TPgSession::DiscardDeferred()
 {
     FDeferred.clear();
+    FAheadKeys.clear();
+    FAhead.clear();
 }
 
 int TPgSession::Execute(const QString& sql, const TParams& params)
@@ -730,33 +780,49 @@ void TPgSession::Select(const QString& sql, const TParams& params, QVector<TFiel
             return;
         }
     }
+    if (statements.size() == 1 && !FAhead.isEmpty()) {
+        // read ahead with the statements before it, and nothing ran since
+        const auto ahead = FAhead.find(CatalogKey(sql, params, uniqueNames));
+        if (ahead != FAhead.end()) {
+            fields = std::move(ahead->Fields);
+            rows = std::move(ahead->Rows);
+            FAhead.erase(ahead);
+            return;
+        }
+    }
     // Statements before the last (a temporary table filled first) only prepare the rows.
     for (qsizetype i = 0; i + 1 < statements.size(); ++i)
         TResultGuard{Run(statements[i], params)};
-    TResultGuard g{Run(statements.last(), params)};
-    const int cols = PQnfields(g.R);
+    const bool plainSelect = statements.size() == 1 && FirstWord(statements.last()).compare(QLatin1String("select"), Qt::CaseInsensitive) == 0;
+    TResultGuard g{Run(statements.last(), params, plainSelect)};
+    ReadAnswer(g.R, uniqueNames, fields, rows);
+    if (!catalogKey.isEmpty())
+        FCatalog.insert(catalogKey, {fields, rows});
+}
+
+void TPgSession::ReadAnswer(const pg_result* r, bool uniqueNames, QVector<TFieldDef>& fields, QVector<QVariantList>& rows)
+{
+    const int cols = PQnfields(r);
     fields.clear();
     QHash<QString, int> seen;
     for (int c = 0; c < cols; ++c) {
         TFieldDef f;
-        f.Name = QString::fromUtf8(PQfname(g.R, c));
+        f.Name = QString::fromUtf8(PQfname(r, c));
         const QString key = f.Name.toLower();
         if (const int dup = seen.value(key, 0); dup && uniqueNames)
             f.Name += QStringLiteral("_%1").arg(dup);
         seen[key] = seen.value(key, 0) + 1;
-        f.DataType = FieldTypeOfOid(PQftype(g.R, c));
+        f.DataType = FieldTypeOfOid(PQftype(r, c));
         fields.append(f);
     }
-    const int count = PQntuples(g.R);
+    const int count = PQntuples(r);
     rows.clear();
     rows.reserve(count);
-    for (int r = 0; r < count; ++r) {
+    for (int n = 0; n < count; ++n) {
         QVariantList row;
         row.reserve(cols);
         for (int c = 0; c < cols; ++c)
-            row.append(PgValue(g.R, r, c, fields[c].DataType));
+            row.append(PgValue(r, n, c, fields[c].DataType));
         rows.append(std::move(row));
     }
-    if (!catalogKey.isEmpty())
-        FCatalog.insert(catalogKey, {fields, rows});
 }

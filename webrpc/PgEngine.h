@@ -59,6 +59,10 @@ public:
     // them). It is sent with the next statement that runs, in one round trip with it; a failure
     // of the write is thrown by that statement, and what came after it in the queue did not run.
     void Defer(const QString& sql, const TParams& params);
+    // Queues a select whose answer is asked next: it goes with the next statement that runs, and
+    // the same select (same text, parameters and naming) asked before any other statement runs
+    // is answered from there, without a round trip of its own.
+    void SelectAhead(const QString& sql, const TParams& params, bool uniqueNames = true);
     // Forgets the queued writes unsent (the transaction they belong to is rolled back).
     void DiscardDeferred();
     bool HasDeferred() const { return !FDeferred.isEmpty(); }
@@ -99,7 +103,15 @@ public:
 private:
     TPrepared FPrepared;
     QVector<QPair<QString, TParams>> FDeferred;
-    struct pg_result* Run(const QString& statement, const TParams& params);
+    QVector<QString> FAheadKeys; // per queued statement: the key of a select read ahead, or ""
+    struct TAnswer {
+        QVector<TFieldDef> Fields;
+        QVector<QVariantList> Rows;
+    };
+    QHash<QString, TAnswer> FAhead; // answers read ahead, until the next statement runs
+    static void ReadAnswer(const struct pg_result* r, bool uniqueNames, QVector<TFieldDef>& fields, QVector<QVariantList>& rows);
+    // `reading`: the statement is a plain select, after which answers read ahead with it still hold.
+    struct pg_result* Run(const QString& statement, const TParams& params, bool reading = false);
     void NoteStatement(const QString& statement);
 };
 

@@ -721,6 +721,42 @@ TEST(PgDeferredWritesTest, AStatementStoppedBeforeItWasPreparedIsPreparedLater)
     EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select count(*) from t")).toInt(), 5);
 }
 
+// A select read ahead goes with the next select and answers the same select asked right after,
+// once: it ran once. Its answer reflects the writes queued before it, and is void after a write
+// queued or run after it.
+TEST(PgDeferredWritesTest, ASelectReadAheadAnswersOnceAndNeverWhatAWriteChangedSince)
+{
+    TClientConnection con;
+    con.Open(NewPgDatabase(QStringLiteral("select_ahead")));
+    con.ExecuteNative(QStringLiteral("create table t (id int primary key, qty float); create sequence s"));
+    // asked as the server code asks (SelectValue), which the answers read ahead are for
+    auto qty = [&] { return SelectValue(con, QStringLiteral("select qty from t where id = 1")); };
+    const QString next = QStringLiteral("select nextval('s')");
+    con.BeginTrans();
+    con.ExecuteLater(QStringLiteral("insert into t (id, qty) values (1, 5)"));
+    con.SelectAhead(next);
+    con.SelectAhead(QStringLiteral("select qty from t where id = 1"));
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select count(*) from t")).toInt(), 1); // sends all
+    EXPECT_EQ(qty().toDouble(), 5.0);                 // the insert came before it
+    EXPECT_EQ(SelectValue(con, next).toInt(), 1);      // answered, not run again
+    EXPECT_EQ(SelectValue(con, next).toInt(), 2);      // once
+    // a write queued after it
+    con.SelectAhead(QStringLiteral("select qty from t where id = 1"));
+    con.ExecuteLater(QStringLiteral("update t set qty = 7 where id = 1"));
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select 1")).toInt(), 1);
+    EXPECT_EQ(qty().toDouble(), 7.0);
+    // a write run after it
+    con.SelectAhead(QStringLiteral("select qty from t where id = 1"));
+    EXPECT_EQ(con.ExecuteScalar(QStringLiteral("select 1")).toInt(), 1);
+    con.ExecuteNative(QStringLiteral("update t set qty = 9 where id = 1"));
+    EXPECT_EQ(qty().toDouble(), 9.0);
+    // a write that sends it
+    con.SelectAhead(QStringLiteral("select qty from t where id = 1"));
+    con.ExecuteNative(QStringLiteral("update t set qty = 11 where id = 1"));
+    EXPECT_EQ(qty().toDouble(), 11.0);
+    con.CommitTrans();
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(TSqlEngine::SQLite, TSqlEngine::PostgreSQL),
                          [](const auto& info) { return info.param == TSqlEngine::SQLite ? "SQLite" : "PostgreSQL"; });
 
