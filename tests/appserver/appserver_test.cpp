@@ -135,6 +135,22 @@ protected:
         return local.ExecuteScalar(sql);
     }
 
+    // A purchase order (privilege 38) of two units saved through `con`: empty when saved, else
+    // the refusal.
+    QString SaveOrder(TClientConnection& con)
+    {
+        const int goods = Direct(QStringLiteral("select min(goodsid) from goods where kind = 1 and batchctrl = 'F'")).toInt();
+        const int unit = Direct(QStringLiteral("select unitid from goodsunit where goodsid = %1 and unittype = 0").arg(goods)).toInt();
+        const int vendor = Direct(QStringLiteral("select min(clientid) from client where clientkind = 2")).toInt();
+        TBillClient bill(con, 6);
+        bill.NewBill();
+        bill.SetMaster("storeid", 1);
+        bill.SetMaster("clientid", vendor);
+        bill.AddLine({{"goodsid", goods}, {"unitid", unit}, {"unitqty", 2}, {"quantity", 2}, {"unitprice", 3}, {"price", 3}, {"goodsamt", 6}, {"amount", 6}});
+        const TPacketParams r = bill.SaveAccepting();
+        return r.GetInt("ErrNo") == 0 ? QString() : r.GetString("ErrMsg");
+    }
+
     QTemporaryDir dir;
     std::unique_ptr<TServerProcess> server;
 };
@@ -252,19 +268,7 @@ TEST_P(AppServerOn, ARightTakenAwayOrAnOperatorClosedCountsAtTheNextCall)
     TClientConnection clerk, admin;
     RemoteLogin(clerk, server->Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
     RemoteLogin(admin, server->Url(), QStringLiteral("admin"), QStringLiteral("manager"));
-    const int goods = admin.ExecuteScalar(QStringLiteral("select min(goodsid) from goods where kind = 1 and batchctrl = 'F'")).toInt();
-    const int unit = admin.ExecuteScalar(QStringLiteral("select unitid from goodsunit where goodsid = :g and unittype = 0"), {{QStringLiteral("g"), goods}}).toInt();
-    const int vendor = admin.ExecuteScalar(QStringLiteral("select min(clientid) from client where clientkind = 2")).toInt();
-    // the clerk's purchase order (privilege 38): empty when saved, else the refusal
-    auto saveOrder = [&] {
-        TBillClient bill(clerk, 6);
-        bill.NewBill();
-        bill.SetMaster("storeid", 1);
-        bill.SetMaster("clientid", vendor);
-        bill.AddLine({{"goodsid", goods}, {"unitid", unit}, {"unitqty", 2}, {"quantity", 2}, {"unitprice", 3}, {"price", 3}, {"goodsamt", 6}, {"amount", 6}});
-        const TPacketParams r = bill.SaveAccepting();
-        return r.GetInt("ErrNo") == 0 ? QString() : r.GetString("ErrMsg");
-    };
+    auto saveOrder = [&] { return SaveOrder(clerk); };
     ASSERT_EQ(saveOrder(), QString());
     ASSERT_EQ(saveOrder(), QString());
 
@@ -474,18 +478,7 @@ TEST_F(AppServerOnPostgres, ARightTakenAwayOutsideTheServerCountsAtTheCallsAfter
 {
     TClientConnection clerk;
     RemoteLogin(clerk, server->Url(), QStringLiteral("clerk"), QStringLiteral("clerk"));
-    const int goods = Direct(QStringLiteral("select min(goodsid) from goods where kind = 1 and batchctrl = 'F'")).toInt();
-    const int unit = Direct(QStringLiteral("select unitid from goodsunit where goodsid = %1 and unittype = 0").arg(goods)).toInt();
-    const int vendor = Direct(QStringLiteral("select min(clientid) from client where clientkind = 2")).toInt();
-    auto saveOrder = [&] {
-        TBillClient bill(clerk, 6);
-        bill.NewBill();
-        bill.SetMaster("storeid", 1);
-        bill.SetMaster("clientid", vendor);
-        bill.AddLine({{"goodsid", goods}, {"unitid", unit}, {"unitqty", 1}, {"quantity", 1}, {"unitprice", 3}, {"price", 3}, {"goodsamt", 3}, {"amount", 3}});
-        const TPacketParams r = bill.SaveAccepting();
-        return r.GetInt("ErrNo") == 0 ? QString() : r.GetString("ErrMsg");
-    };
+    auto saveOrder = [&] { return SaveOrder(clerk); };
     // the first save reads the rights, the second is answered from what the session keeps
     ASSERT_EQ(saveOrder(), QString());
     ASSERT_EQ(saveOrder(), QString());
