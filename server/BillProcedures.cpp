@@ -749,14 +749,14 @@ void RememberRequest(TSubmit& s, const QString& requestId, qint64 id, const QStr
         return;
     // answers older than a quarter are of no use to a client still waiting
     s.Con.ExecuteLater(QStringLiteral("delete from sys_request where createtime < :old"),
-                        {{QStringLiteral("old"), DateTimeText(QDateTime::currentDateTime().addDays(-90))}});
+                       {{QStringLiteral("old"), DateTimeText(QDateTime::currentDateTime().addDays(-90))}});
     s.Con.ExecuteLater(QStringLiteral("insert into sys_request (requestid, billtype, billid, billcode, opid, createtime) values (:r, :t, :b, :c, :o, :d)"),
-                        {{QStringLiteral("r"), requestId},
-                         {QStringLiteral("t"), s.Kind.BillType},
-                         {QStringLiteral("b"), id},
-                         {QStringLiteral("c"), code},
-                         {QStringLiteral("o"), s.Op.OpID()},
-                         {QStringLiteral("d"), s.NowText()}});
+                       {{QStringLiteral("r"), requestId},
+                        {QStringLiteral("t"), s.Kind.BillType},
+                        {QStringLiteral("b"), id},
+                        {QStringLiteral("c"), code},
+                        {QStringLiteral("o"), s.Op.OpID()},
+                        {QStringLiteral("d"), s.NowText()}});
 }
 
 // ---------------------------------------------------------------- save

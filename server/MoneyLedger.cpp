@@ -88,7 +88,7 @@ void TMoneyLedger::Book(const TPosting& p, double sign)
 {
     if (!IsNone(p.ClientID))
         FCon.ExecuteLater(QStringLiteral("update client set balance = round(ifnull(balance, 0) + :b, 4), suramt = round(ifnull(suramt, 0) + :s, 4) where clientid = :c"),
-                           {{QStringLiteral("b"), RoundMoney(sign * p.Balance)}, {QStringLiteral("s"), RoundMoney(sign * p.Prepaid)}, {QStringLiteral("c"), p.ClientID}});
+                          {{QStringLiteral("b"), RoundMoney(sign * p.Balance)}, {QStringLiteral("s"), RoundMoney(sign * p.Prepaid)}, {QStringLiteral("c"), p.ClientID}});
     if (!IsNone(p.BankID)) {
         const int bank = p.BankID.toInt();
         if (!FBanks.contains(bank))
@@ -96,7 +96,7 @@ void TMoneyLedger::Book(const TPosting& p, double sign)
         const double change = RoundMoney(sign * p.Bank);
         FBanks[bank].Change = RoundMoney(FBanks[bank].Change + change);
         FCon.ExecuteLater(QStringLiteral("update bank set balance = round(ifnull(balance, 0) + :a, 4) where bankid = :b"),
-                           {{QStringLiteral("a"), change}, {QStringLiteral("b"), bank}});
+                          {{QStringLiteral("a"), change}, {QStringLiteral("b"), bank}});
     }
 }
 
@@ -105,16 +105,16 @@ void TMoneyLedger::Post(const TPosting& p, const QString& code, const QVariant& 
     if (std::abs(p.Balance) < kCent && std::abs(p.Prepaid) < kCent && std::abs(p.Bank) < kCent)
         return;
     FCon.ExecuteLater(QStringLiteral("insert into moneyflow (billtype, billid, billcode, billdate, clientid, bankid, balance, suramt, bankamt) "
-                                      "values (:t, :b, :c, :d, :cl, :bk, :bal, :sur, :amt)"),
-                       {{QStringLiteral("t"), FBillType},
-                        {QStringLiteral("b"), FBillId},
-                        {QStringLiteral("c"), code},
-                        {QStringLiteral("d"), ToEngineValue(billDate)},
-                        {QStringLiteral("cl"), IsNone(p.ClientID) ? QVariant() : p.ClientID},
-                        {QStringLiteral("bk"), IsNone(p.BankID) ? QVariant() : p.BankID},
-                        {QStringLiteral("bal"), p.Balance},
-                        {QStringLiteral("sur"), p.Prepaid},
-                        {QStringLiteral("amt"), p.Bank}});
+                                     "values (:t, :b, :c, :d, :cl, :bk, :bal, :sur, :amt)"),
+                      {{QStringLiteral("t"), FBillType},
+                       {QStringLiteral("b"), FBillId},
+                       {QStringLiteral("c"), code},
+                       {QStringLiteral("d"), ToEngineValue(billDate)},
+                       {QStringLiteral("cl"), IsNone(p.ClientID) ? QVariant() : p.ClientID},
+                       {QStringLiteral("bk"), IsNone(p.BankID) ? QVariant() : p.BankID},
+                       {QStringLiteral("bal"), p.Balance},
+                       {QStringLiteral("sur"), p.Prepaid},
+                       {QStringLiteral("amt"), p.Bank}});
     Book(p, 1);
 }
 

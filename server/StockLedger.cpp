@@ -320,15 +320,15 @@ void TStockLedger::BookBatch(int store, int goods, const QString& batch, double 
     qty = RoundQuantity(qty);
     FBatches[key].Change = RoundQuantity(FBatches[key].Change + qty);
     Db().ExecuteLater(QStringLiteral("insert into batchcodeonhand (storeid, goodsid, batchcode, produceddate, validdate, onhand) "
-                                      "values (:s, :g, :b, :p, :v, :q) "
-                                      "on conflict (storeid, goodsid, batchcode) do update set onhand = round(batchcodeonhand.onhand + :q, 6), "
-                                      "produceddate = ifnull(batchcodeonhand.produceddate, :p), validdate = ifnull(batchcodeonhand.validdate, :v)"),
-                       {{QStringLiteral("s"), store},
-                        {QStringLiteral("g"), goods},
-                        {QStringLiteral("b"), batch},
-                        {QStringLiteral("p"), NullIfEmpty(ToEngineValue(produced))},
-                        {QStringLiteral("v"), NullIfEmpty(ToEngineValue(valid))},
-                        {QStringLiteral("q"), qty}});
+                                     "values (:s, :g, :b, :p, :v, :q) "
+                                     "on conflict (storeid, goodsid, batchcode) do update set onhand = round(batchcodeonhand.onhand + :q, 6), "
+                                     "produceddate = ifnull(batchcodeonhand.produceddate, :p), validdate = ifnull(batchcodeonhand.validdate, :v)"),
+                      {{QStringLiteral("s"), store},
+                       {QStringLiteral("g"), goods},
+                       {QStringLiteral("b"), batch},
+                       {QStringLiteral("p"), NullIfEmpty(ToEngineValue(produced))},
+                       {QStringLiteral("v"), NullIfEmpty(ToEngineValue(valid))},
+                       {QStringLiteral("q"), qty}});
 }
 
 void TStockLedger::BookLot(qint64 lot, double refChange)
@@ -337,7 +337,7 @@ void TStockLedger::BookLot(qint64 lot, double refChange)
         return;
     FLotsTouched.insert(lot, 0);
     Db().ExecuteLater(QStringLiteral("update detailbillflow set refqty = round(ifnull(refqty, 0) + :r, 6) where id = :id"),
-                       {{QStringLiteral("r"), RoundQuantity(refChange)}, {QStringLiteral("id"), lot}});
+                      {{QStringLiteral("r"), RoundQuantity(refChange)}, {QStringLiteral("id"), lot}});
 }
 
 TStockLedger::TStock TStockLedger::CurrentStock(int store, int goods)
@@ -445,17 +445,17 @@ void TStockLedger::Apply(const QVector<TStockMove>& moves)
             const qint64 kept = FKeptLots.take(key);
             if (kept > 0) {
                 Db().ExecuteLater(QStringLiteral("update detailbillflow set inqty = :q, inprice = :p, unitid = :u, billcode = :c, billdate = :d, "
-                                                  "shopid = :sh, batchcode = :bc, produceddate = :pd, validdate = :vd where id = :id"),
-                                   {{QStringLiteral("q"), row.InQty},
-                                    {QStringLiteral("p"), row.InPrice},
-                                    {QStringLiteral("u"), row.UnitID},
-                                    {QStringLiteral("c"), FCode},
-                                    {QStringLiteral("d"), ToEngineValue(FBillDate)},
-                                    {QStringLiteral("sh"), FShopId},
-                                    {QStringLiteral("bc"), NullIfEmpty(row.BatchCode)},
-                                    {QStringLiteral("pd"), NullIfEmpty(ToEngineValue(row.ProducedDate))},
-                                    {QStringLiteral("vd"), NullIfEmpty(ToEngineValue(row.ValidDate))},
-                                    {QStringLiteral("id"), kept}});
+                                                 "shopid = :sh, batchcode = :bc, produceddate = :pd, validdate = :vd where id = :id"),
+                                  {{QStringLiteral("q"), row.InQty},
+                                   {QStringLiteral("p"), row.InPrice},
+                                   {QStringLiteral("u"), row.UnitID},
+                                   {QStringLiteral("c"), FCode},
+                                   {QStringLiteral("d"), ToEngineValue(FBillDate)},
+                                   {QStringLiteral("sh"), FShopId},
+                                   {QStringLiteral("bc"), NullIfEmpty(row.BatchCode)},
+                                   {QStringLiteral("pd"), NullIfEmpty(ToEngineValue(row.ProducedDate))},
+                                   {QStringLiteral("vd"), NullIfEmpty(ToEngineValue(row.ValidDate))},
+                                   {QStringLiteral("id"), kept}});
                 BookOnHand(row.StoreID, row.GoodsID, row.InQty, RowValue(row));
                 BookBatch(row.StoreID, row.GoodsID, row.BatchCode, row.InQty, row.ProducedDate, row.ValidDate);
                 FLotsTouched.insert(kept, 0);
