@@ -2,19 +2,21 @@
 
 #include "platform/Exceptions.h"
 #include "webrpc/Connection.h"
+#include "webrpc/Statement.h"
 
+#include <algorithm>
 
 namespace {
 
 bool HasColumns(TClientConnection& con, const char* table, std::initializer_list<const char*> columns)
 {
-    const QString sql = con.IsPostgres()
-        ? QStringLiteral("select count(*) from information_schema.columns where table_schema = current_schema()"
-                         " and lower(table_name) = lower(:t) and lower(column_name) = lower(:c)")
-        : QStringLiteral("select count(*) from pragma_table_info(:t) where lower(name) = lower(:c)");
-    for (const char* col : columns)
-        if (con.ExecuteScalar(sql, {{QStringLiteral("t"), QString::fromLatin1(table)}, {QStringLiteral("c"), QString::fromLatin1(col)}}).toInt() == 0)
+    // one question per table, not one per column: every goods entered on a line asks these
+    const auto known = TableColumns(con, QString::fromLatin1(table)); // lower-case names
+    for (const char* col : columns) {
+        const QString name = QString::fromLatin1(col).toLower();
+        if (std::none_of(known.cbegin(), known.cend(), [&](const QPair<QString, QString>& c) { return c.first == name; }))
             return false;
+    }
     return true;
 }
 
