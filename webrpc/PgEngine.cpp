@@ -481,10 +481,10 @@ PGresult* RunOne(PGconn* conn, const QString& rawStatement, const TPgSession::TP
 // answers once: one round trip for all. Returns the last statement's result (the caller owns
 // it); the first failure among them is thrown once every answer is read, and the statements
 // after a failure did not run.
-// The answers of the statements before the last that `keep` names go to `kept` (the caller
-// owns them; null where a statement's answer is not kept).
+// The answers of the statements before the last that have a key in `keepKeys` go to `kept`
+// (the caller owns them; null where a statement's answer is not kept).
 PGresult* RunPipelined(PGconn* conn, const QVector<QPair<QString, TPgSession::TParams>>& statements, TPgSession::TPrepared& prepared,
-                       const QVector<bool>& keep = {}, QVector<PGresult*>* kept = nullptr)
+                       const QVector<QString>& keepKeys = {}, QVector<PGresult*>* kept = nullptr)
 {
     if (kept)
         kept->fill(nullptr, statements.size());
@@ -558,7 +558,7 @@ PGresult* RunPipelined(PGconn* conn, const QVector<QPair<QString, TPgSession::TP
             if (!s.Prepare && s.Statement == statements.size() - 1) {
                 PQclear(last);
                 last = r;
-            } else if (!s.Prepare && kept && s.Statement < keep.size() && keep[s.Statement]) {
+            } else if (!s.Prepare && kept && !keepKeys.value(s.Statement).isEmpty()) {
                 (*kept)[s.Statement] = r;
             } else {
                 PQclear(r);
@@ -679,36 +679,27 @@ PGresult* TPgSession::Run(const QString& statement, const TParams& params, bool 
             return RunOne(FConn, statement, params, FPrepared);
         QVector<QPair<QString, TParams>> all;
         all.swap(FDeferred);
-        QVector<QString> aheadKeys;
-        aheadKeys.swap(FAheadKeys);
-        QVector<bool> keep(all.size());
-        for (int i = 0; i < all.size(); ++i)
-            keep[i] = !aheadKeys.value(i).isEmpty();
-        QVector<PGresult*> kept;
         // An answer read ahead is the answer only while nothing written came after it: a
         // write queued after it voids its key, and so does a statement run that is no select.
-        auto takeAhead = [&] {
-            for (int i = 0; i < kept.size(); ++i)
-                if (kept[i] && !reading) {
-                    PQclear(kept[i]);
-                } else if (kept[i]) {
-                    TAnswer& a = FAhead[aheadKeys[i]];
-                    ReadAnswer(kept[i], aheadKeys[i].startsWith(u'u'), a.Fields, a.Rows);
-                    PQclear(kept[i]);
-                }
-        };
+        QVector<QString> aheadKeys;
+        aheadKeys.swap(FAheadKeys);
+        if (!reading)
+            aheadKeys.clear();
+        QVector<PGresult*> kept;
         const QStringList parts = params.isEmpty() && !statement.contains(u':') ? SplitStatements(statement) : QStringList{statement};
-        if (parts.size() == 1) {
-            all.append({statement, params});
-            PGresult* last = RunPipelined(FConn, all, FPrepared, keep, &kept);
-            takeAhead();
-            return last;
+        if (parts.size() > 1) {
+            // a text of several statements goes as it is, after what waited
+            PQclear(RunPipelined(FConn, all, FPrepared));
+            return RunOne(FConn, statement, params, FPrepared);
         }
-        // a text of several statements goes as it is, after what waited
-        PQclear(RunPipelined(FConn, all, FPrepared, keep, &kept));
-        takeAhead();
-        PGresult* last = RunOne(FConn, statement, params, FPrepared);
-        FAhead.clear();
+        all.append({statement, params});
+        PGresult* last = RunPipelined(FConn, all, FPrepared, aheadKeys, &kept);
+        for (int i = 0; i < kept.size(); ++i)
+            if (kept[i]) {
+                TAnswer& a = FAhead[aheadKeys[i]];
+                ReadAnswer(kept[i], aheadKeys[i].startsWith(u'u'), a.Fields, a.Rows);
+                PQclear(kept[i]);
+            }
         return last;
     } catch (const EPgError& e) {
         FLastState = e.SqlState();
